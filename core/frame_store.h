@@ -1,0 +1,42 @@
+// The frame store: the one block of memory in which the current capture lives.
+//
+// The reader writes the four planes and the camera record, the renderers read the planes and write
+// the BMP buffer, the picture control copies the BMP buffer. Everything is fixed to one frame size,
+// so every size below is a constant and nothing is ever computed from a file header.
+//
+// Each plane holds one 8-bit sample per pixel, 1344 a line, bottom line first: sample j belongs to
+// BMP pixel j, whose bytes are at 54 + 3j (blue), 55 + 3j (green) and 56 + 3j (red).
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+namespace taloran {
+
+inline constexpr int kFrameWidth = 1344;
+inline constexpr int kFrameHeight = 759;
+inline constexpr std::size_t kFramePixels = 1'020'096;           // 1344 x 759
+inline constexpr std::size_t kBmpHeaderSize = 54;
+inline constexpr std::size_t kBmpPixelBytes = 3 * kFramePixels;  // 3,060,288
+inline constexpr std::size_t kBmpFileSize = kBmpHeaderSize + kBmpPixelBytes;  // 3,060,342
+inline constexpr std::size_t kMetadataSize = 76;
+static_assert(kFramePixels == std::size_t{kFrameWidth} * kFrameHeight);
+
+using Plane = std::array<std::uint8_t, kFramePixels>;
+using BmpBuffer = std::array<std::uint8_t, kBmpFileSize>;
+using MetadataRecord = std::array<std::uint8_t, kMetadataSize>;
+
+struct FrameStore {
+  MetadataRecord metadata;  // the CameraMetadata record
+  BmpBuffer bmp;            // BmpHeader, then the pixel area
+  Plane nir;
+  Plane red;
+  Plane green;
+  Plane blue;
+};
+
+// The process's one frame store: static, all zero at start, never freed.
+FrameStore& TheFrameStore();
+
+}  // namespace taloran

@@ -1,0 +1,183 @@
+#include "sample_capture.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+
+namespace taloran {
+
+namespace {
+
+void PutBe(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) {
+    out[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * (bytes - 1 - i)));
+  }
+}
+
+struct Entry {
+  std::uint16_t tag;
+  std::uint16_t type;  // 3 SHORT, 4 LONG; a SHORT value sits in the first two value bytes
+  std::uint32_t value;
+};
+
+}  // namespace
+
+std::vector<std::uint8_t> EncodeCapture(const CaptureImage& image, bool fourLayer) {
+  std::vector<std::uint8_t> out(kSampleFileSize, 0);
+  out[0] = 'M';
+  out[1] = 'M';
+  PutBe(out, 2, 42, 2);
+  PutBe(out, 4, kSampleIfdOffset, 4);
+  std::copy_n(image.metadata.begin(), 72, out.begin() + 8);
+
+  const Entry entries[] = {
+      {256, 3, kFrameWidth},  {257, 3, kFrameHeight}, {258, 3, 8},  {259, 3, 1},
+      {262, 3, 2},            {273, 4, kSamplePixelOffset},           {277, 3, 4},
+      {278, 3, kFrameHeight}, {279, 4, 4 * kFramePixels},             {284, 3, fourLayer ? 2u : 1u},
+  };
+  std::size_t at = kSampleIfdOffset;
+  PutBe(out, at, std::size(entries), 2);
+  at += 2;
+  for (const Entry& e : entries) {
+    PutBe(out, at, e.tag, 2);
+    PutBe(out, at + 2, e.type, 2);
+    PutBe(out, at + 4, 1, 4);
+    if (e.type == 3) PutBe(out, at + 8, e.value, 2); else PutBe(out, at + 8, e.value, 4);
+    at += 12;
+  }
+  PutBe(out, at, 0, 4);  // no next directory
+  std::copy_n(image.metadata.begin() + 72, 4, out.begin() + kSamplePixelOffset - 4);
+
+  std::uint8_t* frame = out.data() + kSamplePixelOffset;
+  if (fourLayer) {
+    const std::vector<std::uint8_t>* planes[] = {&image.blue, &image.green, &image.red, &image.nir};
+    for (std::size_t i = 0; i < 4; ++i) std::copy(planes[i]->begin(), planes[i]->end(), frame + i * kFramePixels);
+  } else {
+    for (std::size_t j = 0; j < kFramePixels; ++j) {
+      frame[4 * j] = image.red[j];
+      frame[4 * j + 1] = image.green[j];
+      frame[4 * j + 2] = image.blue[j];
+      frame[4 * j + 3] = image.nir[j];
+    }
+  }
+  return out;
+}
+
+namespace {
+
+struct Reflectance {
+  double red, green, blue, nir;
+};
+
+// Typical 8-bit levels of each surface under a clear sky.
+constexpr Reflectance kCrop{38, 82, 34, 205};
+constexpr Reflectance kSparseCrop{70, 95, 55, 160};
+constexpr Reflectance kSoil{125, 102, 80, 135};
+constexpr Reflectance kTrack{172, 163, 150, 168};
+constexpr Reflectance kWater{22, 42, 64, 12};
+
+class Noise {
+ public:
+  explicit Noise(unsigned seed) : state_(seed * 2654435761u + 1) {}
+  double Next() {  // -1 .. 1
+    state_ = state_ * 1664525u + 1013904223u;
+    return static_cast<double>(state_ >> 8) / double(1 << 23) - 1.0;
+  }
+
+ private:
+  std::uint32_t state_;
+};
+
+std::uint8_t Level(double v) { return static_cast<std::uint8_t>(std::clamp(std::lround(v), 0L, 255L)); }
+
+void PutCameraData(CaptureImage& image, unsigned seed) {
+  MetadataRecord& m = image.metadata;
+  auto be = [&m](std::size_t at, std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) m[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * (bytes - 1 - i)));
+  };
+  be(13, 52, 1);                    // 52 degrees north
+  be(14, 5 + seed, 1);              // minutes
+  be(15, 1234 + 811 * seed, 2);     // 1/10,000 minute
+  be(17, 5, 2);                     // 5 degrees east
+  be(19, 30, 1);
+  be(20, 4321 + 97 * seed, 2);
+  be(22, 123 + 10 * seed, 2);       // speed, tenths
+  be(25, 61'250 + 900 * seed, 3);   // brightness
+  be(28, 185, 2);                   // 18.5 degrees C
+  be(30, 87 + 90 * seed, 2);        // heading
+  be(32, 1215, 2);                  // 121.5 m
+  m[34] = static_cast<std::uint8_t>(seed % 2 ? 3 : 254);  // pitch +3 or -2
+  m[35] = static_cast<std::uint8_t>(seed % 3 ? 1 : 255);  // roll +1 or -1
+  m[38] = seed % 2 ? 0x40 : 0x00;   // average levels as stored, or less the IR level
+  m[52] = 85;                       // focal length 8.5
+  m[54] = 25;                       // 2.5 frames per second
+  m[55] = 28;                       // F-stop 2.8
+  be(59, 1830 + 40 * seed, 2);      // irradiance red, green, blue, IR
+  be(61, 2260 + 25 * seed, 2);
+  be(63, 2475, 2);
+  be(65, 1610 + 60 * seed, 2);
+  be(72, (1000u + 125 * seed) << 4, 2);  // shutter speed in the top 12 bits
+  m[75] = static_cast<std::uint8_t>(4 + seed);  // camera gain
+
+  const std::vector<std::uint8_t>* planes[] = {&image.red, &image.green, &image.blue, &image.nir};
+  std::uint32_t averages[4];
+  for (int c = 0; c < 4; ++c) {
+    std::uint64_t sum = 0;
+    for (std::uint8_t v : *planes[c]) sum += v;
+    averages[c] = static_cast<std::uint32_t>(sum / kFramePixels);
+  }
+  const bool lessIr = (m[38] & 0x40) == 0;
+  for (int c = 0; c < 3; ++c) {  // stored so that the panel shows the channel's own average
+    m[68 + static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(std::min(255u, averages[c] + (lessIr ? averages[3] / 4 : 0)));
+  }
+  m[71] = static_cast<std::uint8_t>(lessIr ? averages[3] / 4 : averages[3]);
+}
+
+}  // namespace
+
+CaptureImage FieldScene(unsigned seed) {
+  CaptureImage image;
+  Noise noise(seed);
+  const double tilt = 0.18 + 0.07 * seed;          // direction of the crop rows
+  const double trackAt = 0.30 + 0.12 * (seed % 3);  // where the track crosses, as a fraction
+  const double pondX = 1010 - 180.0 * (seed % 4), pondY = 560 - 90.0 * (seed % 3);
+  for (int y = 0; y < kFrameHeight; ++y) {
+    for (int x = 0; x < kFrameWidth; ++x) {
+      Reflectance r = kSoil;
+      const double across = x * std::cos(tilt) + y * std::sin(tilt);
+      const bool cropField = x < kFrameWidth * (0.55 + 0.05 * seed) || y > kFrameHeight * 0.72;
+      if (cropField) {
+        const double row = std::sin(across / 7.0);  // a crop row every 44 pixels
+        r = row > -0.2 ? kCrop : kSoil;
+        if (y < kFrameHeight * 0.3 && x > kFrameWidth * 0.25) r = row > 0.3 ? kSparseCrop : kSoil;
+      }
+      const double trackDistance = std::abs(x - kFrameWidth * trackAt - 0.35 * y);
+      if (trackDistance < 14) r = kTrack;
+      const double dx = (x - pondX) / 150.0, dy = (y - pondY) / 85.0;
+      if (dx * dx + dy * dy < 1.0) r = kWater;
+      double light = 1.0 + 0.04 * noise.Next();
+      if (x > 140 && x < 330 && y > 90 && y < 300 + 0.3 * x) light *= 0.42;  // a hedge's shadow
+      const auto at = static_cast<std::size_t>(y) * kFrameWidth + static_cast<std::size_t>(x);
+      image.red[at] = Level(r.red * light + 3 * noise.Next());
+      image.green[at] = Level(r.green * light + 3 * noise.Next());
+      image.blue[at] = Level(r.blue * light + 3 * noise.Next());
+      image.nir[at] = Level(r.nir * light + 4 * noise.Next());
+    }
+  }
+  PutCameraData(image, seed);
+  return image;
+}
+
+bool WriteFileBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes,
+                    std::string& error) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  file.close();
+  if (!file) {
+    error = "cannot write " + path.string();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace taloran

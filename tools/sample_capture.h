@@ -1,0 +1,40 @@
+// Capture files built in memory: the synthetic field scenes of the sample generator, and the
+// hand-made captures of the tests. Both use the one encoder, so a test capture is laid out
+// exactly like a sample.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "frame_store.h"
+
+namespace taloran {
+
+// One frame in file order: row 0 is the top row, as the camera stores it.
+struct CaptureImage {
+  std::vector<std::uint8_t> red = std::vector<std::uint8_t>(kFramePixels);
+  std::vector<std::uint8_t> green = std::vector<std::uint8_t>(kFramePixels);
+  std::vector<std::uint8_t> blue = std::vector<std::uint8_t>(kFramePixels);
+  std::vector<std::uint8_t> nir = std::vector<std::uint8_t>(kFramePixels);
+  MetadataRecord metadata{};
+};
+
+// Where the encoder puts things: the directory right behind the camera block, the frame after it.
+inline constexpr std::uint32_t kSampleIfdOffset = 80;
+inline constexpr std::uint32_t kSamplePixelOffset = 212;
+inline constexpr std::size_t kSampleFileSize = kSamplePixelOffset + 4 * kFramePixels;
+
+// A big-endian TIFF file image of the frame, interleaved or in the 4-layer layout.
+std::vector<std::uint8_t> EncodeCapture(const CaptureImage& image, bool fourLayer);
+
+// A plausible field seen from above: crop rows bright in NIR and dark in red, bare soil, a track,
+// a pond and a shadow, with camera data to match. Each seed gives another scene.
+CaptureImage FieldScene(unsigned seed);
+
+// Writes the bytes to `path`; false with `error` set when it cannot.
+bool WriteFileBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes,
+                    std::string& error);
+
+}  // namespace taloran
