@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <array>
 
+#include "pixel_loops.h"
 #include "render.h"
 
 namespace taloran {
@@ -29,7 +30,10 @@ void ApplyChannelGain(std::uint16_t channel, const GainSet& gains, const Plane& 
     scaled[s] = static_cast<std::uint8_t>(std::min(s * f >> 15, 255u));  // s x f < 2^25
   }
   std::uint8_t* out = bmp.data() + kBmpHeaderSize + byteInPixel;
-  for (std::size_t j = 0; j < kFramePixels; ++j) out[3 * j] = scaled[source[j]];
+  for (std::size_t j = 0; j < kFramePixels; j += 8) {  // eight samples from one load
+    const std::uint64_t eight = detail::LoadEight(source.data() + j);
+    for (int k = 0; k < 8; ++k) out[3 * (j + static_cast<std::size_t>(k))] = scaled[detail::SampleOf(eight, k)];
+  }
 }
 
 }  // namespace taloran

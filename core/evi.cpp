@@ -5,31 +5,31 @@ namespace taloran {
 
 using namespace detail;
 
-// EVI = 64 (Ir - R) / (Ir + 6R - 7B + 1) around 128. Three samples per pixel, so no pair table:
-// the scaled NIR comes from a 256-entry table and the division from the reciprocal table.
-std::uint16_t RenderEvi(const RenderRequest& request, RenderTarget& target) {
-  const std::uint32_t f = RequestViFactor(request);
-  std::array<int, 256> scaled{};
-  for (unsigned nir = 0; nir < 256; ++nir) scaled[nir] = static_cast<int>(nir * f >> 15);  // <= 510
-  const RampTable ramp = RedYellowGreenTable();
-  const PackedBgr yellow = RampAt(ramp, 128);  // a negative denominator gives the value 128
+namespace {
 
-  const Plane& nirPlane = *request.nir;
-  const Plane& redPlane = *request.red;
-  const Plane& bluePlane = *request.blue;
-  std::uint8_t* out = target.bmp->data() + kBmpHeaderSize;
+TALORAN_PIXEL_LOOP
+void EviPixels(const std::uint8_t* nir, const std::uint8_t* red, const std::uint8_t* blue,
+               std::uint32_t f, std::uint8_t* out) {
+  const auto low = static_cast<std::uint16_t>(f & 0xFFFF);
+  const auto high = static_cast<std::uint16_t>(f >> 16);
   for (std::size_t j = 0; j < kFramePixels; ++j) {
-    const int n = scaled[nirPlane[j]];
-    const int red = redPlane[j];
-    const int d = n + 6 * red - 7 * bluePlane[j] + 1;  // -1,784 <= d <= 2,041
-    PackedBgr colour = yellow;
-    if (d >= 0) {
-      const auto numerator = static_cast<std::uint32_t>(std::abs(n - red) * 256);  // < 2^17
-      const auto q = static_cast<int>(ExactQuotient(numerator, d == 0 ? 1u : static_cast<std::uint32_t>(d)) / 4);
-      colour = RampAt(ramp, n > red ? 128 + q : 128 - q);
-    }
-    StorePixel(out + 3 * j, colour);
+    const std::int16_t n = static_cast<std::int16_t>(ScaleBy(nir[j], low, high));  // <= 510
+    const std::int16_t r = red[j];
+    const auto d = static_cast<std::int16_t>(n + 6 * r - 7 * blue[j] + 1);  // -1,784 <= d <= 2,041
+    const bool positive = n > r;
+    // A negative denominator gives q = 0, the value 128; a zero one counts as 1.
+    const auto x = static_cast<std::uint16_t>(d < 0 ? 0 : 64 * (positive ? n - r : r - n));  // <= 32,640
+    const auto divisor = static_cast<std::uint16_t>(d < 1 ? 1 : d);
+    StoreRampPixel(out + 3 * j, SaturatedQuotient(x, divisor), positive);
   }
+}
+
+}  // namespace
+
+// EVI = 64 (Ir - R) / (Ir + 6R - 7B + 1) around 128, on the red-yellow-green ramp.
+std::uint16_t RenderEvi(const RenderRequest& request, RenderTarget& target) {
+  EviPixels(request.nir->data(), request.red->data(), request.blue->data(), RequestViFactor(request),
+            target.bmp->data() + kBmpHeaderSize);
   return 0;
 }
 

@@ -8,12 +8,26 @@ PairTable scratch;  // 256 KiB, static so that no render allocates
 
 PairTable& ScratchPairTable() { return scratch; }
 
+// Eight pixels a step, their samples taken from one 8-byte load per plane. The last pixel is
+// stored byte by byte: its spilling store would write past the BMP buffer.
+static_assert(kFramePixels % 8 == 0);
+
 void WriteFromPairTable(const Plane& first, const Plane& second, const PairTable& table,
                         BmpBuffer& bmp) {
   std::uint8_t* out = bmp.data() + kBmpHeaderSize;
-  for (std::size_t j = 0; j < kFramePixels; ++j) {
-    StorePixel(out + 3 * j, table[std::size_t{first[j]} << 8 | second[j]]);
+  auto colour = [&table](std::uint64_t a, std::uint64_t b, int k) {
+    return table[SampleOf(a, k) << 8 | SampleOf(b, k)];
+  };
+  std::size_t j = 0;
+  for (; j + 8 < kFramePixels; j += 8) {
+    const std::uint64_t a = LoadEight(first.data() + j);
+    const std::uint64_t b = LoadEight(second.data() + j);
+    for (int k = 0; k < 8; ++k) StorePixelSpilling(out + 3 * (j + static_cast<std::size_t>(k)), colour(a, b, k));
   }
+  const std::uint64_t a = LoadEight(first.data() + j);
+  const std::uint64_t b = LoadEight(second.data() + j);
+  for (int k = 0; k < 7; ++k) StorePixelSpilling(out + 3 * (j + static_cast<std::size_t>(k)), colour(a, b, k));
+  StorePixel(out + 3 * (j + 7), colour(a, b, 7));
 }
 
 std::uint32_t RequestViFactor(const RenderRequest& request) {
@@ -26,12 +40,6 @@ const Plane& BandPlane(const RenderRequest& request) {
     case 2: return *request.blue;
     default: return *request.red;
   }
-}
-
-RampTable RedYellowGreenTable() {
-  RampTable ramp{};
-  for (int d = 0; d < 256; ++d) ramp[static_cast<std::size_t>(d)] = Pack(RedYellowGreenRamp(d));
-  return ramp;
 }
 
 }  // namespace taloran::detail

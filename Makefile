@@ -1,0 +1,53 @@
+# The two entry points: `make run` starts the viewer, `make test` runs every test.
+# Both install what is missing from Debian first, then configure and build.
+
+BUILD      ?= build
+SAN_BUILD  ?= build-san
+FUZZ_BUILD ?= build-fuzz
+JOBS       ?= 2
+FUZZ_SECONDS ?= 60
+
+.PHONY: all deps build run test test-main test-san fuzz bench install clean
+
+all: build
+
+deps:
+	@tools/install-deps.sh
+
+$(BUILD)/CMakeCache.txt: | deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+
+build: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@tools/run-samples.sh $(BUILD)
+
+test: test-main test-san fuzz
+
+test-main: build
+	cd $(BUILD) && ctest -j $(JOBS) --output-on-failure
+
+# The same tests built with AddressSanitizer and UndefinedBehaviorSanitizer.
+test-san: deps
+	cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALORAN_SANITIZE=ON -DTALORAN_BENCH=OFF
+	cmake --build $(SAN_BUILD) -j $(JOBS)
+	cd $(SAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 ctest -j $(JOBS) --output-on-failure
+
+# libFuzzer over the reader, the metadata decoding and a render, for a bounded time.
+fuzz: build
+	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALORAN_FUZZ=ON
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target capture_fuzz
+	mkdir -p $(FUZZ_BUILD)/corpus
+	head -c 400 $(BUILD)/samples/field_01.tif > $(FUZZ_BUILD)/corpus/seed-header.tif
+	$(FUZZ_BUILD)/fuzz/capture_fuzz -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	  $(FUZZ_BUILD)/corpus 2>&1 | tail -n 25
+
+bench: build
+	$(BUILD)/bench/core_bench --benchmark_repetitions=9 --benchmark_report_aggregates_only=true
+
+install: build
+	cmake --install $(BUILD)
+
+clean:
+	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)

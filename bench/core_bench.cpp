@@ -1,0 +1,148 @@
+// Speed of the reader and the renderers, each against two yardsticks measured in the same run:
+// M, a memcpy of the 3,060,288-byte pixel area, and R, one fread of the whole capture file.
+// After the run a table gives every median and its ratio to M (reads: to R).
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "capture_reader.h"
+#include "render.h"
+#include "sample_capture.h"
+
+namespace taloran {
+namespace {
+
+const std::filesystem::path& CapturePath(bool fourLayer) {
+  static const std::filesystem::path paths[2] = {
+      std::filesystem::temp_directory_path() / "taloran-bench-interleaved.tif",
+      std::filesystem::temp_directory_path() / "taloran-bench-4layer.tif"};
+  static bool written = false;
+  if (!written) {
+    std::string error;
+    for (int i = 0; i < 2; ++i) WriteFileBytes(paths[i], EncodeCapture(FieldScene(2), i == 1), error);
+    written = true;
+  }
+  return paths[fourLayer ? 1 : 0];
+}
+
+std::uint16_t ReadSample(bool fourLayer) {
+  FrameStore& s = TheFrameStore();
+  return ReadCapture(CapturePath(fourLayer), s.blue, s.green, s.red, s.nir, fourLayer ? 1 : 0, s.metadata);
+}
+
+void M_Memcpy(benchmark::State& state) {
+  static std::vector<std::uint8_t> from(kBmpPixelBytes, 7), to(kBmpPixelBytes);
+  for (auto _ : state) {
+    std::memcpy(to.data(), from.data(), kBmpPixelBytes);
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(M_Memcpy);
+
+void R_Fread(benchmark::State& state) {
+  static std::vector<std::uint8_t> buffer(kSampleFileSize + 1);
+  const std::filesystem::path& path = CapturePath(false);
+  for (auto _ : state) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    benchmark::DoNotOptimize(std::fread(buffer.data(), 1, buffer.size(), file));
+    std::fclose(file);
+  }
+}
+BENCHMARK(R_Fread);
+
+void ReadCaptureBench(benchmark::State& state) {
+  const bool fourLayer = state.range(0) != 0;
+  for (auto _ : state) {
+    if (ReadSample(fourLayer) != kReadOk) state.SkipWithError("read failed");
+  }
+  state.SetLabel(fourLayer ? "4-layer" : "interleaved");
+}
+BENCHMARK(ReadCaptureBench)->Arg(0)->Arg(1);
+
+struct View {
+  const char* name;
+  std::uint16_t mode;
+  std::uint16_t index;
+};
+constexpr View kViews[] = {
+    {"red", kViewRed, 0},          {"nir", kViewNir, 0},          {"colour", kViewColour, 0},
+    {"ndvi", kViewIndex, kIndexNdvi}, {"ndvi-blue", kViewIndex, kIndexNdvi | 2},
+    {"evi", kViewIndex, kIndexEvi},   {"sipi", kViewIndex, kIndexSipi}, {"osavi", kViewIndex, kIndexOsavi},
+    {"rvi", kViewIndex, kIndexRvi},   {"grvi", kViewIndex, kIndexGrvi}, {"ipvi", kViewIndex, kIndexIpvi},
+    {"ci", kViewIndex, kIndexCi},     {"dvi", kViewIndex, kIndexDvi},   {"gi", kViewIndex, kIndexGi},
+};
+
+void Render(benchmark::State& state) {
+  const View& view = kViews[state.range(0)];
+  const GainSet gains{50, 50, 50, static_cast<std::uint16_t>(state.range(1))};
+  ReadSample(false);
+  FrameStore& s = TheFrameStore();
+  RenderTarget target;
+  target.bmp = &s.bmp;
+  const RenderRequest request = FrameRequest(s, view.mode, view.index, gains);
+  for (auto _ : state) {
+    RenderFrame(request, target);
+    benchmark::ClobberMemory();
+  }
+  state.SetLabel(view.name);
+}
+BENCHMARK(Render)->ArgsProduct({{0, 1, 2}, {50}})->ArgsProduct({benchmark::CreateDenseRange(3, 13, 1), {0, 50, 150}});
+
+void ApplyChannelGainBench(benchmark::State& state) {
+  const auto channel = static_cast<std::uint16_t>(state.range(0));
+  const auto gain = static_cast<std::uint16_t>(state.range(1));
+  const GainSet gains{gain, gain, gain, 50};
+  FrameStore& s = TheFrameStore();
+  const Plane* planes[] = {nullptr, &s.red, &s.green, &s.blue};
+  for (auto _ : state) {
+    ApplyChannelGain(channel, gains, *planes[channel], s.bmp);
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(ApplyChannelGainBench)->ArgsProduct({{1, 2, 3}, {0, 50, 150}});
+
+// Collects the medians that the run reports, to print the ratio table at the end.
+class MedianCollector : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
+        rows.push_back({run.run_name.str(), run.report_label, run.GetAdjustedRealTime() / 1e6});
+      }
+    }
+  }
+  struct Row {
+    std::string name, label;
+    double ms;
+  };
+  std::vector<Row> rows;
+};
+
+}  // namespace
+}  // namespace taloran
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  taloran::MedianCollector collector;
+  benchmark::RunSpecifiedBenchmarks(&collector);
+  double m = 0, r = 0;
+  for (const auto& row : collector.rows) {
+    if (row.name.starts_with("M_Memcpy")) m = row.ms;
+    if (row.name.starts_with("R_Fread")) r = row.ms;
+  }
+  if (m == 0 || r == 0) return 0;  // run with repetitions to get medians
+  std::printf("\n%-36s %-12s %10s %8s\n", "benchmark", "view", "median ms", "ratio");
+  for (const auto& row : collector.rows) {
+    const bool read = row.name.starts_with("ReadCapture");
+    std::printf("%-36s %-12s %10.3f %6.2f x%s\n", row.name.c_str(), row.label.c_str(), row.ms,
+                row.ms / (read ? r : m), read ? "R" : "M");
+  }
+  return 0;
+}
