@@ -20,8 +20,9 @@ $(BUILD)/CMakeCache.txt: | deps
 build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
+# The viewer on the first bundled sample; Previous and Next step through the others.
 run: build
-	@tools/run-samples.sh $(BUILD)
+	$(BUILD)/ui/taloran $(BUILD)/samples/field_01.tif
 
 test: test-main test-san fuzz
 

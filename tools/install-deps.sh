@@ -6,7 +6,7 @@ packages=(
   cmake make g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev libpng-dev
-  qt6-base-dev libgl-dev
+  qt6-base-dev libgl-dev fonts-dejavu-core fonts-dejavu-extra
   clang libclang-rt-14-dev
   xvfb xauth
 )

@@ -1,0 +1,104 @@
+// Opening captures: the file dialog, the previous and next capture of the folder, the input
+// layout, and the two steps that end every one of them (render and show, then the panel).
+#include <algorithm>
+
+#include "capture_reader.h"
+#include "dialog_ids.h"
+#include "frame_store.h"
+#include "taloran_dlg.h"
+
+namespace taloran {
+
+using namespace ids;
+
+namespace {
+
+constexpr const char* kFilterDescription = "Tif files(.tif)";
+constexpr const char* kCapturePattern = "*.tif";
+
+// The folder of a path, up to and including its last '/' ("" without one).
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+}  // namespace
+
+void CTaloranDlg::OpenCapture(const std::string& path) {
+  view_.SetText(kFileName, path);
+  CurrentPath = path;
+  if (ReportRead(ReadCurrent())) ShowCurrentCapture();
+}
+
+void CTaloranDlg::OnSearchFile() {
+  const std::vector<std::string> chosen = view_.ChooseFiles(kFilterDescription, kCapturePattern);
+  if (chosen.empty()) return;  // cancelled: nothing changes
+  OpenCapture(chosen.front());
+}
+
+void CTaloranDlg::OnFourLayer() {
+  FourLayerCheck = view_.IsChecked(kFourLayer) ? 1 : 0;
+  FourLayerInput = FourLayerCheck != 0 ? 1 : 0;
+  if (ImageShown == 0) return;  // the layout applies to the next read
+  if (ReportRead(ReadCurrent())) RenderAndShow();
+}
+
+// Previous and Next walk the folder's listing, wrapping at both ends. A current name missing from
+// the listing steps to the last entry (Previous) or the first (Next); an empty listing, or a
+// current file that is gone, leaves everything as it is.
+void CTaloranDlg::OnStep(bool forward) {
+  if (CurrentPath.empty()) return;
+  const std::string folder = FolderOf(CurrentPath);
+  const std::optional<std::string> current = view_.FindFileName(CurrentPath);
+  if (!current) return;
+  const std::vector<std::string> names = view_.ListFolder(folder, kCapturePattern);
+  if (names.empty()) return;
+  const auto at = std::find(names.begin(), names.end(), *current);
+  std::string chosen;
+  if (forward) {
+    chosen = at == names.end() || at + 1 == names.end() ? names.front() : *(at + 1);
+  } else {
+    chosen = at == names.end() || at == names.begin() ? names.back() : *(at - 1);
+  }
+  CurrentPath = folder + chosen;
+  view_.SetText(kFileName, CurrentPath);
+  if (ReportRead(ReadCurrent())) ShowCurrentCapture();
+}
+
+std::uint16_t CTaloranDlg::ReadCurrent() {
+  FrameStore& s = TheFrameStore();
+  return ReadCapture(CurrentPath, s.blue, s.green, s.red, s.nir, FourLayerInput, s.metadata);
+}
+
+// A failed read says why and renders nothing: the picture and the panel keep the capture shown.
+bool CTaloranDlg::ReportRead(std::uint16_t result) {
+  if (result == kReadOk) return true;
+  view_.MessageBox(result == kReadCannotOpen ? "Tif file not found" : "Unknown error");
+  return false;
+}
+
+void CTaloranDlg::ShowCurrentCapture() {
+  if (CurrentPath.empty()) {
+    ImageShown = 0;
+    view_.MessageBox("Please enter a file name");
+    return;
+  }
+  StoreCorrectionLevels();  // automatic gains of the first picture come from this capture
+  RenderAndShow();
+  ShowCameraMetadata();
+}
+
+void CTaloranDlg::RenderAndShow() {
+  ApplyCorrection(false);
+  ImageShown = 1;
+  FrameStore& store = TheFrameStore();
+  RenderTarget target;
+  target.bmp = &store.bmp;
+  RenderFrame(FrameRequest(store, ViewMode, IndexCode, Gains), target);
+  if (ViewMode == kViewColour) {  // the picture carries the gains its texts show
+    for (int channel = 1; channel <= 3; ++channel) ApplyGain(channel);
+  }
+  view_.LoadPicture(target.byteSize + static_cast<int>(kBmpHeaderSize));
+}
+
+}  // namespace taloran

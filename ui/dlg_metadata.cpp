@@ -1,0 +1,32 @@
+// The metadata panel: the camera record's 24 texts, and the readings that correction uses.
+#include "camera_metadata.h"
+#include "dialog_ids.h"
+#include "frame_store.h"
+#include "taloran_dlg.h"
+
+namespace taloran {
+
+using namespace ids;
+
+void CTaloranDlg::StoreCorrectionLevels() {
+  const CameraPanel panel = DecodeCameraMetadata(TheFrameStore().metadata);
+  IrradianceLevels = panel.irradianceLevels;
+  AverageLevels = panel.averageLevels;
+}
+
+void CTaloranDlg::ShowCameraMetadata() {
+  const CameraPanel panel = DecodeCameraMetadata(TheFrameStore().metadata);
+  for (std::size_t field = 0; field < kPanelFieldCount; ++field) {
+    const int id = kPanelFields[field].control;
+    view_.SetText(id, panel.texts[field]);
+    // Shutter speed, camera gain and speed are set directly; their member strings stay as they are.
+    if (id == 1042 || id == 1041 || id == 1050) continue;
+    for (std::size_t i = 0; i < kMetadataEdits.size(); ++i) {
+      if (kMetadataEdits[i] == id) MetadataTexts[i] = panel.texts[field];
+    }
+  }
+  IrradianceLevels = panel.irradianceLevels;
+  AverageLevels = panel.averageLevels;
+}
+
+}  // namespace taloran

@@ -1,0 +1,252 @@
+#include "taloran_window.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QContextMenuEvent>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QShortcut>
+#include <QSignalBlocker>
+#include <QSlider>
+
+#include "about_dlg.h"
+#include "dialog_templates.h"
+#include "dialog_units.h"
+#include "folder_listing.h"
+#include "picture_ctrl.h"
+#include "resources.h"
+#include "taloran_dlg.h"
+
+namespace taloran {
+
+using res::ControlKind;
+
+TaloranWindow::TaloranWindow(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+  Build();
+}
+
+void TaloranWindow::Build() {
+  const res::DialogTemplate& t = res::kMainDialog;
+  setWindowTitle(t.caption);
+  setWindowIcon(AppIcon());
+  setFont(DialogFont());
+  const DialogUnits units(font());
+  resize(units.ToPixels(0, 0, t.width, t.height).size());
+
+  for (const res::ControlTemplate& c : t.controls) {
+    const QString caption = QString::fromUtf8(c.caption);
+    QWidget* widget = nullptr;
+    switch (c.kind) {
+      case ControlKind::Label: widget = new QLabel(caption, this); break;
+      case ControlKind::Edit: {
+        auto* edit = new QLineEdit(this);
+        edit->setReadOnly((c.style & res::kReadOnly) != 0);
+        widget = edit;
+        break;
+      }
+      case ControlKind::PushButton:
+      case ControlKind::DefaultPushButton: {
+        auto* button = new QPushButton(caption, this);
+        button->setDefault(c.kind == ControlKind::DefaultPushButton);
+        button->setAutoDefault(false);
+        const int id = c.id;
+        connect(button, &QPushButton::clicked, this, [this, id] {
+          if (id == res::kIdOk) accept();
+          else if (id == res::kIdCancel) reject();
+          else if (dialog_ != nullptr) dialog_->OnCommand(id);
+        });
+        widget = button;
+        break;
+      }
+      case ControlKind::Radio: {
+        auto* radio = new QRadioButton(caption, this);
+        radio->setAutoExclusive(false);  // the template's groups decide, below
+        const int id = c.id;
+        const std::vector<int> group = res::RadioGroupOf(t, id);
+        connect(radio, &QRadioButton::clicked, this, [this, id, group] {
+          // An automatic radio checks itself and clears the rest of its group, then notifies.
+          for (int other : group) SetCheck(other, other == id);
+          if (dialog_ != nullptr) dialog_->OnCommand(id);
+        });
+        widget = radio;
+        break;
+      }
+      case ControlKind::CheckBox: {
+        auto* box = new QCheckBox(caption, this);
+        const int id = c.id;
+        connect(box, &QCheckBox::clicked, this, [this, id] {
+          if (dialog_ != nullptr) dialog_->OnCommand(id);
+        });
+        widget = box;
+        break;
+      }
+      case ControlKind::GroupBox:
+        widget = new QGroupBox(caption, this);
+        widget->setAttribute(Qt::WA_TransparentForMouseEvents);  // a frame only: clicks reach what it frames
+        break;
+      case ControlKind::Trackbar: {
+        auto* slider = new QSlider(Qt::Horizontal, this);
+        slider->setTickPosition(QSlider::NoTicks);
+        const int id = c.id;
+        connect(slider, &QSlider::valueChanged, this, [this, id] {
+          if (dialog_ != nullptr) dialog_->OnHScroll(id);
+        });
+        widget = slider;
+        break;
+      }
+      case ControlKind::Picture:
+        picture_ = new CPictureCtrl(this);
+        widget = picture_;
+        break;
+      case ControlKind::Bitmap:
+      case ControlKind::Icon: {
+        auto* bitmap = new QLabel(this);
+        bitmap->setPixmap(LogoBitmap());
+        bitmap->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        bitmap->setAlignment(Qt::AlignCenter);
+        widget = bitmap;
+        break;
+      }
+    }
+    widget->setGeometry(units.ToPixels(c.x, c.y, c.width, c.height));
+    widget->setFocusPolicy((c.style & res::kTabStop) != 0 ? Qt::StrongFocus
+                           : c.kind == ControlKind::Radio ? Qt::ClickFocus
+                                                           : Qt::NoFocus);
+    if (c.id != res::kIdStatic) controls_[c.id] = widget;
+  }
+
+  // The first control of the template lies on top, as the template's z-order has it.
+  for (auto it = t.controls.rbegin(); it != t.controls.rend(); ++it) {
+    if (QWidget* w = Control(it->id)) w->raise();
+  }
+  const std::vector<int> tabs = res::TabOrder(t);
+  for (std::size_t i = 1; i < tabs.size(); ++i) setTabOrder(Control(tabs[i - 1]), Control(tabs[i]));
+
+  auto* about = new QShortcut(QKeySequence(Qt::Key_F1), this);
+  connect(about, &QShortcut::activated, this, [this] {
+    if (dialog_ != nullptr) dialog_->OnSysCommand(res::kAboutCommand);
+  });
+}
+
+QWidget* TaloranWindow::Control(int id) const {
+  const auto it = controls_.find(id);
+  return it == controls_.end() ? nullptr : it->second;
+}
+
+QAbstractButton* TaloranWindow::Button(int id) const { return qobject_cast<QAbstractButton*>(Control(id)); }
+QSlider* TaloranWindow::Slider(int id) const { return qobject_cast<QSlider*>(Control(id)); }
+
+void TaloranWindow::Click(int id) {
+  if (QAbstractButton* button = Button(id)) button->click();
+}
+
+void TaloranWindow::SetCheck(int id, bool checked) {
+  if (QAbstractButton* button = Button(id)) button->setChecked(checked);
+}
+
+bool TaloranWindow::IsChecked(int id) const {
+  const QAbstractButton* button = Button(id);
+  return button != nullptr && button->isChecked();
+}
+
+void TaloranWindow::Enable(int id, bool enabled) {
+  if (QWidget* w = Control(id)) w->setEnabled(enabled);
+}
+
+void TaloranWindow::SetText(int id, const std::string& text) {
+  if (auto* edit = qobject_cast<QLineEdit*>(Control(id))) {
+    edit->setText(QString::fromStdString(text));
+    edit->setCursorPosition(0);
+  } else if (QAbstractButton* button = Button(id)) {
+    button->setText(QString::fromStdString(text));
+  }
+}
+
+std::string TaloranWindow::Text(int id) const {
+  if (auto* edit = qobject_cast<QLineEdit*>(Control(id))) return edit->text().toStdString();
+  if (const QAbstractButton* button = Button(id)) return button->text().toStdString();
+  return {};
+}
+
+// Setting a slider from the dialog is no move of the user's: it sends no notification.
+void TaloranWindow::SetSliderRange(int id, int min, int max, bool) {
+  if (QSlider* slider = Slider(id)) {
+    const QSignalBlocker quiet(slider);
+    slider->setRange(min, max);
+  }
+}
+
+void TaloranWindow::SetSliderPos(int id, int position, bool) {
+  if (QSlider* slider = Slider(id)) {
+    const QSignalBlocker quiet(slider);
+    slider->setValue(position);
+  }
+}
+
+int TaloranWindow::SliderPos(int id) const {
+  const QSlider* slider = Slider(id);
+  return slider != nullptr ? slider->value() : 0;
+}
+
+void TaloranWindow::AppendMenuItem(int command, const std::string& text) {
+  if (!text.empty()) menuItems_.emplace_back(command, text);
+}
+
+void TaloranWindow::contextMenuEvent(QContextMenuEvent* event) {
+  if (menuItems_.empty()) return;
+  QMenu menu(this);
+  menu.addSeparator();
+  for (const auto& [command, text] : menuItems_) {
+    const int id = command;
+    menu.addAction(QString::fromStdString(text), this, [this, id] {
+      if (dialog_ != nullptr) dialog_->OnSysCommand(id);
+    });
+  }
+  menu.exec(event->globalPos());
+}
+
+void TaloranWindow::accept() {
+  if (dialog_ != nullptr) dialog_->OnOk();
+  QDialog::accept();
+}
+
+void TaloranWindow::MessageBox(const std::string& text) {
+  if (messageSink_) return messageSink_(text);
+  QMessageBox::information(this, windowTitle(), QString::fromStdString(text));
+}
+
+void TaloranWindow::BeginWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+void TaloranWindow::EndWaitCursor() { QApplication::restoreOverrideCursor(); }
+
+void TaloranWindow::ShowAbout() {
+  CAboutDlg about(this);
+  about.exec();
+}
+
+std::vector<std::string> TaloranWindow::ChooseFiles(const std::string& description, const std::string& pattern) {
+  if (chooser_) return chooser_();
+  QString patterns = QString::fromStdString(pattern);
+  patterns += ' ' + patterns.toUpper();  // *.tif and *.TIF alike
+  const QStringList files = QFileDialog::getOpenFileNames(
+      this, QString(), QString(), QString::fromStdString(description) + " (" + patterns + ")");
+  std::vector<std::string> chosen;
+  for (const QString& file : files) chosen.push_back(file.toStdString());
+  return chosen;
+}
+
+std::optional<std::string> TaloranWindow::FindFileName(const std::string& path) { return FileNameAt(path); }
+
+std::vector<std::string> TaloranWindow::ListFolder(const std::string& folder, const std::string& pattern) {
+  return ListMatching(folder, pattern);
+}
+
+bool TaloranWindow::LoadPicture(int size) { return picture_->LoadBmpBuffer(size); }
+
+}  // namespace taloran
