@@ -164,6 +164,41 @@ TEST_F(WindowTest, OkAndCancelCloseWithoutAMessage) {
   EXPECT_TRUE(messages.empty());
 }
 
+TEST_F(WindowTest, AtWorkOnAFolderOfCaptures) {
+  test::TempDir dir;
+  std::vector<std::string> paths;
+  for (unsigned seed : {1u, 2u, 3u}) {
+    paths.push_back(dir.Write("field_0" + std::to_string(seed) + ".tif", EncodeCapture(FieldScene(seed), false)).string());
+  }
+  window.SetFileChooser([&paths] { return std::vector<std::string>{paths[0]}; });
+  window.Click(res::kSearchFile);
+  EXPECT_EQ(window.Text(res::kFileName), paths[0]);
+  window.Click(res::kViOut);
+  auto* vi = static_cast<QSlider*>(window.Control(res::kViSlider));
+  ASSERT_TRUE(vi->isEnabled());
+  vi->setValue(80);
+  EXPECT_EQ(window.Text(res::kViGainText), " 80");
+  window.Click(res::kNext);
+  window.Click(res::kNext);
+  window.Click(res::kPrevious);
+  EXPECT_EQ(window.Text(res::kFileName), paths[1]);
+  EXPECT_EQ(window.Text(res::kStatusText), "NDVI = (Ir-R)/(Ir+R) Normalized difference vegetation Index");
+  EXPECT_EQ(window.Text(1035), "N");
+  EXPECT_EQ(window.Text(1039), "+ 121 m");
+  EXPECT_TRUE(messages.empty());
+  EXPECT_EQ(window.Picture()->state(), CPictureCtrl::State::Showing);
+  const QImage shot = window.grab().toImage();
+  // The picture area shows the NDVI palette: crop rows in green, with the gain 80 applied.
+  const QRect area = window.Picture()->geometry();
+  int green = 0;
+  for (int x = area.left() + 10; x < area.right(); x += 37) {
+    const QColor c = shot.pixelColor(x, area.center().y());
+    green += c.green() > 150 && c.red() < 20 ? 1 : 0;
+  }
+  EXPECT_GT(green, 3);
+  EXPECT_TRUE(shot.save(QString::fromStdString(Screenshot("ndvi-at-work.png").string())));
+}
+
 TEST(AboutDialog, ShowsTheProductAndVersion) {
   CAboutDlg about;
   EXPECT_EQ(about.windowTitle(), "About Taloran");
