@@ -46,6 +46,7 @@ fuzz: build
 
 bench: build
 	$(BUILD)/bench/core_bench --benchmark_repetitions=9 --benchmark_report_aggregates_only=true
+	$(BUILD)/bench/viewer_bench
 
 install: build
 	cmake --install $(BUILD)
