@@ -473,6 +473,14 @@ TEST_F(DlgTest, TheLayoutCheckboxAppliesToTheNextReadOrReadsAgain) {
   EXPECT_EQ(view.loads.size(), 2u);
 }
 
+TEST_F(DlgTest, TheLayoutCheckboxWithNothingOpenedReadsNothing) {
+  view.Click(kViOut);  // the zero planes are shown, but no capture was opened
+  view.Click(kFourLayer);
+  EXPECT_EQ(dlg.FourLayerInput, 1);
+  EXPECT_EQ(view.loads.size(), 1u);
+  EXPECT_TRUE(view.messages.empty());
+}
+
 TEST_F(DlgTest, APathWithoutAFolderSearchesTheCurrentFolder) {
   Write("here1.tif", Scene(1));
   Write("here2.tif", Scene(2));

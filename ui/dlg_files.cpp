@@ -39,7 +39,8 @@ void CTaloranDlg::OnSearchFile() {
 void CTaloranDlg::OnFourLayer() {
   FourLayerCheck = view_.IsChecked(kFourLayer) ? 1 : 0;
   FourLayerInput = FourLayerCheck != 0 ? 1 : 0;
-  if (ImageShown == 0) return;  // the layout applies to the next read
+  // With nothing shown, or nothing opened yet, the layout applies to the next read.
+  if (ImageShown == 0 || CurrentPath.empty()) return;
   if (ReportRead(ReadCurrent())) RenderAndShow();
 }
 
