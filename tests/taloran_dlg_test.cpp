@@ -449,6 +449,21 @@ TEST_F(DlgTest, AFailedStepSaysWhyButMovesThePath) {
   view.Click(kNext);  // stepping passes the broken file
   EXPECT_EQ(dlg.CurrentPath, p1);
   EXPECT_EQ(view.loads.size(), 2u);
+  view.Click(kPrevious);  // wraps to the broken one again
+  EXPECT_EQ(dlg.CurrentPath, p2);
+  EXPECT_EQ(view.messages.size(), 2u);
+  EXPECT_EQ(view.loads.size(), 2u);
+}
+
+TEST(DialogTemplate, RadioGroupsComeFromTheGroupStyleInTemplateOrder) {
+  std::vector<int> output, correction;
+  for (int id = kRawRed; id <= kBandBlue; ++id) output.push_back(id);
+  for (int id = kIrradianceSource; id <= kGi; ++id) correction.push_back(id);
+  EXPECT_EQ(RadioGroupOf(kMainDialog, kRawRed), output);
+  EXPECT_EQ(RadioGroupOf(kMainDialog, kBandBlue), output);
+  EXPECT_EQ(RadioGroupOf(kMainDialog, kCameraWbSource), correction);
+  EXPECT_EQ(RadioGroupOf(kMainDialog, kGi), correction);
+  EXPECT_TRUE(RadioGroupOf(kMainDialog, kAutoCorrection).empty());
 }
 
 TEST_F(DlgTest, TheLayoutCheckboxAppliesToTheNextReadOrReadsAgain) {
