@@ -32,8 +32,6 @@ class ByteReader {
     return window_[static_cast<std::size_t>(position_++ - windowStart_)];
   }
 
-  std::int64_t Position() const { return position_; }
-
  private:
   bool Fill() {
     windowStart_ = position_;

@@ -25,7 +25,6 @@ constexpr PackedBgr Pack(Bgr c) {
 // floor(numerator / divisor) for numerator < 2^17 and 1 <= divisor <= 2047, by one multiply with
 // floor(2^32 / divisor) + 1: the error stays below 2^17 / 2^32 = 2^-15 < 1 / divisor, so the floor
 // is exact. Every quotient of the renderers is within these bounds.
-inline constexpr std::uint32_t kMaxNumerator = (1u << 17) - 1;
 inline constexpr std::uint32_t kMaxDivisor = 2047;
 struct ReciprocalTable {
   std::array<std::uint64_t, kMaxDivisor + 1> m{};
