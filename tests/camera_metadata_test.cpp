@@ -28,7 +28,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Formatted{5, 7, "      5"},
                       // wider than the field: every digit, never a colon or semicolon
                       Formatted{10, 1, "10"}, Formatted{118, 2, "118"}, Formatted{65'535, 4, "65535"},
-                      Formatted{4'294'967'295u, 7, "4294967295"}));
+                      Formatted{4'294'967'295u, 7, "4294967295"}),
+    [](const auto& info) { return "Value" + std::to_string(info.param.value) + "Width" + std::to_string(info.param.width); });
 
 // One record byte pattern and the texts (by control id) it must give; "·" stands for a blank.
 struct PanelCase {

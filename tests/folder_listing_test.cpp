@@ -27,7 +27,8 @@ INSTANTIATE_TEST_SUITE_P(
                       PatternCase{"a.tiff", "*.tif", false}, PatternCase{"atif", "*.tif", false},
                       PatternCase{"a.b.tif", "*.tif", true}, PatternCase{"x1.tif", "x?.tif", true},
                       PatternCase{"x12.tif", "x?.tif", false}, PatternCase{"", "*", true},
-                      PatternCase{"abc", "a*b*c", true}, PatternCase{"abcb", "a*b", true}));
+                      PatternCase{"abc", "a*b*c", true}, PatternCase{"abcb", "a*b", true}),
+    [](const auto& info) { return "Case" + std::to_string(info.index); });
 
 TEST(FolderListing, ListsMatchingFilesSortedWithoutRegardToCase) {
   test::TempDir dir;

@@ -134,7 +134,10 @@ INSTANTIATE_TEST_SUITE_P(Factors, ApplyChannelGainTest,
                          ::testing::Values(GainCase{50, 1, 1}, GainCase{50, 100, 133}, GainCase{50, 191, 254},
                                            GainCase{50, 192, 255}, GainCase{50, 193, 255}, GainCase{150, 85, 254},
                                            GainCase{150, 86, 255}, GainCase{0, 255, 127}, GainCase{30, 255, 254},
-                                           GainCase{0, 0, 0}));
+                                           GainCase{0, 0, 0}),
+                         [](const auto& info) {
+                           return "Gain" + std::to_string(info.param.gain) + "Sample" + std::to_string(info.param.sample);
+                         });
 
 TEST_F(RenderFrameTest, GainFactors) {
   EXPECT_EQ(ChannelGainFactor(0), 16'384u);
