@@ -84,9 +84,9 @@ void CTaloranDlg::ShowCurrentCapture() {
     view_.MessageBox("Please enter a file name");
     return;
   }
-  StoreCorrectionLevels();  // automatic gains of the first picture come from this capture
+  const CameraPanel panel = StoreCorrectionLevels();  // the first picture's automatic gains use them
   RenderAndShow();
-  ShowCameraMetadata();
+  ShowCameraMetadata(panel);
 }
 
 void CTaloranDlg::RenderAndShow() {

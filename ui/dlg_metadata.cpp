@@ -8,14 +8,14 @@ namespace taloran {
 
 using namespace ids;
 
-void CTaloranDlg::StoreCorrectionLevels() {
-  const CameraPanel panel = DecodeCameraMetadata(TheFrameStore().metadata);
+CameraPanel CTaloranDlg::StoreCorrectionLevels() {
+  CameraPanel panel = DecodeCameraMetadata(TheFrameStore().metadata);
   IrradianceLevels = panel.irradianceLevels;
   AverageLevels = panel.averageLevels;
+  return panel;
 }
 
-void CTaloranDlg::ShowCameraMetadata() {
-  const CameraPanel panel = DecodeCameraMetadata(TheFrameStore().metadata);
+void CTaloranDlg::ShowCameraMetadata(const CameraPanel& panel) {
   for (std::size_t field = 0; field < kPanelFieldCount; ++field) {
     const int id = kPanelFields[field].control;
     view_.SetText(id, panel.texts[field]);
@@ -25,6 +25,7 @@ void CTaloranDlg::ShowCameraMetadata() {
       if (kMetadataEdits[i] == id) MetadataTexts[i] = panel.texts[field];
     }
   }
+  // The readings as read: a zero that correction raised to 1 is 0 again until it runs next.
   IrradianceLevels = panel.irradianceLevels;
   AverageLevels = panel.averageLevels;
 }

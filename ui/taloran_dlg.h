@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "camera_metadata.h"
 #include "dialog_view.h"
 #include "render.h"
 
@@ -88,8 +89,9 @@ class CTaloranDlg {
   void RenderAndShow();
 
   // The metadata panel.
-  void StoreCorrectionLevels();
-  void ShowCameraMetadata();
+  // Decodes the record and keeps its readings for correction; the panel is shown from the result.
+  CameraPanel StoreCorrectionLevels();
+  void ShowCameraMetadata(const CameraPanel& panel);
 
   void DoDataExchange(bool save);
 

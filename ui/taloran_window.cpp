@@ -164,14 +164,11 @@ void TaloranWindow::SetText(int id, const std::string& text) {
   if (auto* edit = qobject_cast<QLineEdit*>(Control(id))) {
     edit->setText(QString::fromStdString(text));
     edit->setCursorPosition(0);
-  } else if (QAbstractButton* button = Button(id)) {
-    button->setText(QString::fromStdString(text));
   }
 }
 
 std::string TaloranWindow::Text(int id) const {
   if (auto* edit = qobject_cast<QLineEdit*>(Control(id))) return edit->text().toStdString();
-  if (const QAbstractButton* button = Button(id)) return button->text().toStdString();
   return {};
 }
 
