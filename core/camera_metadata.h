@@ -62,4 +62,15 @@ struct CameraPanel {
 // Decodes the record into the panel texts and the correction readings.
 CameraPanel DecodeCameraMetadata(const MetadataRecord& record);
 
+// Where and how the capture was taken, from the bytes the panel shows, as a map wants them.
+struct CapturePosition {
+  double latitudeDeg;   // degrees + (minutes + fraction / 10,000) / 60, negative in the south
+  double longitudeDeg;  // the same, negative in the west
+  double heightM;       // signed tenths of a metre / 10
+  double headingDeg;    // compass heading
+};
+
+// Decodes the position fields of the record.
+CapturePosition DecodePosition(const MetadataRecord& record);
+
 }  // namespace taloran

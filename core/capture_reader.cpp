@@ -1,5 +1,6 @@
 #include "capture_reader.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <system_error>
@@ -55,19 +56,20 @@ std::uint32_t ReadBigEndian(ByteReader& reader, int count) {
   return value;
 }
 
+// Opens `path` for reading, or nothing for a path that is no regular file or cannot be opened.
+std::FILE* OpenCapture(const std::filesystem::path& path) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error) || error) return nullptr;
+  return std::fopen(path.c_str(), "rb");
+}
+
 // A 32-bit offset as the signed seek position it becomes.
 std::int32_t AsPosition(std::uint32_t offset) { return static_cast<std::int32_t>(offset); }
 
-// The frame bytes of one read: static, since reads never overlap and the frame is 4 MB.
-std::array<std::uint8_t, kFrameFileBytes> workBuffer;
-
-}  // namespace
-
-std::uint16_t ReadCaptureFrom(std::FILE* file, Plane& blue, Plane& green, Plane& red, Plane& nir,
-                              std::uint16_t fourLayer, MetadataRecord& metadata) {
-  ByteReader reader(file);
-  MetadataRecord record{};  // committed only on success
-
+// The directory walk of steps 2 to 6: the camera bytes into `record` and the pixel-data offset
+// into `p`; kReadOk, or kReadSeekFailed where a seek leaves the file. `shortBeforeFrame` tells
+// whether the file ended before the frame (the read of camera byte 75 met the end).
+std::uint16_t ParseCapture(ByteReader& reader, MetadataRecord& record, std::uint32_t& p, bool& shortBeforeFrame) {
   if (!reader.Seek(4)) return kReadSeekFailed;
   const std::uint32_t ifd = ReadBigEndian(reader, 4);
 
@@ -78,7 +80,7 @@ std::uint16_t ReadCaptureFrom(std::FILE* file, Plane& blue, Plane& green, Plane&
   const auto count = static_cast<std::uint16_t>(ReadBigEndian(reader, 2));
   const auto directoryBytes = static_cast<std::uint16_t>(count * 12u);  // modulo 65,536
 
-  std::uint32_t p = 0;  // the pixel-data offset
+  p = 0;
   for (std::uint32_t k = 0; 12 * k < directoryBytes; ++k) {
     const std::uint32_t entry = ifd + 2 + 12 * k;  // ifd < 2^31, so this wraps only past 2^32
     if (!reader.Seek(AsPosition(entry))) return kReadSeekFailed;
@@ -90,57 +92,113 @@ std::uint16_t ReadCaptureFrom(std::FILE* file, Plane& blue, Plane& green, Plane&
   }
 
   if (!reader.Seek(AsPosition(p - 4))) return kReadSeekFailed;  // also no entry (p = 0), p < 4
-  bool shortBeforeFrame = false;
+  shortBeforeFrame = false;
   for (std::size_t i = 72; i < kMetadataSize; ++i) {
     const int byte = reader.Get();
     record[i] = static_cast<std::uint8_t>(byte);
     shortBeforeFrame = byte == kEndOfFile;
   }
+  return AsPosition(p) < 0 ? kReadSeekFailed : kReadOk;
+}
 
-  if (AsPosition(p) < 0) return kReadSeekFailed;
-  std::size_t got = 0;
-  if (!shortBeforeFrame && std::fseek(file, static_cast<long>(p), SEEK_SET) == 0) {
-    got = std::fread(workBuffer.data(), 1, workBuffer.size(), file);
+// The frame is dealt out as it is read, a chunk of whole file rows at a time, so no read holds a
+// frame-sized buffer: 86,016 bytes are 16 interleaved rows or 64 rows of one 4-layer plane.
+constexpr std::size_t kChunkBytes = 86'016;
+static_assert(kChunkBytes % kRowFileBytes == 0 && kChunkBytes % kFrameWidth == 0);
+
+// A unit is one file row: 5,376 bytes interleaved, or 1,344 bytes of one plane (unit u is row
+// u mod 759 of file plane u / 759) in the 4-layer layout.
+struct FramePlanes {
+  Plane& blue;
+  Plane& green;
+  Plane& red;
+  Plane& nir;
+  std::uint16_t fourLayer;
+  std::size_t UnitBytes() const { return fourLayer != 0 ? std::size_t{kFrameWidth} : kRowFileBytes; }
+  std::size_t Units() const { return fourLayer != 0 ? 4 * std::size_t{kFrameHeight} : kFrameHeight; }
+};
+
+// Deals `count` file rows, starting with unit `first`, from `rows` into the planes.
+void DealRows(const std::uint8_t* rows, std::size_t first, std::size_t count, const FramePlanes& to) {
+  constexpr std::size_t width = kFrameWidth;
+  constexpr std::size_t height = kFrameHeight;
+  for (std::size_t u = first; u < first + count; ++u, rows += to.UnitBytes()) {
+    const std::size_t f = u % height;
+    const std::size_t target = (height - 1 - f) * width;  // the file's top row is plane row 758
+    if (to.fourLayer != 0) {
+      Plane* order[] = {&to.blue, &to.green, &to.red, &to.nir};  // the 4-layer file starts with blue
+      std::memcpy(order[u / height]->data() + target, rows, width);
+    } else {
+      std::uint8_t* red = to.red.data() + target;
+      std::uint8_t* green = to.green.data() + target;
+      std::uint8_t* blue = to.blue.data() + target;
+      std::uint8_t* nir = to.nir.data() + target;
+      for (std::size_t x = 0; x < width; ++x) {
+        red[x] = rows[4 * x];
+        green[x] = rows[4 * x + 1];
+        blue[x] = rows[4 * x + 2];
+        nir[x] = rows[4 * x + 3];
+      }
+    }
   }
-  std::memset(workBuffer.data() + got, 0, workBuffer.size() - got);
+}
 
+// Reads the frame at `p` into the planes; bytes the file does not supply are 0.
+void ReadFrame(std::FILE* file, std::uint32_t p, bool skip, const FramePlanes& to) {
+  std::array<std::uint8_t, kChunkBytes> chunk;
+  bool ended = skip || std::fseek(file, static_cast<long>(p), SEEK_SET) != 0;
+  const std::size_t perChunk = kChunkBytes / to.UnitBytes();
+  for (std::size_t u = 0; u < to.Units(); u += perChunk) {
+    const std::size_t count = std::min(perChunk, to.Units() - u);
+    const std::size_t want = count * to.UnitBytes();
+    const std::size_t got = ended ? 0 : std::fread(chunk.data(), 1, want, file);
+    ended = got < want;
+    std::memset(chunk.data() + got, 0, want - got);
+    DealRows(chunk.data(), u, count, to);
+  }
+}
+
+}  // namespace
+
+std::uint16_t ReadCaptureFrom(std::FILE* file, Plane& blue, Plane& green, Plane& red, Plane& nir,
+                              std::uint16_t fourLayer, MetadataRecord& metadata) {
+  ByteReader reader(file);
+  MetadataRecord record{};  // committed only on success
+  std::uint32_t p = 0;
+  bool shortBeforeFrame = false;
+  if (const std::uint16_t code = ParseCapture(reader, record, p, shortBeforeFrame); code != kReadOk) return code;
+  // From here nothing can fail: a short file gives zeros, so the planes are always one whole frame.
   metadata = record;
-  SeparatePlanes(workBuffer.data(), blue, green, red, nir, fourLayer);
+  ReadFrame(file, p, shortBeforeFrame, {blue, green, red, nir, fourLayer});
   return kReadOk;
 }
 
 std::uint16_t ReadCapture(const std::filesystem::path& path, Plane& blue, Plane& green, Plane& red,
                           Plane& nir, std::uint16_t fourLayer, MetadataRecord& metadata) {
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error) || error) return kReadCannotOpen;
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  std::FILE* file = OpenCapture(path);
   if (file == nullptr) return kReadCannotOpen;
   const std::uint16_t result = ReadCaptureFrom(file, blue, green, red, nir, fourLayer, metadata);
   std::fclose(file);
   return result;
 }
 
+std::uint16_t ReadCaptureMetadata(const std::filesystem::path& path, MetadataRecord& metadata) {
+  std::FILE* file = OpenCapture(path);
+  if (file == nullptr) return kReadCannotOpen;
+  ByteReader reader(file);
+  MetadataRecord record{};
+  std::uint32_t p = 0;
+  bool shortBeforeFrame = false;
+  const std::uint16_t result = ParseCapture(reader, record, p, shortBeforeFrame);
+  std::fclose(file);
+  if (result == kReadOk) metadata = record;
+  return result;
+}
+
 void SeparatePlanes(const std::uint8_t* frame, Plane& blue, Plane& green, Plane& red, Plane& nir,
                     std::uint16_t fourLayer) {
-  constexpr std::size_t width = kFrameWidth;
-  constexpr std::size_t height = kFrameHeight;
-  for (std::size_t f = 0; f < height; ++f) {
-    const std::size_t target = (height - 1 - f) * width;  // the file's top row is plane row 758
-    if (fourLayer != 0) {
-      Plane* order[] = {&blue, &green, &red, &nir};  // the 4-layer file starts with blue
-      for (std::size_t i = 0; i < 4; ++i) {
-        std::memcpy(order[i]->data() + target, frame + i * kFramePixels + f * width, width);
-      }
-    } else {
-      const std::uint8_t* row = frame + f * kRowFileBytes;
-      for (std::size_t x = 0; x < width; ++x) {
-        red[target + x] = row[4 * x];
-        green[target + x] = row[4 * x + 1];
-        blue[target + x] = row[4 * x + 2];
-        nir[target + x] = row[4 * x + 3];
-      }
-    }
-  }
+  const FramePlanes to{blue, green, red, nir, fourLayer};
+  DealRows(frame, 0, to.Units(), to);
 }
 
 }  // namespace taloran

@@ -17,7 +17,9 @@
 // Offsets are signed 32-bit: a position that comes out negative is a failed seek. Reads past the
 // end of the file enter the big-endian values as -1 and the record as 0xFF, exactly as a byte-wise
 // reader sees them; frame bytes that the file does not supply are 0. All or nothing: only a read
-// that returns 0 changes the planes or the record.
+// that returns 0 changes the planes or the record. The frame is dealt into the planes as it is
+// read, through a chunk on the stack: a read holds no state, so reads into different planes may
+// run on different threads.
 #pragma once
 
 #include <cstdint>
@@ -39,6 +41,10 @@ inline constexpr std::uint16_t kStripOffsetsTag = 273;
 // Reads the capture at `path` (fourLayer non-zero: the 4-layer layout); returns 0, 1 or 255.
 std::uint16_t ReadCapture(const std::filesystem::path& path, Plane& blue, Plane& green, Plane& red,
                           Plane& nir, std::uint16_t fourLayer, MetadataRecord& metadata);
+
+// Only the camera record of the capture at `path`, without reading the frame; returns the code a
+// full read would (and changes `metadata` only where that is 0).
+std::uint16_t ReadCaptureMetadata(const std::filesystem::path& path, MetadataRecord& metadata);
 
 // The same on a stream already open for binary reading (left open); returns 0 or 255.
 std::uint16_t ReadCaptureFrom(std::FILE* file, Plane& blue, Plane& green, Plane& red, Plane& nir,

@@ -3,7 +3,8 @@
 namespace taloran::detail {
 
 namespace {
-PairTable scratch;  // 256 KiB, static so that no render allocates
+thread_local PairTable scratch;  // 256 KiB a thread, so that no render allocates and renders on
+                                 // different threads (the batch workers) never share it
 }
 
 PairTable& ScratchPairTable() { return scratch; }

@@ -68,7 +68,7 @@ using DifferenceColours = ColourTable<192, 256>;  // DVI's map: grey up to 192, 
 // The colour of every pair of samples, keyed by first * 256 + second.
 using PairTable = std::array<PackedBgr, 256 * 256>;
 
-// One static table for all renderers: renders never overlap, and a render must not allocate.
+// One table per thread: a render must not allocate, and the renders of one thread never overlap.
 PairTable& ScratchPairTable();
 
 // Fills the scratch table with colours[value(first, second)] for every pair.

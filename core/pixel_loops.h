@@ -2,14 +2,16 @@
 //
 // The grey and colour passes are plain loops that the compiler vectorises; on x86-64 they are
 // built twice, for AVX2 and for the baseline, and the loader picks the build the processor runs.
-// The C++ is the same for both, so both give the same bytes.
+// The C++ is the same for both, so both give the same bytes. Sanitizer builds have one build only:
+// the loader runs the choosing code before a sanitizer's runtime has started.
 #pragma once
 
 #include <bit>
 #include <cstdint>
 #include <cstring>
 
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_ADDRESS__)
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_ADDRESS__) && \
+    !defined(__SANITIZE_THREAD__)
 #define TALORAN_PIXEL_LOOP __attribute__((target_clones("avx2", "default")))
 #else
 #define TALORAN_PIXEL_LOOP

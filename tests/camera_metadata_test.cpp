@@ -126,5 +126,45 @@ TEST(CameraPanelLevels, EveryFieldOfAFullRecordIsDigitsBlanksAndPunctuation) {
   }
 }
 
+// Record bytes and the position they give.
+struct PositionCase {
+  const char* name;
+  std::vector<std::pair<std::size_t, std::uint8_t>> bytes;
+  double latitude, longitude, height, heading;
+};
+
+class CapturePositionTest : public ::testing::TestWithParam<PositionCase> {};
+
+TEST_P(CapturePositionTest, GivesDecimalDegreesAndMetres) {
+  MetadataRecord record{};
+  for (const auto& [at, value] : GetParam().bytes) record[at] = value;
+  const CapturePosition p = DecodePosition(record);
+  EXPECT_DOUBLE_EQ(p.latitudeDeg, GetParam().latitude);
+  EXPECT_DOUBLE_EQ(p.longitudeDeg, GetParam().longitude);
+  EXPECT_DOUBLE_EQ(p.heightM, GetParam().height);
+  EXPECT_DOUBLE_EQ(p.headingDeg, GetParam().heading);
+}
+
+// 52 degrees 5.1234 minutes north and 5 degrees 30.0010 minutes east, and their mirror images.
+constexpr double kLat = 52 + 5.1234 / 60, kLon = 5 + 30.001 / 60;
+INSTANTIATE_TEST_SUITE_P(
+    Hemispheres, CapturePositionTest,
+    ::testing::Values(
+        PositionCase{"NorthEast", {{13, 52}, {14, 5}, {15, 0x04}, {16, 0xD2}, {18, 5}, {19, 30}, {21, 10}}, kLat, kLon, 0, 0},
+        PositionCase{"SouthEast", {{13, 203}, {14, 5}, {15, 0x04}, {16, 0xD2}, {18, 5}, {19, 30}, {21, 10}}, -kLat, kLon, 0, 0},
+        PositionCase{"NorthWest", {{13, 52}, {14, 5}, {15, 0x04}, {16, 0xD2}, {17, 0xFF}, {18, 0xFA}, {19, 30}, {21, 10}}, kLat, -kLon, 0, 0},
+        PositionCase{"SouthWest", {{13, 203}, {14, 5}, {15, 0x04}, {16, 0xD2}, {17, 0xFF}, {18, 0xFA}, {19, 30}, {21, 10}}, -kLat, -kLon, 0, 0},
+        PositionCase{"LatitudeByte128IsNorth", {{13, 128}}, 128, 0, 0, 0},
+        PositionCase{"LatitudeByte129IsSouth", {{13, 129}}, -126, 0, 0, 0},
+        PositionCase{"LongitudeHighByte128IsEast", {{17, 0x80}}, 0, 32'768, 0, 0},
+        PositionCase{"LongitudeHighByte129IsWest", {{17, 0x81}}, 0, -(65'535.0 - 0x8100), 0, 0},
+        PositionCase{"FullFractionIsAlmostAMinute", {{14, 59}, {15, 0xFF}, {16, 0xFF}}, (59 + 6.5535) / 60, 0, 0, 0},
+        PositionCase{"HeightUp", {{32, 0x04}, {33, 0xD2}}, 0, 0, 123.4, 0},
+        PositionCase{"HeightDown", {{32, 0xFB}, {33, 0x2E}}, 0, 0, -123.4, 0},
+        PositionCase{"Height32768IsUp", {{32, 0x80}}, 0, 0, 3'276.8, 0},
+        PositionCase{"Height32769IsDown", {{32, 0x80}, {33, 0x01}}, 0, 0, -3'276.7, 0},
+        PositionCase{"Heading", {{30, 0x01}, {31, 0x67}}, 0, 0, 0, 359}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace taloran

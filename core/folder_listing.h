@@ -1,0 +1,22 @@
+// The directory search behind Previous and Next: the name of the current file and the captures
+// of its folder. Linux lists a folder in no useful order, so the names come sorted by name,
+// case-insensitively, and the pattern matches case-insensitively too (*.tif finds .TIF).
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace taloran {
+
+// The file name at `path` when something is there, else nothing.
+std::optional<std::string> FileNameAt(const std::string& path);
+
+// The names of the files in `folder` ("" for the current folder) that match `pattern`
+// ('*' any run, '?' any one character), sorted by name without regard to case.
+std::vector<std::string> ListMatching(const std::string& folder, const std::string& pattern);
+
+// Whether `name` matches `pattern`, case-insensitively.
+bool MatchesPattern(const std::string& name, const std::string& pattern);
+
+}  // namespace taloran
