@@ -3,11 +3,12 @@
 
 BUILD      ?= build
 SAN_BUILD  ?= build-san
+TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
 JOBS       ?= 2
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build run test test-main test-san fuzz bench install clean
+.PHONY: all deps build run test test-main test-san test-tsan fuzz bench install clean
 
 all: build
 
@@ -24,7 +25,7 @@ build: deps $(BUILD)/CMakeCache.txt
 run: build
 	$(BUILD)/ui/taloran $(BUILD)/samples/field_01.tif
 
-test: test-main test-san fuzz
+test: test-main test-san test-tsan fuzz
 
 test-main: build
 	cd $(BUILD) && ctest -j $(JOBS) --output-on-failure
@@ -34,6 +35,12 @@ test-san: deps
 	cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALORAN_SANITIZE=ON -DTALORAN_BENCH=OFF
 	cmake --build $(SAN_BUILD) -j $(JOBS)
 	cd $(SAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 ctest -j $(JOBS) --output-on-failure
+
+# The batch's tests (parallel workers) built with ThreadSanitizer.
+test-tsan: deps
+	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALORAN_TSAN=ON -DTALORAN_VIEWER=OFF -DTALORAN_BENCH=OFF
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target batch_test
+	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1 ctest -j $(JOBS) --output-on-failure
 
 # libFuzzer over the reader, the metadata decoding and a render, for a bounded time.
 fuzz: build
@@ -46,10 +53,11 @@ fuzz: build
 
 bench: build
 	$(BUILD)/bench/core_bench --benchmark_repetitions=9 --benchmark_report_aggregates_only=true
+	$(BUILD)/bench/cli_bench --benchmark_repetitions=9 --benchmark_report_aggregates_only=true
 	$(BUILD)/bench/viewer_bench
 
 install: build
 	cmake --install $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)

@@ -12,49 +12,18 @@
 #include <vector>
 
 #include "capture_reader.h"
+#include "index_statistics.h"
 #include "render.h"
 #include "sample_capture.h"
+#include "yardsticks.h"
 
 namespace taloran {
 namespace {
-
-const std::filesystem::path& CapturePath(bool fourLayer) {
-  static const std::filesystem::path paths[2] = {
-      std::filesystem::temp_directory_path() / "taloran-bench-interleaved.tif",
-      std::filesystem::temp_directory_path() / "taloran-bench-4layer.tif"};
-  static bool written = false;
-  if (!written) {
-    std::string error;
-    for (int i = 0; i < 2; ++i) WriteFileBytes(paths[i], EncodeCapture(FieldScene(2), i == 1), error);
-    written = true;
-  }
-  return paths[fourLayer ? 1 : 0];
-}
 
 std::uint16_t ReadSample(bool fourLayer) {
   FrameStore& s = TheFrameStore();
   return ReadCapture(CapturePath(fourLayer), s.blue, s.green, s.red, s.nir, fourLayer ? 1 : 0, s.metadata);
 }
-
-void M_Memcpy(benchmark::State& state) {
-  static std::vector<std::uint8_t> from(kBmpPixelBytes, 7), to(kBmpPixelBytes);
-  for (auto _ : state) {
-    std::memcpy(to.data(), from.data(), kBmpPixelBytes);
-    benchmark::ClobberMemory();
-  }
-}
-BENCHMARK(M_Memcpy);
-
-void R_Fread(benchmark::State& state) {
-  static std::vector<std::uint8_t> buffer(kSampleFileSize + 1);
-  const std::filesystem::path& path = CapturePath(false);
-  for (auto _ : state) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    benchmark::DoNotOptimize(std::fread(buffer.data(), 1, buffer.size(), file));
-    std::fclose(file);
-  }
-}
-BENCHMARK(R_Fread);
 
 void ReadCaptureBench(benchmark::State& state) {
   const bool fourLayer = state.range(0) != 0;
@@ -107,23 +76,18 @@ void ApplyChannelGainBench(benchmark::State& state) {
 }
 BENCHMARK(ApplyChannelGainBench)->ArgsProduct({{1, 2, 3}, {0, 50, 150}});
 
-// Collects the medians that the run reports, to print the ratio table at the end.
-class MedianCollector : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
-        rows.push_back({run.run_name.str(), run.report_label, run.GetAdjustedRealTime() / 1e6});
-      }
-    }
+// Statistics of each index over the whole frame, with a workspace that has seen the index before
+// (the pairs' order is kept per index and gain, as in a batch).
+void Statistics(benchmark::State& state) {
+  const View& view = kViews[state.range(0)];
+  ReadSample(false);
+  static StatisticsWorkspace work;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(ComputeIndexStatistics(TheFrameStore(), view.index, 50, FrameRect{}, work));
   }
-  struct Row {
-    std::string name, label;
-    double ms;
-  };
-  std::vector<Row> rows;
-};
+  state.SetLabel(view.name);
+}
+BENCHMARK(Statistics)->DenseRange(3, 13, 1);
 
 }  // namespace
 }  // namespace taloran
@@ -132,11 +96,7 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   taloran::MedianCollector collector;
   benchmark::RunSpecifiedBenchmarks(&collector);
-  double m = 0, r = 0;
-  for (const auto& row : collector.rows) {
-    if (row.name.starts_with("M_Memcpy")) m = row.ms;
-    if (row.name.starts_with("R_Fread")) r = row.ms;
-  }
+  const double m = collector.Median("M_Memcpy"), r = collector.Median("R_Fread");
   if (m == 0 || r == 0) return 0;  // run with repetitions to get medians
   std::printf("\n%-36s %-12s %10s %8s\n", "benchmark", "view", "median ms", "ratio");
   for (const auto& row : collector.rows) {

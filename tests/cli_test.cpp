@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sys/wait.h>
 
+#include <cmath>
 #include <fstream>
 #include <iterator>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "camera_metadata.h"
 #include "capture_reader.h"
 #include "render.h"
 #include "test_support.h"
@@ -39,6 +42,12 @@ struct CliFixture : ::testing::Test {
   test::TempDir dir;
   std::filesystem::path capture = dir.Write("field.tif", EncodeCapture(FieldScene(2), false));
   std::filesystem::path Out(const std::string& name) const { return dir.path() / name; }
+
+  MetadataRecord EncodedRecord() const {
+    FrameStore& s = TheFrameStore();
+    EXPECT_EQ(ReadCapture(capture, s.blue, s.green, s.red, s.nir, 0, s.metadata), kReadOk);
+    return s.metadata;
+  }
 
   // The BMP the viewer's core makes for a view, to hold the CLI's output against.
   BmpBuffer Expected(std::uint16_t mode, std::uint16_t index, GainSet gains) {
@@ -117,7 +126,11 @@ TEST_F(CliFixture, InfoJsonHoldsThePanelTextsAndLevels) {
                         "height", "temperature", "avg_red", "avg_green", "avg_blue", "avg_ir", "frame_rate",
                         "f_stop", "focal_length", "shutter_speed", "gain", "speed"};
   for (const char* key : keys) EXPECT_TRUE(json.at(key).is_string()) << key;
-  EXPECT_EQ(json.size(), std::size(keys) + 2);
+  EXPECT_EQ(json.size(), std::size(keys) + 5);
+  const CapturePosition position = DecodePosition(EncodedRecord());
+  EXPECT_DOUBLE_EQ(json["latitude_deg"], std::round(position.latitudeDeg * 1e7) / 1e7);
+  EXPECT_DOUBLE_EQ(json["longitude_deg"], std::round(position.longitudeDeg * 1e7) / 1e7);
+  EXPECT_DOUBLE_EQ(json["height_m"], 121.5);
   EXPECT_EQ(json["lat_hemisphere"], "N");
   EXPECT_EQ(json["height"], "+ 121 m");
   EXPECT_EQ(json["frame_rate"], "2.5");
@@ -187,6 +200,36 @@ TEST_F(CliFixture, AnUnwritableOutputLeavesNoFileBehind) {
   EXPECT_EQ(taken.code, kExitCannotWrite);
   EXPECT_TRUE(std::filesystem::is_directory(Out("taken.bmp")));
   EXPECT_FALSE(std::filesystem::exists(Out("taken.bmp.partial")));
+}
+
+// The installed program, a fresh process a run: the same bytes, texts and exit codes as in-process.
+struct ProcessRun {
+  int code;
+  std::string out;
+};
+
+ProcessRun RunProgram(const std::string& arguments) {
+  std::FILE* pipe = popen((std::string(TALORAN_CLI_PATH) + " " + arguments + " 2>/dev/null").c_str(), "r");
+  std::string out;
+  for (int c; (c = std::fgetc(pipe)) != EOF;) out += static_cast<char>(c);
+  const int status = pclose(pipe);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+
+TEST_F(CliFixture, AColdProcessWritesWhatTheLibraryDoes) {
+  const std::string in = " '" + capture.string() + "'";
+  ASSERT_EQ(RunProgram("render --view ndvi -o '" + Out("cold.bmp").string() + "'" + in).code, kExitOk);
+  ASSERT_EQ(Cli({"render", "--view", "ndvi", "-o", Out("warm.bmp").string(), capture.string()}).code, kExitOk);
+  EXPECT_EQ(ReadAll(Out("cold.bmp")), ReadAll(Out("warm.bmp")));
+  ASSERT_EQ(RunProgram("render --view color -o '" + Out("cold.png").string() + "'" + in).code, kExitOk);
+  ASSERT_EQ(Cli({"render", "--view", "color", "-o", Out("warm.png").string(), capture.string()}).code, kExitOk);
+  EXPECT_EQ(ReadAll(Out("cold.png")), ReadAll(Out("warm.png")));
+  EXPECT_EQ(RunProgram("info --json" + in).out, Cli({"info", "--json", capture.string()}).out);
+
+  const auto empty = dir.Write("empty.tif", {});
+  EXPECT_EQ(RunProgram("info --json '" + Out("missing.tif").string() + "'").code, kExitNotFound);
+  EXPECT_EQ(RunProgram("info '" + empty.string() + "'").code, kExitUnreadable);
+  EXPECT_EQ(RunProgram("render --view red -o x.bmp '" + empty.string() + "'").code, kExitUnreadable);
 }
 
 }  // namespace

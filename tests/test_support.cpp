@@ -23,9 +23,13 @@ TempDir::~TempDir() {
 
 std::filesystem::path TempDir::Write(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
   const std::filesystem::path file = path_ / name;
+  WriteBytes(file, bytes);
+  return file;
+}
+
+void WriteBytes(const std::filesystem::path& file, const std::vector<std::uint8_t>& bytes) {
   std::string error;
   if (!WriteFileBytes(file, bytes, error)) throw std::runtime_error(error);
-  return file;
 }
 
 void FillFrameStore(std::uint8_t seed) {

@@ -26,6 +26,9 @@ class TempDir {
   std::filesystem::path path_;
 };
 
+// Writes `bytes` to `file`; throws when it cannot.
+void WriteBytes(const std::filesystem::path& file, const std::vector<std::uint8_t>& bytes);
+
 // Every plane and the record of the frame store filled with a recognisable pattern.
 void FillFrameStore(std::uint8_t seed);
 

@@ -1,17 +1,26 @@
 // taloran-cli: the core's reader and renderers without a window, for batch work and checking.
 #pragma once
 
+#include <istream>
 #include <ostream>
+
+#include "exit_codes.h"
 
 namespace taloran {
 
-inline constexpr int kExitOk = 0;
-inline constexpr int kExitNotFound = 1;     // the capture cannot be opened
-inline constexpr int kExitUnreadable = 2;   // the capture's directory leads outside the file
-inline constexpr int kExitCannotWrite = 3;  // the output file cannot be written
-inline constexpr int kExitUsage = 64;
+// Where a command line runs: standard input (batch reads paths from it with "-") and whether
+// standard error is a terminal (the batch's progress line goes only there).
+struct CliStreams {
+  std::istream& in;
+  std::ostream& out;
+  std::ostream& err;
+  bool errIsTerminal = false;
+};
 
 // Runs one command line (argv[0] is the program); returns the process exit code.
+int RunCli(int argc, const char* const* argv, const CliStreams& streams);
+
+// The same without standard input, and with standard error no terminal.
 int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
 
 }  // namespace taloran

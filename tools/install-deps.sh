@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   cmake make g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libcli11-dev nlohmann-json3-dev libpng-dev
+  libcli11-dev nlohmann-json3-dev libpng-dev libdeflate-dev
   qt6-base-dev libgl-dev fonts-dejavu-core fonts-dejavu-extra
   clang libclang-rt-14-dev
   xvfb xauth

@@ -1,0 +1,113 @@
+// Whole-process speed of taloran-cli, as a user meets it: each command line a fresh process, the
+// median of 15 runs, the page cache warm. The batch rows run over a flight of 400 captures and
+// give captures per second. M and R, the yardsticks of the core benchmark, are measured alongside.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "yardsticks.h"
+
+namespace taloran {
+namespace {
+
+constexpr int kRuns = 15;
+constexpr int kFlightSize = 400;
+constexpr int kDistinctScenes = 25;  // the rest of the flight are links to these
+
+const std::filesystem::path& Flight() {
+  static const std::filesystem::path folder = std::filesystem::temp_directory_path() / "taloran-bench-flight";
+  static bool made = false;
+  if (!made) {
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder / "out");
+    std::string error;
+    const auto name = [](int i) {
+      char text[32];
+      std::snprintf(text, sizeof text, "IMG_%04d.tif", i);
+      return std::string(text);
+    };
+    for (int i = 0; i < kFlightSize; ++i) {
+      if (i < kDistinctScenes) {
+        WriteFileBytes(folder / name(i), EncodeCapture(FieldScene(static_cast<unsigned>(i + 1)), false), error);
+      } else {
+        std::filesystem::create_hard_link(folder / name(i % kDistinctScenes), folder / name(i));
+      }
+    }
+    made = true;
+  }
+  return folder;
+}
+
+// Runs the program with `args`, its output thrown away; its exit status.
+int Spawn(const std::vector<std::string>& args) {
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&files, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid = 0;
+  int status = -1;
+  if (posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), environ) == 0) waitpid(pid, &status, 0);
+  posix_spawn_file_actions_destroy(&files);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void Command(benchmark::State& state, std::vector<std::string> args) {
+  for (std::string& a : args) {
+    if (a == "CAPTURE") a = (Flight() / "IMG_0001.tif").string();
+    if (a == "FLIGHT") a = Flight().string();
+    if (a.starts_with("OUT")) a = (Flight() / "out").string() + a.substr(3);
+  }
+  args.insert(args.begin(), TALORAN_CLI_PATH);
+  for (auto _ : state) {
+    if (Spawn(args) != 0) state.SkipWithError("the command failed");
+  }
+}
+
+#define TALORAN_COMMAND(name, ...) \
+  BENCHMARK_CAPTURE(Command, name, std::vector<std::string>{__VA_ARGS__})->Iterations(1)->Repetitions(kRuns)->UseRealTime()
+
+TALORAN_COMMAND(render_ndvi_bmp, "render", "--view", "ndvi", "-o", "OUT/x.bmp", "CAPTURE");
+TALORAN_COMMAND(render_ndvi_png, "render", "--view", "ndvi", "-o", "OUT/x.png", "CAPTURE");
+TALORAN_COMMAND(render_evi_png, "render", "--view", "evi", "-o", "OUT/x.png", "CAPTURE");
+TALORAN_COMMAND(render_sipi_png, "render", "--view", "sipi", "-o", "OUT/x.png", "CAPTURE");
+TALORAN_COMMAND(render_gi_png, "render", "--view", "gi", "-o", "OUT/x.png", "CAPTURE");
+TALORAN_COMMAND(render_color_png, "render", "--view", "color", "-o", "OUT/x.png", "CAPTURE");
+TALORAN_COMMAND(info_json, "info", "--json", "CAPTURE");
+TALORAN_COMMAND(batch_stats_ndvi_jobs1, "batch", "--format", "none", "--stats", "OUT/s.csv", "--jobs", "1", "FLIGHT");
+TALORAN_COMMAND(batch_stats_ndvi_jobs2, "batch", "--format", "none", "--stats", "OUT/s.csv", "--jobs", "2", "FLIGHT");
+TALORAN_COMMAND(batch_stats_all_jobs2, "batch", "--format", "none", "--stats", "OUT/s.csv", "--jobs", "2", "--index",
+                "ndvi,evi,rvi,grvi,ipvi,sipi,osavi,ci,dvi,gi", "FLIGHT");
+TALORAN_COMMAND(batch_png_ndvi_jobs2, "batch", "--format", "png", "-o", "OUT", "--stats", "OUT/s.csv", "--jobs", "2", "FLIGHT");
+
+}  // namespace
+}  // namespace taloran
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  taloran::MedianCollector collector;
+  benchmark::RunSpecifiedBenchmarks(&collector);
+  const double m = collector.Median("M_Memcpy"), r = collector.Median("R_Fread");
+  std::printf("\nM (memcpy of the pixel area) %.3f ms, R (fread of a capture) %.3f ms\n", m, r);
+  std::printf("%-32s %10s %14s\n", "command (median of 15)", "ms", "captures/s");
+  double jobs1 = 0, jobs2 = 0;
+  for (const auto& row : collector.rows) {
+    if (!row.name.starts_with("Command/")) continue;
+    const std::string name = row.name.substr(8, row.name.find('/', 8) - 8);
+    const bool batch = name.starts_with("batch");
+    const double rate = taloran::kFlightSize / (row.ms / 1e3);
+    if (name == "batch_stats_ndvi_jobs1") jobs1 = rate;
+    if (name == "batch_stats_ndvi_jobs2") jobs2 = rate;
+    if (batch) std::printf("%-32s %10.1f %14.1f\n", name.c_str(), row.ms, rate);
+    else std::printf("%-32s %10.2f\n", name.c_str(), row.ms);
+  }
+  if (jobs1 > 0) std::printf("jobs 2 / jobs 1: %.2f x\n", jobs2 / jobs1);
+  return 0;
+}
