@@ -45,6 +45,15 @@ const IndexInfo& SelectedIndex(std::uint16_t indexCode) {
   return kIndices[static_cast<std::size_t>(detail::KindOf(indexCode))];
 }
 
+std::string ViewKey(std::uint16_t viewMode, std::uint16_t indexCode) {
+  constexpr const char* kRawAndColour[] = {"red", "green", "blue", "nir", "color"};
+  if (viewMode < kViewIndex) return kRawAndColour[viewMode];
+  const IndexInfo& index = SelectedIndex(indexCode);
+  const unsigned band = indexCode & kBandMask;
+  const bool banded = (index.bit == kIndexNdvi || index.bit == kIndexOsavi) && (band == 1 || band == 2);
+  return banded ? std::string(index.key) + (band == 1 ? "-green" : "-blue") : index.key;
+}
+
 std::optional<double> IndexValue(std::uint16_t indexCode, std::uint16_t viGain, PixelSamples samples) {
   double value = 0;
   const detail::IndexKind kind = detail::KindOf(indexCode);

@@ -22,6 +22,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "render.h"
 
@@ -49,6 +50,10 @@ inline constexpr std::array<IndexInfo, 10> kIndices{{
 
 // The index an IndexCode selects, as the renderers choose it (NDVI for a code naming no single one).
 const IndexInfo& SelectedIndex(std::uint16_t indexCode);
+
+// The name of a view as taloran-cli's --view and image names give it: red, green, blue, nir,
+// color, or the index's key, with -green or -blue for NDVI and OSAVI on those bands.
+std::string ViewKey(std::uint16_t viewMode, std::uint16_t indexCode);
 
 // The index value of one pixel for an IndexCode (index and band) and VI gain; nothing where undefined.
 std::optional<double> IndexValue(std::uint16_t indexCode, std::uint16_t viGain, PixelSamples samples);

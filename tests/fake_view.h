@@ -32,12 +32,15 @@ class FakeView : public DialogView {
 
   CTaloranDlg* dialog = nullptr;
 
-  // A click as a person makes it on an enabled control.
+  // A click as a person makes it on an enabled control. An automatic radio clears the enabled
+  // members of its group only: a disabled one keeps its mark, as the desktop's radio groups do.
   void Click(int id) {
     if (!IsEnabled(id)) return;
     const res::ControlTemplate* c = res::FindControl(res::kMainDialog, id);
     if (c != nullptr && c->kind == res::ControlKind::Radio) {
-      for (int other : res::RadioGroupOf(res::kMainDialog, id)) checks[other] = other == id;
+      for (int other : res::RadioGroupOf(res::kMainDialog, id)) {
+        if (other == id || IsEnabled(other)) checks[other] = other == id;
+      }
     } else if (c != nullptr && c->kind == res::ControlKind::CheckBox) {
       checks[id] = !checks[id];
     }

@@ -75,5 +75,13 @@ TEST(SelectedIndex, FollowsTheRenderersChoice) {
   for (const int code : {0x0000, 0x0010, 0x0030, 0x4000}) EXPECT_STREQ(SelectedIndex(static_cast<std::uint16_t>(code)).key, "ndvi") << code;
 }
 
+TEST(ViewKey, NamesViewsAsTheCommandLineDoes) {
+  const std::pair<std::pair<std::uint16_t, std::uint16_t>, const char*> cases[] = {
+      {{kViewRed, 0}, "red"},          {{kViewNir, 0}, "nir"},         {{kViewColour, 0x12}, "color"},
+      {{kViewIndex, 0x10}, "ndvi"},    {{kViewIndex, 0x11}, "ndvi-green"}, {{kViewIndex, 0x13}, "ndvi"},
+      {{kViewIndex, 0x402}, "osavi-blue"}, {{kViewIndex, 0x22}, "evi"},  {{kViewIndex, 0}, "ndvi"}};
+  for (const auto& [view, key] : cases) EXPECT_EQ(ViewKey(view.first, view.second), key);
+}
+
 }  // namespace
 }  // namespace taloran

@@ -33,7 +33,7 @@ void CaptureWorkspace::Render(const ViewChoice& view, const GainSet& gains) {
 
 std::span<const std::uint8_t> CaptureWorkspace::Encode(ImageFormat format, const ViewChoice& view) {
   if (format == ImageFormat::Bmp) return store().bmp;
-  return png().Encode(store().bmp, view.mode < kViewIndex ? PngFilter::Up : PngFilter::None);
+  return png().Encode(store().bmp, FilterForView(view.mode));
 }
 
 }  // namespace taloran

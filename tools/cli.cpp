@@ -224,8 +224,7 @@ int RunCli(int argc, const char* const* argv, const CliStreams& io) {
 
   batchOptions.view = ChosenView(batchView, band);
   batchOptions.band = kBands.at(band);
-  const bool banded = batchOptions.band != 0 && (batchView == "ndvi" || batchView == "osavi");
-  batchOptions.viewName = banded ? batchView + "-" + band : batchView;
+  batchOptions.viewName = ViewKey(batchOptions.view.mode, batchOptions.view.index);
   batchOptions.gains = gains;
   if (format == "none") batchOptions.format.reset();
   else batchOptions.format = format == "bmp" ? ImageFormat::Bmp : ImageFormat::Png;

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+#include "render.h"
+
 
 namespace taloran {
 
@@ -58,6 +60,8 @@ void FilterLines(const BmpBuffer& bmp, PngFilter filter, std::uint8_t* out) {
 }
 
 }  // namespace
+
+PngFilter FilterForView(std::uint16_t viewMode) { return viewMode < kViewIndex ? PngFilter::Up : PngFilter::None; }
 
 void PngEncoder::FreeCompressor::operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
 

@@ -19,6 +19,9 @@ namespace taloran {
 
 enum class PngFilter : std::uint8_t { None = 0, Up = 2 };
 
+// The filter for a view: Up for the grey and colour views, none for the index views.
+PngFilter FilterForView(std::uint16_t viewMode);
+
 class PngEncoder {
  public:
   PngEncoder();

@@ -1,5 +1,6 @@
 #include "dialog_units.h"
 
+#include <QFontInfo>
 #include <QFontMetrics>
 
 namespace taloran {
@@ -8,21 +9,26 @@ DialogUnits::DialogUnits(const QFont& font) {
   const QFontMetrics metrics(font);
   // The average width of the 52 letters, rounded, and the line height, as dialog templates count.
   const int letters = metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-  baseWidth_ = (letters / 26 + 1) / 2;
-  baseHeight_ = metrics.height();
+  base_.width = (letters / 26 + 1) / 2;  // whole pixels, as the template's font gives them
+  base_.height = metrics.height();
 }
 
-QRect DialogUnits::ToPixels(int x, int y, int width, int height) const {
-  const auto h = [this](int units) { return (units * baseWidth_ + 2) / 4; };
-  const auto v = [this](int units) { return (units * baseHeight_ + 4) / 8; };
-  return {h(x), v(y), h(x + width) - h(x), v(y + height) - v(y)};
-}
+QRect DialogUnits::ToPixels(int x, int y, int width, int height) const { return ToQRect(base_.ToPixels(x, y, width, height)); }
 
-QFont DialogFont() {
+QFont DialogFont(double points) {
   QFont font("DejaVu Sans Condensed");
-  font.setPointSizeF(7.5);
+  font.setPointSizeF(points);
   font.setStyleHint(QFont::SansSerif);
   return font;
+}
+
+QRect ToQRect(const PixelRect& r) { return {r.x, r.y, r.width, r.height}; }
+
+DialogBase WindowBase(double points) {
+  const QFont standard = DialogFont();
+  const DialogBase base = DialogUnits(standard).base();
+  if (points >= kDialogFontPoints) return base;
+  return base.Scaled(static_cast<double>(QFontInfo(DialogFont(points)).pixelSize()) / QFontInfo(standard).pixelSize());
 }
 
 }  // namespace taloran

@@ -46,29 +46,37 @@ void CTaloranDlg::OnFourLayer() {
 
 // Previous and Next walk the folder's listing, wrapping at both ends. A current name missing from
 // the listing steps to the last entry (Previous) or the first (Next); an empty listing, or a
-// current file that is gone, leaves everything as it is.
-void CTaloranDlg::OnStep(bool forward) {
+// current file that is gone, leaves everything as it is. First and Last need only the folder.
+void CTaloranDlg::OnStep(Step step) {
   if (CurrentPath.empty()) return;
   const std::string folder = FolderOf(CurrentPath);
+  const bool end = step == Step::First || step == Step::Last;
   const std::optional<std::string> current = view_.FindFileName(CurrentPath);
-  if (!current) return;
+  if (!current && !end) return;
   const std::vector<std::string> names = view_.ListFolder(folder, kCapturePattern);
   if (names.empty()) return;
-  const auto at = std::find(names.begin(), names.end(), *current);
+  const auto at = current ? std::find(names.begin(), names.end(), *current) : names.end();
   std::string chosen;
-  if (forward) {
-    chosen = at == names.end() || at + 1 == names.end() ? names.front() : *(at + 1);
-  } else {
-    chosen = at == names.end() || at == names.begin() ? names.back() : *(at - 1);
+  switch (step) {
+    case Step::Next: chosen = at == names.end() || at + 1 == names.end() ? names.front() : *(at + 1); break;
+    case Step::Previous: chosen = at == names.end() || at == names.begin() ? names.back() : *(at - 1); break;
+    case Step::First: chosen = names.front(); break;
+    case Step::Last: chosen = names.back(); break;
   }
   CurrentPath = folder + chosen;
   view_.SetText(kFileName, CurrentPath);
   if (ReportRead(ReadCurrent())) ShowCurrentCapture();
 }
 
+void CTaloranDlg::Reload() {
+  if (!CurrentPath.empty()) OpenCapture(CurrentPath);
+}
+
 std::uint16_t CTaloranDlg::ReadCurrent() {
   FrameStore& s = TheFrameStore();
-  return ReadCapture(CurrentPath, s.blue, s.green, s.red, s.nir, FourLayerInput, s.metadata);
+  const std::uint16_t result = ReadCapture(CurrentPath, s.blue, s.green, s.red, s.nir, FourLayerInput, s.metadata);
+  if (result == kReadOk) LoadedPath = CurrentPath;
+  return result;
 }
 
 // A failed read says why and renders nothing: the picture and the panel keep the capture shown.

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QScreen>
 #include <cstdio>
 #include <cstdlib>
 
@@ -34,14 +35,19 @@ int CTaloranApp::Run(int argc, char** argv) {
   }
   QApplication app(argc, argv);
   QApplication::setApplicationName("Taloran");
+  QApplication::setOrganizationName("Taloran");
   QGuiApplication::setDesktopFileName("taloran");
 
   TaloranWindow window;
   CTaloranDlg dialog(window);
   window.Attach(&dialog);
   dialog.OnInitDialog();
+  window.PlaceOnScreen(QGuiApplication::primaryScreen());
   window.show();
-  if (argc == 2) dialog.OpenCapture(argv[1]);
+  if (argc == 2) {
+    dialog.OpenCapture(argv[1]);
+    window.Presenter().Refresh();
+  }
   window.exec();  // the result is not examined: nothing is saved either way
   return 0;
 }

@@ -31,8 +31,8 @@ void CTaloranDlg::OnCommand(int id) {
   switch (id) {
     case kSearchFile: return OnSearchFile();
     case kFourLayer: return OnFourLayer();
-    case kPrevious: return OnStep(false);
-    case kNext: return OnStep(true);
+    case kPrevious: return OnStep(Step::Previous);
+    case kNext: return OnStep(Step::Next);
     case kRawRed: return OnRawChannel(kViewRed);
     case kRawGreen: return OnRawChannel(kViewGreen);
     case kRawBlue: return OnRawChannel(kViewBlue);

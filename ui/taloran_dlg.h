@@ -31,6 +31,13 @@ class CTaloranDlg {
   // Reads `path` as if it had been chosen with "Search Tif file" (the viewer's command line).
   void OpenCapture(const std::string& path);
 
+  // A step through the current capture's folder: "<- Previous", "Next ->", and the first and last
+  // capture of the listing (read, and a failure reported, as the buttons read).
+  enum class Step { Previous, Next, First, Last };
+  void OnStep(Step step);
+  // Reads the current capture again, as "Search Tif file" reads a chosen one; nothing without one.
+  void Reload();
+
   // The viewer's state, as its handlers keep it.
   std::uint16_t ImageShown = 0;
   std::uint16_t CorrectionSource = 0;
@@ -48,6 +55,10 @@ class CTaloranDlg {
   std::array<std::string, 24> MetadataTexts;  // in data-exchange order, edit 1050 last
   int AutoCorrection = 0;
   std::string StatusText;
+
+  // Beside the dialog's own state: the capture the frame store holds, that is the path of the
+  // last read that succeeded ("" before one), which the window's title and recent list name.
+  std::string LoadedPath;
 
   // The gain text of a gain: three characters, leading zeros blank, 150 for anything above.
   static std::string FormatGain(std::uint16_t gain);
@@ -82,7 +93,6 @@ class CTaloranDlg {
   // Files and navigation.
   void OnSearchFile();
   void OnFourLayer();
-  void OnStep(bool forward);
   std::uint16_t ReadCurrent();
   bool ReportRead(std::uint16_t result);
   void ShowCurrentCapture();

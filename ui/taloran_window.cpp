@@ -2,22 +2,20 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QContextMenuEvent>
 #include <QFileDialog>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QShortcut>
+#include <QSettings>
 #include <QSignalBlocker>
 #include <QSlider>
 
 #include "about_dlg.h"
-#include "dialog_templates.h"
-#include "dialog_units.h"
 #include "folder_listing.h"
 #include "picture_ctrl.h"
 #include "resources.h"
@@ -28,17 +26,19 @@ namespace taloran {
 using res::ControlKind;
 
 TaloranWindow::TaloranWindow(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                          Qt::WindowMaximizeButtonHint) {
   Build();
 }
 
+TaloranWindow::~TaloranWindow() { qApp->removeEventFilter(this); }
+
 void TaloranWindow::Build() {
+  InstallAccessibility();
   const res::DialogTemplate& t = res::kMainDialog;
   setWindowTitle(t.caption);
   setWindowIcon(AppIcon());
-  setFont(DialogFont());
-  const DialogUnits units(font());
-  resize(units.ToPixels(0, 0, t.width, t.height).size());
+  setAcceptDrops(true);
 
   for (const res::ControlTemplate& c : t.controls) {
     const QString caption = QString::fromUtf8(c.caption);
@@ -55,12 +55,12 @@ void TaloranWindow::Build() {
       case ControlKind::DefaultPushButton: {
         auto* button = new QPushButton(caption, this);
         button->setDefault(c.kind == ControlKind::DefaultPushButton);
-        button->setAutoDefault(false);
+        button->setAutoDefault(true);  // Enter presses the focused button, elsewhere OK
         const int id = c.id;
         connect(button, &QPushButton::clicked, this, [this, id] {
           if (id == res::kIdOk) accept();
           else if (id == res::kIdCancel) reject();
-          else if (dialog_ != nullptr) dialog_->OnCommand(id);
+          else if (presenter_) presenter_->OnCommand(id);
         });
         widget = button;
         break;
@@ -71,9 +71,12 @@ void TaloranWindow::Build() {
         const int id = c.id;
         const std::vector<int> group = res::RadioGroupOf(t, id);
         connect(radio, &QRadioButton::clicked, this, [this, id, group] {
-          // An automatic radio checks itself and clears the rest of its group, then notifies.
-          for (int other : group) SetCheck(other, other == id);
-          if (dialog_ != nullptr) dialog_->OnCommand(id);
+          // An automatic radio checks itself and clears the enabled rest of its group (a disabled
+          // member keeps its mark, as the desktop's radio groups do), then notifies.
+          for (int other : group) {
+            if (other == id || Control(other)->isEnabled()) SetCheck(other, other == id);
+          }
+          if (presenter_) presenter_->OnCommand(id);
         });
         widget = radio;
         break;
@@ -82,7 +85,7 @@ void TaloranWindow::Build() {
         auto* box = new QCheckBox(caption, this);
         const int id = c.id;
         connect(box, &QCheckBox::clicked, this, [this, id] {
-          if (dialog_ != nullptr) dialog_->OnCommand(id);
+          if (presenter_) presenter_->OnCommand(id);
         });
         widget = box;
         break;
@@ -96,7 +99,7 @@ void TaloranWindow::Build() {
         slider->setTickPosition(QSlider::NoTicks);
         const int id = c.id;
         connect(slider, &QSlider::valueChanged, this, [this, id] {
-          if (dialog_ != nullptr) dialog_->OnHScroll(id);
+          if (presenter_) presenter_->OnHScroll(id);
         });
         widget = slider;
         break;
@@ -115,10 +118,10 @@ void TaloranWindow::Build() {
         break;
       }
     }
-    widget->setGeometry(units.ToPixels(c.x, c.y, c.width, c.height));
     widget->setFocusPolicy((c.style & res::kTabStop) != 0 ? Qt::StrongFocus
                            : c.kind == ControlKind::Radio ? Qt::ClickFocus
                                                            : Qt::NoFocus);
+    widgets_.emplace_back(&c, widget);
     if (c.id != res::kIdStatic) controls_[c.id] = widget;
   }
 
@@ -129,10 +132,44 @@ void TaloranWindow::Build() {
   const std::vector<int> tabs = res::TabOrder(t);
   for (std::size_t i = 1; i < tabs.size(); ++i) setTabOrder(Control(tabs[i - 1]), Control(tabs[i]));
 
-  auto* about = new QShortcut(QKeySequence(Qt::Key_F1), this);
-  connect(about, &QShortcut::activated, this, [this] {
-    if (dialog_ != nullptr) dialog_->OnSysCommand(res::kAboutCommand);
-  });
+  // The status strip below the template: what the probe reads on the left, messages on the right.
+  strip_ = new QWidget(this);
+  auto* row = new QHBoxLayout(strip_);
+  row->setContentsMargins(6, 0, 6, 0);
+  probe_ = new QLabel(strip_);
+  message_ = new QLabel(strip_);
+  message_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  row->addWidget(probe_, 1);
+  row->addWidget(message_, 1);
+
+  NameForAccessibility();
+  ApplyFont(kDialogFontPoints);
+  resize(sizes_.width, sizes_.height);
+  qApp->installEventFilter(this);  // keys reach the presenter before the focused control
+}
+
+void TaloranWindow::ApplyFont(double points) {
+  fontPoints_ = points;
+  setFont(DialogFont(points));
+  base_ = WindowBase(points);
+  sizes_ = SizesOf(res::kMainDialog, base_);
+  setMinimumSize(sizes_.minWidth, sizes_.minHeight);
+  Relayout();
+}
+
+// Every control at its template place moved by its anchor; the strip along the bottom.
+void TaloranWindow::Relayout() {
+  const int dx = width() - sizes_.width, dy = height() - sizes_.height;
+  for (const auto& [c, widget] : widgets_) {
+    widget->setGeometry(ToQRect(Place(AnchorOf(*c), base_.ToPixels(c->x, c->y, c->width, c->height), dx, dy)));
+  }
+  const int strip = StripHeight(base_);
+  strip_->setGeometry(0, height() - strip, width(), strip);
+}
+
+void TaloranWindow::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  Relayout();
 }
 
 QWidget* TaloranWindow::Control(int id) const {
@@ -196,19 +233,6 @@ void TaloranWindow::AppendMenuItem(int command, const std::string& text) {
   if (!text.empty()) menuItems_.emplace_back(command, text);
 }
 
-void TaloranWindow::contextMenuEvent(QContextMenuEvent* event) {
-  if (menuItems_.empty()) return;
-  QMenu menu(this);
-  menu.addSeparator();
-  for (const auto& [command, text] : menuItems_) {
-    const int id = command;
-    menu.addAction(QString::fromStdString(text), this, [this, id] {
-      if (dialog_ != nullptr) dialog_->OnSysCommand(id);
-    });
-  }
-  menu.exec(event->globalPos());
-}
-
 void TaloranWindow::accept() {
   if (dialog_ != nullptr) dialog_->OnOk();
   QDialog::accept();
@@ -227,14 +251,17 @@ void TaloranWindow::ShowAbout() {
   about.exec();
 }
 
+// The filter names only its description, as the template does; it matches .tif and .TIF alike.
 std::vector<std::string> TaloranWindow::ChooseFiles(const std::string& description, const std::string& pattern) {
   if (chooser_) return chooser_();
-  QString patterns = QString::fromStdString(pattern);
-  patterns += ' ' + patterns.toUpper();  // *.tif and *.TIF alike
-  const QStringList files = QFileDialog::getOpenFileNames(
-      this, QString(), QString(), QString::fromStdString(description) + " (" + patterns + ")");
+  QFileDialog dialog(this, QString(), QString::fromStdString(presenter_ ? presenter_->settings().fileDialogFolder : ""));
+  dialog.setFileMode(QFileDialog::ExistingFiles);
+  dialog.setOption(QFileDialog::HideNameFilterDetails);
+  const QString patterns = QString::fromStdString(pattern);
+  dialog.setNameFilter(QString::fromStdString(description) + " (" + patterns + ' ' + patterns.toUpper() + ")");
   std::vector<std::string> chosen;
-  for (const QString& file : files) chosen.push_back(file.toStdString());
+  if (dialog.exec() != QDialog::Accepted) return chosen;
+  for (const QString& file : dialog.selectedFiles()) chosen.push_back(file.toStdString());
   return chosen;
 }
 
