@@ -10,11 +10,8 @@ using namespace detail;
 // CI = (Ir - G) / G as 128 x (NIR / green) - 128, kept in 0..240; green 0 shifts instead of dividing.
 std::uint16_t RenderCi(const RenderRequest& request, RenderTarget& target) {
   const std::uint32_t f = RequestViFactor(request);  // 16,384 <= f <= 65,536
-  const PairTable& table = FillPairTable(ValueColours(ComplementRamp), [f](unsigned nir, unsigned green) {
-    const std::uint32_t s = nir * f / 32'768;                                 // <= 510
-    const std::uint32_t q = green == 0 ? s * 256 : ExactQuotient(s * 128, green);  // <= 130,560
-    return q < 128 ? 0 : static_cast<int>(std::min(q - 128, 240u));
-  });
+  const PairTable& table = FillPairTable(ValueColours(ComplementRamp),
+                                         [f](unsigned nir, unsigned green) { return CiDisplay(f, nir, green); });
   WriteFromPairTable(*request.nir, *request.green, table, *target.bmp);
   return 0;
 }

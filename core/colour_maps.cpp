@@ -22,6 +22,18 @@ constexpr std::array<PaletteRow, 5> kNdviRows{{
 }};
 
 constexpr int kRampTop = 208;  // full green and full red of the ramps
+constexpr int kMiddle = 128;   // the index value of a zero ratio, yellow on the ramp
+
+// The ramp's rows: flat red up to 101, falling green to 128, falling red to 154, flat green.
+constexpr int kRampFirst = kMiddle - kRampTop / 8;    // 102: green has fallen to 0 here
+constexpr int kRampLast = kMiddle + kRampTop / 8 + 1;  // 155: red stays 0 from here
+// The ratio ramp's rows: the ramp byte is 0 below 24, v up to 128, 208 above; red 208 again above 208.
+constexpr int kRatioRampFirst = kMiddle - kRampTop / 2;  // 24
+constexpr int kValueCap = 240;                           // ratio, complement: display values stop here
+// The difference map: grey up to 192, green above; no DVI value lies below 64, colours stop at 255.
+constexpr int kDifferenceGrey = 192;
+constexpr int kDifferenceLowest = 64;
+constexpr int kByteMax = 255;
 
 // Eight steps per index unit either side of 128: 208 - 8 x 26 = 0 at 102 and at 154.
 constexpr std::uint8_t RampFall(int distance) {
@@ -41,11 +53,11 @@ Bgr NdviPalette(int indexValue) {
 }
 
 Bgr RedYellowGreenRamp(int d) {
-  if (d > 128) {
-    const int distance = std::min(d - 128, 27);  // 27 x 8 > 208: red is 0 from 155 up
+  if (d > kMiddle) {
+    const int distance = std::min(d - kMiddle, 27);  // 27 x 8 > 208: red is 0 from 155 up
     return {1, Byte(kRampTop), distance * 8 > kRampTop ? Byte(0) : RampFall(distance)};
   }
-  const int distance = std::min(128 - d, 27);
+  const int distance = std::min(kMiddle - d, 27);
   return {1, distance * 8 > kRampTop ? Byte(0) : RampFall(distance), Byte(kRampTop)};
 }
 
@@ -57,8 +69,8 @@ struct RatioRamp {
   std::uint8_t red;
 };
 RatioRamp RatioRampAt(int v) {
-  v = std::clamp(v, 0, 240);
-  if (v <= 128) return {2 * (128 - v) > kRampTop ? Byte(0) : Byte(v), Byte(kRampTop)};
+  v = std::clamp(v, 0, kValueCap);
+  if (v <= kMiddle) return {2 * (kMiddle - v) > kRampTop ? Byte(0) : Byte(v), Byte(kRampTop)};
   return {Byte(kRampTop), v > kRampTop ? Byte(kRampTop) : Byte(kRampTop - v)};
 }
 }  // namespace
@@ -74,13 +86,54 @@ Bgr RatioRampBlue(int v) {
 }
 
 Bgr ComplementRamp(int v) {
-  v = std::clamp(v, 0, 240);
-  return {64, Byte(v), Byte(255 - v)};
+  v = std::clamp(v, 0, kValueCap);
+  return {64, Byte(v), Byte(kByteMax - v)};
 }
 
 Bgr DifferenceMap(int d) {
-  if (d > 192) return {48, Byte(std::min(d, 255)), 48};
+  if (d > kDifferenceGrey) return {48, Byte(std::min(d, kByteMax)), 48};
   return {128, 128, 128};
+}
+
+Bgr MapColour(ColourMap map, int value) {
+  switch (map) {
+    case ColourMap::NdviPalette: return NdviPalette(value);
+    case ColourMap::RedYellowGreen: return RedYellowGreenRamp(value);
+    case ColourMap::RatioGreen: return RatioRampGreen(value);
+    case ColourMap::RatioBlue: return RatioRampBlue(value);
+    case ColourMap::Complement: return ComplementRamp(value);
+    case ColourMap::Difference: return DifferenceMap(value);
+  }
+  return {};
+}
+
+namespace {
+// NDVI's rows are its palette table's; its values run 128 - 64 to 128 + 64.
+constexpr std::array<int, 4> kNdviStarts{kNdviRows[3].from, kNdviRows[2].from, kNdviRows[1].from, kNdviRows[0].from};
+constexpr std::array<int, 3> kRampStarts{kRampFirst, kMiddle + 1, kRampLast};
+constexpr std::array<int, 3> kRatioStarts{kRatioRampFirst, kMiddle + 1, kRampTop + 1};
+constexpr std::array<int, 1> kDifferenceStarts{kDifferenceGrey + 1};
+}  // namespace
+
+DisplayRange MapDomain(ColourMap map) {
+  switch (map) {
+    case ColourMap::NdviPalette: return {kMiddle - 64, kMiddle + 64};
+    case ColourMap::RedYellowGreen: return {kRampFirst - 1, kRampLast};
+    case ColourMap::Difference: return {kDifferenceLowest, kByteMax};
+    default: return {0, kValueCap};
+  }
+}
+
+std::span<const int> RowStarts(ColourMap map) {
+  switch (map) {
+    case ColourMap::NdviPalette: return kNdviStarts;
+    case ColourMap::RedYellowGreen: return kRampStarts;
+    case ColourMap::RatioGreen:
+    case ColourMap::RatioBlue: return kRatioStarts;
+    case ColourMap::Difference: return kDifferenceStarts;
+    case ColourMap::Complement: return {};
+  }
+  return {};
 }
 
 }  // namespace taloran

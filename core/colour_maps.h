@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 namespace taloran {
 
@@ -32,5 +33,21 @@ Bgr ComplementRamp(int v);
 
 // DVI: green d (saturating at 255) between two 48s above 192, a flat grey 128 at or below it.
 Bgr DifferenceMap(int d);
+
+// The mappings by name, for what draws a mapping rather than renders with it (the legend).
+enum class ColourMap { NdviPalette, RedYellowGreen, RatioGreen, RatioBlue, Complement, Difference };
+
+Bgr MapColour(ColourMap map, int value);
+
+// The display values a mapping spans: beyond them its colour no longer changes, or no index
+// reaches them.
+struct DisplayRange {
+  int low;
+  int high;
+};
+DisplayRange MapDomain(ColourMap map);
+
+// Where each row of a mapping's table begins (a flat colour or a ramp), inside its domain.
+std::span<const int> RowStarts(ColourMap map);
 
 }  // namespace taloran

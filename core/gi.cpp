@@ -10,11 +10,8 @@ using namespace detail;
 // GI = G / R as 128 x (2/3 green) / red, capped at 240; red 0 shifts instead of dividing.
 std::uint16_t RenderGi(const RenderRequest& request, RenderTarget& target) {
   const std::uint32_t f = RequestViFactor(request);  // 16,384 <= f <= 65,536
-  const PairTable& table = FillPairTable(ValueColours(ComplementRamp), [f](unsigned green, unsigned red) {
-    const std::uint32_t s = green * f / 49'152;                           // <= 340
-    const std::uint32_t q = red == 0 ? s * 128 : ExactQuotient(s * 128, red);  // <= 43,520
-    return static_cast<int>(std::min(q, 240u));
-  });
+  const PairTable& table = FillPairTable(ValueColours(ComplementRamp),
+                                         [f](unsigned green, unsigned red) { return GiDisplay(f, green, red); });
   WriteFromPairTable(*request.green, *request.red, table, *target.bmp);
   return 0;
 }

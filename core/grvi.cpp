@@ -10,10 +10,8 @@ using namespace detail;
 // GRVI = Ir / G. The numerator is carried in 32 bits: above VI gain 50 it passes 65,535.
 std::uint16_t RenderGrvi(const RenderRequest& request, RenderTarget& target) {
   const std::uint32_t f = RequestViFactor(request);  // 16,384 <= f <= 65,536
-  const PairTable& table = FillPairTable(ValueColours(RatioRampGreen), [f](unsigned nir, unsigned green) {
-    const std::uint32_t n = nir * 256 * f / 32'768;  // = nir x f / 128 <= 130,560
-    return static_cast<int>(std::min(ExactQuotient(n, green + 1), 240u));
-  });
+  const PairTable& table = FillPairTable(ValueColours(RatioRampGreen),
+                                         [f](unsigned nir, unsigned green) { return GrviDisplay(f, nir, green); });
   WriteFromPairTable(*request.nir, *request.green, table, *target.bmp);
   return 0;
 }

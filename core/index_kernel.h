@@ -46,6 +46,75 @@ inline int NormalizedIndex(int n, int v, int d) {
   return n > v ? 128 + q : 128 - q;
 }
 
+// The display value of each index for one pixel: the integer its renderer maps to a colour. The
+// pair renderers fill their tables with these; EVI's and SIPI's vectorised loops compute the same
+// in 16-bit steps, and the tests hold them against these.
+
+// NDVI = (Ir - V) / (Ir + V) around 128; a zero sum counts as 1.
+inline int NdviDisplay(std::uint32_t f, unsigned nir, unsigned v) {
+  const int n = static_cast<int>(nir * f >> 15);  // nir x f <= 16,711,680; n <= 510
+  const int sum = n + static_cast<int>(v);        // <= 765
+  return NormalizedIndex(n, static_cast<int>(v), sum == 0 ? 1 : sum);
+}
+
+// OSAVI: the soil term is the constant 20, so the denominator is never 0.
+inline int OsaviDisplay(std::uint32_t f, unsigned nir, unsigned v) {
+  const int n = static_cast<int>(nir * f >> 15);                             // n <= 510
+  return NormalizedIndex(n, static_cast<int>(v), n + static_cast<int>(v) + 20);  // 20 <= d <= 785
+}
+
+// EVI: a negative denominator gives 128, a zero one counts as 1.
+inline int EviDisplay(std::uint32_t f, unsigned nir, unsigned red, unsigned blue) {
+  const int n = static_cast<int>(nir * f >> 15);                                              // <= 510
+  const int d = n + 6 * static_cast<int>(red) - 7 * static_cast<int>(blue) + 1;               // -1,784..2,041
+  return d < 0 ? 128 : NormalizedIndex(n, static_cast<int>(red), d == 0 ? 1 : d);
+}
+
+// SIPI: NIR at two thirds; the arm follows the numerator n - blue, the denominator is n - red.
+inline int SipiDisplay(std::uint32_t f, unsigned nir, unsigned red, unsigned blue) {
+  const int n = static_cast<int>(nir * f / 49'152);  // <= 340
+  const int d = n - static_cast<int>(red);           // -255..340
+  return d < 0 ? 128 : NormalizedIndex(n, static_cast<int>(blue), d == 0 ? 1 : d);
+}
+
+// RVI = Ir / R, 32 times at gain 50, capped at 240; red 0 counts as 1.
+inline int RviDisplay(std::uint32_t f, unsigned nir, unsigned red) {
+  const std::uint32_t n = nir * 16 * f / 16'384;  // = nir x f / 1,024 <= 16,320
+  return static_cast<int>(std::min(ExactQuotient(n, red == 0 ? 1 : red), 240u));
+}
+
+// GRVI = Ir / G, the numerator carried in 32 bits (above gain 50 it passes 65,535).
+inline int GrviDisplay(std::uint32_t f, unsigned nir, unsigned green) {
+  const std::uint32_t n = nir * 256 * f / 32'768;  // = nir x f / 128 <= 130,560
+  return static_cast<int>(std::min(ExactQuotient(n, green + 1), 240u));
+}
+
+// IPVI = Ir / (Ir + R), 256 times at gain 50.
+inline int IpviDisplay(std::uint32_t f, unsigned nir, unsigned red) {
+  const std::uint32_t n = nir * 256 * f / 32'768;                                // <= 130,560
+  return static_cast<int>(std::min(ExactQuotient(n, nir + red + 1), 240u));  // divisor <= 511
+}
+
+// CI = (Ir - G) / G as 128 x (NIR / green) - 128, kept in 0..240; green 0 shifts instead of dividing.
+inline int CiDisplay(std::uint32_t f, unsigned nir, unsigned green) {
+  const std::uint32_t s = nir * f / 32'768;                                      // <= 510
+  const std::uint32_t q = green == 0 ? s * 256 : ExactQuotient(s * 128, green);  // <= 130,560
+  return q < 128 ? 0 : static_cast<int>(std::min(q - 128, 240u));
+}
+
+// DVI = Ir - R as 192 + (s - R) / 2, s = 8/15 NIR at gain 50.
+inline int DviDisplay(std::uint32_t f, unsigned nir, unsigned red) {
+  const int s = static_cast<int>(nir * f / 61'440);  // <= 272
+  return (s - static_cast<int>(red) + 384) / 2;      // 64 <= d <= 328
+}
+
+// GI = G / R as 128 x (2/3 green) / red, capped at 240; red 0 shifts instead of dividing.
+inline int GiDisplay(std::uint32_t f, unsigned green, unsigned red) {
+  const std::uint32_t s = green * f / 49'152;                                 // <= 340
+  const std::uint32_t q = red == 0 ? s * 128 : ExactQuotient(s * 128, red);  // <= 43,520
+  return static_cast<int>(std::min(q, 240u));
+}
+
 // The colours of the display values lo..hi of one mapping; values outside take the end colours.
 template <int Lo, int Hi>
 class ColourTable {

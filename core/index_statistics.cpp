@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <numeric>
 #include <vector>
 
+#include "index_display.h"
 #include "index_formula.h"
 
 namespace taloran {
@@ -42,6 +44,18 @@ struct StatisticsWorkspace::Buffers {
 
 StatisticsWorkspace::StatisticsWorkspace() : buffers_(std::make_unique<Buffers>()) {}
 StatisticsWorkspace::~StatisticsWorkspace() = default;
+
+std::array<std::string, 9> StatisticTexts(const IndexStatistics& s) {
+  std::array<std::string, 9> texts{std::to_string(s.valid), std::to_string(s.undefined)};
+  if (s.valid == 0) return texts;
+  const double figures[] = {s.mean, s.sd, s.min, s.p05, s.p50, s.p95, s.max};
+  for (std::size_t i = 0; i < std::size(figures); ++i) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", kStatisticDecimals, figures[i]);
+    texts[2 + i] = text;
+  }
+  return texts;
+}
 
 std::uint64_t NearestRank(unsigned percent, std::uint64_t n) {
   return std::max<std::uint64_t>((percent * n + 99) / 100, 1);  // integer ceil: no 0.05 x 20 rounding
@@ -239,7 +253,78 @@ IndexStatistics PixelStatistics(const FrameStore& frame, std::uint32_t factor, c
   return s;
 }
 
+// The histogram's bin of a value, the ends taking what lies beyond.
+struct Binning {
+  double low, scale;
+  std::size_t operator()(double v) const {
+    const double b = std::floor((v - low) * scale);
+    return static_cast<std::size_t>(std::clamp(b, 0.0, IndexHistogram::kBins - 1.0));
+  }
+};
+
+void Add(IndexHistogram& h, std::size_t bin, std::uint64_t count, int display) {
+  h.counts[bin] += count;
+  h.meanDisplay[bin] += static_cast<double>(count) * display;  // a sum until the end
+}
+
 }  // namespace
+
+IndexHistogram ComputeIndexHistogram(const FrameStore& frame, std::uint16_t indexCode, std::uint16_t viGain,
+                                     FrameRect rect, double low, double high, StatisticsWorkspace& work) {
+  const FrameRect r = Clip(rect);
+  const std::uint32_t factor = ViGainFactor(viGain);
+  StatisticsWorkspace::Buffers& b = work.buffers();
+  IndexHistogram h;
+  h.low = low, h.high = high > low ? high : low + 1;
+  const Binning bin{h.low, IndexHistogram::kBins / (h.high - h.low)};
+  const IndexKind kind = detail::KindOf(indexCode);
+  if (kind == IndexKind::Evi || kind == IndexKind::Sipi) {
+    ForEachRun(r, [&](std::size_t first, std::size_t count) {
+      for (std::size_t j = first; j < first + count; ++j) {
+        const PixelSamples s{frame.red[j], frame.green[j], frame.blue[j], frame.nir[j]};
+        double v = 0;
+        if (!detail::EvaluateKind(kind, factor, s, 0, v)) {
+          ++h.undefined;
+          continue;
+        }
+        Add(h, bin(v), 1, DisplayValue(indexCode, viGain, s));
+      }
+    });
+  } else {
+    PairStatistics(frame, kind, indexCode, factor, r, b);  // leaves the pair counts in the workspace
+    const PairOrder& o = OrderFor(b, kind, indexCode, factor);
+    std::uint64_t valid = 0;
+    for (std::uint32_t i = 0; i < o.defined; ++i) {
+      const std::uint32_t pair = o.entries[i].pair;
+      if (b.counts[pair] == 0) continue;
+      valid += b.counts[pair];
+      const PixelSamples s = PairSamples(kind, static_cast<std::uint8_t>(pair >> 8), static_cast<std::uint8_t>(pair));
+      Add(h, bin(o.entries[i].value), b.counts[pair], DisplayValue(indexCode, viGain, s));
+    }
+    h.undefined = static_cast<std::uint64_t>(r.width) * static_cast<std::uint64_t>(r.height) - valid;
+  }
+  for (std::size_t i = 0; i < h.counts.size(); ++i) {
+    if (h.counts[i] > 0) h.meanDisplay[i] /= static_cast<double>(h.counts[i]);
+  }
+  return h;
+}
+
+ChannelMeans ComputeChannelMeans(const FrameStore& frame, FrameRect rect) {
+  const FrameRect r = Clip(rect);
+  ChannelMeans m;
+  std::array<std::uint64_t, 4> sums{};
+  const Plane* planes[] = {&frame.red, &frame.green, &frame.blue, &frame.nir};
+  ForEachRun(r, [&](std::size_t first, std::size_t count) {
+    for (std::size_t c = 0; c < 4; ++c) {
+      for (std::size_t j = first; j < first + count; ++j) sums[c] += (*planes[c])[j];
+    }
+    m.pixels += count;
+  });
+  for (std::size_t c = 0; c < 4; ++c) {
+    m.mean[c] = m.pixels > 0 ? static_cast<double>(sums[c]) / static_cast<double>(m.pixels) : 0;
+  }
+  return m;
+}
 
 IndexStatistics ComputeIndexStatistics(const FrameStore& frame, std::uint16_t indexCode,
                                        std::uint16_t viGain, FrameRect rect, StatisticsWorkspace& work) {

@@ -9,8 +9,10 @@
 // the memory: one per thread, allocated once, reused for every capture.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "frame_store.h"
 
@@ -44,10 +46,36 @@ class StatisticsWorkspace {
   std::unique_ptr<Buffers> buffers_;
 };
 
+// The nine figures by the names reports give them, and their texts as reports write them: counts
+// whole, the rest with six decimals, empty where no pixel was valid.
+inline constexpr std::array<const char*, 9> kStatisticKeys{"valid", "undefined", "mean", "sd", "min",
+                                                           "p05",   "p50",       "p95",  "max"};
+inline constexpr int kStatisticDecimals = 6;
+std::array<std::string, 9> StatisticTexts(const IndexStatistics& s);
+
 // The statistics of the index `indexCode` selects (with its band) at `viGain` over `rect`, cut to
 // the frame.
 IndexStatistics ComputeIndexStatistics(const FrameStore& frame, std::uint16_t indexCode,
                                        std::uint16_t viGain, FrameRect rect, StatisticsWorkspace& work);
+
+// The index values of the rect in equal bins over [low, high] (values beyond go to the end bins),
+// with the mean display value of each bin's pixels, for drawing it in the colours they are shown in.
+struct IndexHistogram {
+  static constexpr int kBins = 64;
+  double low = 0, high = 1;
+  std::array<std::uint64_t, kBins> counts{};
+  std::array<double, kBins> meanDisplay{};  // where counts > 0
+  std::uint64_t undefined = 0;
+};
+IndexHistogram ComputeIndexHistogram(const FrameStore& frame, std::uint16_t indexCode, std::uint16_t viGain,
+                                     FrameRect rect, double low, double high, StatisticsWorkspace& work);
+
+// The mean of each raw channel over the rect (red, green, blue, NIR) and its pixel count.
+struct ChannelMeans {
+  std::uint64_t pixels = 0;
+  std::array<double, 4> mean{};
+};
+ChannelMeans ComputeChannelMeans(const FrameStore& frame, FrameRect rect);
 
 // The rank of the nearest-rank percentile among n sorted values: ceil(percent x n / 100), at least 1.
 std::uint64_t NearestRank(unsigned percent, std::uint64_t n);

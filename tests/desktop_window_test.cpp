@@ -16,11 +16,14 @@
 #include <QSlider>
 #include <QTest>
 #include <QUrl>
+#include <QWheelEvent>
 #include <cstdlib>
 #include <fstream>
 
 #include "desktop_presenter.h"
+#include "index_statistics.h"
 #include "picture_ctrl.h"
+#include "statistics_window.h"
 #include "taloran_dlg.h"
 #include "taloran_window.h"
 #include "test_support.h"
@@ -235,6 +238,123 @@ TEST_F(DesktopWindowTest, AScreenReaderHearsEveryControlByItsLabel) {
   window->Click(kColourImage);
   EXPECT_EQ(picture->text(QAccessible::Description), "Color Image");
   EXPECT_EQ(QAccessible::queryAccessibleInterface(window->ProbeStrip())->role(), QAccessible::StaticText);
+}
+
+// ---- The picture as an instrument ---------------------------------------------------------------
+
+struct InspectTest : DesktopWindowTest {
+  // A field with two known pixels: (20, 10) NIR 200 and red 20, (21, 10) black.
+  std::string Capture() {
+    CaptureImage image = FieldScene(1);
+    const std::size_t at = 10 * std::size_t{kFrameWidth} + 20;  // file row 10 is picture line 10
+    image.nir[at] = 200, image.red[at] = 20, image.green[at] = 7, image.blue[at] = 9;
+    image.nir[at + 1] = image.red[at + 1] = image.green[at + 1] = image.blue[at + 1] = 0;
+    return dir.Write("probe.tif", EncodeCapture(image, false)).string();
+  }
+  // The point of the picture control over the middle of frame pixel (x, y).
+  QPointF Over(int x, int y) const {
+    const PictureTransform& t = window->Picture()->transform();
+    const QPointF origin = window->Picture()->contentsRect().topLeft();
+    return origin + QPointF(t.ToAreaX(x + 0.5), t.ToAreaY(y + 0.5));
+  }
+  void Mouse(QEvent::Type type, QPointF at, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QMouseEvent event(type, at, window->Picture()->mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+                      buttons, modifiers);
+    QApplication::sendEvent(window->Picture(), &event);
+  }
+  void Wheel(QPointF at, int notches) {
+    QWheelEvent event(at, window->Picture()->mapToGlobal(at), QPoint(), QPoint(0, 120 * notches), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(window->Picture(), &event);
+  }
+  std::string Probe() {
+    QTest::qWait(40);  // the strip follows within a screen frame
+    return window->ProbeStrip()->text().toStdString();
+  }
+};
+
+TEST_F(InspectTest, TheProbeReadsThePixelUnderTheCursor) {
+  window->SetFileChooser([this] { return std::vector<std::string>{Capture()}; });
+  window->Click(kSearchFile);
+  window->Click(kViOut);
+  Mouse(QEvent::MouseMove, Over(20, 10), Qt::NoButton);
+  EXPECT_EQ(Probe(), "x 20 y 10 | R 20 G 7 B 9 NIR 200 | NDVI 0.8182 (display 180)");
+  Mouse(QEvent::MouseMove, Over(21, 10), Qt::NoButton);
+  EXPECT_EQ(Probe(), "x 21 y 10 | R 0 G 0 B 0 NIR 0 | NDVI undefined (display 128)");
+  window->Click(kRawNir);
+  Mouse(QEvent::MouseMove, Over(20, 10), Qt::NoButton);
+  EXPECT_EQ(Probe(), "x 20 y 10 | R 20 G 7 B 9 NIR 200 | grey 200");
+  window->Click(kViOut);
+  Mouse(QEvent::MouseMove, Over(20, 10), Qt::NoButton);
+  Probe();
+  EXPECT_TRUE(window->grab().save(QString::fromStdString(Screenshot("probe-and-legend.png").string())));
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(window->Picture(), &leave);
+  EXPECT_EQ(window->ProbeStrip()->text(), "");
+}
+
+TEST_F(InspectTest, ZoomKeepsThePixelUnderTheCursorAndTheViewAcrossCaptures) {
+  OpenFolder();
+  window->Click(kViOut);
+  CPictureCtrl* picture = window->Picture();
+  const QPointF at = Over(700, 300);
+  const auto under = [&] { return picture->transform().PixelAt(at.x() - picture->contentsRect().x(), at.y() - picture->contentsRect().y()); };
+  const std::optional<FramePixel> before = under();
+  Wheel(at, 12);  // 1.25^12: about 14.6 times the fit
+  EXPECT_GT(picture->transform().zoom(), 14);
+  EXPECT_EQ(under(), before);
+  Mouse(QEvent::MouseButtonPress, at, Qt::LeftButton);
+  Mouse(QEvent::MouseMove, at + QPointF(-100000, -100000), Qt::LeftButton);  // drag far: stops at the frame's edge
+  Mouse(QEvent::MouseButtonRelease, at, Qt::NoButton);
+  EXPECT_EQ(picture->transform().PixelAt(picture->contentsRect().width() - 0.5, picture->contentsRect().height() - 0.5),
+            (FramePixel{1343, 758}));
+  const double zoom = picture->transform().zoom();
+  const double offset = picture->transform().offsetX();
+  window->Click(kNext);
+  window->Click(kEvi);
+  EXPECT_EQ(picture->transform().zoom(), zoom);
+  EXPECT_EQ(picture->transform().offsetX(), offset);
+  Key(window->Control(kIdOk), Qt::Key_0, Qt::ControlModifier);
+  EXPECT_EQ(picture->transform().zoom(), 1.0);
+  // 16 screen pixels a frame pixel over a crop row, as crisp blocks.
+  window->Click(kNdvi);
+  Wheel(Over(420, 380), 1);
+  while (std::max(picture->transform().scaleX(), picture->transform().scaleY()) < 16) Wheel(Over(420, 380), 1);
+  EXPECT_TRUE(window->grab().save(QString::fromStdString(Screenshot("zoom-16x.png").string())));
+}
+
+TEST_F(InspectTest, AreaStatisticsFollowTheSelectionAndTheView) {
+  OpenFolder();
+  window->Click(kViOut);
+  window->ToggleStatistics();
+  StatisticsWindow& panel = *window->Statistics();
+  ASSERT_TRUE(panel.isVisible());
+  Mouse(QEvent::MouseButtonPress, Over(100, 100), Qt::LeftButton, Qt::ShiftModifier);
+  Mouse(QEvent::MouseMove, Over(199, 149), Qt::LeftButton, Qt::ShiftModifier);
+  Mouse(QEvent::MouseButtonRelease, Over(199, 149), Qt::NoButton, Qt::ShiftModifier);
+  ASSERT_TRUE(window->Picture()->selection());
+  const FrameRect rect = *window->Picture()->selection();
+  EXPECT_EQ((std::array<int, 4>{rect.x, rect.y, rect.width, rect.height}), (std::array<int, 4>{100, 100, 100, 50}));
+  panel.Wait();
+  StatisticsWorkspace work;
+  const IndexStatistics core = ComputeIndexStatistics(TheFrameStore(), kIndexNdvi, 50, rect, work);
+  ASSERT_TRUE(panel.figures());
+  EXPECT_EQ(panel.figures()->statistics.valid, core.valid);
+  EXPECT_EQ(panel.figures()->statistics.p50, core.p50);
+  EXPECT_EQ(panel.Text().toStdString(), FiguresText(*panel.figures()));
+  window->Click(kSipi);  // another index: the figures follow
+  panel.Wait();
+  EXPECT_EQ(panel.figures()->indexCode, kIndexSipi);
+  EXPECT_EQ(panel.figures()->statistics.mean, ComputeIndexStatistics(TheFrameStore(), kIndexSipi, 50, rect, work).mean);
+  EXPECT_TRUE(panel.grab().save(QString::fromStdString(Screenshot("statistics.png").string())));
+  Key(window->Control(kIdOk), Qt::Key_Escape);  // clears the area, closes nothing
+  panel.Wait();
+  EXPECT_FALSE(window->Picture()->selection());
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_EQ(panel.figures()->channels.pixels, kFramePixels);
+  Key(window->Control(kIdOk), Qt::Key_I, Qt::ControlModifier);
+  EXPECT_FALSE(panel.isVisible());
+  EXPECT_FALSE(QSettings().value("viewer/statisticsOpen").toBool());
 }
 
 }  // namespace

@@ -11,8 +11,6 @@ namespace taloran {
 
 namespace {
 
-constexpr const char* kStatisticKeys[] = {"valid", "undefined", "mean", "sd", "min", "p05", "p50", "p95", "max"};
-
 std::string Fixed(double value, int decimals) {
   char text[64];
   std::snprintf(text, sizeof text, "%.*f", decimals, value);
@@ -57,8 +55,7 @@ std::string FormatCsv(const std::vector<CaptureReport>& reports, const std::vect
     csv += ',' + Fixed(r.position.latitudeDeg, kDegreeDecimals) + ',' + Fixed(r.position.longitudeDeg, kDegreeDecimals) +
            ',' + Fixed(r.position.heightM, kHeightDecimals) + ',' + Fixed(r.position.headingDeg, kHeadingDecimals);
     for (const IndexStatistics& s : r.stats) {
-      csv += ',' + std::to_string(s.valid) + ',' + std::to_string(s.undefined);
-      for (double figure : Figures(s)) csv += ',' + (s.valid > 0 ? Fixed(figure, kStatisticDecimals) : std::string());
+      for (const std::string& text : StatisticTexts(s)) csv += ',' + text;
     }
     csv += '\n';
   }

@@ -19,11 +19,10 @@ struct CaptureReport {
   std::vector<IndexStatistics> stats;  // one per reported index, where readResult is 0
 };
 
-// Decimals as the reports write them: degrees 7, height 1, heading 0, statistics 6.
+// Decimals as the reports write them: degrees 7, height 1, heading 0 (statistics: kStatisticDecimals).
 inline constexpr int kDegreeDecimals = 7;
 inline constexpr int kHeightDecimals = 1;
 inline constexpr int kHeadingDecimals = 0;
-inline constexpr int kStatisticDecimals = 6;
 
 // `value` rounded to `decimals`, as a JSON number that reads like the CSV's text (never -0).
 double Rounded(double value, int decimals);

@@ -1,14 +1,20 @@
 // The picture area: holds its own copy of the rendered BMP and draws it over its client rectangle:
 // stretched over all of it, as the template has it, or letterboxed with the frame's aspect kept;
 // zoomed about the cursor (wheel, Ctrl+plus and minus) from the fit up to 32 screen pixels a
-// frame pixel, frame pixels then crisp blocks, and panned by dragging.
+// frame pixel, frame pixels then crisp blocks, and panned by dragging. It reports the frame pixel
+// under the pointer, marks an area (Shift+drag, or any drag in selection mode) and draws the
+// legend of an index picture over its right edge.
 #pragma once
 
 #include <QFrame>
 #include <QImage>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <vector>
 
+#include "index_statistics.h"
+#include "inspector.h"
 #include "key_commands.h"
 #include "picture_transform.h"
 
@@ -35,8 +41,16 @@ class CPictureCtrl : public QFrame {
   const PictureTransform& transform() const { return transform_; }
   // A command of the picture's own (zoom, the selection); false for any other.
   bool Handle(DesktopCommand command);
-  // The picture's items of the window's context menu.
-  void AddMenuItems(QMenu& menu);
+
+  // The frame pixel under the pointer as it moves; nothing when it leaves the frame.
+  void OnProbe(std::function<void(std::optional<FramePixel>)> probe) { probe_ = std::move(probe); }
+  // The marked area when it changes; nothing when it is cleared.
+  void OnSelection(std::function<void(std::optional<FrameRect>)> selected) { selected_ = std::move(selected); }
+  const std::optional<FrameRect>& selection() const { return selection_; }
+  void SetSelectMode(bool on) { selectMode_ = on; }
+  bool selectMode() const { return selectMode_; }
+  // The legend drawn over the right edge; nothing for none.
+  void SetLegend(std::optional<Legend> legend, const QString& title);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -46,16 +60,29 @@ class CPictureCtrl : public QFrame {
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void leaveEvent(QEvent* event) override;
 
  private:
   void ReleaseStream();
   void Zoom(double factor, QPointF anchor);
+  std::optional<FramePixel> PixelAt(QPointF at) const;
+  void Select(std::optional<FrameRect> area);
+  void PaintLegend(QPainter& painter, const QRect& area) const;
 
   std::vector<std::uint8_t> stream_;
   State state_ = State::Empty;
   QImage image_;  // the stream decoded once per load; null when it does not decode
   PictureTransform transform_;
-  std::optional<QPointF> dragFrom_;
+  std::optional<QPointF> pointer_;   // where the pointer was last seen over the area
+  std::optional<QPointF> dragFrom_;  // a pan under way
+  std::optional<FramePixel> selectFrom_;  // a selection under way
+  bool dragged_ = false;
+  bool selectMode_ = false;
+  std::optional<FrameRect> selection_;
+  std::optional<Legend> legend_;
+  QString legendTitle_;
+  std::function<void(std::optional<FramePixel>)> probe_;
+  std::function<void(std::optional<FrameRect>)> selected_;
 };
 
 }  // namespace taloran

@@ -16,9 +16,12 @@
 #include "dialog_templates.h"
 #include "dialog_units.h"
 #include "dialog_view.h"
+#include "inspector.h"
 
 class QAbstractButton;
 class QLabel;
+class QMenu;
+class QTimer;
 class QScreen;
 class QSettings;
 class QSlider;
@@ -27,6 +30,7 @@ namespace taloran {
 
 class CTaloranDlg;
 class CPictureCtrl;
+class StatisticsWindow;
 
 class TaloranWindow : public QDialog, public DialogView, public DesktopView {
  public:
@@ -42,6 +46,9 @@ class TaloranWindow : public QDialog, public DialogView, public DesktopView {
   CPictureCtrl* Picture() const { return picture_; }
   QLabel* StatusMessage() const { return message_; }
   QLabel* ProbeStrip() const { return probe_; }
+  StatisticsWindow* Statistics() const { return statistics_; }
+  // Opens or closes the statistics window (Ctrl+I), and remembers which.
+  void ToggleStatistics();
   double FontPoints() const { return fontPoints_; }
   // The dialog units the controls are laid out by at the current font.
   const DialogBase& Base() const { return base_; }
@@ -104,6 +111,10 @@ class TaloranWindow : public QDialog, public DialogView, public DesktopView {
 
  private:
   void Build();
+  void BuildInspection();
+  void AddPictureMenuItems(QMenu& menu);
+  ShownView CurrentView() const;
+  void ShowProbe();
   // Before any control exists: the interfaces of the picture and the radios (made on first use).
   static void InstallAccessibility();
   void NameForAccessibility();
@@ -122,6 +133,9 @@ class TaloranWindow : public QDialog, public DialogView, public DesktopView {
   QWidget* strip_ = nullptr;
   QLabel* probe_ = nullptr;
   QLabel* message_ = nullptr;
+  QTimer* probeTimer_ = nullptr;                // the strip follows the pointer once a frame
+  std::optional<std::optional<FramePixel>> probeAt_;  // a pixel (or none) not shown yet
+  StatisticsWindow* statistics_ = nullptr;
   double fontPoints_ = kDialogFontPoints;
   TemplateSizes sizes_;
   DialogBase base_;

@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include "picture_ctrl.h"
+#include "statistics_window.h"
 #include "taloran_dlg.h"
 #include "taloran_window.h"
 
@@ -76,6 +77,7 @@ void TaloranWindow::Attach(CTaloranDlg* dialog) {
   settings_ = std::make_unique<QSettings>();
   presenter_ = std::make_unique<DesktopPresenter>(*dialog, *this, *this, LoadSettings(*settings_));
   picture_->SetKeepAspect(presenter_->settings().keepAspect);
+  if (presenter_->settings().statisticsOpen) statistics_->show();
 }
 
 void TaloranWindow::FitTo(const QRect& available) {
@@ -131,6 +133,10 @@ bool TaloranWindow::HandleKey(QKeyEvent* event) {
   if (!command) return false;
   if (picture_->Handle(*command)) return true;  // zoom, selection: the picture's own
   if (*command == DesktopCommand::ClearSelection) return false;  // nothing selected: Escape closes as ever
+  if (*command == DesktopCommand::ToggleStatistics) {
+    ToggleStatistics();
+    return true;
+  }
   presenter_->Run(*command);
   return true;
 }
@@ -153,7 +159,7 @@ std::unique_ptr<QMenu> TaloranWindow::ContextMenu() {
   QAction* aspect = menu->addAction("Keep aspect ratio", this, [this](bool on) { presenter_->SetKeepAspect(on); });
   aspect->setCheckable(true);
   aspect->setChecked(presenter_->settings().keepAspect);
-  picture_->AddMenuItems(*menu);
+  AddPictureMenuItems(*menu);
   QMenu* recent = menu->addMenu("Open recent");
   for (const RecentCapture& r : presenter_->RecentCaptures()) {
     const std::string path = r.path;
@@ -242,10 +248,5 @@ void TaloranWindow::SaveSettings(const DesktopSettings& d) {
   settings_->setValue("viewer/recent", recent);
 }
 
-void TaloranWindow::PictureChanged() {
-  if (!presenter_) return;
-  picture_->SetKeepAspect(presenter_->settings().keepAspect);
-  picture_->setAccessibleDescription(QString::fromStdString(presenter_->ViewDescription()));
-}
 
 }  // namespace taloran
