@@ -89,6 +89,19 @@ void Statistics(benchmark::State& state) {
 }
 BENCHMARK(Statistics)->DenseRange(3, 13, 1);
 
+// The viewer's figures: the statistics and the 64-bin histogram with its colours, one pass.
+void StatisticsAndHistogram(benchmark::State& state) {
+  const View& view = kViews[state.range(0)];
+  ReadSample(false);
+  static StatisticsWorkspace work;
+  const HistogramRange range = [](const IndexStatistics& s) { return std::pair(s.p05, s.p95); };
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(ComputeIndexFigures(TheFrameStore(), view.index, 50, FrameRect{}, range, work));
+  }
+  state.SetLabel(view.name);
+}
+BENCHMARK(StatisticsAndHistogram)->DenseRange(3, 6, 1)->Arg(13);
+
 }  // namespace
 }  // namespace taloran
 

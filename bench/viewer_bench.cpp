@@ -1,6 +1,8 @@
 // What a person waits for in the viewer, offscreen: a slider step until the picture is repainted,
-// an output or index change, and Next until the new picture and panel are shown. 200 steps each;
-// the table gives every median.
+// an output or index change, Next (button or key) until the new picture and panel are shown, a
+// window resize and a repaint at any zoom at 1920 x 1080, the pixel probe and the area figures;
+// 200 steps each, the table gives every median. Then the start-up of `taloran CAPTURE` to its
+// first picture, a fresh process each time, the median of 15.
 #include <QApplication>
 #include <QSlider>
 #include <algorithm>
@@ -11,6 +13,11 @@
 #include <string>
 #include <vector>
 
+#include <QTest>
+
+#include "index_value.h"
+#include "inspector.h"
+#include "picture_ctrl.h"
 #include "resource.h"
 #include "sample_capture.h"
 #include "taloran_dlg.h"
@@ -22,6 +29,8 @@ using namespace taloran::res;
 namespace {
 
 constexpr int kSteps = 200;
+constexpr int kStartRuns = 15;
+std::size_t benchmark_sink = 0;  // keeps the measured results alive
 
 double MedianMs(const std::function<void(int)>& step) {
   std::vector<double> times;
@@ -38,9 +47,10 @@ double MedianMs(const std::function<void(int)>& step) {
 
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
   const std::filesystem::path folder = std::filesystem::temp_directory_path() / "taloran-viewer-bench";
   std::filesystem::create_directories(folder);
+  setenv("XDG_CONFIG_HOME", folder.c_str(), 1);  // settings of the run's own, never the user's
+  QApplication app(argc, argv);
   std::string error;
   for (unsigned seed = 1; seed <= 3; ++seed) {
     WriteFileBytes(folder / ("field_0" + std::to_string(seed) + ".tif"), EncodeCapture(FieldScene(seed), false), error);
@@ -71,6 +81,57 @@ int main(int argc, char** argv) {
   const int outputs[] = {kRawRed, kRawNir, kColourImage, kViOut};
   std::printf("%-34s %10.2f\n", "output change", MedianMs([&](int i) { window.Click(outputs[i % 4]); }));
   std::printf("%-34s %10.2f\n", "Next (read, render, panel)", MedianMs([&window](int) { window.Click(kNext); }));
+  QWidget* ok = window.Control(kIdOk);
+  ok->setFocus();
+  QApplication::setActiveWindow(&window);
+  std::printf("%-34s %10.2f\n", "Right key (Next)", MedianMs([ok](int) { QTest::keyClick(ok, Qt::Key_Right); }));
+
+  window.showNormal();
+  window.resize(1920, 1080);
+  QApplication::processEvents();
+  std::printf("%-34s %10.2f\n", "resize and repaint, 1920 x 1080", MedianMs([&window](int i) {
+                window.resize(1920 - i % 2 * 40, 1080 - i % 2 * 30);
+                window.repaint();
+              }));
+  window.resize(1920, 1080);
+  CPictureCtrl* picture = window.Picture();
+  for (const double zoom : {1.0, 2.0, 4.0, 16.0, 32.0}) {
+    picture->Handle(DesktopCommand::ZoomFit);
+    while (std::max(picture->transform().scaleX(), picture->transform().scaleY()) < zoom * 0.999 &&
+           picture->transform().zoom() < picture->transform().maxZoom()) {
+      picture->Handle(DesktopCommand::ZoomIn);
+    }
+    const std::string name = "picture repaint at " + std::to_string(static_cast<int>(zoom)) + " px a pixel";
+    std::printf("%-34s %10.2f\n", name.c_str(), MedianMs([picture](int) { picture->repaint(); }));
+  }
+  picture->Handle(DesktopCommand::ZoomFit);
+
+  const ShownView ndvi{true, kViewIndex, kIndexNdvi, dialog.Gains};
+  std::printf("%-34s %10.4f\n", "probe line (in-process)", MedianMs([&ndvi](int i) {
+                const std::string line = ProbeText(TheFrameStore(), ndvi, {i * 6 % kFrameWidth, i * 3 % kFrameHeight});
+                benchmark_sink = line.size();
+              }));
+  StatisticsWorkspace work;
+  for (const std::uint16_t code : {kIndexNdvi, kIndexGi, kIndexEvi, kIndexSipi}) {
+    const ShownView view{true, kViewIndex, code, dialog.Gains};
+    const std::string name = std::string("area figures, frame, ") + SelectedIndex(code).key;
+    std::printf("%-34s %10.2f\n", name.c_str(), MedianMs([&](int) {
+                  benchmark_sink = ComputeAreaFigures(TheFrameStore(), view, std::nullopt, work).statistics.valid;
+                }));
+  }
+
+  // Start-up, from the process's start to its first picture painted, offscreen.
+  std::vector<double> starts;
+  const std::string capture = (folder / "field_01.tif").string();
+  setenv("TALORAN_EXIT_AFTER_FIRST_PICTURE", "1", 1);
+  for (int run = 0; run < kStartRuns; ++run) {
+    const auto start = std::chrono::steady_clock::now();
+    const int status = std::system((std::string(TALORAN_VIEWER_PATH) + " '" + capture + "'").c_str());
+    if (status != 0) std::printf("start-up run %d failed (%d)\n", run, status);
+    starts.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+  }
+  std::nth_element(starts.begin(), starts.begin() + kStartRuns / 2, starts.end());
+  std::printf("%-34s %10.2f\n", "start-up to the first picture", starts[kStartRuns / 2]);
   std::filesystem::remove_all(folder);
   return 0;
 }

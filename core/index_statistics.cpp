@@ -5,10 +5,12 @@
 #include <cmath>
 #include <cstdio>
 #include <numeric>
+#include <tuple>
 #include <vector>
 
 #include "index_display.h"
 #include "index_formula.h"
+#include "index_kernel.h"
 
 namespace taloran {
 
@@ -39,6 +41,8 @@ struct StatisticsWorkspace::Buffers {
   std::array<std::unique_ptr<PairOrder>, kIndices.size()> orders;  // by kind, made on first use
   std::vector<double> values;    // EVI and SIPI: the valid pixels' values
   std::vector<double> gathered;  // the values of the buckets that hold a percentile
+  std::vector<std::uint16_t> bucketIds;  // each value's bucket
+  std::vector<std::int16_t> displays;    // each value's display value, for a histogram
   std::array<std::uint32_t, kBuckets> buckets;
 };
 
@@ -182,11 +186,14 @@ IndexStatistics PairStatistics(const FrameStore& frame, IndexKind kind, std::uin
   return s;
 }
 
-// EVI and SIPI: every valid pixel's value, then the percentiles by buckets of the value range.
-template <IndexKind K>
+// EVI and SIPI: every valid pixel's value (and, for a histogram, its display value), then the
+// percentiles by buckets of the value range: the bucket of each value is kept, so one more pass
+// gathers the values of the three buckets that hold a percentile.
+template <IndexKind K, bool WithDisplay>
 IndexStatistics PixelStatistics(const FrameStore& frame, std::uint32_t factor, const FrameRect& rect,
                                 StatisticsWorkspace::Buffers& b) {
-  if (b.values.empty()) b.values.resize(kFramePixels), b.gathered.resize(kFramePixels);
+  if (b.values.empty()) b.values.resize(kFramePixels), b.gathered.resize(kFramePixels), b.bucketIds.resize(kFramePixels);
+  if (WithDisplay && b.displays.empty()) b.displays.resize(kFramePixels);
   double* values = b.values.data();
   std::size_t n = 0;
   double sum = 0, low = INFINITY, high = -INFINITY;
@@ -195,6 +202,10 @@ IndexStatistics PixelStatistics(const FrameStore& frame, std::uint32_t factor, c
       const PixelSamples s{frame.red[j], frame.green[j], frame.blue[j], frame.nir[j]};
       double v = 0;
       if (!detail::Evaluate<K>(factor, s, 0, v)) continue;
+      if constexpr (WithDisplay) {
+        b.displays[n] = static_cast<std::int16_t>(K == IndexKind::Evi ? detail::EviDisplay(factor, s.nir, s.red, s.blue)
+                                                                       : detail::SipiDisplay(factor, s.nir, s.red, s.blue));
+      }
       values[n++] = v;
       sum += v;
       low = std::min(low, v), high = std::max(high, v);
@@ -208,37 +219,37 @@ IndexStatistics PixelStatistics(const FrameStore& frame, std::uint32_t factor, c
   // Bucket k holds [low + k / scale, low + (k + 1) / scale): floor of a product is monotone in the
   // value, so every value of a bucket lies above every value of the buckets before it.
   const double scale = high > low ? (kBuckets - 1) / (high - low) : 0.0;
-  const auto bucketOf = [low, scale](double v) { return static_cast<std::size_t>((v - low) * scale); };
   b.buckets.fill(0);
   double squares = 0;
+  std::uint16_t* ids = b.bucketIds.data();
   for (std::size_t i = 0; i < n; ++i) {
     const double d = values[i] - s.mean;
     squares += d * d;
-    ++b.buckets[bucketOf(values[i])];
+    ids[i] = static_cast<std::uint16_t>((values[i] - low) * scale);  // 0..65,535
+    ++b.buckets[ids[i]];
   }
   s.sd = std::sqrt(squares / static_cast<double>(n));
 
-  // The buckets of the three percentile ranks, and the rank each one starts at.
+  // The buckets of the three percentile ranks, the rank each one starts at, and where its values
+  // go in the gathered array (a bucket holding two of them once).
   const std::uint64_t ranks[] = {NearestRank(5, n), NearestRank(50, n), NearestRank(95, n)};
-  std::size_t bucketOfRank[3];
+  std::size_t bucketOfRank[3], offsetOfRank[3];
   std::uint64_t startOfRank[3];
   std::uint64_t below = 0;
-  std::size_t k = 0;
+  std::size_t k = 0, gathered = 0;
   for (int r = 0; r < 3; ++r) {
     while (below + b.buckets[k] < ranks[r]) below += b.buckets[k++];
     bucketOfRank[r] = k, startOfRank[r] = below;
+    const bool same = r > 0 && bucketOfRank[r] == bucketOfRank[r - 1];
+    offsetOfRank[r] = same ? offsetOfRank[r - 1] : gathered;
+    if (!same) gathered += b.buckets[k];
   }
-  // Gather those buckets' values (each bucket once, in bucket order) and select within them.
-  std::size_t gathered = 0;
-  std::size_t offsetOfRank[3];
-  for (int r = 0; r < 3; ++r) {
-    if (r > 0 && bucketOfRank[r] == bucketOfRank[r - 1]) {
-      offsetOfRank[r] = offsetOfRank[r - 1];
-      continue;
-    }
-    offsetOfRank[r] = gathered;
-    for (std::size_t i = 0; i < n; ++i) {
-      if (bucketOf(values[i]) == bucketOfRank[r]) b.gathered[gathered++] = values[i];
+  std::size_t fill[3] = {offsetOfRank[0], offsetOfRank[1], offsetOfRank[2]};
+  for (std::size_t i = 0; i < n; ++i) {
+    for (int r = 0; r < 3; ++r) {
+      if (ids[i] != bucketOfRank[r]) continue;
+      b.gathered[fill[r]++] = values[i];
+      break;  // a bucket shared by two ranks is filled through the first
     }
   }
   double percentile[3];
@@ -253,12 +264,14 @@ IndexStatistics PixelStatistics(const FrameStore& frame, std::uint32_t factor, c
   return s;
 }
 
-// The histogram's bin of a value, the ends taking what lies beyond.
+// The histogram's bin of a value, the ends taking what lies beyond. Truncation is the floor from
+// 0 up, and cheaper than floor on the baseline instruction set.
 struct Binning {
   double low, scale;
   std::size_t operator()(double v) const {
-    const double b = std::floor((v - low) * scale);
-    return static_cast<std::size_t>(std::clamp(b, 0.0, IndexHistogram::kBins - 1.0));
+    const double t = (v - low) * scale;
+    if (!(t > 0)) return 0;  // below the range, or NaN
+    return std::min(static_cast<std::size_t>(std::min(t, 1e9)), std::size_t{IndexHistogram::kBins - 1});
   }
 };
 
@@ -269,44 +282,54 @@ void Add(IndexHistogram& h, std::size_t bin, std::uint64_t count, int display) {
 
 }  // namespace
 
-IndexHistogram ComputeIndexHistogram(const FrameStore& frame, std::uint16_t indexCode, std::uint16_t viGain,
-                                     FrameRect rect, double low, double high, StatisticsWorkspace& work) {
+IndexFigures ComputeIndexFigures(const FrameStore& frame, std::uint16_t indexCode, std::uint16_t viGain,
+                                 FrameRect rect, const HistogramRange& range, StatisticsWorkspace& work) {
   const FrameRect r = Clip(rect);
   const std::uint32_t factor = ViGainFactor(viGain);
   StatisticsWorkspace::Buffers& b = work.buffers();
-  IndexHistogram h;
-  h.low = low, h.high = high > low ? high : low + 1;
-  const Binning bin{h.low, IndexHistogram::kBins / (h.high - h.low)};
+  IndexFigures f;
+  IndexHistogram& h = f.histogram;
   const IndexKind kind = detail::KindOf(indexCode);
-  if (kind == IndexKind::Evi || kind == IndexKind::Sipi) {
-    ForEachRun(r, [&](std::size_t first, std::size_t count) {
-      for (std::size_t j = first; j < first + count; ++j) {
-        const PixelSamples s{frame.red[j], frame.green[j], frame.blue[j], frame.nir[j]};
-        double v = 0;
-        if (!detail::EvaluateKind(kind, factor, s, 0, v)) {
-          ++h.undefined;
-          continue;
-        }
-        Add(h, bin(v), 1, DisplayValue(indexCode, viGain, s));
-      }
-    });
+  const bool pixels = kind == IndexKind::Evi || kind == IndexKind::Sipi;
+  if (pixels) {
+    f.statistics = kind == IndexKind::Evi ? PixelStatistics<IndexKind::Evi, true>(frame, factor, r, b)
+                                          : PixelStatistics<IndexKind::Sipi, true>(frame, factor, r, b);
   } else {
-    PairStatistics(frame, kind, indexCode, factor, r, b);  // leaves the pair counts in the workspace
+    f.statistics = PairStatistics(frame, kind, indexCode, factor, r, b);  // leaves the pair counts
+  }
+  std::tie(h.low, h.high) = range(f.statistics);
+  if (!(h.high > h.low)) h.high = h.low + 1;
+  h.undefined = f.statistics.undefined;
+  const Binning bin{h.low, IndexHistogram::kBins / (h.high - h.low)};
+  if (pixels) {
+    // Four sets of sums taken in turn, so that neighbouring pixels in one bin do not wait on each
+    // other's additions; whole numbers throughout (a display sum stays below 2^31 x 2^11).
+    std::uint64_t counts[4][IndexHistogram::kBins] = {}, displays[4][IndexHistogram::kBins] = {};
+    const std::size_t n = f.statistics.valid;
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::size_t k = bin(b.values[i]);
+      ++counts[i & 3][k];
+      displays[i & 3][k] += static_cast<std::uint64_t>(b.displays[i] + 32'768);  // display + 2^15 > 0
+    }
+    for (std::size_t k = 0; k < h.counts.size(); ++k) {
+      const std::uint64_t count = counts[0][k] + counts[1][k] + counts[2][k] + counts[3][k];
+      const std::uint64_t sum = displays[0][k] + displays[1][k] + displays[2][k] + displays[3][k];
+      h.counts[k] = count;
+      h.meanDisplay[k] = static_cast<double>(sum) - 32'768.0 * static_cast<double>(count);
+    }
+  } else {
     const PairOrder& o = OrderFor(b, kind, indexCode, factor);
-    std::uint64_t valid = 0;
     for (std::uint32_t i = 0; i < o.defined; ++i) {
       const std::uint32_t pair = o.entries[i].pair;
       if (b.counts[pair] == 0) continue;
-      valid += b.counts[pair];
       const PixelSamples s = PairSamples(kind, static_cast<std::uint8_t>(pair >> 8), static_cast<std::uint8_t>(pair));
       Add(h, bin(o.entries[i].value), b.counts[pair], DisplayValue(indexCode, viGain, s));
     }
-    h.undefined = static_cast<std::uint64_t>(r.width) * static_cast<std::uint64_t>(r.height) - valid;
   }
   for (std::size_t i = 0; i < h.counts.size(); ++i) {
     if (h.counts[i] > 0) h.meanDisplay[i] /= static_cast<double>(h.counts[i]);
   }
-  return h;
+  return f;
 }
 
 ChannelMeans ComputeChannelMeans(const FrameStore& frame, FrameRect rect) {
@@ -332,8 +355,8 @@ IndexStatistics ComputeIndexStatistics(const FrameStore& frame, std::uint16_t in
   const std::uint32_t factor = ViGainFactor(viGain);
   StatisticsWorkspace::Buffers& b = work.buffers();
   switch (const IndexKind kind = detail::KindOf(indexCode)) {
-    case IndexKind::Evi: return PixelStatistics<IndexKind::Evi>(frame, factor, r, b);
-    case IndexKind::Sipi: return PixelStatistics<IndexKind::Sipi>(frame, factor, r, b);
+    case IndexKind::Evi: return PixelStatistics<IndexKind::Evi, false>(frame, factor, r, b);
+    case IndexKind::Sipi: return PixelStatistics<IndexKind::Sipi, false>(frame, factor, r, b);
     default: return PairStatistics(frame, kind, indexCode, factor, r, b);
   }
 }

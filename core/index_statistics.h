@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -58,7 +59,7 @@ std::array<std::string, 9> StatisticTexts(const IndexStatistics& s);
 IndexStatistics ComputeIndexStatistics(const FrameStore& frame, std::uint16_t indexCode,
                                        std::uint16_t viGain, FrameRect rect, StatisticsWorkspace& work);
 
-// The index values of the rect in equal bins over [low, high] (values beyond go to the end bins),
+// The index values of a rect in equal bins over [low, high] (values beyond go to the end bins),
 // with the mean display value of each bin's pixels, for drawing it in the colours they are shown in.
 struct IndexHistogram {
   static constexpr int kBins = 64;
@@ -67,8 +68,17 @@ struct IndexHistogram {
   std::array<double, kBins> meanDisplay{};  // where counts > 0
   std::uint64_t undefined = 0;
 };
-IndexHistogram ComputeIndexHistogram(const FrameStore& frame, std::uint16_t indexCode, std::uint16_t viGain,
-                                     FrameRect rect, double low, double high, StatisticsWorkspace& work);
+
+struct IndexFigures {
+  IndexStatistics statistics;
+  IndexHistogram histogram;
+};
+
+// The statistics, as ComputeIndexStatistics gives them, and the histogram over the range that
+// `range` picks from them, in one pass over the pixels.
+using HistogramRange = std::function<std::pair<double, double>(const IndexStatistics&)>;
+IndexFigures ComputeIndexFigures(const FrameStore& frame, std::uint16_t indexCode, std::uint16_t viGain,
+                                 FrameRect rect, const HistogramRange& range, StatisticsWorkspace& work);
 
 // The mean of each raw channel over the rect (red, green, blue, NIR) and its pixel count.
 struct ChannelMeans {

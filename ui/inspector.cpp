@@ -62,17 +62,19 @@ AreaFigures ComputeAreaFigures(const FrameStore& frame, const ShownView& view, s
   const FrameRect rect = selection.value_or(FrameRect{});
   f.channels = ComputeChannelMeans(frame, rect);
   f.indexCode = FiguresIndex(view);
-  f.statistics = ComputeIndexStatistics(frame, f.indexCode, view.gains.vi, rect, work);
   // Over the index values the legend spans where it names them, else over the middle 90 % of the
   // values present widened by a tenth each way (outliers such as SIPI's near-zero denominators
   // would squeeze the rest into a bar or two); values beyond go to the end bins.
   ShownView indexView = view;
   indexView.shown = true, indexView.viewMode = kViewIndex, indexView.indexCode = f.indexCode;
   const std::optional<Legend> legend = LegendFor(indexView);
-  const double spread = f.statistics.p95 - f.statistics.p05;
-  double low = f.statistics.p05 - spread / 10, high = f.statistics.p95 + spread / 10;
-  if (legend && legend->indexLabelled) low = *legend->boundaries.front().index, high = *legend->boundaries.back().index;
-  f.histogram = ComputeIndexHistogram(frame, f.indexCode, view.gains.vi, rect, low, high, work);
+  const auto range = [&legend](const IndexStatistics& s) {
+    if (legend && legend->indexLabelled) return std::pair(*legend->boundaries.front().index, *legend->boundaries.back().index);
+    const double spread = s.p95 - s.p05;
+    return std::pair(s.p05 - spread / 10, s.p95 + spread / 10);
+  };
+  const IndexFigures figures = ComputeIndexFigures(frame, f.indexCode, view.gains.vi, rect, range, work);
+  f.statistics = figures.statistics, f.histogram = figures.histogram;
   return f;
 }
 

@@ -76,6 +76,7 @@ void CPictureCtrl::paintEvent(QPaintEvent* event) {
   const QRectF source((shown.x() - frame.x()) / transform_.scaleX(), (shown.y() - frame.y()) / transform_.scaleY(),
                       shown.width() / transform_.scaleX(), shown.height() / transform_.scaleY());
   painter.drawImage(shown, image_, source);
+  ++paintedPictures_;
   if (selection_) {
     const FrameRect& s = *selection_;
     const QRectF marked(QPointF(area.x() + transform_.ToAreaX(s.x), area.y() + transform_.ToAreaY(s.y)),

@@ -51,6 +51,8 @@ class CPictureCtrl : public QFrame {
   bool selectMode() const { return selectMode_; }
   // The legend drawn over the right edge; nothing for none.
   void SetLegend(std::optional<Legend> legend, const QString& title);
+  // How many paints have drawn a picture (the start-up benchmark waits for the first).
+  int PaintedPictures() const { return paintedPictures_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -77,6 +79,7 @@ class CPictureCtrl : public QFrame {
   std::optional<QPointF> dragFrom_;  // a pan under way
   std::optional<FramePixel> selectFrom_;  // a selection under way
   bool dragged_ = false;
+  int paintedPictures_ = 0;
   bool selectMode_ = false;
   std::optional<FrameRect> selection_;
   std::optional<Legend> legend_;
