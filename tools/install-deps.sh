@@ -8,7 +8,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev libpng-dev libdeflate-dev
   qt6-base-dev libgl-dev fonts-dejavu-core fonts-dejavu-extra
   clang libclang-rt-14-dev
-  xvfb xauth
+  xvfb xauth dbus at-spi2-core python3-gi gir1.2-atspi-2.0
 )
 
 missing=()

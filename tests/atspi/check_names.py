@@ -1,0 +1,84 @@
+#!/usr/bin/python3
+"""What a screen reader hears of the real viewer: starts `taloran CAPTURE` on the X display this
+runs under, with the desktop's accessibility bus, and checks the names and roles the window
+exposes there against those the in-process tests check through QAccessible."""
+import os
+import subprocess
+import sys
+import time
+
+import gi
+
+gi.require_version("Atspi", "2.0")
+from gi.repository import Atspi  # noqa: E402
+
+EXPECTED_NAMES = {  # accessible name: role, as the edits and sliders are labelled
+    "Brightness:": "text",
+    "Red": "text",
+    "Average Red Level Image": "text",
+    "Heigth": "text",
+    "Tiff file name:": "text",
+    "R-Gain": "slider",
+    "VI-Gain": "slider",
+}
+RADIOS = ["Raw red", "Raw green", "Color Image ", "VI out", "NDVI", "R-NIR", "Irradience sensor"]
+
+
+def walk(node, found, depth=0):
+    if node is None or depth > 12:
+        return
+    try:
+        found.append((node.get_name(), node.get_role_name(), node.get_description()))
+        for i in range(node.get_child_count()):
+            walk(node.get_child_at_index(i), found, depth + 1)
+    except Exception:  # a node that went away while walking
+        pass
+
+
+def viewer():
+    desktop = Atspi.get_desktop(0)
+    for i in range(desktop.get_child_count()):
+        app = desktop.get_child_at_index(i)
+        if app is not None and app.get_name() in ("taloran", "Taloran"):
+            return app
+    return None
+
+
+def main():
+    program, capture = sys.argv[1], sys.argv[2]
+    env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1",
+               XDG_CONFIG_HOME=os.environ.get("TMPDIR", "/tmp") + "/taloran-atspi-config")
+    proc = subprocess.Popen([program, capture], env=env)
+    try:
+        found = []
+        for _ in range(100):  # up to 20 s for the window and its tree
+            time.sleep(0.2)
+            app = viewer()
+            if app is None:
+                continue
+            found = []
+            walk(app, found)
+            names = {(n, r) for n, r, _ in found}
+            if all((name, role) in names for name, role in EXPECTED_NAMES.items()):
+                break
+        names = {(n, r) for n, r, _ in found}
+        missing = [f"{name} ({role})" for name, role in EXPECTED_NAMES.items() if (name, role) not in names]
+        missing += [f"{radio} (radio button)" for radio in RADIOS if (radio, "radio button") not in names]
+        images = [(n, d) for n, r, d in found if r == "image"]
+        if ("Picture", "Raw red") not in images:
+            missing.append(f"Picture (image, 'Raw red'): found {images}")
+        unnamed = [r for n, r, _ in found if r in ("text", "slider") and not n]
+        if unnamed:
+            missing.append(f"{len(unnamed)} unnamed edits or sliders")
+        if missing:
+            print("missing on the accessibility bus:", *missing, sep="\n  ")
+            return 1
+        print(f"{len(found)} accessible objects; every edit and slider named, radios and the picture as such")
+        return 0
+    finally:
+        proc.terminate()
+        proc.wait(timeout=10)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
