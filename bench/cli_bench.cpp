@@ -91,9 +91,7 @@ TALORAN_COMMAND(batch_png_ndvi_jobs2, "batch", "--format", "png", "-o", "OUT", "
 }  // namespace taloran
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  taloran::MedianCollector collector;
-  benchmark::RunSpecifiedBenchmarks(&collector);
+  const taloran::MedianCollector collector = taloran::RunBenchmarks(argc, argv);
   const double m = collector.Median("M_Memcpy"), r = collector.Median("R_Fread");
   std::printf("\nM (memcpy of the pixel area) %.3f ms, R (fread of a capture) %.3f ms\n", m, r);
   std::printf("%-32s %10s %14s\n", "command (median of 15)", "ms", "captures/s");

@@ -106,9 +106,7 @@ BENCHMARK(StatisticsAndHistogram)->DenseRange(3, 6, 1)->Arg(13);
 }  // namespace taloran
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  taloran::MedianCollector collector;
-  benchmark::RunSpecifiedBenchmarks(&collector);
+  const taloran::MedianCollector collector = taloran::RunBenchmarks(argc, argv);
   const double m = collector.Median("M_Memcpy"), r = collector.Median("R_Fread");
   if (m == 0 || r == 0) return 0;  // run with repetitions to get medians
   std::printf("\n%-36s %-12s %10s %8s\n", "benchmark", "view", "median ms", "ratio");

@@ -76,4 +76,12 @@ class MedianCollector : public benchmark::ConsoleReporter {
   }
 };
 
+// Runs the benchmarks the command line selects and collects their medians.
+inline MedianCollector RunBenchmarks(int& argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  MedianCollector collector;
+  benchmark::RunSpecifiedBenchmarks(&collector);
+  return collector;
+}
+
 }  // namespace taloran

@@ -30,6 +30,13 @@ bool MatchesPattern(const std::string& name, const std::string& pattern) {
   return p == pattern.size();
 }
 
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string NameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+
 std::optional<std::string> FileNameAt(const std::string& path) {
   std::error_code error;
   const std::filesystem::path p(path);

@@ -9,6 +9,10 @@
 
 namespace taloran {
 
+// The folder of a path, up to and including its last '/' ("" without one), and the name after it.
+std::string FolderOf(const std::string& path);
+std::string NameOf(const std::string& path);
+
 // The file name at `path` when something is there, else nothing.
 std::optional<std::string> FileNameAt(const std::string& path);
 

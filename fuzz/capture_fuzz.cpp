@@ -1,5 +1,6 @@
-// Fuzzes the reader on arbitrary file bytes, then decodes the camera record and, for one input
-// in sixteen, renders the frame in the view the input picks.
+// Fuzzes the reader on arbitrary file bytes: the full read and the camera-record read must agree;
+// then decodes the record and its position and, for one input in sixteen, renders the frame in
+// the view the input picks and takes the statistics of the index over a rectangle it picks.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 
 #include "camera_metadata.h"
 #include "capture_reader.h"
+#include "index_statistics.h"
 #include "render.h"
 
 using namespace taloran;
@@ -30,8 +32,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string path = "/proc/self/fd/" + std::to_string(fd);
   FrameStore& s = TheFrameStore();
   const std::uint16_t result = ReadCapture(path, s.blue, s.green, s.red, s.nir, control & 0x10, s.metadata);
+  MetadataRecord record{};
+  const std::uint16_t recordOnly = ReadCaptureMetadata(path, record);
   close(fd);
   if (result != kReadOk && result != kReadSeekFailed) __builtin_trap();
+  if (recordOnly != result || (result == kReadOk && record != s.metadata)) __builtin_trap();
+  const CapturePosition position = DecodePosition(s.metadata);
+  if (!(position.latitudeDeg >= -256 && position.latitudeDeg <= 256)) __builtin_trap();
 
   const CameraPanel panel = DecodeCameraMetadata(s.metadata);
   for (const std::string& text : panel.texts) {
@@ -45,6 +52,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto code = static_cast<std::uint16_t>(1u << (index % 16) | (index >> 6));
     RenderFrame(FrameRequest(s, mode, code, gains), target);
     if (mode == kViewColour) ApplyChannelGain(static_cast<std::uint16_t>(index & 3), gains, s.red, s.bmp);
+    static StatisticsWorkspace work;
+    const FrameRect rect{index * 7 - 200, control * 3 - 100, index * 11, control * 5};
+    const IndexStatistics stats = ComputeIndexStatistics(s, code, gains.vi, rect, work);
+    const bool ordered = stats.min <= stats.p05 && stats.p05 <= stats.p50 && stats.p50 <= stats.p95 && stats.p95 <= stats.max;
+    if (stats.valid > 0 && !ordered) __builtin_trap();
   }
   return 0;
 }

@@ -20,13 +20,6 @@ namespace {
 constexpr const char* kAppName = "Taloran";
 constexpr const char* kCapturePattern = "*.tif";
 
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-std::string NameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
-
 std::string Lower(std::string s) {
   std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return s;

@@ -4,6 +4,7 @@
 
 #include "capture_reader.h"
 #include "dialog_ids.h"
+#include "folder_listing.h"
 #include "frame_store.h"
 #include "taloran_dlg.h"
 
@@ -15,12 +16,6 @@ namespace {
 
 constexpr const char* kFilterDescription = "Tif files(.tif)";
 constexpr const char* kCapturePattern = "*.tif";
-
-// The folder of a path, up to and including its last '/' ("" without one).
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
 
 }  // namespace
 
