@@ -6,6 +6,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -205,6 +206,11 @@ TEST_F(DesktopWindowTest, TheMenuOffersSavingCopyingRecentAndTheLetterbox) {
     EXPECT_TRUE(texts.contains(item)) << item;
   }
   EXPECT_EQ(texts.back(), "&About Taloran...");
+  menu->actions()[texts.indexOf("Copy picture")]->trigger();
+  const QImage copied = QGuiApplication::clipboard()->image();
+  EXPECT_EQ(copied, window->Picture()->Image().convertToFormat(copied.format()));
+  Key(window->Control(kIdOk), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_TRUE(QGuiApplication::clipboard()->text().startsWith("Brightness:\t"));
   ASSERT_NE(aspect, nullptr);
   window->resize(1832, 1000);  // a tall picture area: the frame letterboxed above and below
   aspect->trigger();

@@ -120,25 +120,25 @@ void DesktopPresenter::SetStatisticsOpen(bool open) {
 
 void DesktopPresenter::Changed() { view_.SaveSettings(settings_); }
 
+// The folder is listed once a new capture is shown, not on every click: a flight's folder holds
+// thousands of captures.
 void DesktopPresenter::Refresh() {
   const std::string& shown = dialog_.LoadedPath;
-  if (!shown.empty()) {
+  if (!shown.empty() && shown != titledPath_) {
     // The title counts the capture among its folder's captures, as the navigation lists them.
     const std::vector<std::string> names = dialogView_.ListFolder(FolderOf(shown), kCapturePattern);
     const auto at = std::find(names.begin(), names.end(), NameOf(shown));
-    title_ = NameOf(shown) +
-             (at == names.end() ? "" : " (" + std::to_string(at - names.begin() + 1) + " of " + std::to_string(names.size()) + ")") +
-             " - " + kAppName;
-    if (shown != titledPath_) {
-      std::erase(settings_.recent, shown);
-      settings_.recent.insert(settings_.recent.begin(), shown);
-      if (settings_.recent.size() > kRecentCaptures) settings_.recent.resize(kRecentCaptures);
-      settings_.fileDialogFolder = FolderOf(shown);
-      titledPath_ = shown;
-      Changed();
-    }
+    const std::string place =
+        at == names.end() ? "" : " (" + std::to_string(at - names.begin() + 1) + " of " + std::to_string(names.size()) + ")";
+    title_ = NameOf(shown) + place + " - " + kAppName;
+    view_.SetTitle(title_);
+    std::erase(settings_.recent, shown);
+    settings_.recent.insert(settings_.recent.begin(), shown);
+    if (settings_.recent.size() > kRecentCaptures) settings_.recent.resize(kRecentCaptures);
+    settings_.fileDialogFolder = FolderOf(shown);
+    titledPath_ = shown;
+    Changed();
   }
-  view_.SetTitle(title_);
   view_.PictureChanged();
 }
 
