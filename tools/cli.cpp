@@ -1,6 +1,5 @@
 #include "cli.h"
 
-#include <unistd.h>
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
