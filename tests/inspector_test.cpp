@@ -94,7 +94,7 @@ TEST(Legend, AgreesWithTheRenderersOwnColours) {
   std::mt19937 random(11);
   test::FillPairSweep(frame->nir, frame->red, random);
   frame->green = frame->red, frame->blue = frame->red;
-  for (const int index : {0x0010, 0x0012, 0x0040, 0x0800, 0x2000, 0x1000, 0x0020}) {  // NDVI, on blue, RVI, CI, GI, DVI, EVI
+  for (const int index : {0x0010, 0x0012, 0x0040, 0x0800, 0x2000, 0x1000, 0x0020, 0x0200}) {  // NDVI, on blue, RVI, CI, GI, DVI, EVI, SIPI
     const auto code = static_cast<std::uint16_t>(index);
     for (const std::uint16_t vi : {std::uint16_t{50}, std::uint16_t{80}, std::uint16_t{150}}) {
       const GainSet gains{50, 50, 50, vi};
