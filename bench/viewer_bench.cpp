@@ -16,7 +16,7 @@
 #include <QTest>
 
 #include "index_value.h"
-#include "inspector.h"
+#include "picture_readings.h"
 #include "picture_ctrl.h"
 #include "resource.h"
 #include "sample_capture.h"

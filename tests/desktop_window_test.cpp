@@ -248,7 +248,7 @@ TEST_F(DesktopWindowTest, AScreenReaderHearsEveryControlByItsLabel) {
 
 // ---- The picture as an instrument ---------------------------------------------------------------
 
-struct InspectTest : DesktopWindowTest {
+struct PictureReadingTest : DesktopWindowTest {
   // A field with two known pixels: (20, 10) NIR 200 and red 20, (21, 10) black.
   std::string Capture() {
     CaptureImage image = FieldScene(1);
@@ -279,7 +279,7 @@ struct InspectTest : DesktopWindowTest {
   }
 };
 
-TEST_F(InspectTest, TheProbeReadsThePixelUnderTheCursor) {
+TEST_F(PictureReadingTest, TheProbeReadsThePixelUnderTheCursor) {
   window->SetFileChooser([this] { return std::vector<std::string>{Capture()}; });
   window->Click(kSearchFile);
   window->Click(kViOut);
@@ -299,7 +299,7 @@ TEST_F(InspectTest, TheProbeReadsThePixelUnderTheCursor) {
   EXPECT_EQ(window->ProbeStrip()->text(), "");
 }
 
-TEST_F(InspectTest, ZoomKeepsThePixelUnderTheCursorAndTheViewAcrossCaptures) {
+TEST_F(PictureReadingTest, ZoomKeepsThePixelUnderTheCursorAndTheViewAcrossCaptures) {
   OpenFolder();
   window->Click(kViOut);
   CPictureCtrl* picture = window->Picture();
@@ -329,7 +329,7 @@ TEST_F(InspectTest, ZoomKeepsThePixelUnderTheCursorAndTheViewAcrossCaptures) {
   EXPECT_TRUE(window->grab().save(QString::fromStdString(Screenshot("zoom-16x.png").string())));
 }
 
-TEST_F(InspectTest, AreaStatisticsFollowTheSelectionAndTheView) {
+TEST_F(PictureReadingTest, AreaStatisticsFollowTheSelectionAndTheView) {
   OpenFolder();
   window->Click(kViOut);
   window->ToggleStatistics();

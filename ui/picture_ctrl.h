@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "index_statistics.h"
-#include "inspector.h"
+#include "picture_readings.h"
 #include "key_commands.h"
 #include "picture_transform.h"
 

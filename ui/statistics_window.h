@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "index_statistics.h"
-#include "inspector.h"
+#include "picture_readings.h"
 
 class QLabel;
 

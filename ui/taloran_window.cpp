@@ -143,7 +143,7 @@ void TaloranWindow::Build() {
   row->addWidget(message_, 1);
 
   NameForAccessibility();
-  BuildInspection();
+  BuildReadings();
   ApplyFont(kDialogFontPoints);
   resize(sizes_.width, sizes_.height);
   qApp->installEventFilter(this);  // keys reach the presenter before the focused control

@@ -16,7 +16,7 @@
 #include "dialog_templates.h"
 #include "dialog_units.h"
 #include "dialog_view.h"
-#include "inspector.h"
+#include "picture_readings.h"
 
 class QAbstractButton;
 class QLabel;
@@ -111,7 +111,7 @@ class TaloranWindow : public QDialog, public DialogView, public DesktopView {
 
  private:
   void Build();
-  void BuildInspection();
+  void BuildReadings();
   void AddPictureMenuItems(QMenu& menu);
   ShownView CurrentView() const;
   void ShowProbe();

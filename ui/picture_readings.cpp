@@ -1,4 +1,4 @@
-#include "inspector.h"
+#include "picture_readings.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,6 +1,6 @@
 // The picture as an instrument, without a display: the probe line, the legend against the
 // renderers' own colours, the area figures against taloran-cli batch, and the view transform.
-#include "inspector.h"
+#include "picture_readings.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The picture as an instrument: the probe strip, the legend, the marked area and the statistics
-// window, wired between the picture control and the inspector's figures.
+// window, wired between the picture control and the picture readings.
 #include <QLabel>
 #include <QMenu>
 #include <QTimer>
@@ -15,7 +15,7 @@ namespace {
 constexpr int kFrameMilliseconds = 16;  // the strip changes at most once a screen frame
 }  // namespace
 
-void TaloranWindow::BuildInspection() {
+void TaloranWindow::BuildReadings() {
   probeTimer_ = new QTimer(this);
   probeTimer_->setSingleShot(true);
   probeTimer_->setInterval(kFrameMilliseconds);
