@@ -4,7 +4,6 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
-#include <numeric>
 #include <tuple>
 #include <vector>
 

@@ -113,10 +113,12 @@ TEST_F(DesktopWindowTest, RemembersItsGeometryButNeverOpensOffScreen) {
   TaloranWindow lost;
   CTaloranDlg dlg(lost);
   lost.Attach(&dlg);
+  dlg.OnInitDialog();
   lost.PlaceOnScreen(screen);
   EXPECT_TRUE(screen->availableGeometry().intersects(lost.geometry()));
   EXPECT_EQ(lost.windowTitle(), "Taloran");
-  EXPECT_EQ(dlg.ViewMode, kViewRed);  // the dialog itself starts as ever
+  EXPECT_TRUE(lost.IsChecked(kRawRed));  // the dialog itself starts as ever
+  EXPECT_EQ(lost.Text(kViGainText), " 50");
 }
 
 TEST_F(DesktopWindowTest, KeysStepUnlessTheFocusedControlUsesThem) {

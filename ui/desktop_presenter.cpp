@@ -1,7 +1,6 @@
 #include "desktop_presenter.h"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 
 #include "camera_metadata.h"
@@ -19,11 +18,6 @@ namespace {
 
 constexpr const char* kAppName = "Taloran";
 constexpr const char* kCapturePattern = "*.tif";
-
-std::string Lower(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return s;
-}
 
 // A caption of the main template, without the trailing blank some carry ("Color Image ").
 std::string Caption(int id) {
@@ -185,9 +179,8 @@ void DesktopPresenter::SavePicture() {
       view_.ChooseSavePath(settings_.fileDialogFolder + stem + "." + ViewKey(dialog_.ViewMode, dialog_.IndexCode) + ".png");
   if (!chosen) return;
   std::string path = *chosen;
-  const std::string lower = Lower(path);
-  const bool bmp = lower.ends_with(".bmp");
-  if (!bmp && !lower.ends_with(".png")) path += ".png";
+  const bool bmp = MatchesPattern(path, "*.bmp");
+  if (!bmp && !MatchesPattern(path, "*.png")) path += ".png";
   const BmpBuffer& picture = TheFrameStore().bmp;  // what the picture control was last handed
   std::span<const std::uint8_t> bytes = picture;
   if (!bmp) {

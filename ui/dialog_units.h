@@ -13,8 +13,6 @@ class DialogUnits {
  public:
   explicit DialogUnits(const QFont& font);
   QRect ToPixels(int x, int y, int width, int height) const;
-  int baseWidth() const { return static_cast<int>(base_.width); }  // whole pixels for this font
-  int baseHeight() const { return static_cast<int>(base_.height); }
   const DialogBase& base() const { return base_; }
 
  private:

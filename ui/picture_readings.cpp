@@ -44,7 +44,6 @@ std::optional<Legend> LegendFor(const ShownView& view) {
   const ColourMap map = MapOf(view.indexCode);
   const DisplayRange domain = MapDomain(map);
   Legend legend;
-  legend.title = SelectedIndex(view.indexCode).name;
   legend.low = domain.low, legend.high = domain.high;
   for (int d = domain.low; d <= domain.high; ++d) legend.colours.push_back(MapColour(map, d));
   auto boundary = [&](int display) { legend.boundaries.push_back({display, IndexThreshold(view.indexCode, view.gains.vi, display)}); };

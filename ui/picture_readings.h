@@ -33,7 +33,6 @@ struct LegendBoundary {
 };
 
 struct Legend {
-  std::string title;          // the index's name
   int low = 0, high = 0;      // the display values drawn
   std::vector<Bgr> colours;   // the colour of each display value low..high
   std::vector<LegendBoundary> boundaries;  // the mapping's rows, and both ends
