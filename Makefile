@@ -23,7 +23,7 @@ build: deps $(BUILD)/CMakeCache.txt
 
 # The viewer on the first bundled sample; Previous and Next step through the others.
 run: build
-	$(BUILD)/ui/taloran $(BUILD)/samples/field_01.tif
+	$(BUILD)/qt/taloran $(BUILD)/samples/field_01.tif
 
 test: test-main test-san test-tsan fuzz
 

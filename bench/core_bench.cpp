@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "capture_reader.h"
-#include "index_statistics.h"
-#include "render.h"
-#include "sample_capture.h"
+#include "core/capture/capture_reader.h"
+#include "core/stats/index_statistics.h"
+#include "core/render/render.h"
+#include "tools/sample_capture.h"
 #include "yardsticks.h"
 
 namespace taloran {

@@ -15,13 +15,13 @@
 
 #include <QTest>
 
-#include "index_value.h"
-#include "picture_readings.h"
-#include "picture_ctrl.h"
-#include "resource.h"
-#include "sample_capture.h"
-#include "taloran_dlg.h"
-#include "taloran_window.h"
+#include "core/index/index_value.h"
+#include "app/picture_readings.h"
+#include "qt/picture_ctrl.h"
+#include "res/resource.h"
+#include "tools/sample_capture.h"
+#include "app/taloran_dlg.h"
+#include "qt/taloran_window.h"
 
 using namespace taloran;
 using namespace taloran::res;

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "frame_store.h"
-#include "sample_capture.h"
+#include "core/capture/frame_store.h"
+#include "tools/sample_capture.h"
 
 namespace taloran {
 

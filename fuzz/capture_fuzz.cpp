@@ -8,10 +8,10 @@
 #include <cstdio>
 #include <string>
 
-#include "camera_metadata.h"
-#include "capture_reader.h"
-#include "index_statistics.h"
-#include "render.h"
+#include "core/capture/camera_metadata.h"
+#include "core/capture/capture_reader.h"
+#include "core/stats/index_statistics.h"
+#include "core/render/render.h"
 
 using namespace taloran;
 

@@ -1,4 +1,4 @@
-#include "dialog_templates.h"
+#include "res/dialog_templates.h"
 
 namespace taloran::res {
 

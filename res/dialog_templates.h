@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "resource.h"
+#include "res/resource.h"
 
 namespace taloran::res {
 

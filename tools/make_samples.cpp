@@ -4,7 +4,7 @@
 #include <iostream>
 #include <string>
 
-#include "sample_capture.h"
+#include "tools/sample_capture.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {

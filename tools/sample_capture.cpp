@@ -1,4 +1,4 @@
-#include "sample_capture.h"
+#include "tools/sample_capture.h"
 
 #include <algorithm>
 #include <cmath>

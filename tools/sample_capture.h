@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "frame_store.h"
+#include "core/capture/frame_store.h"
 
 namespace taloran {
 

@@ -1,0 +1,194 @@
+#include "app/desktop_presenter.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "core/capture/camera_metadata.h"
+#include "res/dialog_templates.h"
+#include "core/capture/folder_listing.h"
+#include "core/capture/frame_store.h"
+#include "core/index/index_value.h"
+#include "image_io/output_file.h"
+#include "image_io/png_writer.h"
+#include "res/resource.h"
+
+namespace taloran {
+
+namespace {
+
+constexpr const char* kAppName = "Taloran";
+constexpr const char* kCapturePattern = "*.tif";
+
+// A caption of the main template, without the trailing blank some carry ("Color Image ").
+std::string Caption(int id) {
+  std::string caption = res::FindControl(res::kMainDialog, id)->caption;
+  while (!caption.empty() && caption.back() == ' ') caption.pop_back();
+  return caption;
+}
+
+}  // namespace
+
+DesktopPresenter::DesktopPresenter(CTaloranDlg& dialog, DialogView& dialogView, DesktopView& view,
+                                   DesktopSettings settings)
+    : dialog_(dialog), dialogView_(dialogView), view_(view), settings_(std::move(settings)) {
+  title_ = kAppName;
+  view_.SetTitle(title_);
+}
+
+DesktopPresenter::~DesktopPresenter() = default;
+
+void DesktopPresenter::OnCommand(int id) {
+  dialog_.OnCommand(id);
+  Refresh();
+}
+
+void DesktopPresenter::OnHScroll(int id) {
+  dialog_.OnHScroll(id);
+  view_.PictureChanged();
+}
+
+void DesktopPresenter::Run(DesktopCommand command) {
+  switch (command) {
+    case DesktopCommand::Next: dialog_.OnStep(CTaloranDlg::Step::Next); break;
+    case DesktopCommand::Previous: dialog_.OnStep(CTaloranDlg::Step::Previous); break;
+    case DesktopCommand::First: dialog_.OnStep(CTaloranDlg::Step::First); break;
+    case DesktopCommand::Last: dialog_.OnStep(CTaloranDlg::Step::Last); break;
+    case DesktopCommand::Search: dialog_.OnCommand(res::kSearchFile); break;
+    case DesktopCommand::Reload: dialog_.Reload(); break;
+    case DesktopCommand::SavePicture: SavePicture(); break;
+    case DesktopCommand::CopyPicture:
+      if (dialog_.ImageShown == 0) return view_.ShowStatusMessage("No picture to copy");
+      view_.CopyPictureToClipboard();
+      return view_.ShowStatusMessage("Picture copied");
+    case DesktopCommand::CopyCameraData:
+      if (dialog_.LoadedPath.empty()) return view_.ShowStatusMessage("No camera data to copy");
+      view_.CopyTextToClipboard(CameraDataText());
+      return view_.ShowStatusMessage("Camera data copied");
+    case DesktopCommand::ShowShortcuts: return view_.ShowShortcuts(ShortcutHelp());
+    case DesktopCommand::About: return dialog_.OnSysCommand(res::kAboutCommand);
+    default: return;  // the picture's own commands: zoom, statistics, selection
+  }
+  Refresh();
+}
+
+void DesktopPresenter::Drop(const std::vector<std::string>& paths) {
+  for (const std::string& path : paths) {
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) {
+      const std::string folder = path.ends_with('/') ? path : path + '/';
+      const std::vector<std::string> names = dialogView_.ListFolder(folder, kCapturePattern);
+      if (names.empty()) return view_.ShowStatusMessage("No .tif capture in " + path);
+      dialog_.OpenCapture(folder + names.front());
+      return Refresh();
+    }
+    if (MatchesPattern(NameOf(path), kCapturePattern)) {
+      dialog_.OpenCapture(path);
+      return Refresh();
+    }
+  }
+  view_.ShowStatusMessage(paths.empty() ? std::string("Nothing to open in what was dropped")
+                                        : "Not a .tif capture: " + NameOf(paths.front()));
+}
+
+void DesktopPresenter::OpenRecent(const std::string& path) {
+  dialog_.OpenCapture(path);
+  Refresh();
+}
+
+void DesktopPresenter::SetKeepAspect(bool keep) {
+  settings_.keepAspect = keep;
+  Changed();
+  view_.PictureChanged();
+}
+
+void DesktopPresenter::SetLegendShown(bool shown) {
+  settings_.legendShown = shown;
+  Changed();
+  view_.PictureChanged();
+}
+
+void DesktopPresenter::SetStatisticsOpen(bool open) {
+  settings_.statisticsOpen = open;
+  Changed();
+}
+
+void DesktopPresenter::Changed() { view_.SaveSettings(settings_); }
+
+// The folder is listed once a new capture is shown, not on every click: a flight's folder holds
+// thousands of captures.
+void DesktopPresenter::Refresh() {
+  const std::string& shown = dialog_.LoadedPath;
+  if (!shown.empty() && shown != titledPath_) {
+    // The title counts the capture among its folder's captures, as the navigation lists them.
+    const std::vector<std::string> names = dialogView_.ListFolder(FolderOf(shown), kCapturePattern);
+    const auto at = std::find(names.begin(), names.end(), NameOf(shown));
+    const std::string place =
+        at == names.end() ? "" : " (" + std::to_string(at - names.begin() + 1) + " of " + std::to_string(names.size()) + ")";
+    title_ = NameOf(shown) + place + " - " + kAppName;
+    view_.SetTitle(title_);
+    std::erase(settings_.recent, shown);
+    settings_.recent.insert(settings_.recent.begin(), shown);
+    if (settings_.recent.size() > kRecentCaptures) settings_.recent.resize(kRecentCaptures);
+    settings_.fileDialogFolder = FolderOf(shown);
+    titledPath_ = shown;
+    Changed();
+  }
+  view_.PictureChanged();
+}
+
+std::vector<RecentCapture> DesktopPresenter::RecentCaptures() const {
+  std::vector<RecentCapture> recent;
+  for (const std::string& path : settings_.recent) {
+    std::error_code error;
+    recent.push_back({path, std::filesystem::is_regular_file(path, error)});
+  }
+  return recent;
+}
+
+std::string DesktopPresenter::ViewDescription() const {
+  if (dialog_.ImageShown == 0) return "No picture";
+  const std::uint16_t mode = dialog_.ViewMode;
+  if (mode < kViewIndex) return Caption(res::kRawRed + mode);
+  const IndexInfo& index = SelectedIndex(dialog_.IndexCode);
+  if (index.bit != kIndexNdvi && index.bit != kIndexOsavi) return index.name;
+  constexpr int kBandCaptions[] = {res::kBandRed, res::kBandGreen, res::kBandBlue, res::kBandRed};
+  return std::string(index.name) + ", " + Caption(kBandCaptions[dialog_.IndexCode & kBandMask]);
+}
+
+std::string DesktopPresenter::CameraDataText() const {
+  std::string text;
+  for (std::size_t i = 0; i < kPanelFieldCount; ++i) {
+    const PanelField& field = kPanelFields[i];
+    std::string value = dialogView_.Text(field.control);
+    // A hemisphere letter and its degrees share one label: one line, "N 52: 5: 7.4040".
+    if (i + 1 < kPanelFieldCount && std::string(kPanelFields[i + 1].label) == field.label) {
+      value.append(1, ' ').append(dialogView_.Text(kPanelFields[++i].control));
+    }
+    std::string_view label = field.label;
+    while (label.ends_with(' ')) label.remove_suffix(1);
+    text.append(label).append(1, '\t').append(value).append(1, '\n');
+  }
+  return text;
+}
+
+void DesktopPresenter::SavePicture() {
+  if (dialog_.ImageShown == 0) return view_.ShowStatusMessage("No picture to save");
+  const std::string stem = dialog_.LoadedPath.empty() ? std::string("picture")
+                                                     : std::filesystem::path(dialog_.LoadedPath).stem().string();
+  const std::optional<std::string> chosen =
+      view_.ChooseSavePath(settings_.fileDialogFolder + stem + "." + ViewKey(dialog_.ViewMode, dialog_.IndexCode) + ".png");
+  if (!chosen) return;
+  std::string path = *chosen;
+  const bool bmp = MatchesPattern(path, "*.bmp");
+  if (!bmp && !MatchesPattern(path, "*.png")) path += ".png";
+  const BmpBuffer& picture = TheFrameStore().bmp;  // what the picture control was last handed
+  std::span<const std::uint8_t> bytes = picture;
+  if (!bmp) {
+    if (!png_) png_ = std::make_unique<PngEncoder>();
+    bytes = png_->Encode(picture, FilterForView(dialog_.ViewMode));
+  }
+  if (!WriteWholeFile(path, bytes)) return dialogView_.MessageBox("Cannot write " + path);
+  view_.ShowStatusMessage("Saved " + path);
+}
+
+}  // namespace taloran

@@ -1,0 +1,65 @@
+// The viewer as a desktop application, apart from any window system: keys and menu commands, the
+// title, dropped files, the recent captures, saving and copying the picture and the camera data.
+// It drives CTaloranDlg through the same handlers as its buttons and never changes the dialog's own
+// state otherwise.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/desktop_view.h"
+#include "app/dialog_view.h"
+#include "app/key_commands.h"
+#include "app/taloran_dlg.h"
+
+namespace taloran {
+
+class PngEncoder;
+
+struct RecentCapture {
+  std::string path;
+  bool exists;
+};
+
+class DesktopPresenter {
+ public:
+  DesktopPresenter(CTaloranDlg& dialog, DialogView& dialogView, DesktopView& view, DesktopSettings settings);
+  ~DesktopPresenter();
+
+  // A click or slider move on a template control, handed to the dialog.
+  void OnCommand(int id);
+  void OnHScroll(int id);
+  // A key or menu command.
+  void Run(DesktopCommand command);
+  // Files or folders dropped on the window: the first capture among them opens.
+  void Drop(const std::vector<std::string>& paths);
+  void OpenRecent(const std::string& path);
+  void SetKeepAspect(bool keep);
+  void SetLegendShown(bool shown);
+  void SetStatisticsOpen(bool open);
+  // After anything that may have changed the capture shown: the title and the recent list.
+  void Refresh();
+
+  const DesktopSettings& settings() const { return settings_; }
+  std::vector<RecentCapture> RecentCaptures() const;
+  std::string Title() const { return title_; }
+  // The view shown, as the picture's accessible description names it ("NDVI, R-NIR").
+  std::string ViewDescription() const;
+  // The camera data panel as text: label, tab, value, a line each, in the panel's order.
+  std::string CameraDataText() const;
+
+ private:
+  void SavePicture();
+  void Changed();
+
+  CTaloranDlg& dialog_;
+  DialogView& dialogView_;
+  DesktopView& view_;
+  DesktopSettings settings_;
+  std::string title_;
+  std::string titledPath_;  // the capture the title was made for
+  std::unique_ptr<PngEncoder> png_;  // made on the first PNG saved
+};
+
+}  // namespace taloran

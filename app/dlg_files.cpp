@@ -1,0 +1,108 @@
+// Opening captures: the file dialog, the previous and next capture of the folder, the input
+// layout, and the two steps that end every one of them (render and show, then the panel).
+#include <algorithm>
+
+#include "core/capture/capture_reader.h"
+#include "app/dialog_ids.h"
+#include "core/capture/folder_listing.h"
+#include "core/capture/frame_store.h"
+#include "app/taloran_dlg.h"
+
+namespace taloran {
+
+using namespace ids;
+
+namespace {
+
+constexpr const char* kFilterDescription = "Tif files(.tif)";
+constexpr const char* kCapturePattern = "*.tif";
+
+}  // namespace
+
+void CTaloranDlg::OpenCapture(const std::string& path) {
+  view_.SetText(kFileName, path);
+  CurrentPath = path;
+  if (ReportRead(ReadCurrent())) ShowCurrentCapture();
+}
+
+void CTaloranDlg::OnSearchFile() {
+  const std::vector<std::string> chosen = view_.ChooseFiles(kFilterDescription, kCapturePattern);
+  if (chosen.empty()) return;  // cancelled: nothing changes
+  OpenCapture(chosen.front());
+}
+
+void CTaloranDlg::OnFourLayer() {
+  FourLayerCheck = view_.IsChecked(kFourLayer) ? 1 : 0;
+  FourLayerInput = FourLayerCheck != 0 ? 1 : 0;
+  // With nothing shown, or nothing opened yet, the layout applies to the next read.
+  if (ImageShown == 0 || CurrentPath.empty()) return;
+  if (ReportRead(ReadCurrent())) RenderAndShow();
+}
+
+// Previous and Next walk the folder's listing, wrapping at both ends. A current name missing from
+// the listing steps to the last entry (Previous) or the first (Next); an empty listing, or a
+// current file that is gone, leaves everything as it is. First and Last need only the folder.
+void CTaloranDlg::OnStep(Step step) {
+  if (CurrentPath.empty()) return;
+  const std::string folder = FolderOf(CurrentPath);
+  const bool end = step == Step::First || step == Step::Last;
+  const std::optional<std::string> current = view_.FindFileName(CurrentPath);
+  if (!current && !end) return;
+  const std::vector<std::string> names = view_.ListFolder(folder, kCapturePattern);
+  if (names.empty()) return;
+  const auto at = current ? std::find(names.begin(), names.end(), *current) : names.end();
+  std::string chosen;
+  switch (step) {
+    case Step::Next: chosen = at == names.end() || at + 1 == names.end() ? names.front() : *(at + 1); break;
+    case Step::Previous: chosen = at == names.end() || at == names.begin() ? names.back() : *(at - 1); break;
+    case Step::First: chosen = names.front(); break;
+    case Step::Last: chosen = names.back(); break;
+  }
+  CurrentPath = folder + chosen;
+  view_.SetText(kFileName, CurrentPath);
+  if (ReportRead(ReadCurrent())) ShowCurrentCapture();
+}
+
+void CTaloranDlg::Reload() {
+  if (!CurrentPath.empty()) OpenCapture(CurrentPath);
+}
+
+std::uint16_t CTaloranDlg::ReadCurrent() {
+  FrameStore& s = TheFrameStore();
+  const std::uint16_t result = ReadCapture(CurrentPath, s.blue, s.green, s.red, s.nir, FourLayerInput, s.metadata);
+  if (result == kReadOk) LoadedPath = CurrentPath;
+  return result;
+}
+
+// A failed read says why and renders nothing: the picture and the panel keep the capture shown.
+bool CTaloranDlg::ReportRead(std::uint16_t result) {
+  if (result == kReadOk) return true;
+  view_.MessageBox(result == kReadCannotOpen ? "Tif file not found" : "Unknown error");
+  return false;
+}
+
+void CTaloranDlg::ShowCurrentCapture() {
+  if (CurrentPath.empty()) {
+    ImageShown = 0;
+    view_.MessageBox("Please enter a file name");
+    return;
+  }
+  const CameraPanel panel = StoreCorrectionLevels();  // the first picture's automatic gains use them
+  RenderAndShow();
+  ShowCameraMetadata(panel);
+}
+
+void CTaloranDlg::RenderAndShow() {
+  ApplyCorrection(false);
+  ImageShown = 1;
+  FrameStore& store = TheFrameStore();
+  RenderTarget target;
+  target.bmp = &store.bmp;
+  RenderFrame(FrameRequest(store, ViewMode, IndexCode, Gains), target);
+  if (ViewMode == kViewColour) {  // the picture carries the gains its texts show
+    for (int channel = 1; channel <= 3; ++channel) ApplyGain(channel);
+  }
+  view_.LoadPicture(target.byteSize + static_cast<int>(kBmpHeaderSize));
+}
+
+}  // namespace taloran

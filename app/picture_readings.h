@@ -1,0 +1,64 @@
+// What the picture tells a person who points at it, apart from any window system: the probe line
+// for the frame pixel under the cursor, the legend of an index picture, and the figures of an area
+// with their histogram. Everything is read from the frame store; nothing is rendered.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/index/colour_maps.h"
+#include "core/capture/frame_store.h"
+#include "core/stats/index_statistics.h"
+#include "app/picture_transform.h"
+#include "core/render/render.h"
+
+namespace taloran {
+
+// The view the picture shows, as the dialog holds it.
+struct ShownView {
+  bool shown = false;  // a picture is on screen
+  std::uint16_t viewMode = kViewRed;
+  std::uint16_t indexCode = 0;
+  GainSet gains;
+};
+
+// "x 120 y 45 | R 20 G 80 B 15 NIR 200 | NDVI 0.8182 (display 180)": the samples, and the grey
+// value, the three bytes shown (colour) or the index value and display value.
+std::string ProbeText(const FrameStore& frame, const ShownView& view, FramePixel pixel);
+
+struct LegendBoundary {
+  int display;                 // the first display value of a row of the mapping
+  std::optional<double> index;  // the index value where it begins, where the colours follow it exactly
+};
+
+struct Legend {
+  int low = 0, high = 0;      // the display values drawn
+  std::vector<Bgr> colours;   // the colour of each display value low..high
+  std::vector<LegendBoundary> boundaries;  // the mapping's rows, and both ends
+  bool indexLabelled = false;
+};
+
+// The legend of an index picture at its VI gain; nothing for a raw or colour picture.
+std::optional<Legend> LegendFor(const ShownView& view);
+
+// The figures of an area (the whole frame where there is no selection): pixel count and channel
+// means, the statistics and histogram of the index shown (NDVI for raw and colour pictures). The
+// histogram spans the index values the legend names, or where it names none the middle 90 % of
+// the values present widened by a tenth each way.
+struct AreaFigures {
+  std::optional<FrameRect> selection;
+  ChannelMeans channels;
+  std::uint16_t indexCode = kIndexNdvi;
+  IndexStatistics statistics;
+  IndexHistogram histogram;
+};
+
+AreaFigures ComputeAreaFigures(const FrameStore& frame, const ShownView& view, std::optional<FrameRect> selection,
+                               StatisticsWorkspace& work);
+
+// The figures as tab-separated text with a header line; the statistics read as taloran-cli batch
+// --stats writes them.
+std::string FiguresText(const AreaFigures& figures);
+
+}  // namespace taloran

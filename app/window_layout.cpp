@@ -1,0 +1,91 @@
+#include "app/window_layout.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "res/resource.h"
+
+namespace taloran {
+
+namespace {
+
+// The picture area at its smallest: a quarter of the frame each way.
+constexpr int kMinPictureWidth = 1344 / 4;
+constexpr int kMinPictureHeight = 759 / 4;
+
+const res::ControlTemplate& PictureOf(const res::DialogTemplate& t) { return *res::FindControl(t, res::kPicture); }
+
+}  // namespace
+
+// (units x base + 2) / 4 and (units x base + 4) / 8 truncated, as whole-pixel bases always gave.
+PixelRect DialogBase::ToPixels(int x, int y, int w, int h) const {
+  const auto horizontal = [this](int units) { return static_cast<int>(std::floor((units * width + 2) / 4)); };
+  const auto vertical = [this](int units) { return static_cast<int>(std::floor((units * height + 4) / 8)); };
+  return {horizontal(x), vertical(y), horizontal(x + w) - horizontal(x), vertical(y + h) - vertical(y)};
+}
+
+Anchor AnchorOf(const res::ControlTemplate& c) {
+  const res::ControlTemplate& picture = PictureOf(res::kMainDialog);
+  if (c.id == res::kPicture) return Anchor::StretchBoth;
+  if (c.id == res::kFileName) return Anchor::StretchWidth;
+  if (c.y + c.height <= picture.y && c.kind == res::ControlKind::PushButton) return Anchor::FollowRight;
+  if (c.x >= picture.x + picture.width) return Anchor::FollowRight;
+  if (c.y >= picture.y + picture.height) return Anchor::FollowBottom;
+  return Anchor::Fixed;
+}
+
+PixelRect Place(Anchor anchor, const PixelRect& r, int dx, int dy) {
+  switch (anchor) {
+    case Anchor::Fixed: return r;
+    case Anchor::FollowRight: return {r.x + dx, r.y, r.width, r.height};
+    case Anchor::FollowBottom: return {r.x, r.y + dy, r.width, r.height};
+    case Anchor::StretchWidth: return {r.x, r.y, r.width + dx, r.height};
+    case Anchor::StretchBoth: return {r.x, r.y, r.width + dx, r.height + dy};
+  }
+  return r;
+}
+
+int StripHeight(const DialogBase& base) { return static_cast<int>(std::lround(base.height)) + 8; }
+
+TemplateSizes SizesOf(const res::DialogTemplate& t, const DialogBase& base) {
+  const PixelRect area = base.ToPixels(0, 0, t.width, t.height);
+  const res::ControlTemplate& p = PictureOf(t);
+  const PixelRect picture = base.ToPixels(p.x, p.y, p.width, p.height);
+  // Shrinking moves the bottom row up over the picture's lost height; the controls that stay must
+  // still end above the area's bottom, with the margin the template leaves below its lowest one.
+  int lowestStaying = 0, lowest = 0;
+  for (const res::ControlTemplate& c : t.controls) {
+    const PixelRect r = base.ToPixels(c.x, c.y, c.width, c.height);
+    lowest = std::max(lowest, r.bottom());
+    const Anchor a = AnchorOf(c);
+    if (a != Anchor::FollowBottom && a != Anchor::StretchBoth) lowestStaying = std::max(lowestStaying, r.bottom());
+  }
+  const int margin = area.height - lowest;
+  TemplateSizes s;
+  const int strip = StripHeight(base);
+  s.width = area.width;
+  s.height = area.height + strip;
+  s.minWidth = area.width - (picture.width - std::min(picture.width, kMinPictureWidth));
+  s.minHeight = std::max(area.height - (picture.height - std::min(picture.height, kMinPictureHeight)),
+                         lowestStaying + margin) + strip;
+  return s;
+}
+
+WindowFit FitWindow(const res::DialogTemplate& t, int availableWidth, int availableHeight,
+                    const std::function<DialogBase(double points)>& baseAt) {
+  WindowFit fit;
+  for (double points = kDialogFontPoints; points >= kSmallestFontPoints; points -= 0.5) {
+    fit.fontPoints = points;
+    fit.sizes = SizesOf(t, baseAt(points));
+    if (fit.sizes.minWidth <= availableWidth && fit.sizes.minHeight <= availableHeight) {
+      fit.width = std::clamp(availableWidth, fit.sizes.minWidth, fit.sizes.width);
+      fit.height = std::clamp(availableHeight, fit.sizes.minHeight, fit.sizes.height);
+      return fit;
+    }
+  }
+  fit.width = fit.sizes.minWidth;
+  fit.height = fit.sizes.minHeight;
+  return fit;
+}
+
+}  // namespace taloran

@@ -1,0 +1,236 @@
+#include "cli/batch.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <istream>
+#include <map>
+#include <mutex>
+#include <ostream>
+#include <set>
+#include <thread>
+
+#include "cli/batch_report.h"
+#include "core/capture/camera_metadata.h"
+#include "core/capture/capture_reader.h"
+#include "core/capture/folder_listing.h"
+#include "image_io/output_file.h"
+
+namespace taloran {
+
+namespace {
+
+constexpr const char* kCapturePattern = "*.tif";
+
+std::string CanonicalKey(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path canonical = std::filesystem::weakly_canonical(path, error);
+  return error ? path : canonical.string();
+}
+
+void AddInput(const std::string& input, std::vector<std::string>& captures) {
+  std::error_code error;
+  if (!std::filesystem::is_directory(input, error)) {
+    captures.push_back(input);
+    return;
+  }
+  const std::string folder = input.ends_with('/') ? input : input + '/';
+  for (const std::string& name : ListMatching(folder, kCapturePattern)) captures.push_back(folder + name);
+}
+
+std::filesystem::path ImagePath(const BatchOptions& o, const std::string& capture) {
+  const std::string extension = o.format == ImageFormat::Bmp ? "bmp" : "png";
+  return o.outDir / (std::filesystem::path(capture).stem().string() + "." + o.viewName + "." + extension);
+}
+
+// The IndexCode of a reported index: NDVI and OSAVI take the batch's band.
+std::uint16_t StatisticsCode(const IndexInfo& index, std::uint16_t band) {
+  return index.bit == kIndexNdvi || index.bit == kIndexOsavi ? static_cast<std::uint16_t>(index.bit | band) : index.bit;
+}
+
+// Shared by the workers: the next position to take, what is done, and why the batch stopped.
+class BatchState {
+ public:
+  explicit BatchState(std::size_t total) : total_(total) {}
+
+  std::optional<std::size_t> Take() {
+    if (stopped_.load()) return std::nullopt;
+    const std::size_t i = next_.fetch_add(1);
+    return i < total_ ? std::optional(i) : std::nullopt;
+  }
+  void Done() {
+    std::lock_guard lock(mutex_);
+    ++done_;
+    changed_.notify_all();
+  }
+  void Stop(std::string why) {
+    std::lock_guard lock(mutex_);
+    if (!stopped_.exchange(true)) stopReason_ = std::move(why);
+    changed_.notify_all();
+  }
+  // Waits until everything is done, the batch stops, or `period` passes; returns the done count.
+  std::size_t Wait(std::chrono::milliseconds period) {
+    std::unique_lock lock(mutex_);
+    changed_.wait_for(lock, period, [this] { return done_ == total_ || stopped_.load(); });
+    return done_;
+  }
+  bool stopped() const { return stopped_.load(); }
+  const std::string& stopReason() const { return stopReason_; }
+  // Writes a line on the error stream, one at a time.
+  void Say(std::ostream& err, const std::string& line, bool clearProgress) {
+    std::lock_guard lock(mutex_);
+    err << (clearProgress ? "\r\033[K" : "") << line << '\n' << std::flush;
+  }
+
+ private:
+  const std::size_t total_;
+  std::atomic<std::size_t> next_{0};
+  std::atomic<bool> stopped_{false};
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::size_t done_ = 0;
+  std::string stopReason_;
+};
+
+void ProcessCapture(const BatchOptions& o, CaptureWorkspace& work, CaptureReport& report, BatchState& state,
+                    std::ostream& err) {
+  report.readResult = work.Read(report.file, o.fourLayer);
+  if (report.readResult != kReadOk) {
+    state.Say(err, report.file + ": " + ReadStatus(report.readResult), o.progress);
+    return;
+  }
+  report.position = DecodePosition(work.store().metadata);
+  if (o.statsCsv || o.geoJson) {
+    for (const IndexInfo* index : o.indices) {
+      report.stats.push_back(ComputeIndexStatistics(work.store(), StatisticsCode(*index, o.band), o.gains.vi,
+                                                    FrameRect{}, work.statistics()));
+    }
+  }
+  if (!o.format) return;
+  work.Render(o.view, o.gains);
+  const std::filesystem::path image = ImagePath(o, report.file);
+  if (!WriteWholeFile(image, work.Encode(*o.format, o.view))) state.Stop("Cannot write " + image.string());
+}
+
+std::string Clock(double seconds) {
+  const auto s = static_cast<long>(seconds + 0.5);
+  char text[32];
+  std::snprintf(text, sizeof text, "%ld:%02ld", s / 60, s % 60);
+  return text;
+}
+
+void ShowProgress(std::ostream& err, std::size_t done, std::size_t total, double seconds) {
+  const double rate = seconds > 0 ? static_cast<double>(done) / seconds : 0;
+  char line[128];
+  std::snprintf(line, sizeof line, "\r\033[K%zu/%zu captures, %.1f/s, %s left", done, total, rate,
+                rate > 0 ? Clock(static_cast<double>(total - done) / rate).c_str() : "-:--");
+  err << line << std::flush;
+}
+
+// Two captures whose images would land on the same name: the first such pair.
+std::optional<std::string> ClashingImages(const BatchOptions& o, const std::vector<CaptureReport>& reports) {
+  std::map<std::filesystem::path, const std::string*> owners;
+  for (const CaptureReport& r : reports) {
+    const auto [at, inserted] = owners.emplace(ImagePath(o, r.file), &r.file);
+    if (!inserted) return *at->second + " and " + r.file + " would both write " + at->first.string();
+  }
+  return std::nullopt;
+}
+
+// Whether a file can be made beside `path` as WriteWholeFile makes it, tried before the batch
+// runs rather than after an hour of work.
+bool Writable(const std::filesystem::path& path) {
+  const std::string partial = path.string() + ".partial";
+  std::FILE* file = std::fopen(partial.c_str(), "wb");
+  if (file == nullptr) return false;
+  std::fclose(file);
+  std::error_code error;
+  std::filesystem::remove(partial, error);
+  return true;
+}
+
+}  // namespace
+
+std::vector<std::string> ExpandInputs(const std::vector<std::string>& inputs, std::istream& in) {
+  std::vector<std::string> captures;
+  for (const std::string& input : inputs) {
+    if (input != "-") {
+      AddInput(input, captures);
+      continue;
+    }
+    for (std::string line; std::getline(in, line);) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (!line.empty()) AddInput(line, captures);
+    }
+  }
+  std::set<std::string> seen;
+  std::erase_if(captures, [&seen](const std::string& c) { return !seen.insert(CanonicalKey(c)).second; });
+  return captures;
+}
+
+int RunBatch(const BatchOptions& o, std::istream& in, std::ostream& err) {
+  std::vector<CaptureReport> reports;
+  const std::vector<std::string> captures = ExpandInputs(o.inputs, in);
+  for (std::size_t i = 0; i < captures.size(); ++i) {
+    if (i % o.shards == o.shard - 1) reports.push_back({captures[i], kReadOk, {}, {}});
+  }
+  if (o.format) {
+    if (const auto clash = ClashingImages(o, reports)) {
+      err << *clash << '\n';
+      return kExitUsage;
+    }
+    std::error_code error;
+    std::filesystem::create_directories(o.outDir, error);
+    if (!Writable(o.outDir / ".taloran-batch")) {
+      err << "Cannot write " << o.outDir.string() << '\n';
+      return kExitCannotWrite;
+    }
+  }
+  for (const auto* file : {&o.statsCsv, &o.geoJson}) {
+    if (*file && !Writable(**file)) {
+      err << "Cannot write " << (*file)->string() << '\n';
+      return kExitCannotWrite;
+    }
+  }
+
+  BatchState state(reports.size());
+  std::vector<std::thread> workers;
+  const unsigned jobs = std::max(1u, std::min<unsigned>(o.jobs, static_cast<unsigned>(reports.size())));
+  for (unsigned w = 0; w < jobs; ++w) {
+    workers.emplace_back([&] {
+      CaptureWorkspace work;  // this worker's own frame, scratch and encoder
+      while (const std::optional<std::size_t> i = state.Take()) {
+        ProcessCapture(o, work, reports[*i], state, err);
+        state.Done();
+      }
+    });
+  }
+  const auto start = std::chrono::steady_clock::now();
+  for (std::size_t done = 0; done < reports.size() && !state.stopped();) {
+    done = state.Wait(std::chrono::milliseconds(200));
+    if (o.progress) {
+      ShowProgress(err, done, reports.size(), std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+  }
+  for (std::thread& worker : workers) worker.join();
+  if (o.progress) err << '\n';
+  if (state.stopped()) {
+    err << state.stopReason() << '\n';
+    return kExitCannotWrite;
+  }
+
+  if (o.statsCsv && !WriteWholeFile(*o.statsCsv, FormatCsv(reports, o.indices))) {
+    err << "Cannot write " << o.statsCsv->string() << '\n';
+    return kExitCannotWrite;
+  }
+  if (o.geoJson && !WriteWholeFile(*o.geoJson, FormatGeoJson(reports, o.indices))) {
+    err << "Cannot write " << o.geoJson->string() << '\n';
+    return kExitCannotWrite;
+  }
+  const bool allRead = std::all_of(reports.begin(), reports.end(), [](const CaptureReport& r) { return r.readResult == kReadOk; });
+  return allRead ? kExitOk : kExitSomeUnread;
+}
+
+}  // namespace taloran

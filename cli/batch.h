@@ -1,0 +1,45 @@
+// taloran-cli batch: a whole flight in one process. Captures are read and rendered in parallel,
+// each worker with its own workspace; the CSV and GeoJSON rows keep the input order whatever the
+// number of jobs or the shard.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/capture_workspace.h"
+#include "cli/exit_codes.h"
+#include "core/index/index_value.h"
+#include "core/render/render.h"
+
+namespace taloran {
+
+struct BatchOptions {
+  bool fourLayer = false;
+  ViewChoice view;
+  std::string viewName = "ndvi";          // in the image names: "ndvi", "ndvi-green", "color", ...
+  std::uint16_t band = 0;                 // 0 red, 1 green, 2 blue: NDVI's and OSAVI's statistics
+  GainSet gains;
+  std::optional<ImageFormat> format = ImageFormat::Png;  // none: no images
+  std::filesystem::path outDir = ".";
+  std::optional<std::filesystem::path> statsCsv;
+  std::optional<std::filesystem::path> geoJson;
+  std::vector<const IndexInfo*> indices;  // the statistics' indices, in column order
+  unsigned jobs = 1;
+  unsigned shard = 1, shards = 1;         // process positions i with i mod shards = shard - 1
+  bool progress = false;                  // the updating line on standard error
+  std::vector<std::string> inputs;        // files, folders, and "-" for paths on standard input
+};
+
+// The captures the inputs name, in order: a folder gives its *.tif files as the viewer lists
+// them, "-" the lines of `in`; a capture met again (by its canonical path) is left out.
+std::vector<std::string> ExpandInputs(const std::vector<std::string>& inputs, std::istream& in);
+
+// Runs the batch; returns 0 when every capture was read, 4 when some were not, 3 when an output
+// could not be written (the batch stops at once), 64 for inputs that would overwrite each other.
+int RunBatch(const BatchOptions& options, std::istream& in, std::ostream& err);
+
+}  // namespace taloran

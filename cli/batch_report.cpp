@@ -1,0 +1,96 @@
+#include "cli/batch_report.h"
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+
+#include "core/capture/capture_reader.h"
+
+namespace taloran {
+
+namespace {
+
+std::string Fixed(double value, int decimals) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*f", decimals, value);
+  return text;
+}
+
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + '"';
+}
+
+// The seven figures of a statistic after its two counts, in column order.
+std::array<double, 7> Figures(const IndexStatistics& s) { return {s.mean, s.sd, s.min, s.p05, s.p50, s.p95, s.max}; }
+
+}  // namespace
+
+double Rounded(double value, int decimals) {
+  const double scale = std::pow(10.0, decimals);
+  const double rounded = std::round(value * scale) / scale;
+  return rounded == 0 ? 0.0 : rounded;
+}
+
+std::string ReadStatus(std::uint16_t readResult) {
+  if (readResult == kReadOk) return "ok";
+  return readResult == kReadCannotOpen ? "Tif file not found" : "Unknown error";
+}
+
+std::string FormatCsv(const std::vector<CaptureReport>& reports, const std::vector<const IndexInfo*>& indices) {
+  std::string csv = "file,status,latitude_deg,longitude_deg,height_m,heading_deg";
+  for (const IndexInfo* index : indices) {
+    for (const char* key : kStatisticKeys) csv += std::string(",") + index->key + "_" + key;
+  }
+  csv += '\n';
+  for (const CaptureReport& r : reports) {
+    csv += CsvField(r.file) + ',' + ReadStatus(r.readResult);
+    if (r.readResult != kReadOk) {
+      csv += std::string(4 + indices.size() * std::size(kStatisticKeys), ',') + '\n';
+      continue;
+    }
+    csv += ',' + Fixed(r.position.latitudeDeg, kDegreeDecimals) + ',' + Fixed(r.position.longitudeDeg, kDegreeDecimals) +
+           ',' + Fixed(r.position.heightM, kHeightDecimals) + ',' + Fixed(r.position.headingDeg, kHeadingDecimals);
+    for (const IndexStatistics& s : r.stats) {
+      for (const std::string& text : StatisticTexts(s)) csv += ',' + text;
+    }
+    csv += '\n';
+  }
+  return csv;
+}
+
+// One feature a line, so that the file reads well and shards merge with line tools.
+std::string FormatGeoJson(const std::vector<CaptureReport>& reports, const std::vector<const IndexInfo*>& indices) {
+  std::string features;
+  for (const CaptureReport& r : reports) {
+    if (r.readResult != kReadOk) continue;
+    nlohmann::ordered_json properties;
+    properties["file"] = r.file;
+    properties["height_m"] = Rounded(r.position.heightM, kHeightDecimals);
+    properties["heading_deg"] = Rounded(r.position.headingDeg, kHeadingDecimals);
+    for (std::size_t i = 0; i < indices.size(); ++i) {
+      const IndexStatistics& s = r.stats[i];
+      const std::string prefix = std::string(indices[i]->key) + "_";
+      properties[prefix + kStatisticKeys[0]] = s.valid;
+      properties[prefix + kStatisticKeys[1]] = s.undefined;
+      const std::array<double, 7> figures = Figures(s);
+      for (std::size_t k = 0; k < figures.size(); ++k) {
+        properties[prefix + kStatisticKeys[2 + k]] =
+            s.valid > 0 ? nlohmann::ordered_json(Rounded(figures[k], kStatisticDecimals)) : nlohmann::ordered_json();
+      }
+    }
+    const nlohmann::ordered_json feature = {{"type", "Feature"},
+                        {"geometry",
+                         {{"type", "Point"},
+                          {"coordinates",
+                           {Rounded(r.position.longitudeDeg, kDegreeDecimals), Rounded(r.position.latitudeDeg, kDegreeDecimals)}}}},
+                        {"properties", properties}};
+    features += (features.empty() ? "\n" : ",\n") + feature.dump();
+  }
+  return "{\"type\":\"FeatureCollection\",\"features\":[" + features + "\n]}\n";
+}
+
+}  // namespace taloran

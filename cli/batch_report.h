@@ -1,0 +1,39 @@
+// What a batch says about each capture: a CSV row in input order, and a GeoJSON point feature per
+// readable capture, both carrying the same statistics keys (`ndvi_mean`, ...).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/capture/camera_metadata.h"
+#include "core/stats/index_statistics.h"
+#include "core/index/index_value.h"
+
+namespace taloran {
+
+struct CaptureReport {
+  std::string file;                    // the path as the batch listed it
+  std::uint16_t readResult = 0;        // ReadCapture's code
+  CapturePosition position{};          // where readResult is 0
+  std::vector<IndexStatistics> stats;  // one per reported index, where readResult is 0
+};
+
+// Decimals as the reports write them: degrees 7, height 1, heading 0 (statistics: kStatisticDecimals).
+inline constexpr int kDegreeDecimals = 7;
+inline constexpr int kHeightDecimals = 1;
+inline constexpr int kHeadingDecimals = 0;
+
+// `value` rounded to `decimals`, as a JSON number that reads like the CSV's text (never -0).
+double Rounded(double value, int decimals);
+
+// The status column: "ok", or the reader's message.
+std::string ReadStatus(std::uint16_t readResult);
+
+// The CSV file: a header line, then a row per report, in their order (RFC 4180 quoting).
+std::string FormatCsv(const std::vector<CaptureReport>& reports, const std::vector<const IndexInfo*>& indices);
+
+// The GeoJSON FeatureCollection (RFC 7946): a Point [longitude, latitude] per readable capture.
+std::string FormatGeoJson(const std::vector<CaptureReport>& reports, const std::vector<const IndexInfo*>& indices);
+
+}  // namespace taloran

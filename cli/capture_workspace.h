@@ -1,0 +1,47 @@
+// One capture through taloran-cli: read it, render a view as the viewer shows it, encode the
+// picture. A workspace holds all the memory for that (its own frame store, PNG encoder and
+// statistics memory), so the batch's workers each take one and never share a buffer.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+
+#include "core/capture/frame_store.h"
+#include "core/stats/index_statistics.h"
+#include "image_io/large_buffer.h"
+#include "image_io/png_writer.h"
+#include "core/render/render.h"
+
+namespace taloran {
+
+struct ViewChoice {
+  std::uint16_t mode = kViewIndex;
+  std::uint16_t index = kIndexNdvi;  // IndexCode, band included
+};
+
+enum class ImageFormat { Bmp, Png };
+
+class CaptureWorkspace {
+ public:
+  FrameStore& store() { return *store_; }
+  // Made on first use, so that a run that needs neither never touches their memory.
+  PngEncoder& png();
+  StatisticsWorkspace& statistics();
+
+  // ReadCapture into this workspace's planes and record; returns its code.
+  std::uint16_t Read(const std::filesystem::path& capture, bool fourLayer);
+  // Renders the view into the BMP buffer; the colour view with its channel gains, as the viewer
+  // shows it after a gain change.
+  void Render(const ViewChoice& view, const GainSet& gains);
+  // The file bytes of the rendered picture; valid until the next Render or Encode.
+  std::span<const std::uint8_t> Encode(ImageFormat format, const ViewChoice& view);
+
+ private:
+  LargeObject<FrameStore> store_;
+  std::optional<PngEncoder> png_;
+  std::optional<StatisticsWorkspace> statistics_;
+};
+
+}  // namespace taloran

@@ -1,0 +1,243 @@
+#include "cli/cli.h"
+
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "cli/batch.h"
+#include "cli/batch_report.h"
+#include "core/capture/camera_metadata.h"
+#include "core/capture/capture_reader.h"
+#include "cli/capture_workspace.h"
+#include "image_io/output_file.h"
+
+namespace taloran {
+
+namespace {
+
+const std::map<std::string, ViewChoice> kViews{
+    {"red", {kViewRed, 0}},           {"green", {kViewGreen, 0}},      {"blue", {kViewBlue, 0}},
+    {"nir", {kViewNir, 0}},           {"color", {kViewColour, 0}},     {"ndvi", {kViewIndex, kIndexNdvi}},
+    {"evi", {kViewIndex, kIndexEvi}}, {"rvi", {kViewIndex, kIndexRvi}}, {"grvi", {kViewIndex, kIndexGrvi}},
+    {"ipvi", {kViewIndex, kIndexIpvi}}, {"sipi", {kViewIndex, kIndexSipi}},
+    {"osavi", {kViewIndex, kIndexOsavi}}, {"ci", {kViewIndex, kIndexCi}},
+    {"dvi", {kViewIndex, kIndexDvi}}, {"gi", {kViewIndex, kIndexGi}},
+};
+const std::map<std::string, std::uint16_t> kBands{{"red", 0}, {"green", 1}, {"blue", 2}};
+
+std::string Lower(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return s;
+}
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  std::stringstream stream(text);
+  for (std::string part; std::getline(stream, part, separator);) parts.push_back(part);
+  if (!text.empty() && text.back() == separator) parts.emplace_back();
+  return parts;
+}
+
+// A whole number of at most `digits` digits from 0 to `max`.
+bool ParseNumber(const std::string& text, std::size_t digits, unsigned max, unsigned& value) {
+  if (text.empty() || text.size() > digits) return false;
+  value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + static_cast<unsigned>(c - '0');
+  }
+  return value <= max;
+}
+
+// "R,G,B,VI": four whole numbers from 0 to 150.
+bool ParseGains(const std::string& text, GainSet& gains) {
+  const std::vector<std::string> parts = Split(text, ',');
+  unsigned values[4];
+  if (parts.size() != 4) return false;
+  for (std::size_t i = 0; i < 4; ++i) {
+    if (!ParseNumber(parts[i], 3, kGainMax, values[i])) return false;
+  }
+  gains = {static_cast<std::uint16_t>(values[0]), static_cast<std::uint16_t>(values[1]),
+           static_cast<std::uint16_t>(values[2]), static_cast<std::uint16_t>(values[3])};
+  return true;
+}
+
+// "K/N" with 1 <= K <= N.
+bool ParseShard(const std::string& text, unsigned& shard, unsigned& shards) {
+  const std::vector<std::string> parts = Split(text, '/');
+  return parts.size() == 2 && ParseNumber(parts[1], 9, 999'999'999, shards) && shards >= 1 &&
+         ParseNumber(parts[0], 9, shards, shard) && shard >= 1;
+}
+
+// Index names from the table, comma-separated; each kept once, in the order given.
+bool ParseIndexList(const std::string& text, std::vector<const IndexInfo*>& indices) {
+  for (const std::string& name : Split(text, ',')) {
+    const auto found = std::find_if(kIndices.begin(), kIndices.end(), [&name](const IndexInfo& i) { return name == i.key; });
+    if (found == kIndices.end()) return false;
+    if (std::find(indices.begin(), indices.end(), &*found) == indices.end()) indices.push_back(&*found);
+  }
+  return !indices.empty();
+}
+
+// The view with the band in its IndexCode where NDVI or OSAVI use it.
+ViewChoice ChosenView(const std::string& view, const std::string& band) {
+  ViewChoice chosen = kViews.at(view);
+  if (chosen.index == kIndexNdvi || chosen.index == kIndexOsavi) chosen.index |= kBands.at(band);
+  return chosen;
+}
+
+int ReportRead(std::uint16_t result, std::ostream& err) {
+  if (result == kReadOk) return kExitOk;
+  err << ReadStatus(result) << '\n';
+  return result == kReadCannotOpen ? kExitNotFound : kExitUnreadable;
+}
+
+int Render(const std::string& capture, bool fourLayer, const ViewChoice& view, const GainSet& gains,
+           const std::string& out, std::ostream& err) {
+  CaptureWorkspace work;
+  if (const int code = ReportRead(work.Read(capture, fourLayer), err); code != kExitOk) return code;
+  work.Render(view, gains);
+  const ImageFormat format = Lower(out).ends_with(".png") ? ImageFormat::Png : ImageFormat::Bmp;
+  if (!WriteWholeFile(out, work.Encode(format, view))) {
+    err << "Cannot write " << out << '\n';
+    return kExitCannotWrite;
+  }
+  return kExitOk;
+}
+
+// The camera record only: the frame is never read.
+int Info(const std::string& capture, bool json, std::ostream& out, std::ostream& err) {
+  MetadataRecord record{};
+  if (const int code = ReportRead(ReadCaptureMetadata(capture, record), err); code != kExitOk) return code;
+  const CameraPanel panel = DecodeCameraMetadata(record);
+  if (json) {
+    const CapturePosition position = DecodePosition(record);
+    nlohmann::ordered_json object;
+    for (std::size_t i = 0; i < kPanelFieldCount; ++i) object[kPanelFields[i].key] = panel.texts[i];
+    object["irradiance_levels"] = panel.irradianceLevels;
+    object["average_levels"] = panel.averageLevels;
+    object["latitude_deg"] = Rounded(position.latitudeDeg, kDegreeDecimals);
+    object["longitude_deg"] = Rounded(position.longitudeDeg, kDegreeDecimals);
+    object["height_m"] = Rounded(position.heightM, kHeightDecimals);
+    out << object.dump(2) << '\n';
+    return kExitOk;
+  }
+  for (std::size_t i = 0; i < kPanelFieldCount; ++i) {
+    std::string label = kPanelFields[i].label;
+    label.resize(std::max<std::size_t>(label.size(), 26), ' ');
+    out << label << " [" << panel.texts[i] << "]\n";
+  }
+  out << "irradiance levels (R G B IR):";
+  for (unsigned v : panel.irradianceLevels) out << ' ' << v;
+  out << "\naverage levels (R G B IR):   ";
+  for (unsigned v : panel.averageLevels) out << ' ' << v;
+  out << '\n';
+  return kExitOk;
+}
+
+std::vector<std::string> ViewNames() {
+  std::vector<std::string> names;
+  for (const auto& [name, v] : kViews) names.push_back(name);
+  return names;
+}
+
+constexpr const char* kViewHelp = "red green blue nir color ndvi evi rvi grvi ipvi sipi osavi ci dvi gi";
+
+}  // namespace
+
+int RunCli(int argc, const char* const* argv, const CliStreams& io) {
+  CLI::App app{"taloran-cli: read four-channel camera captures, render views, show camera data, process flights"};
+  app.require_subcommand(1);
+
+  std::string capture, view = "color", band = "red", gainsText = "50,50,50,50", output;
+  bool fourLayer = false, json = false;
+
+  CLI::App* render = app.add_subcommand("render", "Render one view of a capture to a .bmp or .png file");
+  render->add_flag("--four-layer", fourLayer, "The capture is in the 4-layer layout");
+  render->add_option("--view", view, kViewHelp)->required()->check(CLI::IsMember(ViewNames()));
+  render->add_option("--band", band, "The band NDVI and OSAVI set against NIR")->check(CLI::IsMember({"red", "green", "blue"}));
+  render->add_option("--gains", gainsText, "Red, green, blue and VI gains, each 0 to 150 (default 50,50,50,50)");
+  render->add_option("-o,--output", output, "The output file, ending in .bmp or .png")->required();
+  render->add_option("capture", capture, "The capture file")->required();
+
+  CLI::App* info = app.add_subcommand("info", "Show the camera data of a capture");
+  info->add_flag("--json", json, "One JSON object");
+  info->add_flag("--four-layer", fourLayer, "The capture is in the 4-layer layout (the camera data is the same)");
+  info->add_option("capture", capture, "The capture file")->required();
+
+  BatchOptions batchOptions;
+  std::string batchView = "ndvi", format = "png", outDir = ".", statsCsv, geoJson, indexList, shardText = "1/1";
+  unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
+  bool noProgress = false;
+  CLI::App* batch = app.add_subcommand("batch", "Render and measure many captures: images, CSV statistics, GeoJSON points");
+  batch->add_flag("--four-layer", batchOptions.fourLayer, "The captures are in the 4-layer layout");
+  batch->add_option("--view", batchView, std::string(kViewHelp) + " (default ndvi)")->check(CLI::IsMember(ViewNames()));
+  batch->add_option("--band", band, "The band NDVI and OSAVI set against NIR")->check(CLI::IsMember({"red", "green", "blue"}));
+  batch->add_option("--gains", gainsText, "Red, green, blue and VI gains, each 0 to 150 (default 50,50,50,50)");
+  batch->add_option("--format", format, "png, bmp or none (default png)")->check(CLI::IsMember({"png", "bmp", "none"}));
+  batch->add_option("-o,--output", outDir, "The folder of the images (default .)");
+  batch->add_option("--stats", statsCsv, "A CSV file of position and statistics, a row per capture");
+  batch->add_option("--geojson", geoJson, "A GeoJSON file, a point per readable capture");
+  batch->add_option("--index", indexList, "The indices of the statistics, e.g. ndvi,evi (default: the view's, or ndvi)");
+  batch->add_option("--jobs", jobs, "Captures processed at once (default: the number of cores)")->check(CLI::Range(1u, 256u));
+  batch->add_option("--shard", shardText, "K/N: only the captures at positions i with i mod N = K - 1");
+  batch->add_flag("--no-progress", noProgress, "No progress line on a terminal");
+  batch->add_option("inputs", batchOptions.inputs, "Capture files, folders, or - for paths on standard input")->required();
+
+  GainSet gains;
+  try {
+    app.parse(argc, argv);
+    if ((render->parsed() || batch->parsed()) && !ParseGains(gainsText, gains)) {
+      throw CLI::ValidationError("--gains", "four whole numbers from 0 to 150, as R,G,B,VI");
+    }
+    if (render->parsed()) {
+      const std::string lower = Lower(output);
+      if (!lower.ends_with(".bmp") && !lower.ends_with(".png")) throw CLI::ValidationError("--output", "must end in .bmp or .png");
+    }
+    if (batch->parsed()) {
+      if (!ParseShard(shardText, batchOptions.shard, batchOptions.shards)) {
+        throw CLI::ValidationError("--shard", "K/N with 1 <= K <= N");
+      }
+      const ViewChoice chosen = kViews.at(batchView);
+      const std::string defaultIndex = chosen.mode == kViewIndex ? SelectedIndex(chosen.index).key : "ndvi";
+      if (!ParseIndexList(indexList.empty() ? defaultIndex : indexList, batchOptions.indices)) {
+        throw CLI::ValidationError("--index", "comma-separated names of ndvi evi rvi grvi ipvi sipi osavi ci dvi gi");
+      }
+    }
+  } catch (const CLI::CallForHelp&) {
+    io.out << app.help();
+    return kExitOk;
+  } catch (const CLI::ParseError& e) {
+    io.err << e.what() << "\n\n"
+           << (render->parsed() ? render->help() : info->parsed() ? info->help() : batch->parsed() ? batch->help() : app.help());
+    return kExitUsage;
+  }
+
+  if (render->parsed()) return Render(capture, fourLayer, ChosenView(view, band), gains, output, io.err);
+  if (info->parsed()) return Info(capture, json, io.out, io.err);
+
+  batchOptions.view = ChosenView(batchView, band);
+  batchOptions.band = kBands.at(band);
+  batchOptions.viewName = ViewKey(batchOptions.view.mode, batchOptions.view.index);
+  batchOptions.gains = gains;
+  if (format == "none") batchOptions.format.reset();
+  else batchOptions.format = format == "bmp" ? ImageFormat::Bmp : ImageFormat::Png;
+  batchOptions.outDir = outDir;
+  if (!statsCsv.empty()) batchOptions.statsCsv = statsCsv;
+  if (!geoJson.empty()) batchOptions.geoJson = geoJson;
+  batchOptions.jobs = jobs;
+  batchOptions.progress = io.errIsTerminal && !noProgress;
+  return RunBatch(batchOptions, io.in, io.err);
+}
+
+int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+  std::istringstream none;
+  return RunCli(argc, argv, CliStreams{none, out, err, false});
+}
+
+}  // namespace taloran

@@ -1,0 +1,69 @@
+#include "core/capture/folder_listing.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+
+namespace taloran {
+
+namespace {
+char Fold(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+}  // namespace
+
+bool MatchesPattern(const std::string& name, const std::string& pattern) {
+  // Iterative wildcard match: on a mismatch, the last '*' takes one more character.
+  std::size_t n = 0, p = 0, starAt = std::string::npos, resumeAt = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && (pattern[p] == '?' || Fold(pattern[p]) == Fold(name[n]))) {
+      ++n, ++p;
+    } else if (p < pattern.size() && pattern[p] == '*') {
+      starAt = p++;
+      resumeAt = n;
+    } else if (starAt != std::string::npos) {
+      p = starAt + 1;
+      n = ++resumeAt;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string NameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+
+std::optional<std::string> FileNameAt(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path p(path);
+  if (path.empty() || !std::filesystem::exists(p, error) || error) return std::nullopt;
+  return p.filename().string();
+}
+
+std::vector<std::string> ListMatching(const std::string& folder, const std::string& pattern) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (std::filesystem::directory_iterator it(folder.empty() ? "." : folder, error), end; !error && it != end;
+       it.increment(error)) {
+    std::error_code kind;
+    if (it->is_directory(kind)) continue;
+    const std::string name = it->path().filename().string();
+    if (MatchesPattern(name, pattern)) names.push_back(name);
+  }
+  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+    const auto folded = [](const std::string& s) {
+      std::string f(s);
+      std::transform(f.begin(), f.end(), f.begin(), Fold);
+      return f;
+    };
+    const std::string fa = folded(a), fb = folded(b);
+    return fa != fb ? fa < fb : a < b;
+  });
+  return names;
+}
+
+}  // namespace taloran

@@ -1,0 +1,60 @@
+// The index formulas on exact integers (internal to core): index_value.h defines the values, this
+// evaluates them, once per pixel for IndexValue and in the statistics' loops.
+//
+// With N' = NIR x F and X' = sample x 32,768, every reflectance term is its integer over
+// 255 x 32,768 = 8,355,840, so each ratio is a quotient of two integers below 2^27 (one rounding)
+// and a denominator is zero exactly when its integer is.
+#pragma once
+
+#include <cstdint>
+
+#include "core/index/index_value.h"
+
+namespace taloran::detail {
+
+enum class IndexKind : std::uint8_t { Ndvi, Evi, Rvi, Grvi, Ipvi, Sipi, Osavi, Ci, Dvi, Gi };
+
+inline constexpr std::int64_t kUnit = 32'768;                // a sample's scale beside NIR x F
+inline constexpr std::int64_t kReflectanceOne = 255 * kUnit;  // 8,355,840: reflectance 1.0
+
+IndexKind KindOf(std::uint16_t indexCode);
+
+// The sample NDVI and OSAVI set against NIR: band 1 green, 2 blue, otherwise red.
+inline std::uint8_t BandSample(std::uint16_t indexCode, PixelSamples s) {
+  const unsigned band = indexCode & kBandMask;
+  return band == 1 ? s.green : band == 2 ? s.blue : s.red;
+}
+
+// The value of index K at NIR factor f (16,384..65,536) for NIR, red, green, blue and the band
+// sample v; false where it is undefined.
+template <IndexKind K>
+inline bool Evaluate(std::uint32_t f, PixelSamples s, std::uint8_t v, double& value) {
+  const std::int64_t n = std::int64_t{s.nir} * f;  // <= 16,711,680
+  const std::int64_t r = s.red * kUnit, g = s.green * kUnit, b = s.blue * kUnit, w = v * kUnit;
+  std::int64_t numerator = 0, denominator = 1;
+  switch (K) {
+    case IndexKind::Ndvi: numerator = n - w, denominator = n + w; break;
+    // 2.5 (N - R) / (N + 6R - 7.5B + 1) = 5 (N' - R') / 2 (N' + 6R' - 7.5B' + 8,355,840); 7.5B' = B x 245,760
+    case IndexKind::Evi:
+      numerator = 5 * (n - r), denominator = 2 * (n + 6 * r - s.blue * 245'760 + kReflectanceOne);
+      break;
+    case IndexKind::Sipi: numerator = n - b, denominator = n - r; break;
+    case IndexKind::Osavi:  // the soil term 0.16 is no integer: the one floating-point denominator
+      value = static_cast<double>(n - w) / (static_cast<double>(n + w) + 0.16 * kReflectanceOne);
+      return true;
+    case IndexKind::Rvi: numerator = n, denominator = r; break;
+    case IndexKind::Grvi: numerator = n, denominator = g; break;
+    case IndexKind::Ipvi: numerator = n, denominator = n + r; break;
+    case IndexKind::Ci: numerator = n - g, denominator = g; break;  // N / G - 1 in one rounding
+    case IndexKind::Dvi: numerator = n - r, denominator = kReflectanceOne; break;
+    case IndexKind::Gi: numerator = s.green, denominator = s.red; break;
+  }
+  if (denominator == 0) return false;
+  value = static_cast<double>(numerator) / static_cast<double>(denominator);  // both < 2^28, exact
+  return true;
+}
+
+// The same for a kind known only at run time.
+bool EvaluateKind(IndexKind kind, std::uint32_t f, PixelSamples s, std::uint8_t v, double& value);
+
+}  // namespace taloran::detail

@@ -1,0 +1,363 @@
+#include "core/stats/index_statistics.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <tuple>
+#include <vector>
+
+#include "core/index/index_display.h"
+#include "core/index/internal/index_formula.h"
+#include "core/index/internal/index_kernel.h"
+
+namespace taloran {
+
+using detail::IndexKind;
+
+namespace {
+
+constexpr std::size_t kPairs = 256 * 256;
+constexpr std::size_t kBuckets = 65'536;
+
+// The defined sample pairs of one index at one gain, sorted by value.
+struct PairOrder {
+  struct Entry {
+    double value;
+    std::uint32_t pair;  // first sample x 256 + second
+  };
+  bool ready = false;
+  std::uint16_t band = 0;
+  std::uint32_t factor = 0;
+  std::uint32_t defined = 0;  // entries in use
+  std::array<Entry, kPairs> entries;
+};
+
+}  // namespace
+
+struct StatisticsWorkspace::Buffers {
+  std::array<std::uint32_t, kPairs> counts;  // pixels per sample pair
+  std::array<std::unique_ptr<PairOrder>, kIndices.size()> orders;  // by kind, made on first use
+  std::vector<double> values;    // EVI and SIPI: the valid pixels' values
+  std::vector<double> gathered;  // the values of the buckets that hold a percentile
+  std::vector<std::uint16_t> bucketIds;  // each value's bucket
+  std::vector<std::int16_t> displays;    // each value's display value, for a histogram
+  std::array<std::uint32_t, kBuckets> buckets;
+};
+
+StatisticsWorkspace::StatisticsWorkspace() : buffers_(std::make_unique<Buffers>()) {}
+StatisticsWorkspace::~StatisticsWorkspace() = default;
+
+std::array<std::string, 9> StatisticTexts(const IndexStatistics& s) {
+  std::array<std::string, 9> texts{std::to_string(s.valid), std::to_string(s.undefined)};
+  if (s.valid == 0) return texts;
+  const double figures[] = {s.mean, s.sd, s.min, s.p05, s.p50, s.p95, s.max};
+  for (std::size_t i = 0; i < std::size(figures); ++i) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", kStatisticDecimals, figures[i]);
+    texts[2 + i] = text;
+  }
+  return texts;
+}
+
+std::uint64_t NearestRank(unsigned percent, std::uint64_t n) {
+  return std::max<std::uint64_t>((percent * n + 99) / 100, 1);  // integer ceil: no 0.05 x 20 rounding
+}
+
+namespace {
+
+// The rect cut to the frame; empty when nothing of it is left.
+FrameRect Clip(FrameRect r) {
+  const int left = std::clamp(r.x, 0, kFrameWidth), top = std::clamp(r.y, 0, kFrameHeight);
+  const int right = std::clamp(r.x + std::max(r.width, 0), left, kFrameWidth);
+  const int bottom = std::clamp(r.y + std::max(r.height, 0), top, kFrameHeight);
+  return {left, top, right - left, bottom - top};
+}
+
+// Calls run(first, count) for each run of plane samples the rect covers (one run for the frame).
+template <class Run>
+void ForEachRun(const FrameRect& r, Run run) {
+  if (r.width == kFrameWidth) {  // whole lines lie next to each other in the planes
+    run(static_cast<std::size_t>(kFrameHeight - r.y - r.height) * kFrameWidth,
+        static_cast<std::size_t>(r.width) * static_cast<std::size_t>(r.height));
+    return;
+  }
+  for (int y = r.y; y < r.y + r.height; ++y) {
+    run(static_cast<std::size_t>(kFrameHeight - 1 - y) * kFrameWidth + static_cast<std::size_t>(r.x),
+        static_cast<std::size_t>(r.width));
+  }
+}
+
+// Which two planes a two-sample index reads, and the pixel a pair of their samples stands for.
+struct PairSource {
+  const Plane* first;
+  const Plane* second;
+};
+
+PairSource PairPlanes(IndexKind kind, std::uint16_t indexCode, const FrameStore& f) {
+  switch (kind) {
+    case IndexKind::Ndvi:
+    case IndexKind::Osavi: {
+      const unsigned band = indexCode & kBandMask;
+      return {&f.nir, band == 1 ? &f.green : band == 2 ? &f.blue : &f.red};
+    }
+    case IndexKind::Grvi:
+    case IndexKind::Ci: return {&f.nir, &f.green};
+    case IndexKind::Gi: return {&f.green, &f.red};
+    default: return {&f.nir, &f.red};  // RVI, IPVI, DVI
+  }
+}
+
+PixelSamples PairSamples(IndexKind kind, std::uint8_t first, std::uint8_t second) {
+  PixelSamples s;
+  if (kind == IndexKind::Gi) {
+    s.green = first, s.red = second;
+  } else {
+    s.nir = first;
+    s.red = s.green = s.blue = second;  // the one sample besides NIR, whichever the index reads
+  }
+  return s;
+}
+
+const PairOrder& OrderFor(StatisticsWorkspace::Buffers& b, IndexKind kind, std::uint16_t indexCode,
+                          std::uint32_t factor) {
+  auto& slot = b.orders[static_cast<std::size_t>(kind)];
+  if (!slot) slot = std::make_unique<PairOrder>();
+  PairOrder& o = *slot;
+  const std::uint16_t band = indexCode & kBandMask;
+  if (o.ready && o.factor == factor && o.band == band) return o;
+  o.defined = 0;
+  for (std::uint32_t pair = 0; pair < kPairs; ++pair) {
+    const PixelSamples s = PairSamples(kind, static_cast<std::uint8_t>(pair >> 8), static_cast<std::uint8_t>(pair));
+    double value = 0;
+    if (detail::EvaluateKind(kind, factor, s, static_cast<std::uint8_t>(pair), value)) o.entries[o.defined++] = {value, pair};
+  }
+  std::sort(o.entries.begin(), o.entries.begin() + o.defined,
+            [](const PairOrder::Entry& a, const PairOrder::Entry& b) { return a.value < b.value; });
+  o.ready = true, o.factor = factor, o.band = band;
+  return o;
+}
+
+// The nearest-rank figures of n valid values, given the k-th smallest for any rank k.
+template <class KthSmallest>
+void FillRanks(IndexStatistics& s, KthSmallest kth) {
+  s.min = kth(1);
+  s.p05 = kth(NearestRank(5, s.valid));
+  s.p50 = kth(NearestRank(50, s.valid));
+  s.p95 = kth(NearestRank(95, s.valid));
+  s.max = kth(s.valid);
+}
+
+IndexStatistics PairStatistics(const FrameStore& frame, IndexKind kind, std::uint16_t indexCode,
+                               std::uint32_t factor, const FrameRect& rect, StatisticsWorkspace::Buffers& b) {
+  b.counts.fill(0);
+  const PairSource source = PairPlanes(kind, indexCode, frame);
+  ForEachRun(rect, [&](std::size_t first, std::size_t count) {
+    const std::uint8_t* a = source.first->data() + first;
+    const std::uint8_t* c = source.second->data() + first;
+    for (std::size_t j = 0; j < count; ++j) ++b.counts[std::size_t{a[j]} << 8 | c[j]];
+  });
+  const PairOrder& o = OrderFor(b, kind, indexCode, factor);
+
+  IndexStatistics s;
+  double sum = 0;
+  for (std::uint32_t i = 0; i < o.defined; ++i) {
+    const std::uint32_t n = b.counts[o.entries[i].pair];
+    s.valid += n;
+    sum += n * o.entries[i].value;
+  }
+  s.undefined = static_cast<std::uint64_t>(rect.width) * static_cast<std::uint64_t>(rect.height) - s.valid;
+  if (s.valid == 0) return s;
+  s.mean = sum / static_cast<double>(s.valid);
+  double squares = 0;
+  for (std::uint32_t i = 0; i < o.defined; ++i) {
+    const double d = o.entries[i].value - s.mean;
+    squares += b.counts[o.entries[i].pair] * d * d;
+  }
+  s.sd = std::sqrt(squares / static_cast<double>(s.valid));
+  // The ranks rise, so one walk up the sorted pairs finds them all.
+  std::uint32_t at = 0;
+  std::uint64_t below = 0;  // valid pixels before entry `at`
+  FillRanks(s, [&](std::uint64_t rank) {
+    while (below + b.counts[o.entries[at].pair] < rank) below += b.counts[o.entries[at++].pair];
+    return o.entries[at].value;
+  });
+  return s;
+}
+
+// EVI and SIPI: every valid pixel's value (and, for a histogram, its display value), then the
+// percentiles by buckets of the value range: the bucket of each value is kept, so one more pass
+// gathers the values of the three buckets that hold a percentile.
+template <IndexKind K, bool WithDisplay>
+IndexStatistics PixelStatistics(const FrameStore& frame, std::uint32_t factor, const FrameRect& rect,
+                                StatisticsWorkspace::Buffers& b) {
+  if (b.values.empty()) b.values.resize(kFramePixels), b.gathered.resize(kFramePixels), b.bucketIds.resize(kFramePixels);
+  if (WithDisplay && b.displays.empty()) b.displays.resize(kFramePixels);
+  double* values = b.values.data();
+  std::size_t n = 0;
+  double sum = 0, low = INFINITY, high = -INFINITY;
+  ForEachRun(rect, [&](std::size_t first, std::size_t count) {
+    for (std::size_t j = first; j < first + count; ++j) {
+      const PixelSamples s{frame.red[j], frame.green[j], frame.blue[j], frame.nir[j]};
+      double v = 0;
+      if (!detail::Evaluate<K>(factor, s, 0, v)) continue;
+      if constexpr (WithDisplay) {
+        b.displays[n] = static_cast<std::int16_t>(K == IndexKind::Evi ? detail::EviDisplay(factor, s.nir, s.red, s.blue)
+                                                                       : detail::SipiDisplay(factor, s.nir, s.red, s.blue));
+      }
+      values[n++] = v;
+      sum += v;
+      low = std::min(low, v), high = std::max(high, v);
+    }
+  });
+  IndexStatistics s;
+  s.valid = n;
+  s.undefined = static_cast<std::uint64_t>(rect.width) * static_cast<std::uint64_t>(rect.height) - n;
+  if (n == 0) return s;
+  s.mean = sum / static_cast<double>(n);
+  // Bucket k holds [low + k / scale, low + (k + 1) / scale): floor of a product is monotone in the
+  // value, so every value of a bucket lies above every value of the buckets before it.
+  const double scale = high > low ? (kBuckets - 1) / (high - low) : 0.0;
+  b.buckets.fill(0);
+  double squares = 0;
+  std::uint16_t* ids = b.bucketIds.data();
+  for (std::size_t i = 0; i < n; ++i) {
+    const double d = values[i] - s.mean;
+    squares += d * d;
+    ids[i] = static_cast<std::uint16_t>((values[i] - low) * scale);  // 0..65,535
+    ++b.buckets[ids[i]];
+  }
+  s.sd = std::sqrt(squares / static_cast<double>(n));
+
+  // The buckets of the three percentile ranks, the rank each one starts at, and where its values
+  // go in the gathered array (a bucket holding two of them once).
+  const std::uint64_t ranks[] = {NearestRank(5, n), NearestRank(50, n), NearestRank(95, n)};
+  std::size_t bucketOfRank[3], offsetOfRank[3];
+  std::uint64_t startOfRank[3];
+  std::uint64_t below = 0;
+  std::size_t k = 0, gathered = 0;
+  for (int r = 0; r < 3; ++r) {
+    while (below + b.buckets[k] < ranks[r]) below += b.buckets[k++];
+    bucketOfRank[r] = k, startOfRank[r] = below;
+    const bool same = r > 0 && bucketOfRank[r] == bucketOfRank[r - 1];
+    offsetOfRank[r] = same ? offsetOfRank[r - 1] : gathered;
+    if (!same) gathered += b.buckets[k];
+  }
+  std::size_t fill[3] = {offsetOfRank[0], offsetOfRank[1], offsetOfRank[2]};
+  for (std::size_t i = 0; i < n; ++i) {
+    for (int r = 0; r < 3; ++r) {
+      if (ids[i] != bucketOfRank[r]) continue;
+      b.gathered[fill[r]++] = values[i];
+      break;  // a bucket shared by two ranks is filled through the first
+    }
+  }
+  double percentile[3];
+  for (int r = 0; r < 3; ++r) {
+    const auto begin = b.gathered.begin() + static_cast<std::ptrdiff_t>(offsetOfRank[r]);
+    const auto end = begin + b.buckets[bucketOfRank[r]];
+    const auto nth = begin + static_cast<std::ptrdiff_t>(ranks[r] - startOfRank[r] - 1);
+    std::nth_element(begin, nth, end);
+    percentile[r] = *nth;
+  }
+  s.min = low, s.p05 = percentile[0], s.p50 = percentile[1], s.p95 = percentile[2], s.max = high;
+  return s;
+}
+
+// The histogram's bin of a value, the ends taking what lies beyond. Truncation is the floor from
+// 0 up, and cheaper than floor on the baseline instruction set.
+struct Binning {
+  double low, scale;
+  std::size_t operator()(double v) const {
+    const double t = (v - low) * scale;
+    if (!(t > 0)) return 0;  // below the range, or NaN
+    return std::min(static_cast<std::size_t>(std::min(t, 1e9)), std::size_t{IndexHistogram::kBins - 1});
+  }
+};
+
+void Add(IndexHistogram& h, std::size_t bin, std::uint64_t count, int display) {
+  h.counts[bin] += count;
+  h.meanDisplay[bin] += static_cast<double>(count) * display;  // a sum until the end
+}
+
+}  // namespace
+
+IndexFigures ComputeIndexFigures(const FrameStore& frame, std::uint16_t indexCode, std::uint16_t viGain,
+                                 FrameRect rect, const HistogramRange& range, StatisticsWorkspace& work) {
+  const FrameRect r = Clip(rect);
+  const std::uint32_t factor = ViGainFactor(viGain);
+  StatisticsWorkspace::Buffers& b = work.buffers();
+  IndexFigures f;
+  IndexHistogram& h = f.histogram;
+  const IndexKind kind = detail::KindOf(indexCode);
+  const bool pixels = kind == IndexKind::Evi || kind == IndexKind::Sipi;
+  if (pixels) {
+    f.statistics = kind == IndexKind::Evi ? PixelStatistics<IndexKind::Evi, true>(frame, factor, r, b)
+                                          : PixelStatistics<IndexKind::Sipi, true>(frame, factor, r, b);
+  } else {
+    f.statistics = PairStatistics(frame, kind, indexCode, factor, r, b);  // leaves the pair counts
+  }
+  std::tie(h.low, h.high) = range(f.statistics);
+  if (!(h.high > h.low)) h.high = h.low + 1;
+  h.undefined = f.statistics.undefined;
+  const Binning bin{h.low, IndexHistogram::kBins / (h.high - h.low)};
+  if (pixels) {
+    // Four sets of sums taken in turn, so that neighbouring pixels in one bin do not wait on each
+    // other's additions; whole numbers throughout (a display sum stays below 2^31 x 2^11).
+    std::uint64_t counts[4][IndexHistogram::kBins] = {}, displays[4][IndexHistogram::kBins] = {};
+    const std::size_t n = f.statistics.valid;
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::size_t k = bin(b.values[i]);
+      ++counts[i & 3][k];
+      displays[i & 3][k] += static_cast<std::uint64_t>(b.displays[i] + 32'768);  // display + 2^15 > 0
+    }
+    for (std::size_t k = 0; k < h.counts.size(); ++k) {
+      const std::uint64_t count = counts[0][k] + counts[1][k] + counts[2][k] + counts[3][k];
+      const std::uint64_t sum = displays[0][k] + displays[1][k] + displays[2][k] + displays[3][k];
+      h.counts[k] = count;
+      h.meanDisplay[k] = static_cast<double>(sum) - 32'768.0 * static_cast<double>(count);
+    }
+  } else {
+    const PairOrder& o = OrderFor(b, kind, indexCode, factor);
+    for (std::uint32_t i = 0; i < o.defined; ++i) {
+      const std::uint32_t pair = o.entries[i].pair;
+      if (b.counts[pair] == 0) continue;
+      const PixelSamples s = PairSamples(kind, static_cast<std::uint8_t>(pair >> 8), static_cast<std::uint8_t>(pair));
+      Add(h, bin(o.entries[i].value), b.counts[pair], DisplayValue(indexCode, viGain, s));
+    }
+  }
+  for (std::size_t i = 0; i < h.counts.size(); ++i) {
+    if (h.counts[i] > 0) h.meanDisplay[i] /= static_cast<double>(h.counts[i]);
+  }
+  return f;
+}
+
+ChannelMeans ComputeChannelMeans(const FrameStore& frame, FrameRect rect) {
+  const FrameRect r = Clip(rect);
+  ChannelMeans m;
+  std::array<std::uint64_t, 4> sums{};
+  const Plane* planes[] = {&frame.red, &frame.green, &frame.blue, &frame.nir};
+  ForEachRun(r, [&](std::size_t first, std::size_t count) {
+    for (std::size_t c = 0; c < 4; ++c) {
+      for (std::size_t j = first; j < first + count; ++j) sums[c] += (*planes[c])[j];
+    }
+    m.pixels += count;
+  });
+  for (std::size_t c = 0; c < 4; ++c) {
+    m.mean[c] = m.pixels > 0 ? static_cast<double>(sums[c]) / static_cast<double>(m.pixels) : 0;
+  }
+  return m;
+}
+
+IndexStatistics ComputeIndexStatistics(const FrameStore& frame, std::uint16_t indexCode,
+                                       std::uint16_t viGain, FrameRect rect, StatisticsWorkspace& work) {
+  const FrameRect r = Clip(rect);
+  const std::uint32_t factor = ViGainFactor(viGain);
+  StatisticsWorkspace::Buffers& b = work.buffers();
+  switch (const IndexKind kind = detail::KindOf(indexCode)) {
+    case IndexKind::Evi: return PixelStatistics<IndexKind::Evi, false>(frame, factor, r, b);
+    case IndexKind::Sipi: return PixelStatistics<IndexKind::Sipi, false>(frame, factor, r, b);
+    default: return PairStatistics(frame, kind, indexCode, factor, r, b);
+  }
+}
+
+}  // namespace taloran

@@ -1,0 +1,3 @@
+#include "qt/taloran_app.h"
+
+int main(int argc, char** argv) { return taloran::CTaloranApp().Run(argc, argv); }

@@ -1,0 +1,209 @@
+#include "qt/picture_ctrl.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWheelEvent>
+#include <cmath>
+
+#include "core/capture/frame_store.h"
+
+namespace taloran {
+
+namespace {
+constexpr double kWheelStep = 1.25;  // zoom factor a wheel notch or a Ctrl+plus
+constexpr int kWheelNotch = 120;     // angle delta of one notch, in eighths of a degree
+constexpr int kClickSlop = 3;        // pixels a press may move and still be a click
+
+QColor ToQColor(const Bgr& c) { return QColor(c.red, c.green, c.blue); }
+
+// A legend boundary's index value: as many decimals as it needs, six at the most (0.390625).
+QString IndexLabel(double value) { return QString::number(value, 'g', 6); }
+}  // namespace
+
+CPictureCtrl::CPictureCtrl(QWidget* parent) : QFrame(parent) {
+  setFrameShape(QFrame::Box);
+  setLineWidth(1);
+  setMouseTracking(true);
+}
+
+void CPictureCtrl::ReleaseStream() {
+  state_ = State::Empty;
+  stream_.clear();
+  image_ = QImage();
+}
+
+bool CPictureCtrl::LoadBmpBuffer(int size) {
+  ReleaseStream();
+  if (size < 0 || static_cast<std::size_t>(size) > kBmpFileSize) return false;
+  state_ = State::Filling;
+  const BmpBuffer& bmp = TheFrameStore().bmp;
+  stream_.assign(bmp.begin(), bmp.begin() + size);
+  image_ = QImage::fromData(stream_.data(), size, "BMP");
+  state_ = State::Showing;
+  repaint();  // synchronous: the next render may change the BMP buffer as soon as this returns
+  return true;
+}
+
+void CPictureCtrl::SetKeepAspect(bool keep) {
+  if (keep == transform_.keepAspect()) return;
+  transform_.SetKeepAspect(keep);
+  update();
+}
+
+void CPictureCtrl::SetLegend(std::optional<Legend> legend, const QString& title) {
+  legend_ = std::move(legend);
+  legendTitle_ = title;
+  update();
+}
+
+void CPictureCtrl::resizeEvent(QResizeEvent* event) {
+  QFrame::resizeEvent(event);
+  transform_.SetArea(contentsRect().width(), contentsRect().height());
+}
+
+// The visible part of the frame only, drawn straight from the decoded image: no copy per paint.
+// No smoothing: beyond 2 x a frame pixel is a crisp block.
+void CPictureCtrl::paintEvent(QPaintEvent* event) {
+  QFrame::paintEvent(event);
+  if (state_ != State::Showing || image_.isNull()) return;
+  QPainter painter(this);
+  const QRect area = contentsRect();
+  painter.setClipRect(area);
+  const QRectF frame(area.x() + transform_.offsetX(), area.y() + transform_.offsetY(),
+                     kFrameWidth * transform_.scaleX(), kFrameHeight * transform_.scaleY());
+  if (!frame.contains(QRectF(area))) painter.fillRect(area, palette().color(QPalette::Mid));
+  const QRectF shown = frame.intersected(QRectF(area));
+  const QRectF source((shown.x() - frame.x()) / transform_.scaleX(), (shown.y() - frame.y()) / transform_.scaleY(),
+                      shown.width() / transform_.scaleX(), shown.height() / transform_.scaleY());
+  painter.drawImage(shown, image_, source);
+  ++paintedPictures_;
+  if (selection_) {
+    const FrameRect& s = *selection_;
+    const QRectF marked(QPointF(area.x() + transform_.ToAreaX(s.x), area.y() + transform_.ToAreaY(s.y)),
+                        QPointF(area.x() + transform_.ToAreaX(s.x + s.width), area.y() + transform_.ToAreaY(s.y + s.height)));
+    painter.setPen(QPen(Qt::white, 1, Qt::DashLine));
+    painter.drawRect(marked.adjusted(0, 0, -1, -1));
+    painter.setPen(QPen(Qt::black, 1, Qt::DotLine));
+    painter.drawRect(marked.adjusted(0, 0, -1, -1));
+  }
+  if (legend_) PaintLegend(painter, area);
+}
+
+// A colour bar along the right edge, the highest display value at the top, each row of the mapping
+// labelled with its first display value and, where the colours follow it exactly, its index value.
+void CPictureCtrl::PaintLegend(QPainter& painter, const QRect& area) const {
+  const Legend& l = *legend_;
+  const QFontMetrics metrics(font());
+  const int line = metrics.height();
+  const int barWidth = 14, labelWidth = metrics.horizontalAdvance(l.indexLabelled ? "240  -0.123456" : "240");
+  const int height = std::min(area.height() - 2 * line - 16, 320);
+  if (height < 60) return;
+  const QRect box(area.right() - barWidth - labelWidth - 18, area.top() + 8, barWidth + labelWidth + 12, height + 2 * line + 8);
+  painter.fillRect(box, QColor(255, 255, 255, 215));
+  painter.setPen(Qt::black);
+  painter.drawText(QRect(box.x() + 4, box.y() + 2, box.width() - 8, line), Qt::AlignLeft, legendTitle_);
+  const QRect bar(box.x() + 4, box.y() + line + 6, barWidth, height);
+  const int values = l.high - l.low + 1;
+  auto yOf = [&](double display) { return bar.bottom() - (display - l.low) * height / values; };
+  for (int i = 0; i < values; ++i) {
+    const int top = static_cast<int>(std::floor(yOf(l.low + i + 1))), bottom = static_cast<int>(std::ceil(yOf(l.low + i)));
+    painter.fillRect(QRect(bar.x(), top, bar.width(), std::max(1, bottom - top)), ToQColor(l.colours[static_cast<std::size_t>(i)]));
+  }
+  painter.drawRect(bar.adjusted(0, 0, -1, -1));
+  for (const LegendBoundary& b : l.boundaries) {
+    const int y = static_cast<int>(yOf(b.display));
+    painter.drawLine(bar.right() + 1, y, bar.right() + 4, y);
+    QString text = QString::number(b.display);
+    if (b.index) text += "  " + IndexLabel(*b.index);
+    painter.drawText(QRect(bar.right() + 6, y - line / 2, labelWidth + 4, line), Qt::AlignLeft | Qt::AlignVCenter, text);
+  }
+  if (!l.indexLabelled) {
+    painter.drawText(QRect(box.x() + 4, bar.bottom() + 2, box.width() - 8, line), Qt::AlignLeft, "display values");
+  }
+}
+
+void CPictureCtrl::Zoom(double factor, QPointF anchor) {
+  transform_.ZoomBy(factor, anchor.x() - contentsRect().x(), anchor.y() - contentsRect().y());
+  update();
+}
+
+std::optional<FramePixel> CPictureCtrl::PixelAt(QPointF at) const {
+  if (state_ != State::Showing || !contentsRect().contains(at.toPoint())) return std::nullopt;
+  return transform_.PixelAt(at.x() - contentsRect().x(), at.y() - contentsRect().y());
+}
+
+void CPictureCtrl::Select(std::optional<FrameRect> area) {
+  selection_ = area;
+  update();
+  if (selected_) selected_(selection_);
+}
+
+bool CPictureCtrl::Handle(DesktopCommand command) {
+  const QPointF at = pointer_.value_or(QRectF(contentsRect()).center());  // about the cursor where it is
+  switch (command) {
+    case DesktopCommand::ZoomIn: Zoom(kWheelStep, at); return true;
+    case DesktopCommand::ZoomOut: Zoom(1 / kWheelStep, at); return true;
+    case DesktopCommand::ZoomFit: transform_.Fit(); update(); return true;
+    case DesktopCommand::ClearSelection:
+      if (!selection_) return false;
+      Select(std::nullopt);
+      return true;
+    default: return false;
+  }
+}
+
+void CPictureCtrl::wheelEvent(QWheelEvent* event) {
+  const double notches = event->angleDelta().y() / static_cast<double>(kWheelNotch);
+  if (notches == 0) return event->ignore();
+  Zoom(std::pow(kWheelStep, notches), event->position());
+  event->accept();
+}
+
+void CPictureCtrl::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return QFrame::mousePressEvent(event);
+  dragged_ = false;
+  dragFrom_ = event->position();
+  if (selectMode_ || (event->modifiers() & Qt::ShiftModifier) != 0) selectFrom_ = PixelAt(event->position());
+}
+
+void CPictureCtrl::mouseMoveEvent(QMouseEvent* event) {
+  pointer_ = event->position();
+  if (probe_) probe_(PixelAt(event->position()));
+  if (!dragFrom_ || (event->buttons() & Qt::LeftButton) == 0) return;
+  if ((event->position() - *dragFrom_).manhattanLength() > kClickSlop) dragged_ = true;
+  if (selectFrom_) {
+    const FramePoint p = transform_.ToFrame(event->position().x() - contentsRect().x(), event->position().y() - contentsRect().y());
+    const int x = std::clamp(static_cast<int>(std::floor(p.x)), 0, kFrameWidth - 1);
+    const int y = std::clamp(static_cast<int>(std::floor(p.y)), 0, kFrameHeight - 1);
+    const int left = std::min(x, selectFrom_->x), top = std::min(y, selectFrom_->y);
+    selection_ = FrameRect{left, top, std::abs(x - selectFrom_->x) + 1, std::abs(y - selectFrom_->y) + 1};
+    update();
+    return;
+  }
+  const QPointF by = event->position() - *dragFrom_;
+  dragFrom_ = event->position();
+  transform_.Pan(by.x(), by.y());
+  update();
+}
+
+// A drag that marked an area reports it; a plain click clears the area.
+void CPictureCtrl::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return;
+  if (selectFrom_ && dragged_) Select(selection_);
+  else if (!dragged_ && selection_) Select(std::nullopt);
+  dragFrom_.reset();
+  selectFrom_.reset();
+}
+
+void CPictureCtrl::mouseDoubleClickEvent(QMouseEvent*) {
+  transform_.Fit();
+  update();
+}
+
+void CPictureCtrl::leaveEvent(QEvent* event) {
+  QFrame::leaveEvent(event);
+  pointer_.reset();
+  if (probe_) probe_(std::nullopt);
+}
+
+}  // namespace taloran

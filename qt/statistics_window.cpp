@@ -1,0 +1,153 @@
+#include "qt/statistics_window.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <cmath>
+#include <cstring>
+
+#include "core/index/colour_maps.h"
+#include "core/index/index_display.h"
+#include "core/index/index_value.h"
+
+namespace taloran {
+
+HistogramView::HistogramView(QWidget* parent) : QWidget(parent) { setMinimumSize(320, 150); }
+
+void HistogramView::Show(const AreaFigures& figures) {
+  figures_ = figures;
+  update();
+}
+
+// 64 bars, each in the colour its pixels are shown in on average; the undefined pixels beside.
+void HistogramView::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.fillRect(rect(), palette().color(QPalette::Base));
+  if (!figures_) return;
+  const IndexHistogram& h = figures_->histogram;
+  const QFontMetrics metrics(font());
+  const int line = metrics.height();
+  const QString undefined = QString("undefined %1").arg(h.undefined);
+  const QRect plot(6, 6, width() - 18 - metrics.horizontalAdvance(undefined), height() - line - 14);
+  const std::uint64_t highest = std::max<std::uint64_t>(1, std::max(*std::max_element(h.counts.begin(), h.counts.end()), h.undefined));
+  const ColourMap map = MapOf(figures_->indexCode);
+  const double barWidth = plot.width() / static_cast<double>(IndexHistogram::kBins);
+  for (std::size_t i = 0; i < h.counts.size(); ++i) {
+    if (h.counts[i] == 0) continue;
+    const Bgr c = MapColour(map, static_cast<int>(std::lround(h.meanDisplay[i])));
+    const double barHeight = plot.height() * static_cast<double>(h.counts[i]) / static_cast<double>(highest);
+    painter.fillRect(QRectF(plot.x() + static_cast<double>(i) * barWidth, plot.bottom() - barHeight, barWidth, barHeight),
+                     QColor(c.red, c.green, c.blue));
+  }
+  painter.setPen(palette().color(QPalette::Text));
+  painter.drawLine(plot.bottomLeft(), plot.bottomRight());
+  painter.drawText(QRect(plot.x(), plot.bottom() + 4, plot.width(), line), Qt::AlignLeft, QString::number(h.low, 'g', 4));
+  painter.drawText(QRect(plot.x(), plot.bottom() + 4, plot.width(), line), Qt::AlignRight, QString::number(h.high, 'g', 4));
+  const double undefinedHeight = plot.height() * static_cast<double>(h.undefined) / static_cast<double>(highest);
+  const QRect beside(plot.right() + 8, plot.y(), width() - plot.right() - 10, plot.height());
+  painter.fillRect(QRectF(beside.x(), plot.bottom() - undefinedHeight, 10, undefinedHeight), Qt::darkGray);
+  painter.drawText(QRect(beside.x(), plot.bottom() + 4, beside.width(), line), Qt::AlignLeft, undefined);
+}
+
+StatisticsWindow::StatisticsWindow(QWidget* parent)
+    : QDialog(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
+  setWindowTitle("Statistics");
+  auto* column = new QVBoxLayout(this);
+  area_ = new QLabel(this);
+  figuresText_ = new QLabel(this);
+  figuresText_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  figuresText_->setAccessibleName("Figures");
+  histogram_ = new HistogramView(this);
+  histogram_->setAccessibleName("Histogram");
+  auto* copy = new QPushButton("Copy (Ctrl+C)", this);
+  connect(copy, &QPushButton::clicked, this, [this] { QGuiApplication::clipboard()->setText(Text()); });
+  column->addWidget(area_);
+  column->addWidget(figuresText_);
+  column->addWidget(histogram_, 1);
+  column->addWidget(copy, 0, Qt::AlignRight);
+  resize(520, 380);
+}
+
+StatisticsWindow::~StatisticsWindow() { Wait(); }
+
+void StatisticsWindow::Wait() {
+  while (busy_ || worker_.joinable()) {
+    if (worker_.joinable()) worker_.join();
+    QCoreApplication::sendPostedEvents(this);  // the finished computation's figures, and the next
+  }
+}
+
+void StatisticsWindow::Refresh(const ShownView& view, std::optional<FrameRect> selection) {
+  if (!isVisible()) return;
+  if (busy_) {
+    pending_ = Request{view, selection};
+    return;
+  }
+  Start({view, selection});
+}
+
+// The planes are copied here, on the viewer's thread, so that a capture read later cannot change
+// them under the computation.
+void StatisticsWindow::Start(const Request& request) {
+  if (worker_.joinable()) worker_.join();
+  if (!snapshot_) snapshot_ = std::make_unique<FrameStore>(), work_ = std::make_unique<StatisticsWorkspace>();
+  const FrameStore& store = TheFrameStore();
+  snapshot_->red = store.red, snapshot_->green = store.green, snapshot_->blue = store.blue, snapshot_->nir = store.nir;
+  busy_ = true;
+  worker_ = std::thread([this, request] {
+    const AreaFigures figures = ComputeAreaFigures(*snapshot_, request.view, request.selection, *work_);
+    QMetaObject::invokeMethod(this, [this, figures] {
+      busy_ = false;
+      Display(figures);
+      if (pending_) {
+        const Request next = *pending_;
+        pending_.reset();
+        Start(next);
+      }
+    }, Qt::QueuedConnection);
+  });
+}
+
+void StatisticsWindow::Display(const AreaFigures& f) {
+  figures_ = f;
+  const FrameRect r = f.selection.value_or(FrameRect{});
+  area_->setText(f.selection ? QString("Area x %1 y %2, %3 x %4 pixels").arg(r.x).arg(r.y).arg(r.width).arg(r.height)
+                             : QString("The whole frame"));
+  const std::array<std::string, 9> texts = StatisticTexts(f.statistics);
+  const QString name = SelectedIndex(f.indexCode).name;
+  QString text = QString("Pixels %1\nMeans  R %2  G %3  B %4  NIR %5\n")
+                     .arg(f.channels.pixels)
+                     .arg(f.channels.mean[0], 0, 'f', 2)
+                     .arg(f.channels.mean[1], 0, 'f', 2)
+                     .arg(f.channels.mean[2], 0, 'f', 2)
+                     .arg(f.channels.mean[3], 0, 'f', 2);
+  text += QString("%1  valid %2  undefined %3\n").arg(name, QString::fromStdString(texts[0]), QString::fromStdString(texts[1]));
+  if (f.statistics.valid > 0) {
+    text += QString("mean %1  sd %2\nmin %3  p05 %4  median %5\np95 %6  max %7")
+                .arg(QString::fromStdString(texts[2]), QString::fromStdString(texts[3]), QString::fromStdString(texts[4]),
+                     QString::fromStdString(texts[5]), QString::fromStdString(texts[6]), QString::fromStdString(texts[7]),
+                     QString::fromStdString(texts[8]));
+  } else {
+    text += "no valid pixel";
+  }
+  figuresText_->setText(text);
+  histogram_->Show(f);
+}
+
+QString StatisticsWindow::Text() const { return figures_ ? QString::fromStdString(FiguresText(*figures_)) : QString(); }
+
+void StatisticsWindow::done(int result) {
+  QDialog::done(result);
+  if (closed_) closed_();
+}
+
+void StatisticsWindow::keyPressEvent(QKeyEvent* event) {
+  if (event->matches(QKeySequence::Copy)) return QGuiApplication::clipboard()->setText(Text());
+  QDialog::keyPressEvent(event);
+}
+
+}  // namespace taloran

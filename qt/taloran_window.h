@@ -1,0 +1,148 @@
+// The main window: template 102 built as Qt widgets, one per row of the template table, at the
+// pixel positions its dialog units give, with a status strip below. It is passive: every click,
+// slider move, key and drop goes to the DesktopPresenter and CTaloranDlg, which answer through
+// the DialogView and DesktopView calls below. The controls follow a resize by their anchors.
+#pragma once
+
+#include <QDialog>
+#include <functional>
+#include <map>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "app/desktop_presenter.h"
+#include "app/desktop_view.h"
+#include "res/dialog_templates.h"
+#include "qt/dialog_units.h"
+#include "app/dialog_view.h"
+#include "app/picture_readings.h"
+
+class QAbstractButton;
+class QLabel;
+class QMenu;
+class QTimer;
+class QScreen;
+class QSettings;
+class QSlider;
+
+namespace taloran {
+
+class CTaloranDlg;
+class CPictureCtrl;
+class StatisticsWindow;
+
+class TaloranWindow : public QDialog, public DialogView, public DesktopView {
+ public:
+  explicit TaloranWindow(QWidget* parent = nullptr);
+  ~TaloranWindow() override;
+
+  // The dialog that handles this window's controls; set once, before it is shown. The desktop
+  // presenter is made here, with the settings remembered from the last run.
+  void Attach(CTaloranDlg* dialog);
+  DesktopPresenter& Presenter() const { return *presenter_; }
+
+  QWidget* Control(int id) const;
+  CPictureCtrl* Picture() const { return picture_; }
+  QLabel* StatusMessage() const { return message_; }
+  QLabel* ProbeStrip() const { return probe_; }
+  StatisticsWindow* Statistics() const { return statistics_; }
+  // Opens or closes the statistics window (Ctrl+I), and remembers which.
+  void ToggleStatistics();
+  double FontPoints() const { return fontPoints_; }
+  // The dialog units the controls are laid out by at the current font.
+  const DialogBase& Base() const { return base_; }
+
+  // Opens on `screen`: at the remembered geometry where that is still on a screen, else fitted to
+  // the screen's free area (FitTo) and centred on it.
+  void PlaceOnScreen(QScreen* screen);
+  // The largest dialog font whose smallest layout fits `available` (frame included), and the
+  // template size cut to it, centred there.
+  void FitTo(const QRect& available);
+
+  // Replace the file dialogs and the message box, for runs without a person at the screen.
+  void SetFileChooser(std::function<std::vector<std::string>()> chooser) { chooser_ = std::move(chooser); }
+  void SetSaveChooser(std::function<std::optional<std::string>(const std::string&)> chooser) { saveChooser_ = std::move(chooser); }
+  void SetMessageSink(std::function<void(const std::string&)> sink) { messageSink_ = std::move(sink); }
+
+  // A click on control `id` as a person makes it: automatic radios and checkboxes first set their
+  // own check marks, then the dialog's handler runs.
+  void Click(int id);
+  // The context menu as it would open now (for the tests: its actions, by text).
+  std::unique_ptr<QMenu> ContextMenu();
+
+  // DialogView
+  void SetCheck(int id, bool checked) override;
+  bool IsChecked(int id) const override;
+  void Enable(int id, bool enabled) override;
+  void SetText(int id, const std::string& text) override;
+  std::string Text(int id) const override;
+  void SetSliderRange(int id, int min, int max, bool redraw) override;
+  void SetSliderPos(int id, int position, bool redraw) override;
+  int SliderPos(int id) const override;
+  void AppendMenuItem(int command, const std::string& text) override;
+  void MessageBox(const std::string& text) override;
+  void BeginWaitCursor() override;
+  void EndWaitCursor() override;
+  void ShowAbout() override;
+  std::vector<std::string> ChooseFiles(const std::string& description, const std::string& pattern) override;
+  std::optional<std::string> FindFileName(const std::string& path) override;
+  std::vector<std::string> ListFolder(const std::string& folder, const std::string& pattern) override;
+  bool LoadPicture(int size) override;
+
+  // DesktopView
+  void SetTitle(const std::string& title) override;
+  void ShowStatusMessage(const std::string& text) override;
+  void CopyPictureToClipboard() override;
+  void CopyTextToClipboard(const std::string& text) override;
+  std::optional<std::string> ChooseSavePath(const std::string& suggested) override;
+  void ShowShortcuts(const std::vector<std::pair<std::string, std::string>>& lines) override;
+  void SaveSettings(const DesktopSettings& settings) override;
+  void PictureChanged() override;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  void accept() override;
+  void done(int result) override;
+
+ private:
+  void Build();
+  void BuildReadings();
+  void AddPictureMenuItems(QMenu& menu);
+  ShownView CurrentView() const;
+  void ShowProbe();
+  // Before any control exists: the interfaces of the picture and the radios (made on first use).
+  static void InstallAccessibility();
+  void NameForAccessibility();
+  void ApplyFont(double points);
+  void Relayout();
+  bool HandleKey(QKeyEvent* event);
+  QAbstractButton* Button(int id) const;
+  QSlider* Slider(int id) const;
+
+  CTaloranDlg* dialog_ = nullptr;
+  std::unique_ptr<DesktopPresenter> presenter_;
+  std::unique_ptr<QSettings> settings_;
+  std::map<int, QWidget*> controls_;
+  std::vector<std::pair<const res::ControlTemplate*, QWidget*>> widgets_;  // every template row
+  CPictureCtrl* picture_ = nullptr;
+  QWidget* strip_ = nullptr;
+  QLabel* probe_ = nullptr;
+  QLabel* message_ = nullptr;
+  QTimer* probeTimer_ = nullptr;                // the strip follows the pointer once a frame
+  std::optional<std::optional<FramePixel>> probeAt_;  // a pixel (or none) not shown yet
+  StatisticsWindow* statistics_ = nullptr;
+  double fontPoints_ = kDialogFontPoints;
+  TemplateSizes sizes_;
+  DialogBase base_;
+  std::vector<std::pair<int, std::string>> menuItems_;
+  std::function<std::vector<std::string>()> chooser_;
+  std::function<std::optional<std::string>(const std::string&)> saveChooser_;
+  std::function<void(const std::string&)> messageSink_;
+};
+
+}  // namespace taloran

@@ -1,0 +1,252 @@
+// The main window as a desktop application: where it opens, the keys, the context menu, dropped
+// files, the clipboard, the save dialog and the settings kept between runs.
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QDialogButtonBox>
+#include <QDragEnterEvent>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScreen>
+#include <QSettings>
+#include <QSlider>
+#include <QVBoxLayout>
+
+#include "qt/picture_ctrl.h"
+#include "qt/statistics_window.h"
+#include "app/taloran_dlg.h"
+#include "qt/taloran_window.h"
+
+namespace taloran {
+
+namespace {
+
+// Room for a window manager's title bar and borders, which are not known before the window shows.
+constexpr int kWindowFrameWidth = 8;
+constexpr int kWindowFrameHeight = 40;
+
+DesktopSettings LoadSettings(QSettings& s) {
+  DesktopSettings d;
+  d.fileDialogFolder = s.value("viewer/fileDialogFolder").toString().toStdString();
+  d.keepAspect = s.value("viewer/keepAspect", false).toBool();
+  d.legendShown = s.value("viewer/legendShown", true).toBool();
+  d.statisticsOpen = s.value("viewer/statisticsOpen", false).toBool();
+  for (const QString& path : s.value("viewer/recent").toStringList()) {
+    if (d.recent.size() < kRecentCaptures) d.recent.push_back(path.toStdString());
+  }
+  return d;
+}
+
+std::optional<Key> KeyOf(int qtKey) {
+  switch (qtKey) {
+    case Qt::Key_Right: return Key::Right;
+    case Qt::Key_Left: return Key::Left;
+    case Qt::Key_PageDown: return Key::PageDown;
+    case Qt::Key_PageUp: return Key::PageUp;
+    case Qt::Key_Space: return Key::Space;
+    case Qt::Key_Backspace: return Key::Backspace;
+    case Qt::Key_Home: return Key::Home;
+    case Qt::Key_End: return Key::End;
+    case Qt::Key_F1: return Key::F1;
+    case Qt::Key_F5: return Key::F5;
+    case Qt::Key_Plus: return Key::Plus;
+    case Qt::Key_Minus: return Key::Minus;
+    case Qt::Key_0: return Key::Zero;
+    case Qt::Key_Escape: return Key::Escape;
+    default: return qtKey >= 0x20 && qtKey < 0x7F ? std::optional(Key::Letter) : std::nullopt;
+  }
+}
+
+FocusKind FocusOf(const QWidget* w) {
+  if (qobject_cast<const QSlider*>(w) != nullptr) return FocusKind::Slider;
+  if (qobject_cast<const QLineEdit*>(w) != nullptr) return FocusKind::Edit;
+  if (qobject_cast<const QAbstractButton*>(w) != nullptr) return FocusKind::Button;
+  return FocusKind::Other;
+}
+
+}  // namespace
+
+void TaloranWindow::Attach(CTaloranDlg* dialog) {
+  dialog_ = dialog;
+  settings_ = std::make_unique<QSettings>();
+  presenter_ = std::make_unique<DesktopPresenter>(*dialog, *this, *this, LoadSettings(*settings_));
+  picture_->SetKeepAspect(presenter_->settings().keepAspect);
+  if (presenter_->settings().statisticsOpen) statistics_->show();
+}
+
+void TaloranWindow::FitTo(const QRect& available) {
+  const WindowFit fit = FitWindow(res::kMainDialog, available.width() - kWindowFrameWidth, available.height() - kWindowFrameHeight,
+                                  WindowBase);
+  ApplyFont(fit.fontPoints);
+  resize(fit.width, fit.height);
+  move(available.x() + (available.width() - fit.width - kWindowFrameWidth) / 2,
+       available.y() + std::max(0, (available.height() - fit.height - kWindowFrameHeight) / 2));
+}
+
+void TaloranWindow::PlaceOnScreen(QScreen* screen) {
+  FitTo(screen->availableGeometry());
+  const QByteArray remembered = settings_ ? settings_->value("window/geometry").toByteArray() : QByteArray();
+  if (remembered.isEmpty()) return;
+  const QRect fitted = geometry();
+  restoreGeometry(remembered);
+  // Never off screen: the title bar's middle must lie on some screen's free area.
+  const QPoint grip(geometry().center().x(), geometry().top() + 4);
+  for (const QScreen* s : QGuiApplication::screens()) {
+    if (s->availableGeometry().contains(grip)) return;
+  }
+  setWindowState(Qt::WindowNoState);
+  setGeometry(fitted);
+}
+
+void TaloranWindow::done(int result) {
+  if (settings_) settings_->setValue("window/geometry", saveGeometry());
+  QDialog::done(result);
+}
+
+// ---- Keys ---------------------------------------------------------------------------------------
+
+bool TaloranWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::KeyPress || !isActiveWindow()) return false;
+  auto* widget = qobject_cast<QWidget*>(watched);
+  // Once, at the widget the key is for: the focused control, or the window itself.
+  if (widget == nullptr || widget->window() != this || widget != (QApplication::focusWidget() ? QApplication::focusWidget() : this)) {
+    return false;
+  }
+  return HandleKey(static_cast<QKeyEvent*>(event));
+}
+
+bool TaloranWindow::HandleKey(QKeyEvent* event) {
+  if (!presenter_) return false;
+  const std::optional<Key> key = KeyOf(event->key());
+  if (!key) return false;
+  KeyPress press{*key};
+  if (*key == Key::Letter) press.letter = static_cast<char>(QChar(event->key()).toUpper().toLatin1());
+  press.ctrl = (event->modifiers() & Qt::ControlModifier) != 0;
+  press.shift = (event->modifiers() & Qt::ShiftModifier) != 0;
+  const std::optional<DesktopCommand> command = CommandForKey(press, FocusOf(QApplication::focusWidget()));
+  if (!command) return false;
+  if (picture_->Handle(*command)) return true;  // zoom, selection: the picture's own
+  if (*command == DesktopCommand::ClearSelection) return false;  // nothing selected: Escape closes as ever
+  if (*command == DesktopCommand::ToggleStatistics) {
+    ToggleStatistics();
+    return true;
+  }
+  presenter_->Run(*command);
+  return true;
+}
+
+// ---- Context menu -------------------------------------------------------------------------------
+
+std::unique_ptr<QMenu> TaloranWindow::ContextMenu() {
+  auto menu = std::make_unique<QMenu>(this);
+  const bool picture = dialog_ != nullptr && dialog_->ImageShown != 0;
+  auto add = [&](const char* text, DesktopCommand command, const QKeySequence& keys, bool enabled) {
+    QAction* action = menu->addAction(text, this, [this, command] { presenter_->Run(command); });
+    action->setShortcut(keys);
+    action->setEnabled(enabled);
+  };
+  add("Save picture as...", DesktopCommand::SavePicture, QKeySequence(Qt::CTRL | Qt::Key_S), picture);
+  add("Copy picture", DesktopCommand::CopyPicture, QKeySequence(Qt::CTRL | Qt::Key_C), picture);
+  add("Copy camera data", DesktopCommand::CopyCameraData, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C),
+      dialog_ != nullptr && !dialog_->LoadedPath.empty());
+  menu->addSeparator();
+  QAction* aspect = menu->addAction("Keep aspect ratio", this, [this](bool on) { presenter_->SetKeepAspect(on); });
+  aspect->setCheckable(true);
+  aspect->setChecked(presenter_->settings().keepAspect);
+  AddPictureMenuItems(*menu);
+  QMenu* recent = menu->addMenu("Open recent");
+  for (const RecentCapture& r : presenter_->RecentCaptures()) {
+    const std::string path = r.path;
+    QAction* item = recent->addAction(QString::fromStdString(path), this, [this, path] { presenter_->OpenRecent(path); });
+    item->setEnabled(r.exists);
+  }
+  recent->setEnabled(!presenter_->RecentCaptures().empty());
+  menu->addSeparator();
+  add("Keyboard shortcuts", DesktopCommand::ShowShortcuts, QKeySequence(Qt::SHIFT | Qt::Key_F1), true);
+  // The dialog's own item ("&About Taloran..."), last, after a separator.
+  menu->addSeparator();
+  for (const auto& [command, text] : menuItems_) {
+    const int id = command;
+    menu->addAction(QString::fromStdString(text), this, [this, id] {
+      if (dialog_ != nullptr) dialog_->OnSysCommand(id);
+    });
+  }
+  return menu;
+}
+
+void TaloranWindow::contextMenuEvent(QContextMenuEvent* event) {
+  if (!presenter_) return;
+  ContextMenu()->exec(event->globalPos());
+}
+
+// ---- Drops --------------------------------------------------------------------------------------
+
+void TaloranWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void TaloranWindow::dropEvent(QDropEvent* event) {
+  std::vector<std::string> paths;
+  for (const QUrl& url : event->mimeData()->urls()) {
+    paths.push_back(url.isLocalFile() ? url.toLocalFile().toStdString() : url.toString().toStdString());
+  }
+  event->acceptProposedAction();
+  if (presenter_) presenter_->Drop(paths);
+}
+
+// ---- DesktopView --------------------------------------------------------------------------------
+
+void TaloranWindow::SetTitle(const std::string& title) { setWindowTitle(QString::fromStdString(title)); }
+
+void TaloranWindow::ShowStatusMessage(const std::string& text) { message_->setText(QString::fromStdString(text)); }
+
+void TaloranWindow::CopyPictureToClipboard() { QGuiApplication::clipboard()->setImage(picture_->Image()); }
+
+void TaloranWindow::CopyTextToClipboard(const std::string& text) {
+  QGuiApplication::clipboard()->setText(QString::fromStdString(text));
+}
+
+std::optional<std::string> TaloranWindow::ChooseSavePath(const std::string& suggested) {
+  if (saveChooser_) return saveChooser_(suggested);
+  const QString path = QFileDialog::getSaveFileName(this, "Save picture as", QString::fromStdString(suggested),
+                                                    "PNG image (*.png);;BMP image (*.bmp)");
+  if (path.isEmpty()) return std::nullopt;
+  return path.toStdString();
+}
+
+void TaloranWindow::ShowShortcuts(const std::vector<std::pair<std::string, std::string>>& lines) {
+  QDialog help(this);
+  help.setWindowTitle("Keyboard shortcuts");
+  auto* grid = new QGridLayout;
+  int row = 0;
+  for (const auto& [keys, does] : lines) {
+    grid->addWidget(new QLabel("<b>" + QString::fromStdString(keys).toHtmlEscaped() + "</b>"), row, 0);
+    grid->addWidget(new QLabel(QString::fromStdString(does).toHtmlEscaped()), row++, 1);
+  }
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
+  connect(buttons, &QDialogButtonBox::rejected, &help, &QDialog::reject);
+  auto* column = new QVBoxLayout(&help);
+  column->addLayout(grid);
+  column->addWidget(buttons);
+  help.exec();
+}
+
+void TaloranWindow::SaveSettings(const DesktopSettings& d) {
+  if (!settings_) return;
+  settings_->setValue("viewer/fileDialogFolder", QString::fromStdString(d.fileDialogFolder));
+  settings_->setValue("viewer/keepAspect", d.keepAspect);
+  settings_->setValue("viewer/legendShown", d.legendShown);
+  settings_->setValue("viewer/statisticsOpen", d.statisticsOpen);
+  QStringList recent;
+  for (const std::string& path : d.recent) recent << QString::fromStdString(path);
+  settings_->setValue("viewer/recent", recent);
+}
+
+
+}  // namespace taloran

@@ -1,0 +1,88 @@
+// The picture as an instrument: the probe strip, the legend, the marked area and the statistics
+// window, wired between the picture control and the picture readings.
+#include <QLabel>
+#include <QMenu>
+#include <QTimer>
+
+#include "qt/picture_ctrl.h"
+#include "qt/statistics_window.h"
+#include "app/taloran_dlg.h"
+#include "qt/taloran_window.h"
+
+namespace taloran {
+
+namespace {
+constexpr int kFrameMilliseconds = 16;  // the strip changes at most once a screen frame
+}  // namespace
+
+void TaloranWindow::BuildReadings() {
+  probeTimer_ = new QTimer(this);
+  probeTimer_->setSingleShot(true);
+  probeTimer_->setInterval(kFrameMilliseconds);
+  connect(probeTimer_, &QTimer::timeout, this, [this] { ShowProbe(); });
+  picture_->OnProbe([this](std::optional<FramePixel> pixel) {
+    probeAt_ = pixel;
+    if (!pixel) return ShowProbe();  // leaving clears at once
+    if (!probeTimer_->isActive()) probeTimer_->start();
+  });
+  picture_->OnSelection([this](std::optional<FrameRect>) { PictureChanged(); });
+  statistics_ = new StatisticsWindow(this);
+  statistics_->OnClosed([this] {
+    if (presenter_) presenter_->SetStatisticsOpen(false);
+  });
+}
+
+ShownView TaloranWindow::CurrentView() const {
+  if (dialog_ == nullptr) return {};
+  return {dialog_->ImageShown != 0, dialog_->ViewMode, dialog_->IndexCode, dialog_->Gains};
+}
+
+void TaloranWindow::ShowProbe() {
+  if (!probeAt_) return;
+  const std::optional<FramePixel> pixel = *probeAt_;
+  probeAt_.reset();
+  probe_->setText(pixel ? QString::fromStdString(ProbeText(TheFrameStore(), CurrentView(), *pixel)) : QString());
+}
+
+void TaloranWindow::ToggleStatistics() {
+  const bool open = !statistics_->isVisible();
+  if (open) {
+    statistics_->show();
+    PictureChanged();
+  } else {
+    statistics_->hide();
+  }
+  if (presenter_) presenter_->SetStatisticsOpen(open);
+}
+
+void TaloranWindow::AddPictureMenuItems(QMenu& menu) {
+  QAction* legend = menu.addAction("Show legend", this, [this](bool on) { presenter_->SetLegendShown(on); });
+  legend->setCheckable(true);
+  legend->setChecked(presenter_->settings().legendShown);
+  QAction* select = menu.addAction("Select area", this, [this](bool on) { picture_->SetSelectMode(on); });
+  select->setCheckable(true);
+  select->setChecked(picture_->selectMode());
+  QAction* clear = menu.addAction("Clear selection", this, [this] { picture_->Handle(DesktopCommand::ClearSelection); });
+  clear->setShortcut(QKeySequence(Qt::Key_Escape));
+  clear->setEnabled(picture_->selection().has_value());
+  QAction* statistics = menu.addAction("Statistics", this, [this] { ToggleStatistics(); });
+  statistics->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+  statistics->setCheckable(true);
+  statistics->setChecked(statistics_->isVisible());
+  QAction* fit = menu.addAction("Fit picture", this, [this] { picture_->Handle(DesktopCommand::ZoomFit); });
+  fit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
+}
+
+// After anything that may have changed what the picture shows: its description, the legend, the
+// figures of the statistics window.
+void TaloranWindow::PictureChanged() {
+  if (!presenter_) return;
+  picture_->SetKeepAspect(presenter_->settings().keepAspect);
+  const QString description = QString::fromStdString(presenter_->ViewDescription());
+  picture_->setAccessibleDescription(description);
+  const ShownView view = CurrentView();
+  picture_->SetLegend(presenter_->settings().legendShown ? LegendFor(view) : std::nullopt, description);
+  statistics_->Refresh(view, picture_->selection());
+}
+
+}  // namespace taloran

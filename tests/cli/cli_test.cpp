@@ -1,0 +1,236 @@
+#include "cli/cli.h"
+
+#include <gtest/gtest.h>
+#include <png.h>
+#include <sys/wait.h>
+
+#include <cmath>
+#include <fstream>
+#include <iterator>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "core/capture/camera_metadata.h"
+#include "core/capture/capture_reader.h"
+#include "core/render/render.h"
+#include "tests/support/test_support.h"
+
+namespace taloran {
+namespace {
+
+struct CliRun {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+CliRun Cli(std::vector<std::string> args) {
+  args.insert(args.begin(), "taloran-cli");
+  std::vector<const char*> argv;
+  for (const auto& a : args) argv.push_back(a.c_str());
+  std::ostringstream out, err;
+  const int code = RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
+  return {code, out.str(), err.str()};
+}
+
+std::vector<std::uint8_t> ReadAll(const std::filesystem::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+struct CliFixture : ::testing::Test {
+  test::TempDir dir;
+  std::filesystem::path capture = dir.Write("field.tif", EncodeCapture(FieldScene(2), false));
+  std::filesystem::path Out(const std::string& name) const { return dir.path() / name; }
+
+  MetadataRecord EncodedRecord() const {
+    FrameStore& s = TheFrameStore();
+    EXPECT_EQ(ReadCapture(capture, s.blue, s.green, s.red, s.nir, 0, s.metadata), kReadOk);
+    return s.metadata;
+  }
+
+  // The BMP the viewer's core makes for a view, to hold the CLI's output against.
+  BmpBuffer Expected(std::uint16_t mode, std::uint16_t index, GainSet gains) {
+    FrameStore& s = TheFrameStore();
+    EXPECT_EQ(ReadCapture(capture, s.blue, s.green, s.red, s.nir, 0, s.metadata), kReadOk);
+    RenderTarget target;
+    target.bmp = &s.bmp;
+    RenderFrame(FrameRequest(s, mode, index, gains), target);
+    if (mode == kViewColour) {
+      ApplyChannelGain(1, gains, s.red, s.bmp);
+      ApplyChannelGain(2, gains, s.green, s.bmp);
+      ApplyChannelGain(3, gains, s.blue, s.bmp);
+    }
+    return s.bmp;
+  }
+};
+
+struct ViewCase {
+  std::string name;
+  std::vector<std::string> options;
+  std::uint16_t mode;
+  std::uint16_t index;
+  GainSet gains;
+};
+
+class CliRenderTest : public CliFixture, public ::testing::WithParamInterface<ViewCase> {};
+
+TEST_P(CliRenderTest, WritesTheViewersBmp) {
+  const ViewCase& c = GetParam();
+  std::vector<std::string> args{"render"};
+  args.insert(args.end(), c.options.begin(), c.options.end());
+  args.insert(args.end(), {"-o", Out("v.bmp").string(), capture.string()});
+  const CliRun run = Cli(args);
+  ASSERT_EQ(run.code, kExitOk) << run.err;
+  const std::vector<std::uint8_t> written = ReadAll(Out("v.bmp"));
+  const BmpBuffer expected = Expected(c.mode, c.index, c.gains);
+  ASSERT_EQ(written.size(), kBmpFileSize);
+  EXPECT_TRUE(std::equal(written.begin(), written.end(), expected.begin()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Views, CliRenderTest,
+    ::testing::Values(ViewCase{"Red", {"--view", "red"}, kViewRed, 0, {}}, ViewCase{"Nir", {"--view", "nir"}, kViewNir, 0, {}},
+                      ViewCase{"ColourWithGains", {"--view", "color", "--gains", "120,30,0,50"}, kViewColour, 0, {120, 30, 0, 50}},
+                      ViewCase{"Colour", {"--view", "color"}, kViewColour, 0, {}},
+                      ViewCase{"NdviGreen", {"--view", "ndvi", "--band", "green"}, kViewIndex, kIndexNdvi | 1, {}},
+                      ViewCase{"OsaviBlueGain150", {"--view", "osavi", "--band", "blue", "--gains", "50,50,50,150"}, kViewIndex, kIndexOsavi | 2, {50, 50, 50, 150}},
+                      ViewCase{"EviIgnoresBand", {"--view", "evi", "--band", "blue"}, kViewIndex, kIndexEvi, {}},
+                      ViewCase{"GiGains", {"--view", "gi", "--gains", "1,2,3,0"}, kViewIndex, kIndexGi, {1, 2, 3, 0}}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(CliFixture, PngHoldsTheSamePictureTopDown) {
+  ASSERT_EQ(Cli({"render", "--view", "sipi", "-o", Out("v.png").string(), capture.string()}).code, kExitOk);
+  const BmpBuffer bmp = Expected(kViewIndex, kIndexSipi, {});
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  ASSERT_TRUE(png_image_begin_read_from_file(&image, Out("v.png").c_str()));
+  image.format = PNG_FORMAT_BGR;
+  ASSERT_EQ(image.width, static_cast<unsigned>(kFrameWidth));
+  ASSERT_EQ(image.height, static_cast<unsigned>(kFrameHeight));
+  std::vector<std::uint8_t> pixels(PNG_IMAGE_SIZE(image));
+  ASSERT_TRUE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr));
+  const std::size_t line = 3 * kFrameWidth;
+  for (std::size_t y = 0; y < static_cast<std::size_t>(kFrameHeight); ++y) {
+    const auto* bmpLine = bmp.data() + 54 + (kFrameHeight - 1 - y) * line;
+    ASSERT_TRUE(std::equal(bmpLine, bmpLine + line, pixels.data() + y * line)) << "line " << y;
+  }
+}
+
+TEST_F(CliFixture, InfoJsonHoldsThePanelTextsAndLevels) {
+  const CliRun run = Cli({"info", "--json", capture.string()});
+  ASSERT_EQ(run.code, kExitOk) << run.err;
+  const auto json = nlohmann::json::parse(run.out);
+  const char* keys[] = {"brightness", "irradiance_red", "irradiance_green", "irradiance_blue", "irradiance_ir",
+                        "lat_hemisphere", "latitude", "lon_hemisphere", "longitude", "heading", "pitch", "roll",
+                        "height", "temperature", "avg_red", "avg_green", "avg_blue", "avg_ir", "frame_rate",
+                        "f_stop", "focal_length", "shutter_speed", "gain", "speed"};
+  for (const char* key : keys) EXPECT_TRUE(json.at(key).is_string()) << key;
+  EXPECT_EQ(json.size(), std::size(keys) + 5);
+  const CapturePosition position = DecodePosition(EncodedRecord());
+  EXPECT_DOUBLE_EQ(json["latitude_deg"], std::round(position.latitudeDeg * 1e7) / 1e7);
+  EXPECT_DOUBLE_EQ(json["longitude_deg"], std::round(position.longitudeDeg * 1e7) / 1e7);
+  EXPECT_DOUBLE_EQ(json["height_m"], 121.5);
+  EXPECT_EQ(json["lat_hemisphere"], "N");
+  EXPECT_EQ(json["height"], "+ 121 m");
+  EXPECT_EQ(json["frame_rate"], "2.5");
+  EXPECT_EQ(json["irradiance_levels"], nlohmann::json({1910, 2310, 2475, 1730}));
+  EXPECT_EQ(json["irradiance_red"], " 1910");
+  EXPECT_EQ(json["average_levels"].size(), 4u);
+
+  const CliRun text = Cli({"info", capture.string()});
+  EXPECT_NE(text.out.find("Heigth"), std::string::npos);
+  EXPECT_NE(text.out.find("[+ 121 m]"), std::string::npos);
+}
+
+TEST_F(CliFixture, ReadFailuresExitWithTheirMessageAndWriteNothing) {
+  const auto empty = dir.Write("empty.tif", {});
+  struct Case {
+    std::filesystem::path capture;
+    int code;
+    const char* message;
+  } cases[] = {{Out("missing.tif"), kExitNotFound, "Tif file not found\n"},
+               {dir.path(), kExitNotFound, "Tif file not found\n"},
+               {empty, kExitUnreadable, "Unknown error\n"}};
+  for (const Case& c : cases) {
+    const CliRun render = Cli({"render", "--view", "red", "-o", Out("x.bmp").string(), c.capture.string()});
+    EXPECT_EQ(render.code, c.code);
+    EXPECT_EQ(render.err, c.message);
+    EXPECT_FALSE(std::filesystem::exists(Out("x.bmp")));
+    const CliRun info = Cli({"info", "--json", c.capture.string()});
+    EXPECT_EQ(info.code, c.code);
+    EXPECT_EQ(info.err, c.message);
+  }
+}
+
+TEST_F(CliFixture, BadArgumentsExitWithUsage) {
+  const std::string out = Out("x.bmp").string(), in = capture.string();
+  const std::vector<std::vector<std::string>> cases = {
+      {},
+      {"paint", in},
+      {"render", "--view", "ndwi", "-o", out, in},
+      {"render", "--view", "ndvi", "--band", "nir", "-o", out, in},
+      {"render", "--view", "red", "--gains", "50,50,50,151", "-o", out, in},
+      {"render", "--view", "red", "--gains", "50,50,50", "-o", out, in},
+      {"render", "--view", "red", "--gains", "50,50,50,50,50", "-o", out, in},
+      {"render", "--view", "red", "--gains", "5a,50,50,50", "-o", out, in},
+      {"render", "--view", "red", "--gains", "-1,50,50,50", "-o", out, in},
+      {"render", "--view", "red", "--gains", "50,,50,50", "-o", out, in},
+      {"render", "--view", "red", "-o", Out("x.jpg").string(), in},
+      {"render", "--view", "red", in},
+      {"render", "-o", out, in},
+      {"info", "--jsn", in},
+  };
+  for (const auto& args : cases) {
+    const CliRun run = Cli(args);
+    EXPECT_EQ(run.code, kExitUsage) << ::testing::PrintToString(args);
+    EXPECT_FALSE(run.err.empty());
+  }
+  EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+TEST_F(CliFixture, AnUnwritableOutputLeavesNoFileBehind) {
+  const auto target = Out("no-such-folder") / "x.png";
+  const CliRun run = Cli({"render", "--view", "ndvi", "-o", target.string(), capture.string()});
+  EXPECT_EQ(run.code, kExitCannotWrite);
+  EXPECT_NE(run.err.find("Cannot write"), std::string::npos);
+
+  std::filesystem::create_directory(Out("taken.bmp"));  // a folder in the output's place
+  const CliRun taken = Cli({"render", "--view", "red", "-o", Out("taken.bmp").string(), capture.string()});
+  EXPECT_EQ(taken.code, kExitCannotWrite);
+  EXPECT_TRUE(std::filesystem::is_directory(Out("taken.bmp")));
+  EXPECT_FALSE(std::filesystem::exists(Out("taken.bmp.partial")));
+}
+
+// The installed program, a fresh process a run: the same bytes, texts and exit codes as in-process.
+struct ProcessRun {
+  int code;
+  std::string out;
+};
+
+ProcessRun RunProgram(const std::string& arguments) {
+  std::FILE* pipe = popen((std::string(TALORAN_CLI_PATH) + " " + arguments + " 2>/dev/null").c_str(), "r");
+  std::string out;
+  for (int c; (c = std::fgetc(pipe)) != EOF;) out += static_cast<char>(c);
+  const int status = pclose(pipe);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+
+TEST_F(CliFixture, AColdProcessWritesWhatTheLibraryDoes) {
+  const std::string in = " '" + capture.string() + "'";
+  ASSERT_EQ(RunProgram("render --view ndvi -o '" + Out("cold.bmp").string() + "'" + in).code, kExitOk);
+  ASSERT_EQ(Cli({"render", "--view", "ndvi", "-o", Out("warm.bmp").string(), capture.string()}).code, kExitOk);
+  EXPECT_EQ(ReadAll(Out("cold.bmp")), ReadAll(Out("warm.bmp")));
+  ASSERT_EQ(RunProgram("render --view color -o '" + Out("cold.png").string() + "'" + in).code, kExitOk);
+  ASSERT_EQ(Cli({"render", "--view", "color", "-o", Out("warm.png").string(), capture.string()}).code, kExitOk);
+  EXPECT_EQ(ReadAll(Out("cold.png")), ReadAll(Out("warm.png")));
+  EXPECT_EQ(RunProgram("info --json" + in).out, Cli({"info", "--json", capture.string()}).out);
+
+  const auto empty = dir.Write("empty.tif", {});
+  EXPECT_EQ(RunProgram("info --json '" + Out("missing.tif").string() + "'").code, kExitNotFound);
+  EXPECT_EQ(RunProgram("info '" + empty.string() + "'").code, kExitUnreadable);
+  EXPECT_EQ(RunProgram("render --view red -o x.bmp '" + empty.string() + "'").code, kExitUnreadable);
+}
+
+}  // namespace
+}  // namespace taloran

@@ -1,0 +1,51 @@
+#include "core/capture/folder_listing.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/test_support.h"
+
+namespace taloran {
+namespace {
+
+struct PatternCase {
+  const char* name;
+  const char* pattern;
+  bool matches;
+};
+
+class PatternTest : public ::testing::TestWithParam<PatternCase> {};
+
+TEST_P(PatternTest, MatchesWithoutRegardToCase) {
+  EXPECT_EQ(MatchesPattern(GetParam().name, GetParam().pattern), GetParam().matches)
+      << GetParam().name << " ~ " << GetParam().pattern;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, PatternTest,
+    ::testing::Values(PatternCase{"p1.tif", "*.tif", true}, PatternCase{"P1.TIF", "*.tif", true},
+                      PatternCase{".tif", "*.tif", true}, PatternCase{"a.tif.bak", "*.tif", false},
+                      PatternCase{"a.tiff", "*.tif", false}, PatternCase{"atif", "*.tif", false},
+                      PatternCase{"a.b.tif", "*.tif", true}, PatternCase{"x1.tif", "x?.tif", true},
+                      PatternCase{"x12.tif", "x?.tif", false}, PatternCase{"", "*", true},
+                      PatternCase{"abc", "a*b*c", true}, PatternCase{"abcb", "a*b", true}),
+    [](const auto& info) { return "Case" + std::to_string(info.index); });
+
+TEST(FolderListing, ListsMatchingFilesSortedWithoutRegardToCase) {
+  test::TempDir dir;
+  for (const char* name : {"b.tif", "A.TIF", "c.Tif", "a.tif", "notes.txt", "d.tiff"}) dir.Write(name, {1});
+  std::filesystem::create_directory(dir.path() / "folder.tif");
+  EXPECT_EQ(ListMatching(dir.path().string() + "/", "*.tif"),
+            (std::vector<std::string>{"A.TIF", "a.tif", "b.tif", "c.Tif"}));
+  EXPECT_TRUE(ListMatching((dir.path() / "missing").string(), "*.tif").empty());
+}
+
+TEST(FolderListing, NamesTheFileAtAPathOnlyWhenItExists) {
+  test::TempDir dir;
+  const auto file = dir.Write("x.tif", {1});
+  EXPECT_EQ(FileNameAt(file.string()), "x.tif");
+  EXPECT_EQ(FileNameAt((dir.path() / "y.tif").string()), std::nullopt);
+  EXPECT_EQ(FileNameAt(""), std::nullopt);
+}
+
+}  // namespace
+}  // namespace taloran

@@ -1,0 +1,389 @@
+// The window as a desktop application, offscreen on four screens (1920 x 1080, 1366 x 768,
+// 1280 x 720, 2560 x 1440): where it opens, keys, Enter, radio groups, drops, the context menu,
+// the letterbox, remembered geometry and what a screen reader hears.
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScreen>
+#include <QSettings>
+#include <QSlider>
+#include <QTest>
+#include <QUrl>
+#include <QWheelEvent>
+#include <cstdlib>
+#include <fstream>
+
+#include "app/desktop_presenter.h"
+#include "core/stats/index_statistics.h"
+#include "qt/picture_ctrl.h"
+#include "qt/statistics_window.h"
+#include "app/taloran_dlg.h"
+#include "qt/taloran_window.h"
+#include "tests/support/test_support.h"
+#include "tests/support/window_checks.h"
+
+namespace taloran {
+namespace {
+
+using namespace res;
+
+std::filesystem::path Screenshot(const std::string& name) { return std::filesystem::path(TALORAN_SCREENSHOT_DIR) / name; }
+
+struct DesktopWindowTest : ::testing::Test {
+  std::unique_ptr<TaloranWindow> window = std::make_unique<TaloranWindow>();
+  CTaloranDlg dialog{*window};
+  std::vector<std::string> messages;
+  test::TempDir dir;
+  std::vector<std::string> paths;
+
+  void SetUp() override {
+    QSettings().clear();
+    std::memset(&TheFrameStore(), 0, sizeof(FrameStore));
+    window->Attach(&dialog);
+    window->SetMessageSink([this](const std::string& m) { messages.push_back(m); });
+    dialog.OnInitDialog();
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    QApplication::processEvents();
+  }
+  void OpenFolder() {
+    for (const char* name : {"field_01.tif", "field_02.tif", "field_03.tif"}) {
+      paths.push_back(dir.Write(name, EncodeCapture(FieldScene(static_cast<unsigned>(name[7] - '0')), false)).string());
+    }
+    window->SetFileChooser([this] { return std::vector<std::string>{paths[1]}; });
+    window->Click(kSearchFile);
+  }
+  void Key(QWidget* focus, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    focus->setFocus();
+    QTest::keyClick(focus, key, modifiers);
+  }
+  std::string Name(QWidget* w) const { return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name).toStdString(); }
+};
+
+TEST_F(DesktopWindowTest, OpensWhollyOnEveryScreenWithEveryCaptionReadable) {
+  ASSERT_GE(QGuiApplication::screens().size(), 4);
+  for (QScreen* screen : QGuiApplication::screens()) {
+    // At 150 % the full-HD screen is 1280 x 720 of logical pixels; smaller ones are no desktop's.
+    if (screen->availableGeometry().width() < 1280 || screen->availableGeometry().height() < 720) continue;
+    auto w = std::make_unique<TaloranWindow>();
+    w->PlaceOnScreen(screen);
+    w->show();
+    QApplication::processEvents();
+    const QRect available = screen->availableGeometry();
+    SCOPED_TRACE(testing::Message() << available.width() << "x" << available.height() << " at " << w->FontPoints() << " pt");
+    EXPECT_TRUE(available.contains(w->frameGeometry())) << w->frameGeometry().width() << "x" << w->frameGeometry().height();
+    EXPECT_GE(w->FontPoints(), 6.0);
+    for (const ControlTemplate& c : kMainDialog.controls) {
+      if (c.id != kIdStatic) {
+        EXPECT_TRUE(w->rect().contains(w->Control(c.id)->geometry())) << c.id;
+      }
+    }
+    test::ExpectCaptionsFit(*w, w->Base());
+    if (available.width() >= 1900) {
+      EXPECT_EQ(w->FontPoints(), kDialogFontPoints);  // as drawn where it fits
+    }
+    if (available.width() == 1366) {
+      EXPECT_TRUE(w->grab().save(QString::fromStdString(Screenshot("laptop-1366x768.png").string())));
+    }
+  }
+}
+
+TEST_F(DesktopWindowTest, RemembersItsGeometryButNeverOpensOffScreen) {
+  QScreen* screen = QGuiApplication::screens().front();
+  window->PlaceOnScreen(screen);
+  window->setGeometry(QRect(screen->availableGeometry().topLeft() + QPoint(40, 50), QSize(1500, 800)));
+  window->Click(kIdCancel);  // closing remembers where it was
+  {
+    TaloranWindow again;
+    CTaloranDlg dlg(again);
+    again.Attach(&dlg);
+    again.PlaceOnScreen(screen);
+    EXPECT_EQ(again.geometry().size(), QSize(1500, 800));
+    again.move(-30000, -30000);
+    again.Click(kIdCancel);
+  }
+  TaloranWindow lost;
+  CTaloranDlg dlg(lost);
+  lost.Attach(&dlg);
+  dlg.OnInitDialog();
+  lost.PlaceOnScreen(screen);
+  EXPECT_TRUE(screen->availableGeometry().intersects(lost.geometry()));
+  EXPECT_EQ(lost.windowTitle(), "Taloran");
+  EXPECT_TRUE(lost.IsChecked(kRawRed));  // the dialog itself starts as ever
+  EXPECT_EQ(lost.Text(kViGainText), " 50");
+}
+
+TEST_F(DesktopWindowTest, KeysStepUnlessTheFocusedControlUsesThem) {
+  OpenFolder();
+  EXPECT_EQ(window->windowTitle(), "field_02.tif (2 of 3) - Taloran");
+  QWidget* ok = window->Control(kIdOk);
+  Key(ok, Qt::Key_Right);
+  EXPECT_EQ(dialog.CurrentPath, paths[2]);
+  EXPECT_EQ(window->windowTitle(), "field_03.tif (3 of 3) - Taloran");
+  Key(ok, Qt::Key_Home);
+  EXPECT_EQ(dialog.CurrentPath, paths[0]);
+  Key(window->Control(kFileName), Qt::Key_End);  // the edit's own End
+  EXPECT_EQ(dialog.CurrentPath, paths[0]);
+  Key(window->Control(kFileName), Qt::Key_PageUp);
+  EXPECT_EQ(dialog.CurrentPath, paths[2]);
+  window->Click(kViOut);
+  auto* vi = static_cast<QSlider*>(window->Control(kViSlider));
+  Key(vi, Qt::Key_Right);  // the slider's own arrow
+  EXPECT_EQ(vi->value(), 51);
+  EXPECT_EQ(dialog.CurrentPath, paths[2]);
+  Key(vi, Qt::Key_Space);
+  EXPECT_EQ(dialog.CurrentPath, paths[0]);
+  Key(vi, Qt::Key_Backspace);
+  EXPECT_EQ(dialog.CurrentPath, paths[2]);
+  int chosen = 0;
+  window->SetFileChooser([&chosen] { return ++chosen, std::vector<std::string>{}; });
+  Key(ok, Qt::Key_O, Qt::ControlModifier);
+  EXPECT_EQ(chosen, 1);
+  std::ofstream(paths[2], std::ios::trunc) << "broken";
+  Key(ok, Qt::Key_F5);  // reads again, and says what "Search Tif file" would say
+  EXPECT_EQ(messages, std::vector<std::string>{"Unknown error"});
+  EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(DesktopWindowTest, EnterPressesTheFocusedButtonAndElsewhereOk) {
+  OpenFolder();
+  Key(window->Control(kNext), Qt::Key_Return);
+  EXPECT_EQ(dialog.CurrentPath, paths[2]);
+  EXPECT_TRUE(window->isVisible());
+  window->Click(kViOut);
+  Key(window->Control(kViSlider), Qt::Key_Return);
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_EQ(window->result(), QDialog::Accepted);
+}
+
+TEST_F(DesktopWindowTest, ARadioClearsOnlyTheEnabledMembersOfItsGroup) {
+  window->Click(kViOut);
+  ASSERT_FALSE(window->Control(kIrradianceSource)->isEnabled());
+  window->Click(kEvi);
+  EXPECT_TRUE(window->IsChecked(kIrradianceSource));  // disabled: keeps the source in force shown
+  EXPECT_FALSE(window->IsChecked(kNdvi));
+  window->Click(kAutoCorrection);
+  EXPECT_TRUE(window->IsChecked(kIrradianceSource) && window->Control(kIrradianceSource)->isEnabled());
+  window->Click(kGi);  // enabled now: cleared as the group's member
+  EXPECT_FALSE(window->IsChecked(kIrradianceSource));
+}
+
+TEST_F(DesktopWindowTest, DropsOpenCapturesAndRefuseOtherFiles) {
+  OpenFolder();
+  auto drop = [this](const std::string& path) {
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
+    QDragEnterEvent enter(QPoint(400, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &enter);
+    QDropEvent event(QPointF(400, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &event);
+  };
+  drop(dir.Write("notes.txt", {1}).string());
+  EXPECT_EQ(window->StatusMessage()->text(), "Not a .tif capture: notes.txt");
+  EXPECT_EQ(dialog.LoadedPath, paths[1]);
+  drop(paths[2]);
+  EXPECT_EQ(dialog.LoadedPath, paths[2]);
+  drop(dir.path().string());
+  EXPECT_EQ(dialog.LoadedPath, paths[0]);
+}
+
+TEST_F(DesktopWindowTest, TheMenuOffersSavingCopyingRecentAndTheLetterbox) {
+  OpenFolder();
+  const std::unique_ptr<QMenu> menu = window->ContextMenu();
+  QStringList texts;
+  QAction* aspect = nullptr;
+  for (QAction* a : menu->actions()) {
+    texts << a->text();
+    if (a->text() == "Keep aspect ratio") aspect = a;
+  }
+  for (const char* item : {"Save picture as...", "Copy picture", "Copy camera data", "Open recent", "Keyboard shortcuts"}) {
+    EXPECT_TRUE(texts.contains(item)) << item;
+  }
+  EXPECT_EQ(texts.back(), "&About Taloran...");
+  menu->actions()[texts.indexOf("Copy picture")]->trigger();
+  const QImage copied = QGuiApplication::clipboard()->image();
+  EXPECT_EQ(copied, window->Picture()->Image().convertToFormat(copied.format()));
+  Key(window->Control(kIdOk), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_TRUE(QGuiApplication::clipboard()->text().startsWith("Brightness:\t"));
+  ASSERT_NE(aspect, nullptr);
+  window->resize(1832, 1000);  // a tall picture area: the frame letterboxed above and below
+  aspect->trigger();
+  QApplication::processEvents();
+  const QImage shot = window->grab().toImage();
+  const QRect area = window->Picture()->geometry();
+  const QRgb neutral = window->palette().color(QPalette::Mid).rgb();
+  EXPECT_EQ(shot.pixel(area.center().x(), area.top() + 4), neutral);
+  EXPECT_NE(shot.pixel(area.center()), neutral);
+  EXPECT_TRUE(shot.save(QString::fromStdString(Screenshot("keep-aspect.png").string())));
+  EXPECT_TRUE(QSettings().value("viewer/keepAspect").toBool());
+}
+
+TEST_F(DesktopWindowTest, AScreenReaderHearsEveryControlByItsLabel) {
+  const std::pair<int, const char*> names[] = {{1028, "Red"}, {1043, "Average Red Level Image"}, {kRedGainText, "R-Gain"},
+                                               {kRedSlider, "R-Gain"}, {kViGainText, "VI-Gain"}, {1027, "Brightness:"},
+                                               {1030, "IR"}, {1039, "Heigth"}, {kFileName, "Tiff file name:"}};
+  for (const auto& [id, name] : names) EXPECT_EQ(Name(window->Control(id)), name) << id;
+  for (const ControlTemplate& c : kMainDialog.controls) {
+    if (c.id == kIdStatic) continue;
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(window->Control(c.id));
+    EXPECT_FALSE(a->text(QAccessible::Name).isEmpty()) << c.id;
+    if (c.kind == ControlKind::Radio) {
+      EXPECT_EQ(a->role(), QAccessible::RadioButton) << c.id;
+    }
+  }
+  QAccessibleInterface* picture = QAccessible::queryAccessibleInterface(window->Picture());
+  EXPECT_EQ(picture->role(), QAccessible::Graphic);
+  window->Click(kViOut);
+  EXPECT_EQ(picture->text(QAccessible::Description), "NDVI, R-NIR");
+  window->Click(kColourImage);
+  EXPECT_EQ(picture->text(QAccessible::Description), "Color Image");
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(window->ProbeStrip())->role(), QAccessible::StaticText);
+}
+
+// ---- The picture as an instrument ---------------------------------------------------------------
+
+struct PictureReadingTest : DesktopWindowTest {
+  // A field with two known pixels: (20, 10) NIR 200 and red 20, (21, 10) black.
+  std::string Capture() {
+    CaptureImage image = FieldScene(1);
+    const std::size_t at = 10 * std::size_t{kFrameWidth} + 20;  // file row 10 is picture line 10
+    image.nir[at] = 200, image.red[at] = 20, image.green[at] = 7, image.blue[at] = 9;
+    image.nir[at + 1] = image.red[at + 1] = image.green[at + 1] = image.blue[at + 1] = 0;
+    return dir.Write("probe.tif", EncodeCapture(image, false)).string();
+  }
+  // The point of the picture control over the middle of frame pixel (x, y).
+  QPointF Over(int x, int y) const {
+    const PictureTransform& t = window->Picture()->transform();
+    const QPointF origin = window->Picture()->contentsRect().topLeft();
+    return origin + QPointF(t.ToAreaX(x + 0.5), t.ToAreaY(y + 0.5));
+  }
+  void Mouse(QEvent::Type type, QPointF at, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QMouseEvent event(type, at, window->Picture()->mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+                      buttons, modifiers);
+    QApplication::sendEvent(window->Picture(), &event);
+  }
+  void Wheel(QPointF at, int notches) {
+    QWheelEvent event(at, window->Picture()->mapToGlobal(at), QPoint(), QPoint(0, 120 * notches), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(window->Picture(), &event);
+  }
+  std::string Probe() {
+    QTest::qWait(40);  // the strip follows within a screen frame
+    return window->ProbeStrip()->text().toStdString();
+  }
+};
+
+TEST_F(PictureReadingTest, TheProbeReadsThePixelUnderTheCursor) {
+  window->SetFileChooser([this] { return std::vector<std::string>{Capture()}; });
+  window->Click(kSearchFile);
+  window->Click(kViOut);
+  Mouse(QEvent::MouseMove, Over(20, 10), Qt::NoButton);
+  EXPECT_EQ(Probe(), "x 20 y 10 | R 20 G 7 B 9 NIR 200 | NDVI 0.8182 (display 180)");
+  Mouse(QEvent::MouseMove, Over(21, 10), Qt::NoButton);
+  EXPECT_EQ(Probe(), "x 21 y 10 | R 0 G 0 B 0 NIR 0 | NDVI undefined (display 128)");
+  window->Click(kRawNir);
+  Mouse(QEvent::MouseMove, Over(20, 10), Qt::NoButton);
+  EXPECT_EQ(Probe(), "x 20 y 10 | R 20 G 7 B 9 NIR 200 | grey 200");
+  window->Click(kViOut);
+  Mouse(QEvent::MouseMove, Over(20, 10), Qt::NoButton);
+  Probe();
+  EXPECT_TRUE(window->grab().save(QString::fromStdString(Screenshot("probe-and-legend.png").string())));
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(window->Picture(), &leave);
+  EXPECT_EQ(window->ProbeStrip()->text(), "");
+}
+
+TEST_F(PictureReadingTest, ZoomKeepsThePixelUnderTheCursorAndTheViewAcrossCaptures) {
+  OpenFolder();
+  window->Click(kViOut);
+  CPictureCtrl* picture = window->Picture();
+  const QPointF at = Over(700, 300);
+  const auto under = [&] { return picture->transform().PixelAt(at.x() - picture->contentsRect().x(), at.y() - picture->contentsRect().y()); };
+  const std::optional<FramePixel> before = under();
+  Wheel(at, 12);  // 1.25^12: about 14.6 times the fit
+  EXPECT_GT(picture->transform().zoom(), 14);
+  EXPECT_EQ(under(), before);
+  Mouse(QEvent::MouseButtonPress, at, Qt::LeftButton);
+  Mouse(QEvent::MouseMove, at + QPointF(-100000, -100000), Qt::LeftButton);  // drag far: stops at the frame's edge
+  Mouse(QEvent::MouseButtonRelease, at, Qt::NoButton);
+  EXPECT_EQ(picture->transform().PixelAt(picture->contentsRect().width() - 0.5, picture->contentsRect().height() - 0.5),
+            (FramePixel{1343, 758}));
+  const double zoom = picture->transform().zoom();
+  const double offset = picture->transform().offsetX();
+  window->Click(kNext);
+  window->Click(kEvi);
+  EXPECT_EQ(picture->transform().zoom(), zoom);
+  EXPECT_EQ(picture->transform().offsetX(), offset);
+  Key(window->Control(kIdOk), Qt::Key_0, Qt::ControlModifier);
+  EXPECT_EQ(picture->transform().zoom(), 1.0);
+  // 16 screen pixels a frame pixel over a crop row, as crisp blocks.
+  window->Click(kNdvi);
+  Wheel(Over(420, 380), 1);
+  while (std::max(picture->transform().scaleX(), picture->transform().scaleY()) < 16) Wheel(Over(420, 380), 1);
+  EXPECT_TRUE(window->grab().save(QString::fromStdString(Screenshot("zoom-16x.png").string())));
+}
+
+TEST_F(PictureReadingTest, AreaStatisticsFollowTheSelectionAndTheView) {
+  OpenFolder();
+  window->Click(kViOut);
+  window->ToggleStatistics();
+  StatisticsWindow& panel = *window->Statistics();
+  ASSERT_TRUE(panel.isVisible());
+  Mouse(QEvent::MouseButtonPress, Over(100, 100), Qt::LeftButton, Qt::ShiftModifier);
+  Mouse(QEvent::MouseMove, Over(199, 149), Qt::LeftButton, Qt::ShiftModifier);
+  Mouse(QEvent::MouseButtonRelease, Over(199, 149), Qt::NoButton, Qt::ShiftModifier);
+  ASSERT_TRUE(window->Picture()->selection());
+  const FrameRect rect = *window->Picture()->selection();
+  EXPECT_EQ((std::array<int, 4>{rect.x, rect.y, rect.width, rect.height}), (std::array<int, 4>{100, 100, 100, 50}));
+  panel.Wait();
+  StatisticsWorkspace work;
+  const IndexStatistics core = ComputeIndexStatistics(TheFrameStore(), kIndexNdvi, 50, rect, work);
+  ASSERT_TRUE(panel.figures());
+  EXPECT_EQ(panel.figures()->statistics.valid, core.valid);
+  EXPECT_EQ(panel.figures()->statistics.p50, core.p50);
+  EXPECT_EQ(panel.Text().toStdString(), FiguresText(*panel.figures()));
+  window->Click(kSipi);  // another index: the figures follow
+  panel.Wait();
+  EXPECT_EQ(panel.figures()->indexCode, kIndexSipi);
+  EXPECT_EQ(panel.figures()->statistics.mean, ComputeIndexStatistics(TheFrameStore(), kIndexSipi, 50, rect, work).mean);
+  EXPECT_TRUE(panel.grab().save(QString::fromStdString(Screenshot("statistics.png").string())));
+  Key(window->Control(kIdOk), Qt::Key_Escape);  // clears the area, closes nothing
+  panel.Wait();
+  EXPECT_FALSE(window->Picture()->selection());
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_EQ(panel.figures()->channels.pixels, kFramePixels);
+  Key(window->Control(kIdOk), Qt::Key_I, Qt::ControlModifier);
+  EXPECT_FALSE(panel.isVisible());
+  EXPECT_FALSE(QSettings().value("viewer/statisticsOpen").toBool());
+}
+
+}  // namespace
+}  // namespace taloran
+
+// Four screens side by side, settings in a folder of the run's own.
+int main(int argc, char** argv) {
+  const std::filesystem::path home = std::filesystem::temp_directory_path() / ("taloran-desktop-test-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(home);
+  const std::filesystem::path screens = home / "screens.json";
+  std::ofstream(screens) << R"({"screens": [
+      {"name": "full-hd", "x": 0, "y": 0, "width": 1920, "height": 1080, "logicalDpi": 96, "logicalBaseDpi": 96},
+      {"name": "laptop", "x": 1920, "y": 0, "width": 1366, "height": 768, "logicalDpi": 96, "logicalBaseDpi": 96},
+      {"name": "hd", "x": 3286, "y": 0, "width": 1280, "height": 720, "logicalDpi": 96, "logicalBaseDpi": 96},
+      {"name": "qhd", "x": 4566, "y": 0, "width": 2560, "height": 1440, "logicalDpi": 96, "logicalBaseDpi": 96}]})";
+  qputenv("QT_QPA_PLATFORM", QByteArray("offscreen:configfile=") + screens.c_str());
+  qputenv("XDG_CONFIG_HOME", QByteArray(home.c_str()));
+  QApplication app(argc, argv);
+  QApplication::setOrganizationName("Taloran-test");
+  ::testing::InitGoogleTest(&argc, argv);
+  const int result = RUN_ALL_TESTS();
+  std::filesystem::remove_all(home);
+  return result;
+}

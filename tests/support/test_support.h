@@ -1,0 +1,41 @@
+// Helpers shared by the test suites: a scratch folder, capture files, frame-store snapshots.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/capture/frame_store.h"
+#include "tools/sample_capture.h"
+
+namespace taloran::test {
+
+// A fresh folder under the system's temporary folder, removed with its contents at the end.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path Write(const std::string& name, const std::vector<std::uint8_t>& bytes) const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Writes `bytes` to `file`; throws when it cannot.
+void WriteBytes(const std::filesystem::path& file, const std::vector<std::uint8_t>& bytes);
+
+// Every plane and the record of the frame store filled with a recognisable pattern.
+void FillFrameStore(std::uint8_t seed);
+
+// A copy of everything the frame store holds, for "nothing changed" checks.
+std::vector<std::uint8_t> Snapshot();
+
+// Planes of random samples in which pixel j's first two samples run through all 65,536 pairs.
+void FillPairSweep(Plane& first, Plane& second, std::mt19937& random);
+
+}  // namespace taloran::test
