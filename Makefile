@@ -8,7 +8,7 @@ FUZZ_BUILD ?= build-fuzz
 JOBS       ?= 2
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build run test test-main test-san test-tsan fuzz bench install clean
+.PHONY: all deps build run test format-check test-main test-san test-tsan fuzz bench install clean
 
 all: build
 
@@ -25,7 +25,11 @@ build: deps $(BUILD)/CMakeCache.txt
 run: build
 	$(BUILD)/qt/taloran $(BUILD)/samples/field_01.tif
 
-test: test-main test-san test-tsan fuzz
+test: format-check test-main test-san test-tsan fuzz
+
+# Every C++ file as .clang-format lays it out.
+format-check: deps
+	git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
 
 test-main: build
 	cd $(BUILD) && ctest -j $(JOBS) --output-on-failure

@@ -4,12 +4,12 @@
 #include <filesystem>
 
 #include "core/capture/camera_metadata.h"
-#include "res/dialog_templates.h"
 #include "core/capture/folder_listing.h"
 #include "core/capture/frame_store.h"
 #include "core/index/index_value.h"
 #include "image_io/output_file.h"
 #include "image_io/png_writer.h"
+#include "res/dialog_templates.h"
 #include "res/resource.h"
 
 namespace taloran {
@@ -49,13 +49,27 @@ void DesktopPresenter::OnHScroll(int id) {
 
 void DesktopPresenter::Run(DesktopCommand command) {
   switch (command) {
-    case DesktopCommand::Next: dialog_.OnStep(CTaloranDlg::Step::Next); break;
-    case DesktopCommand::Previous: dialog_.OnStep(CTaloranDlg::Step::Previous); break;
-    case DesktopCommand::First: dialog_.OnStep(CTaloranDlg::Step::First); break;
-    case DesktopCommand::Last: dialog_.OnStep(CTaloranDlg::Step::Last); break;
-    case DesktopCommand::Search: dialog_.OnCommand(res::kSearchFile); break;
-    case DesktopCommand::Reload: dialog_.Reload(); break;
-    case DesktopCommand::SavePicture: SavePicture(); break;
+    case DesktopCommand::Next:
+      dialog_.OnStep(CTaloranDlg::Step::Next);
+      break;
+    case DesktopCommand::Previous:
+      dialog_.OnStep(CTaloranDlg::Step::Previous);
+      break;
+    case DesktopCommand::First:
+      dialog_.OnStep(CTaloranDlg::Step::First);
+      break;
+    case DesktopCommand::Last:
+      dialog_.OnStep(CTaloranDlg::Step::Last);
+      break;
+    case DesktopCommand::Search:
+      dialog_.OnCommand(res::kSearchFile);
+      break;
+    case DesktopCommand::Reload:
+      dialog_.Reload();
+      break;
+    case DesktopCommand::SavePicture:
+      SavePicture();
+      break;
     case DesktopCommand::CopyPicture:
       if (dialog_.ImageShown == 0) return view_.ShowStatusMessage("No picture to copy");
       view_.CopyPictureToClipboard();
@@ -64,9 +78,12 @@ void DesktopPresenter::Run(DesktopCommand command) {
       if (dialog_.LoadedPath.empty()) return view_.ShowStatusMessage("No camera data to copy");
       view_.CopyTextToClipboard(CameraDataText());
       return view_.ShowStatusMessage("Camera data copied");
-    case DesktopCommand::ShowShortcuts: return view_.ShowShortcuts(ShortcutHelp());
-    case DesktopCommand::About: return dialog_.OnSysCommand(res::kAboutCommand);
-    default: return;  // the picture's own commands: zoom, statistics, selection
+    case DesktopCommand::ShowShortcuts:
+      return view_.ShowShortcuts(ShortcutHelp());
+    case DesktopCommand::About:
+      return dialog_.OnSysCommand(res::kAboutCommand);
+    default:
+      return;  // the picture's own commands: zoom, statistics, selection
   }
   Refresh();
 }
@@ -123,7 +140,8 @@ void DesktopPresenter::Refresh() {
     const std::vector<std::string> names = dialogView_.ListFolder(FolderOf(shown), kCapturePattern);
     const auto at = std::find(names.begin(), names.end(), NameOf(shown));
     const std::string place =
-        at == names.end() ? "" : " (" + std::to_string(at - names.begin() + 1) + " of " + std::to_string(names.size()) + ")";
+        at == names.end() ? ""
+                          : " (" + std::to_string(at - names.begin() + 1) + " of " + std::to_string(names.size()) + ")";
     title_ = NameOf(shown) + place + " - " + kAppName;
     view_.SetTitle(title_);
     std::erase(settings_.recent, shown);
@@ -173,10 +191,10 @@ std::string DesktopPresenter::CameraDataText() const {
 
 void DesktopPresenter::SavePicture() {
   if (dialog_.ImageShown == 0) return view_.ShowStatusMessage("No picture to save");
-  const std::string stem = dialog_.LoadedPath.empty() ? std::string("picture")
-                                                     : std::filesystem::path(dialog_.LoadedPath).stem().string();
-  const std::optional<std::string> chosen =
-      view_.ChooseSavePath(settings_.fileDialogFolder + stem + "." + ViewKey(dialog_.ViewMode, dialog_.IndexCode) + ".png");
+  const std::string stem =
+      dialog_.LoadedPath.empty() ? std::string("picture") : std::filesystem::path(dialog_.LoadedPath).stem().string();
+  const std::optional<std::string> chosen = view_.ChooseSavePath(settings_.fileDialogFolder + stem + "." +
+                                                                 ViewKey(dialog_.ViewMode, dialog_.IndexCode) + ".png");
   if (!chosen) return;
   std::string path = *chosen;
   const bool bmp = MatchesPattern(path, "*.bmp");

@@ -58,7 +58,7 @@ class DesktopPresenter {
   DesktopView& view_;
   DesktopSettings settings_;
   std::string title_;
-  std::string titledPath_;  // the capture the title was made for
+  std::string titledPath_;           // the capture the title was made for
   std::unique_ptr<PngEncoder> png_;  // made on the first PNG saved
 };
 

@@ -42,9 +42,9 @@ inline constexpr std::array<const char*, 4> kNdviStatus{
 };
 inline constexpr std::array<int, 4> kBandRadios{kBandRed, kBandGreen, kBandBlue, kBandRed};
 
-inline constexpr std::array<const char*, 5> kChannelStatus{
-    "Red channel of camera", "Green channel of camera", "Blue channel of camera",
-    "Infra Red channel of camera", "normal RGB image"};
+inline constexpr std::array<const char*, 5> kChannelStatus{"Red channel of camera", "Green channel of camera",
+                                                           "Blue channel of camera", "Infra Red channel of camera",
+                                                           "normal RGB image"};
 
 // The metadata edits in the order the dialog keeps their texts (edit 1050 last).
 inline constexpr std::array<int, 24> kMetadataEdits{1027, 1028, 1029, 1031, 1030, 1034, 1035, 1033,

@@ -2,11 +2,11 @@
 // layout, and the two steps that end every one of them (render and show, then the panel).
 #include <algorithm>
 
-#include "core/capture/capture_reader.h"
 #include "app/dialog_ids.h"
+#include "app/taloran_dlg.h"
+#include "core/capture/capture_reader.h"
 #include "core/capture/folder_listing.h"
 #include "core/capture/frame_store.h"
-#include "app/taloran_dlg.h"
 
 namespace taloran {
 
@@ -53,10 +53,18 @@ void CTaloranDlg::OnStep(Step step) {
   const auto at = current ? std::find(names.begin(), names.end(), *current) : names.end();
   std::string chosen;
   switch (step) {
-    case Step::Next: chosen = at == names.end() || at + 1 == names.end() ? names.front() : *(at + 1); break;
-    case Step::Previous: chosen = at == names.end() || at == names.begin() ? names.back() : *(at - 1); break;
-    case Step::First: chosen = names.front(); break;
-    case Step::Last: chosen = names.back(); break;
+    case Step::Next:
+      chosen = at == names.end() || at + 1 == names.end() ? names.front() : *(at + 1);
+      break;
+    case Step::Previous:
+      chosen = at == names.end() || at == names.begin() ? names.back() : *(at - 1);
+      break;
+    case Step::First:
+      chosen = names.front();
+      break;
+    case Step::Last:
+      chosen = names.back();
+      break;
   }
   CurrentPath = folder + chosen;
   view_.SetText(kFileName, CurrentPath);

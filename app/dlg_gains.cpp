@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "app/dialog_ids.h"
-#include "core/capture/frame_store.h"
 #include "app/taloran_dlg.h"
+#include "core/capture/frame_store.h"
 
 namespace taloran {
 
@@ -71,9 +71,12 @@ void CTaloranDlg::OnAutoCorrection() {
   } else {
     view_.Enable(kIrradianceSource, false);
     view_.Enable(kCameraWbSource, false);
-    if (ViewMode == kViewColour) EnableColourGains();
-    else if (ViewMode == kViewIndex) EnableIndexGain();
-    else DisableGains();
+    if (ViewMode == kViewColour)
+      EnableColourGains();
+    else if (ViewMode == kViewIndex)
+      EnableIndexGain();
+    else
+      DisableGains();
   }
   ApplyCorrection(true);
 }

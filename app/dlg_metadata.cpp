@@ -1,8 +1,8 @@
 // The metadata panel: the camera record's 24 texts, and the readings that correction uses.
-#include "core/capture/camera_metadata.h"
 #include "app/dialog_ids.h"
-#include "core/capture/frame_store.h"
 #include "app/taloran_dlg.h"
+#include "core/capture/camera_metadata.h"
+#include "core/capture/frame_store.h"
 
 namespace taloran {
 

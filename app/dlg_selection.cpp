@@ -58,7 +58,10 @@ void CTaloranDlg::OnColourImage() {
   ViewMode = kViewColour;
   RefreshIndexRadios(RadioMode::Channel);
   RenderAndShow();
-  if (AutoCorrection != 0) DisableGains(); else EnableColourGains();
+  if (AutoCorrection != 0)
+    DisableGains();
+  else
+    EnableColourGains();
   view_.Enable(kIrradianceSource, AutoCorrection != 0);
   view_.Enable(kCameraWbSource, AutoCorrection != 0);
   SetStatus(kChannelStatus[kViewColour]);
@@ -68,7 +71,10 @@ void CTaloranDlg::OnViOut() {
   ViewMode = kViewIndex;
   if (IndexRadioOfBits(IndexCode & kIndexBitsMask) == nullptr) IndexCode = kIndexNdvi;
   RunIndexHandler();
-  if (AutoCorrection != 0) DisableGains(); else EnableIndexGain();
+  if (AutoCorrection != 0)
+    DisableGains();
+  else
+    EnableIndexGain();
   view_.Enable(kIrradianceSource, AutoCorrection != 0);
   view_.Enable(kCameraWbSource, AutoCorrection != 0);
   view_.SetText(kStatusText, StatusText);
@@ -76,7 +82,10 @@ void CTaloranDlg::OnViOut() {
 
 void CTaloranDlg::RunIndexHandler() {
   const IndexRadio* radio = IndexRadioOfBits(IndexCode & kIndexBitsMask);
-  if (radio == nullptr || radio->id == kNdvi) OnNdvi(); else OnIndexRadio(radio->id);
+  if (radio == nullptr || radio->id == kNdvi)
+    OnNdvi();
+  else
+    OnIndexRadio(radio->id);
 }
 
 void CTaloranDlg::OnIndexRadio(int id) {

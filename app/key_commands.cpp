@@ -49,10 +49,14 @@ constexpr std::array<Binding, 25> kBindings{{
 
 unsigned UserOf(FocusKind focus) {
   switch (focus) {
-    case FocusKind::Slider: return kSliders;
-    case FocusKind::Edit: return kEdits;
-    case FocusKind::Button: return kButtons;
-    case FocusKind::Other: return kNone;
+    case FocusKind::Slider:
+      return kSliders;
+    case FocusKind::Edit:
+      return kEdits;
+    case FocusKind::Button:
+      return kButtons;
+    case FocusKind::Other:
+      return kNone;
   }
   return kNone;
 }
@@ -62,7 +66,8 @@ unsigned UserOf(FocusKind focus) {
 std::optional<DesktopCommand> CommandForKey(const KeyPress& p, FocusKind focus) {
   for (const Binding& b : kBindings) {
     const KeyPress& k = b.press;
-    if (k.key != p.key || k.ctrl != p.ctrl || k.shift != p.shift || (k.key == Key::Letter && k.letter != p.letter)) continue;
+    if (k.key != p.key || k.ctrl != p.ctrl || k.shift != p.shift || (k.key == Key::Letter && k.letter != p.letter))
+      continue;
     if ((b.usedBy & UserOf(focus)) != 0) return std::nullopt;  // the focused control's own key
     return b.command;
   }

@@ -10,11 +10,41 @@
 namespace taloran {
 
 enum class DesktopCommand {
-  Next, Previous, First, Last, Search, Reload, SavePicture, CopyPicture, CopyCameraData, ShowShortcuts,
-  About, ZoomIn, ZoomOut, ZoomFit, ToggleStatistics, ClearSelection,
+  Next,
+  Previous,
+  First,
+  Last,
+  Search,
+  Reload,
+  SavePicture,
+  CopyPicture,
+  CopyCameraData,
+  ShowShortcuts,
+  About,
+  ZoomIn,
+  ZoomOut,
+  ZoomFit,
+  ToggleStatistics,
+  ClearSelection,
 };
 
-enum class Key { Right, Left, PageDown, PageUp, Space, Backspace, Home, End, Letter, F1, F5, Plus, Minus, Zero, Escape };
+enum class Key {
+  Right,
+  Left,
+  PageDown,
+  PageUp,
+  Space,
+  Backspace,
+  Home,
+  End,
+  Letter,
+  F1,
+  F5,
+  Plus,
+  Minus,
+  Zero,
+  Escape
+};
 
 // What has the keyboard focus, as far as keys go.
 enum class FocusKind { Other, Slider, Edit, Button };

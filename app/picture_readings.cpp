@@ -46,7 +46,9 @@ std::optional<Legend> LegendFor(const ShownView& view) {
   Legend legend;
   legend.low = domain.low, legend.high = domain.high;
   for (int d = domain.low; d <= domain.high; ++d) legend.colours.push_back(MapColour(map, d));
-  auto boundary = [&](int display) { legend.boundaries.push_back({display, IndexThreshold(view.indexCode, view.gains.vi, display)}); };
+  auto boundary = [&](int display) {
+    legend.boundaries.push_back({display, IndexThreshold(view.indexCode, view.gains.vi, display)});
+  };
   boundary(domain.low + 1);  // the end: the value below which the lowest colour shows
   for (int start : RowStarts(map)) boundary(start);
   boundary(domain.high);
@@ -68,7 +70,8 @@ AreaFigures ComputeAreaFigures(const FrameStore& frame, const ShownView& view, s
   indexView.shown = true, indexView.viewMode = kViewIndex, indexView.indexCode = f.indexCode;
   const std::optional<Legend> legend = LegendFor(indexView);
   const auto range = [&legend](const IndexStatistics& s) {
-    if (legend && legend->indexLabelled) return std::pair(*legend->boundaries.front().index, *legend->boundaries.back().index);
+    if (legend && legend->indexLabelled)
+      return std::pair(*legend->boundaries.front().index, *legend->boundaries.back().index);
     const double spread = s.p95 - s.p05;
     return std::pair(s.p05 - spread / 10, s.p95 + spread / 10);
   };

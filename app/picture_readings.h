@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "core/index/colour_maps.h"
-#include "core/capture/frame_store.h"
-#include "core/stats/index_statistics.h"
 #include "app/picture_transform.h"
+#include "core/capture/frame_store.h"
+#include "core/index/colour_maps.h"
 #include "core/render/render.h"
+#include "core/stats/index_statistics.h"
 
 namespace taloran {
 
@@ -28,13 +28,13 @@ struct ShownView {
 std::string ProbeText(const FrameStore& frame, const ShownView& view, FramePixel pixel);
 
 struct LegendBoundary {
-  int display;                 // the first display value of a row of the mapping
+  int display;                  // the first display value of a row of the mapping
   std::optional<double> index;  // the index value where it begins, where the colours follow it exactly
 };
 
 struct Legend {
-  int low = 0, high = 0;      // the display values drawn
-  std::vector<Bgr> colours;   // the colour of each display value low..high
+  int low = 0, high = 0;                   // the display values drawn
+  std::vector<Bgr> colours;                // the colour of each display value low..high
   std::vector<LegendBoundary> boundaries;  // the mapping's rows, and both ends
   bool indexLabelled = false;
 };

@@ -32,9 +32,7 @@ double PictureTransform::FitScaleY() const {
 double PictureTransform::scaleX() const { return FitScaleX() * zoom_; }
 double PictureTransform::scaleY() const { return FitScaleY() * zoom_; }
 
-double PictureTransform::maxZoom() const {
-  return std::max(1.0, kMaxScale / std::max(FitScaleX(), FitScaleY()));
-}
+double PictureTransform::maxZoom() const { return std::max(1.0, kMaxScale / std::max(FitScaleX(), FitScaleY())); }
 
 void PictureTransform::SetArea(int width, int height) {
   const FramePoint centre = ToFrame(width_ / 2.0, height_ / 2.0);

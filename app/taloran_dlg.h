@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "core/capture/camera_metadata.h"
 #include "app/dialog_view.h"
+#include "core/capture/camera_metadata.h"
 #include "core/render/render.h"
 
 namespace taloran {

@@ -36,11 +36,16 @@ Anchor AnchorOf(const res::ControlTemplate& c) {
 
 PixelRect Place(Anchor anchor, const PixelRect& r, int dx, int dy) {
   switch (anchor) {
-    case Anchor::Fixed: return r;
-    case Anchor::FollowRight: return {r.x + dx, r.y, r.width, r.height};
-    case Anchor::FollowBottom: return {r.x, r.y + dy, r.width, r.height};
-    case Anchor::StretchWidth: return {r.x, r.y, r.width + dx, r.height};
-    case Anchor::StretchBoth: return {r.x, r.y, r.width + dx, r.height + dy};
+    case Anchor::Fixed:
+      return r;
+    case Anchor::FollowRight:
+      return {r.x + dx, r.y, r.width, r.height};
+    case Anchor::FollowBottom:
+      return {r.x, r.y + dy, r.width, r.height};
+    case Anchor::StretchWidth:
+      return {r.x, r.y, r.width + dx, r.height};
+    case Anchor::StretchBoth:
+      return {r.x, r.y, r.width + dx, r.height + dy};
   }
   return r;
 }
@@ -66,8 +71,9 @@ TemplateSizes SizesOf(const res::DialogTemplate& t, const DialogBase& base) {
   s.width = area.width;
   s.height = area.height + strip;
   s.minWidth = area.width - (picture.width - std::min(picture.width, kMinPictureWidth));
-  s.minHeight = std::max(area.height - (picture.height - std::min(picture.height, kMinPictureHeight)),
-                         lowestStaying + margin) + strip;
+  s.minHeight =
+      std::max(area.height - (picture.height - std::min(picture.height, kMinPictureHeight)), lowestStaying + margin) +
+      strip;
   return s;
 }
 

@@ -71,8 +71,11 @@ void Command(benchmark::State& state, std::vector<std::string> args) {
   }
 }
 
-#define TALORAN_COMMAND(name, ...) \
-  BENCHMARK_CAPTURE(Command, name, std::vector<std::string>{__VA_ARGS__})->Iterations(1)->Repetitions(kRuns)->UseRealTime()
+#define TALORAN_COMMAND(name, ...)                                        \
+  BENCHMARK_CAPTURE(Command, name, std::vector<std::string>{__VA_ARGS__}) \
+      ->Iterations(1)                                                     \
+      ->Repetitions(kRuns)                                                \
+      ->UseRealTime()
 
 TALORAN_COMMAND(render_ndvi_bmp, "render", "--view", "ndvi", "-o", "OUT/x.bmp", "CAPTURE");
 TALORAN_COMMAND(render_ndvi_png, "render", "--view", "ndvi", "-o", "OUT/x.png", "CAPTURE");
@@ -85,7 +88,8 @@ TALORAN_COMMAND(batch_stats_ndvi_jobs1, "batch", "--format", "none", "--stats", 
 TALORAN_COMMAND(batch_stats_ndvi_jobs2, "batch", "--format", "none", "--stats", "OUT/s.csv", "--jobs", "2", "FLIGHT");
 TALORAN_COMMAND(batch_stats_all_jobs2, "batch", "--format", "none", "--stats", "OUT/s.csv", "--jobs", "2", "--index",
                 "ndvi,evi,rvi,grvi,ipvi,sipi,osavi,ci,dvi,gi", "FLIGHT");
-TALORAN_COMMAND(batch_png_ndvi_jobs2, "batch", "--format", "png", "-o", "OUT", "--stats", "OUT/s.csv", "--jobs", "2", "FLIGHT");
+TALORAN_COMMAND(batch_png_ndvi_jobs2, "batch", "--format", "png", "-o", "OUT", "--stats", "OUT/s.csv", "--jobs", "2",
+                "FLIGHT");
 
 }  // namespace
 }  // namespace taloran
@@ -103,8 +107,10 @@ int main(int argc, char** argv) {
     const double rate = taloran::kFlightSize / (row.ms / 1e3);
     if (name == "batch_stats_ndvi_jobs1") jobs1 = rate;
     if (name == "batch_stats_ndvi_jobs2") jobs2 = rate;
-    if (batch) std::printf("%-32s %10.1f %14.1f\n", name.c_str(), row.ms, rate);
-    else std::printf("%-32s %10.2f\n", name.c_str(), row.ms);
+    if (batch)
+      std::printf("%-32s %10.1f %14.1f\n", name.c_str(), row.ms, rate);
+    else
+      std::printf("%-32s %10.2f\n", name.c_str(), row.ms);
   }
   if (jobs1 > 0) std::printf("jobs 2 / jobs 1: %.2f x\n", jobs2 / jobs1);
   return 0;

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "core/capture/capture_reader.h"
-#include "core/stats/index_statistics.h"
 #include "core/render/render.h"
+#include "core/stats/index_statistics.h"
 #include "tools/sample_capture.h"
 #include "yardsticks.h"
 
@@ -40,11 +40,20 @@ struct View {
   std::uint16_t index;
 };
 constexpr View kViews[] = {
-    {"red", kViewRed, 0},          {"nir", kViewNir, 0},          {"colour", kViewColour, 0},
-    {"ndvi", kViewIndex, kIndexNdvi}, {"ndvi-blue", kViewIndex, kIndexNdvi | 2},
-    {"evi", kViewIndex, kIndexEvi},   {"sipi", kViewIndex, kIndexSipi}, {"osavi", kViewIndex, kIndexOsavi},
-    {"rvi", kViewIndex, kIndexRvi},   {"grvi", kViewIndex, kIndexGrvi}, {"ipvi", kViewIndex, kIndexIpvi},
-    {"ci", kViewIndex, kIndexCi},     {"dvi", kViewIndex, kIndexDvi},   {"gi", kViewIndex, kIndexGi},
+    {"red", kViewRed, 0},
+    {"nir", kViewNir, 0},
+    {"colour", kViewColour, 0},
+    {"ndvi", kViewIndex, kIndexNdvi},
+    {"ndvi-blue", kViewIndex, kIndexNdvi | 2},
+    {"evi", kViewIndex, kIndexEvi},
+    {"sipi", kViewIndex, kIndexSipi},
+    {"osavi", kViewIndex, kIndexOsavi},
+    {"rvi", kViewIndex, kIndexRvi},
+    {"grvi", kViewIndex, kIndexGrvi},
+    {"ipvi", kViewIndex, kIndexIpvi},
+    {"ci", kViewIndex, kIndexCi},
+    {"dvi", kViewIndex, kIndexDvi},
+    {"gi", kViewIndex, kIndexGi},
 };
 
 void Render(benchmark::State& state) {
@@ -112,8 +121,8 @@ int main(int argc, char** argv) {
   std::printf("\n%-36s %-12s %10s %8s\n", "benchmark", "view", "median ms", "ratio");
   for (const auto& row : collector.rows) {
     const bool read = row.name.starts_with("ReadCapture");
-    std::printf("%-36s %-12s %10.3f %6.2f x%s\n", row.name.c_str(), row.label.c_str(), row.ms,
-                row.ms / (read ? r : m), read ? "R" : "M");
+    std::printf("%-36s %-12s %10.3f %6.2f x%s\n", row.name.c_str(), row.label.c_str(), row.ms, row.ms / (read ? r : m),
+                read ? "R" : "M");
   }
   return 0;
 }

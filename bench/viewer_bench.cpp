@@ -5,6 +5,7 @@
 // first picture, a fresh process each time, the median of 15.
 #include <QApplication>
 #include <QSlider>
+#include <QTest>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -13,15 +14,13 @@
 #include <string>
 #include <vector>
 
-#include <QTest>
-
-#include "core/index/index_value.h"
 #include "app/picture_readings.h"
+#include "app/taloran_dlg.h"
+#include "core/index/index_value.h"
 #include "qt/picture_ctrl.h"
+#include "qt/taloran_window.h"
 #include "res/resource.h"
 #include "tools/sample_capture.h"
-#include "app/taloran_dlg.h"
-#include "qt/taloran_window.h"
 
 using namespace taloran;
 using namespace taloran::res;
@@ -74,7 +73,8 @@ int main(int argc, char** argv) {
   window.Click(kViOut);
   for (int id = kNdvi; id <= kGi; ++id) {
     window.Click(id);
-    const std::string name = "index " + window.Text(kStatusText).substr(0, window.Text(kStatusText).find(' ')) + ": VI gain step";
+    const std::string name =
+        "index " + window.Text(kStatusText).substr(0, window.Text(kStatusText).find(' ')) + ": VI gain step";
     std::printf("%-34s %10.2f\n", name.c_str(), MedianMs(slide(kViSlider)));
   }
   std::printf("%-34s %10.2f\n", "index change", MedianMs([&window](int i) { window.Click(kNdvi + i % 10); }));

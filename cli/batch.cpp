@@ -211,7 +211,8 @@ int RunBatch(const BatchOptions& o, std::istream& in, std::ostream& err) {
   for (std::size_t done = 0; done < reports.size() && !state.stopped();) {
     done = state.Wait(std::chrono::milliseconds(200));
     if (o.progress) {
-      ShowProgress(err, done, reports.size(), std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+      ShowProgress(err, done, reports.size(),
+                   std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     }
   }
   for (std::thread& worker : workers) worker.join();
@@ -229,7 +230,8 @@ int RunBatch(const BatchOptions& o, std::istream& in, std::ostream& err) {
     err << "Cannot write " << o.geoJson->string() << '\n';
     return kExitCannotWrite;
   }
-  const bool allRead = std::all_of(reports.begin(), reports.end(), [](const CaptureReport& r) { return r.readResult == kReadOk; });
+  const bool allRead =
+      std::all_of(reports.begin(), reports.end(), [](const CaptureReport& r) { return r.readResult == kReadOk; });
   return allRead ? kExitOk : kExitSomeUnread;
 }
 

@@ -20,8 +20,8 @@ namespace taloran {
 struct BatchOptions {
   bool fourLayer = false;
   ViewChoice view;
-  std::string viewName = "ndvi";          // in the image names: "ndvi", "ndvi-green", "color", ...
-  std::uint16_t band = 0;                 // 0 red, 1 green, 2 blue: NDVI's and OSAVI's statistics
+  std::string viewName = "ndvi";  // in the image names: "ndvi", "ndvi-green", "color", ...
+  std::uint16_t band = 0;         // 0 red, 1 green, 2 blue: NDVI's and OSAVI's statistics
   GainSet gains;
   std::optional<ImageFormat> format = ImageFormat::Png;  // none: no images
   std::filesystem::path outDir = ".";
@@ -29,9 +29,9 @@ struct BatchOptions {
   std::optional<std::filesystem::path> geoJson;
   std::vector<const IndexInfo*> indices;  // the statistics' indices, in column order
   unsigned jobs = 1;
-  unsigned shard = 1, shards = 1;         // process positions i with i mod shards = shard - 1
-  bool progress = false;                  // the updating line on standard error
-  std::vector<std::string> inputs;        // files, folders, and "-" for paths on standard input
+  unsigned shard = 1, shards = 1;   // process positions i with i mod shards = shard - 1
+  bool progress = false;            // the updating line on standard error
+  std::vector<std::string> inputs;  // files, folders, and "-" for paths on standard input
 };
 
 // The captures the inputs name, in order: a folder gives its *.tif files as the viewer lists

@@ -52,8 +52,9 @@ std::string FormatCsv(const std::vector<CaptureReport>& reports, const std::vect
       csv += std::string(4 + indices.size() * std::size(kStatisticKeys), ',') + '\n';
       continue;
     }
-    csv += ',' + Fixed(r.position.latitudeDeg, kDegreeDecimals) + ',' + Fixed(r.position.longitudeDeg, kDegreeDecimals) +
-           ',' + Fixed(r.position.heightM, kHeightDecimals) + ',' + Fixed(r.position.headingDeg, kHeadingDecimals);
+    csv += ',' + Fixed(r.position.latitudeDeg, kDegreeDecimals) + ',' +
+           Fixed(r.position.longitudeDeg, kDegreeDecimals) + ',' + Fixed(r.position.heightM, kHeightDecimals) + ',' +
+           Fixed(r.position.headingDeg, kHeadingDecimals);
     for (const IndexStatistics& s : r.stats) {
       for (const std::string& text : StatisticTexts(s)) csv += ',' + text;
     }
@@ -82,12 +83,13 @@ std::string FormatGeoJson(const std::vector<CaptureReport>& reports, const std::
             s.valid > 0 ? nlohmann::ordered_json(Rounded(figures[k], kStatisticDecimals)) : nlohmann::ordered_json();
       }
     }
-    const nlohmann::ordered_json feature = {{"type", "Feature"},
-                        {"geometry",
-                         {{"type", "Point"},
-                          {"coordinates",
-                           {Rounded(r.position.longitudeDeg, kDegreeDecimals), Rounded(r.position.latitudeDeg, kDegreeDecimals)}}}},
-                        {"properties", properties}};
+    const nlohmann::ordered_json feature = {
+        {"type", "Feature"},
+        {"geometry",
+         {{"type", "Point"},
+          {"coordinates",
+           {Rounded(r.position.longitudeDeg, kDegreeDecimals), Rounded(r.position.latitudeDeg, kDegreeDecimals)}}}},
+        {"properties", properties}};
     features += (features.empty() ? "\n" : ",\n") + feature.dump();
   }
   return "{\"type\":\"FeatureCollection\",\"features\":[" + features + "\n]}\n";

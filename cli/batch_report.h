@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "core/capture/camera_metadata.h"
-#include "core/stats/index_statistics.h"
 #include "core/index/index_value.h"
+#include "core/stats/index_statistics.h"
 
 namespace taloran {
 

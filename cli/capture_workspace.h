@@ -9,10 +9,10 @@
 #include <span>
 
 #include "core/capture/frame_store.h"
+#include "core/render/render.h"
 #include "core/stats/index_statistics.h"
 #include "image_io/large_buffer.h"
 #include "image_io/png_writer.h"
-#include "core/render/render.h"
 
 namespace taloran {
 

@@ -1,6 +1,5 @@
 #include "cli/cli.h"
 
-
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <map>
@@ -11,9 +10,9 @@
 
 #include "cli/batch.h"
 #include "cli/batch_report.h"
+#include "cli/capture_workspace.h"
 #include "core/capture/camera_metadata.h"
 #include "core/capture/capture_reader.h"
-#include "cli/capture_workspace.h"
 #include "image_io/output_file.h"
 
 namespace taloran {
@@ -21,12 +20,21 @@ namespace taloran {
 namespace {
 
 const std::map<std::string, ViewChoice> kViews{
-    {"red", {kViewRed, 0}},           {"green", {kViewGreen, 0}},      {"blue", {kViewBlue, 0}},
-    {"nir", {kViewNir, 0}},           {"color", {kViewColour, 0}},     {"ndvi", {kViewIndex, kIndexNdvi}},
-    {"evi", {kViewIndex, kIndexEvi}}, {"rvi", {kViewIndex, kIndexRvi}}, {"grvi", {kViewIndex, kIndexGrvi}},
-    {"ipvi", {kViewIndex, kIndexIpvi}}, {"sipi", {kViewIndex, kIndexSipi}},
-    {"osavi", {kViewIndex, kIndexOsavi}}, {"ci", {kViewIndex, kIndexCi}},
-    {"dvi", {kViewIndex, kIndexDvi}}, {"gi", {kViewIndex, kIndexGi}},
+    {"red", {kViewRed, 0}},
+    {"green", {kViewGreen, 0}},
+    {"blue", {kViewBlue, 0}},
+    {"nir", {kViewNir, 0}},
+    {"color", {kViewColour, 0}},
+    {"ndvi", {kViewIndex, kIndexNdvi}},
+    {"evi", {kViewIndex, kIndexEvi}},
+    {"rvi", {kViewIndex, kIndexRvi}},
+    {"grvi", {kViewIndex, kIndexGrvi}},
+    {"ipvi", {kViewIndex, kIndexIpvi}},
+    {"sipi", {kViewIndex, kIndexSipi}},
+    {"osavi", {kViewIndex, kIndexOsavi}},
+    {"ci", {kViewIndex, kIndexCi}},
+    {"dvi", {kViewIndex, kIndexDvi}},
+    {"gi", {kViewIndex, kIndexGi}},
 };
 const std::map<std::string, std::uint16_t> kBands{{"red", 0}, {"green", 1}, {"blue", 2}};
 
@@ -77,7 +85,8 @@ bool ParseShard(const std::string& text, unsigned& shard, unsigned& shards) {
 // Index names from the table, comma-separated; each kept once, in the order given.
 bool ParseIndexList(const std::string& text, std::vector<const IndexInfo*>& indices) {
   for (const std::string& name : Split(text, ',')) {
-    const auto found = std::find_if(kIndices.begin(), kIndices.end(), [&name](const IndexInfo& i) { return name == i.key; });
+    const auto found =
+        std::find_if(kIndices.begin(), kIndices.end(), [&name](const IndexInfo& i) { return name == i.key; });
     if (found == kIndices.end()) return false;
     if (std::find(indices.begin(), indices.end(), &*found) == indices.end()) indices.push_back(&*found);
   }
@@ -160,7 +169,8 @@ int RunCli(int argc, const char* const* argv, const CliStreams& io) {
   CLI::App* render = app.add_subcommand("render", "Render one view of a capture to a .bmp or .png file");
   render->add_flag("--four-layer", fourLayer, "The capture is in the 4-layer layout");
   render->add_option("--view", view, kViewHelp)->required()->check(CLI::IsMember(ViewNames()));
-  render->add_option("--band", band, "The band NDVI and OSAVI set against NIR")->check(CLI::IsMember({"red", "green", "blue"}));
+  render->add_option("--band", band, "The band NDVI and OSAVI set against NIR")
+      ->check(CLI::IsMember({"red", "green", "blue"}));
   render->add_option("--gains", gainsText, "Red, green, blue and VI gains, each 0 to 150 (default 50,50,50,50)");
   render->add_option("-o,--output", output, "The output file, ending in .bmp or .png")->required();
   render->add_option("capture", capture, "The capture file")->required();
@@ -174,20 +184,25 @@ int RunCli(int argc, const char* const* argv, const CliStreams& io) {
   std::string batchView = "ndvi", format = "png", outDir = ".", statsCsv, geoJson, indexList, shardText = "1/1";
   unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
   bool noProgress = false;
-  CLI::App* batch = app.add_subcommand("batch", "Render and measure many captures: images, CSV statistics, GeoJSON points");
+  CLI::App* batch =
+      app.add_subcommand("batch", "Render and measure many captures: images, CSV statistics, GeoJSON points");
   batch->add_flag("--four-layer", batchOptions.fourLayer, "The captures are in the 4-layer layout");
   batch->add_option("--view", batchView, std::string(kViewHelp) + " (default ndvi)")->check(CLI::IsMember(ViewNames()));
-  batch->add_option("--band", band, "The band NDVI and OSAVI set against NIR")->check(CLI::IsMember({"red", "green", "blue"}));
+  batch->add_option("--band", band, "The band NDVI and OSAVI set against NIR")
+      ->check(CLI::IsMember({"red", "green", "blue"}));
   batch->add_option("--gains", gainsText, "Red, green, blue and VI gains, each 0 to 150 (default 50,50,50,50)");
   batch->add_option("--format", format, "png, bmp or none (default png)")->check(CLI::IsMember({"png", "bmp", "none"}));
   batch->add_option("-o,--output", outDir, "The folder of the images (default .)");
   batch->add_option("--stats", statsCsv, "A CSV file of position and statistics, a row per capture");
   batch->add_option("--geojson", geoJson, "A GeoJSON file, a point per readable capture");
-  batch->add_option("--index", indexList, "The indices of the statistics, e.g. ndvi,evi (default: the view's, or ndvi)");
-  batch->add_option("--jobs", jobs, "Captures processed at once (default: the number of cores)")->check(CLI::Range(1u, 256u));
+  batch->add_option("--index", indexList,
+                    "The indices of the statistics, e.g. ndvi,evi (default: the view's, or ndvi)");
+  batch->add_option("--jobs", jobs, "Captures processed at once (default: the number of cores)")
+      ->check(CLI::Range(1u, 256u));
   batch->add_option("--shard", shardText, "K/N: only the captures at positions i with i mod N = K - 1");
   batch->add_flag("--no-progress", noProgress, "No progress line on a terminal");
-  batch->add_option("inputs", batchOptions.inputs, "Capture files, folders, or - for paths on standard input")->required();
+  batch->add_option("inputs", batchOptions.inputs, "Capture files, folders, or - for paths on standard input")
+      ->required();
 
   GainSet gains;
   try {
@@ -197,7 +212,8 @@ int RunCli(int argc, const char* const* argv, const CliStreams& io) {
     }
     if (render->parsed()) {
       const std::string lower = Lower(output);
-      if (!lower.ends_with(".bmp") && !lower.ends_with(".png")) throw CLI::ValidationError("--output", "must end in .bmp or .png");
+      if (!lower.ends_with(".bmp") && !lower.ends_with(".png"))
+        throw CLI::ValidationError("--output", "must end in .bmp or .png");
     }
     if (batch->parsed()) {
       if (!ParseShard(shardText, batchOptions.shard, batchOptions.shards)) {
@@ -214,7 +230,10 @@ int RunCli(int argc, const char* const* argv, const CliStreams& io) {
     return kExitOk;
   } catch (const CLI::ParseError& e) {
     io.err << e.what() << "\n\n"
-           << (render->parsed() ? render->help() : info->parsed() ? info->help() : batch->parsed() ? batch->help() : app.help());
+           << (render->parsed()  ? render->help()
+               : info->parsed()  ? info->help()
+               : batch->parsed() ? batch->help()
+                                 : app.help());
     return kExitUsage;
   }
 
@@ -225,8 +244,10 @@ int RunCli(int argc, const char* const* argv, const CliStreams& io) {
   batchOptions.band = kBands.at(band);
   batchOptions.viewName = ViewKey(batchOptions.view.mode, batchOptions.view.index);
   batchOptions.gains = gains;
-  if (format == "none") batchOptions.format.reset();
-  else batchOptions.format = format == "bmp" ? ImageFormat::Bmp : ImageFormat::Png;
+  if (format == "none")
+    batchOptions.format.reset();
+  else
+    batchOptions.format = format == "bmp" ? ImageFormat::Bmp : ImageFormat::Png;
   batchOptions.outDir = outDir;
   if (!statsCsv.empty()) batchOptions.statsCsv = statsCsv;
   if (!geoJson.empty()) batchOptions.geoJson = geoJson;

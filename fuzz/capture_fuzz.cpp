@@ -10,8 +10,8 @@
 
 #include "core/capture/camera_metadata.h"
 #include "core/capture/capture_reader.h"
-#include "core/stats/index_statistics.h"
 #include "core/render/render.h"
+#include "core/stats/index_statistics.h"
 
 using namespace taloran;
 
@@ -45,7 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (text.empty()) __builtin_trap();
   }
   if ((control & 0x0F) == 0) {
-    const GainSet gains{index, static_cast<std::uint16_t>(index * 3), control, static_cast<std::uint16_t>(index + control)};
+    const GainSet gains{index, static_cast<std::uint16_t>(index * 3), control,
+                        static_cast<std::uint16_t>(index + control)};
     RenderTarget target;
     target.bmp = &s.bmp;
     const auto mode = static_cast<std::uint16_t>(control >> 5);  // 0..7
@@ -55,7 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static StatisticsWorkspace work;
     const FrameRect rect{index * 7 - 200, control * 3 - 100, index * 11, control * 5};
     const IndexStatistics stats = ComputeIndexStatistics(s, code, gains.vi, rect, work);
-    const bool ordered = stats.min <= stats.p05 && stats.p05 <= stats.p50 && stats.p50 <= stats.p95 && stats.p95 <= stats.max;
+    const bool ordered =
+        stats.min <= stats.p05 && stats.p05 <= stats.p50 && stats.p50 <= stats.p95 && stats.p95 <= stats.max;
     if (stats.valid > 0 && !ordered) __builtin_trap();
   }
   return 0;

@@ -7,16 +7,15 @@
 
 #include "core/render/render.h"
 
-
 namespace taloran {
 
 namespace {
 
-constexpr std::size_t kLine = 3 * kFrameWidth;          // 4,032 bytes of RGB
-constexpr std::size_t kFilteredLine = 1 + kLine;        // the filter byte first
+constexpr std::size_t kLine = 3 * kFrameWidth;    // 4,032 bytes of RGB
+constexpr std::size_t kFilteredLine = 1 + kLine;  // the filter byte first
 constexpr std::size_t kFilteredSize = kFilteredLine * kFrameHeight;
 constexpr std::uint8_t kSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-constexpr std::size_t kChunkOverhead = 12;              // length, type, CRC
+constexpr std::size_t kChunkOverhead = 12;  // length, type, CRC
 constexpr std::size_t kIhdrSize = 13;
 constexpr int kLevel = 1;
 

@@ -3,9 +3,9 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "res/dialog_templates.h"
 #include "qt/dialog_units.h"
 #include "qt/resources.h"
+#include "res/dialog_templates.h"
 
 namespace taloran {
 

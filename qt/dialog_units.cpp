@@ -13,7 +13,9 @@ DialogUnits::DialogUnits(const QFont& font) {
   base_.height = metrics.height();
 }
 
-QRect DialogUnits::ToPixels(int x, int y, int width, int height) const { return ToQRect(base_.ToPixels(x, y, width, height)); }
+QRect DialogUnits::ToPixels(int x, int y, int width, int height) const {
+  return ToQRect(base_.ToPixels(x, y, width, height));
+}
 
 QFont DialogFont(double points) {
   QFont font("DejaVu Sans Condensed");

@@ -79,8 +79,9 @@ void CPictureCtrl::paintEvent(QPaintEvent* event) {
   ++paintedPictures_;
   if (selection_) {
     const FrameRect& s = *selection_;
-    const QRectF marked(QPointF(area.x() + transform_.ToAreaX(s.x), area.y() + transform_.ToAreaY(s.y)),
-                        QPointF(area.x() + transform_.ToAreaX(s.x + s.width), area.y() + transform_.ToAreaY(s.y + s.height)));
+    const QRectF marked(
+        QPointF(area.x() + transform_.ToAreaX(s.x), area.y() + transform_.ToAreaY(s.y)),
+        QPointF(area.x() + transform_.ToAreaX(s.x + s.width), area.y() + transform_.ToAreaY(s.y + s.height)));
     painter.setPen(QPen(Qt::white, 1, Qt::DashLine));
     painter.drawRect(marked.adjusted(0, 0, -1, -1));
     painter.setPen(QPen(Qt::black, 1, Qt::DotLine));
@@ -98,7 +99,8 @@ void CPictureCtrl::PaintLegend(QPainter& painter, const QRect& area) const {
   const int barWidth = 14, labelWidth = metrics.horizontalAdvance(l.indexLabelled ? "240  -0.123456" : "240");
   const int height = std::min(area.height() - 2 * line - 16, 320);
   if (height < 60) return;
-  const QRect box(area.right() - barWidth - labelWidth - 18, area.top() + 8, barWidth + labelWidth + 12, height + 2 * line + 8);
+  const QRect box(area.right() - barWidth - labelWidth - 18, area.top() + 8, barWidth + labelWidth + 12,
+                  height + 2 * line + 8);
   painter.fillRect(box, QColor(255, 255, 255, 215));
   painter.setPen(Qt::black);
   painter.drawText(QRect(box.x() + 4, box.y() + 2, box.width() - 8, line), Qt::AlignLeft, legendTitle_);
@@ -106,8 +108,10 @@ void CPictureCtrl::PaintLegend(QPainter& painter, const QRect& area) const {
   const int values = l.high - l.low + 1;
   auto yOf = [&](double display) { return bar.bottom() - (display - l.low) * height / values; };
   for (int i = 0; i < values; ++i) {
-    const int top = static_cast<int>(std::floor(yOf(l.low + i + 1))), bottom = static_cast<int>(std::ceil(yOf(l.low + i)));
-    painter.fillRect(QRect(bar.x(), top, bar.width(), std::max(1, bottom - top)), ToQColor(l.colours[static_cast<std::size_t>(i)]));
+    const int top = static_cast<int>(std::floor(yOf(l.low + i + 1))),
+              bottom = static_cast<int>(std::ceil(yOf(l.low + i)));
+    painter.fillRect(QRect(bar.x(), top, bar.width(), std::max(1, bottom - top)),
+                     ToQColor(l.colours[static_cast<std::size_t>(i)]));
   }
   painter.drawRect(bar.adjusted(0, 0, -1, -1));
   for (const LegendBoundary& b : l.boundaries) {
@@ -115,7 +119,8 @@ void CPictureCtrl::PaintLegend(QPainter& painter, const QRect& area) const {
     painter.drawLine(bar.right() + 1, y, bar.right() + 4, y);
     QString text = QString::number(b.display);
     if (b.index) text += "  " + IndexLabel(*b.index);
-    painter.drawText(QRect(bar.right() + 6, y - line / 2, labelWidth + 4, line), Qt::AlignLeft | Qt::AlignVCenter, text);
+    painter.drawText(QRect(bar.right() + 6, y - line / 2, labelWidth + 4, line), Qt::AlignLeft | Qt::AlignVCenter,
+                     text);
   }
   if (!l.indexLabelled) {
     painter.drawText(QRect(box.x() + 4, bar.bottom() + 2, box.width() - 8, line), Qt::AlignLeft, "display values");
@@ -141,14 +146,22 @@ void CPictureCtrl::Select(std::optional<FrameRect> area) {
 bool CPictureCtrl::Handle(DesktopCommand command) {
   const QPointF at = pointer_.value_or(QRectF(contentsRect()).center());  // about the cursor where it is
   switch (command) {
-    case DesktopCommand::ZoomIn: Zoom(kWheelStep, at); return true;
-    case DesktopCommand::ZoomOut: Zoom(1 / kWheelStep, at); return true;
-    case DesktopCommand::ZoomFit: transform_.Fit(); update(); return true;
+    case DesktopCommand::ZoomIn:
+      Zoom(kWheelStep, at);
+      return true;
+    case DesktopCommand::ZoomOut:
+      Zoom(1 / kWheelStep, at);
+      return true;
+    case DesktopCommand::ZoomFit:
+      transform_.Fit();
+      update();
+      return true;
     case DesktopCommand::ClearSelection:
       if (!selection_) return false;
       Select(std::nullopt);
       return true;
-    default: return false;
+    default:
+      return false;
   }
 }
 
@@ -172,7 +185,8 @@ void CPictureCtrl::mouseMoveEvent(QMouseEvent* event) {
   if (!dragFrom_ || (event->buttons() & Qt::LeftButton) == 0) return;
   if ((event->position() - *dragFrom_).manhattanLength() > kClickSlop) dragged_ = true;
   if (selectFrom_) {
-    const FramePoint p = transform_.ToFrame(event->position().x() - contentsRect().x(), event->position().y() - contentsRect().y());
+    const FramePoint p =
+        transform_.ToFrame(event->position().x() - contentsRect().x(), event->position().y() - contentsRect().y());
     const int x = std::clamp(static_cast<int>(std::floor(p.x)), 0, kFrameWidth - 1);
     const int y = std::clamp(static_cast<int>(std::floor(p.y)), 0, kFrameHeight - 1);
     const int left = std::min(x, selectFrom_->x), top = std::min(y, selectFrom_->y);
@@ -189,8 +203,10 @@ void CPictureCtrl::mouseMoveEvent(QMouseEvent* event) {
 // A drag that marked an area reports it; a plain click clears the area.
 void CPictureCtrl::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
-  if (selectFrom_ && dragged_) Select(selection_);
-  else if (!dragged_ && selection_) Select(std::nullopt);
+  if (selectFrom_ && dragged_)
+    Select(selection_);
+  else if (!dragged_ && selection_)
+    Select(std::nullopt);
   dragFrom_.reset();
   selectFrom_.reset();
 }

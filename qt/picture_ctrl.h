@@ -13,10 +13,10 @@
 #include <optional>
 #include <vector>
 
-#include "core/stats/index_statistics.h"
-#include "app/picture_readings.h"
 #include "app/key_commands.h"
+#include "app/picture_readings.h"
 #include "app/picture_transform.h"
+#include "core/stats/index_statistics.h"
 
 class QMenu;
 
@@ -75,8 +75,8 @@ class CPictureCtrl : public QFrame {
   State state_ = State::Empty;
   QImage image_;  // the stream decoded once per load; null when it does not decode
   PictureTransform transform_;
-  std::optional<QPointF> pointer_;   // where the pointer was last seen over the area
-  std::optional<QPointF> dragFrom_;  // a pan under way
+  std::optional<QPointF> pointer_;        // where the pointer was last seen over the area
+  std::optional<QPointF> dragFrom_;       // a pan under way
   std::optional<FramePixel> selectFrom_;  // a selection under way
   bool dragged_ = false;
   int paintedPictures_ = 0;

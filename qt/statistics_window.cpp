@@ -33,20 +33,24 @@ void HistogramView::paintEvent(QPaintEvent*) {
   const int line = metrics.height();
   const QString undefined = QString("undefined %1").arg(h.undefined);
   const QRect plot(6, 6, width() - 18 - metrics.horizontalAdvance(undefined), height() - line - 14);
-  const std::uint64_t highest = std::max<std::uint64_t>(1, std::max(*std::max_element(h.counts.begin(), h.counts.end()), h.undefined));
+  const std::uint64_t highest =
+      std::max<std::uint64_t>(1, std::max(*std::max_element(h.counts.begin(), h.counts.end()), h.undefined));
   const ColourMap map = MapOf(figures_->indexCode);
   const double barWidth = plot.width() / static_cast<double>(IndexHistogram::kBins);
   for (std::size_t i = 0; i < h.counts.size(); ++i) {
     if (h.counts[i] == 0) continue;
     const Bgr c = MapColour(map, static_cast<int>(std::lround(h.meanDisplay[i])));
     const double barHeight = plot.height() * static_cast<double>(h.counts[i]) / static_cast<double>(highest);
-    painter.fillRect(QRectF(plot.x() + static_cast<double>(i) * barWidth, plot.bottom() - barHeight, barWidth, barHeight),
-                     QColor(c.red, c.green, c.blue));
+    painter.fillRect(
+        QRectF(plot.x() + static_cast<double>(i) * barWidth, plot.bottom() - barHeight, barWidth, barHeight),
+        QColor(c.red, c.green, c.blue));
   }
   painter.setPen(palette().color(QPalette::Text));
   painter.drawLine(plot.bottomLeft(), plot.bottomRight());
-  painter.drawText(QRect(plot.x(), plot.bottom() + 4, plot.width(), line), Qt::AlignLeft, QString::number(h.low, 'g', 4));
-  painter.drawText(QRect(plot.x(), plot.bottom() + 4, plot.width(), line), Qt::AlignRight, QString::number(h.high, 'g', 4));
+  painter.drawText(QRect(plot.x(), plot.bottom() + 4, plot.width(), line), Qt::AlignLeft,
+                   QString::number(h.low, 'g', 4));
+  painter.drawText(QRect(plot.x(), plot.bottom() + 4, plot.width(), line), Qt::AlignRight,
+                   QString::number(h.high, 'g', 4));
   const double undefinedHeight = plot.height() * static_cast<double>(h.undefined) / static_cast<double>(highest);
   const QRect beside(plot.right() + 8, plot.y(), width() - plot.right() - 10, plot.height());
   painter.fillRect(QRectF(beside.x(), plot.bottom() - undefinedHeight, 10, undefinedHeight), Qt::darkGray);
@@ -100,15 +104,18 @@ void StatisticsWindow::Start(const Request& request) {
   busy_ = true;
   worker_ = std::thread([this, request] {
     const AreaFigures figures = ComputeAreaFigures(*snapshot_, request.view, request.selection, *work_);
-    QMetaObject::invokeMethod(this, [this, figures] {
-      busy_ = false;
-      Display(figures);
-      if (pending_) {
-        const Request next = *pending_;
-        pending_.reset();
-        Start(next);
-      }
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this, figures] {
+          busy_ = false;
+          Display(figures);
+          if (pending_) {
+            const Request next = *pending_;
+            pending_.reset();
+            Start(next);
+          }
+        },
+        Qt::QueuedConnection);
   });
 }
 
@@ -125,12 +132,14 @@ void StatisticsWindow::Display(const AreaFigures& f) {
                      .arg(f.channels.mean[1], 0, 'f', 2)
                      .arg(f.channels.mean[2], 0, 'f', 2)
                      .arg(f.channels.mean[3], 0, 'f', 2);
-  text += QString("%1  valid %2  undefined %3\n").arg(name, QString::fromStdString(texts[0]), QString::fromStdString(texts[1]));
+  text += QString("%1  valid %2  undefined %3\n")
+              .arg(name, QString::fromStdString(texts[0]), QString::fromStdString(texts[1]));
   if (f.statistics.valid > 0) {
-    text += QString("mean %1  sd %2\nmin %3  p05 %4  median %5\np95 %6  max %7")
-                .arg(QString::fromStdString(texts[2]), QString::fromStdString(texts[3]), QString::fromStdString(texts[4]),
-                     QString::fromStdString(texts[5]), QString::fromStdString(texts[6]), QString::fromStdString(texts[7]),
-                     QString::fromStdString(texts[8]));
+    text +=
+        QString("mean %1  sd %2\nmin %3  p05 %4  median %5\np95 %6  max %7")
+            .arg(QString::fromStdString(texts[2]), QString::fromStdString(texts[3]), QString::fromStdString(texts[4]),
+                 QString::fromStdString(texts[5]), QString::fromStdString(texts[6]), QString::fromStdString(texts[7]),
+                 QString::fromStdString(texts[8]));
   } else {
     text += "no valid pixel";
   }

@@ -11,8 +11,8 @@
 #include <optional>
 #include <thread>
 
-#include "core/stats/index_statistics.h"
 #include "app/picture_readings.h"
+#include "core/stats/index_statistics.h"
 
 class QLabel;
 
@@ -62,7 +62,7 @@ class StatisticsWindow : public QDialog {
   HistogramView* histogram_;
   std::optional<AreaFigures> figures_;
   std::function<void()> closed_;
-  std::unique_ptr<FrameStore> snapshot_;   // the planes the thread reads; made on first use
+  std::unique_ptr<FrameStore> snapshot_;  // the planes the thread reads; made on first use
   std::unique_ptr<StatisticsWorkspace> work_;
   std::thread worker_;
   bool busy_ = false;

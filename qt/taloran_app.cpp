@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "qt/picture_ctrl.h"
 #include "app/taloran_dlg.h"
+#include "qt/picture_ctrl.h"
 #include "qt/taloran_window.h"
 
 namespace taloran {

@@ -15,11 +15,11 @@
 #include <QSignalBlocker>
 #include <QSlider>
 
-#include "qt/about_dlg.h"
+#include "app/taloran_dlg.h"
 #include "core/capture/folder_listing.h"
+#include "qt/about_dlg.h"
 #include "qt/picture_ctrl.h"
 #include "qt/resources.h"
-#include "app/taloran_dlg.h"
 
 namespace taloran {
 
@@ -44,7 +44,9 @@ void TaloranWindow::Build() {
     const QString caption = QString::fromUtf8(c.caption);
     QWidget* widget = nullptr;
     switch (c.kind) {
-      case ControlKind::Label: widget = new QLabel(caption, this); break;
+      case ControlKind::Label:
+        widget = new QLabel(caption, this);
+        break;
       case ControlKind::Edit: {
         auto* edit = new QLineEdit(this);
         edit->setReadOnly((c.style & res::kReadOnly) != 0);
@@ -58,9 +60,12 @@ void TaloranWindow::Build() {
         button->setAutoDefault(true);  // Enter presses the focused button, elsewhere OK
         const int id = c.id;
         connect(button, &QPushButton::clicked, this, [this, id] {
-          if (id == res::kIdOk) accept();
-          else if (id == res::kIdCancel) reject();
-          else if (presenter_) presenter_->OnCommand(id);
+          if (id == res::kIdOk)
+            accept();
+          else if (id == res::kIdCancel)
+            reject();
+          else if (presenter_)
+            presenter_->OnCommand(id);
         });
         widget = button;
         break;
@@ -120,7 +125,7 @@ void TaloranWindow::Build() {
     }
     widget->setFocusPolicy((c.style & res::kTabStop) != 0 ? Qt::StrongFocus
                            : c.kind == ControlKind::Radio ? Qt::ClickFocus
-                                                           : Qt::NoFocus);
+                                                          : Qt::NoFocus);
     widgets_.emplace_back(&c, widget);
     if (c.id != res::kIdStatic) controls_[c.id] = widget;
   }
@@ -255,7 +260,8 @@ void TaloranWindow::ShowAbout() {
 // The filter names only its description, as the template does; it matches .tif and .TIF alike.
 std::vector<std::string> TaloranWindow::ChooseFiles(const std::string& description, const std::string& pattern) {
   if (chooser_) return chooser_();
-  QFileDialog dialog(this, QString(), QString::fromStdString(presenter_ ? presenter_->settings().fileDialogFolder : ""));
+  QFileDialog dialog(this, QString(),
+                     QString::fromStdString(presenter_ ? presenter_->settings().fileDialogFolder : ""));
   dialog.setFileMode(QFileDialog::ExistingFiles);
   dialog.setOption(QFileDialog::HideNameFilterDetails);
   const QString patterns = QString::fromStdString(pattern);

@@ -13,10 +13,10 @@
 
 #include "app/desktop_presenter.h"
 #include "app/desktop_view.h"
-#include "res/dialog_templates.h"
-#include "qt/dialog_units.h"
 #include "app/dialog_view.h"
 #include "app/picture_readings.h"
+#include "qt/dialog_units.h"
+#include "res/dialog_templates.h"
 
 class QAbstractButton;
 class QLabel;
@@ -62,7 +62,9 @@ class TaloranWindow : public QDialog, public DialogView, public DesktopView {
 
   // Replace the file dialogs and the message box, for runs without a person at the screen.
   void SetFileChooser(std::function<std::vector<std::string>()> chooser) { chooser_ = std::move(chooser); }
-  void SetSaveChooser(std::function<std::optional<std::string>(const std::string&)> chooser) { saveChooser_ = std::move(chooser); }
+  void SetSaveChooser(std::function<std::optional<std::string>(const std::string&)> chooser) {
+    saveChooser_ = std::move(chooser);
+  }
   void SetMessageSink(std::function<void(const std::string&)> sink) { messageSink_ = std::move(sink); }
 
   // A click on control `id` as a person makes it: automatic radios and checkboxes first set their
@@ -133,7 +135,7 @@ class TaloranWindow : public QDialog, public DialogView, public DesktopView {
   QWidget* strip_ = nullptr;
   QLabel* probe_ = nullptr;
   QLabel* message_ = nullptr;
-  QTimer* probeTimer_ = nullptr;                // the strip follows the pointer once a frame
+  QTimer* probeTimer_ = nullptr;                      // the strip follows the pointer once a frame
   std::optional<std::optional<FramePixel>> probeAt_;  // a pixel (or none) not shown yet
   StatisticsWindow* statistics_ = nullptr;
   double fontPoints_ = kDialogFontPoints;

@@ -41,7 +41,8 @@ class RadioAccessible : public QAccessibleWidget {
  public:
   explicit RadioAccessible(QRadioButton* r) : QAccessibleWidget(r, QAccessible::RadioButton) {}
   QString text(QAccessible::Text t) const override {
-    return t == QAccessible::Name && widget()->accessibleName().isEmpty() ? Radio()->text() : QAccessibleWidget::text(t);
+    return t == QAccessible::Name && widget()->accessibleName().isEmpty() ? Radio()->text()
+                                                                          : QAccessibleWidget::text(t);
   }
   QAccessible::State state() const override {
     QAccessible::State s = QAccessibleWidget::state();
@@ -51,8 +52,10 @@ class RadioAccessible : public QAccessibleWidget {
   }
   QStringList actionNames() const override { return QStringList(pressAction()) << QAccessibleWidget::actionNames(); }
   void doAction(const QString& name) override {
-    if (name == pressAction() && Radio()->isEnabled()) Radio()->click();
-    else QAccessibleWidget::doAction(name);
+    if (name == pressAction() && Radio()->isEnabled())
+      Radio()->click();
+    else
+      QAccessibleWidget::doAction(name);
   }
 
  private:

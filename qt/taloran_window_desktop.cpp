@@ -18,9 +18,9 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
+#include "app/taloran_dlg.h"
 #include "qt/picture_ctrl.h"
 #include "qt/statistics_window.h"
-#include "app/taloran_dlg.h"
 #include "qt/taloran_window.h"
 
 namespace taloran {
@@ -45,21 +45,36 @@ DesktopSettings LoadSettings(QSettings& s) {
 
 std::optional<Key> KeyOf(int qtKey) {
   switch (qtKey) {
-    case Qt::Key_Right: return Key::Right;
-    case Qt::Key_Left: return Key::Left;
-    case Qt::Key_PageDown: return Key::PageDown;
-    case Qt::Key_PageUp: return Key::PageUp;
-    case Qt::Key_Space: return Key::Space;
-    case Qt::Key_Backspace: return Key::Backspace;
-    case Qt::Key_Home: return Key::Home;
-    case Qt::Key_End: return Key::End;
-    case Qt::Key_F1: return Key::F1;
-    case Qt::Key_F5: return Key::F5;
-    case Qt::Key_Plus: return Key::Plus;
-    case Qt::Key_Minus: return Key::Minus;
-    case Qt::Key_0: return Key::Zero;
-    case Qt::Key_Escape: return Key::Escape;
-    default: return qtKey >= 0x20 && qtKey < 0x7F ? std::optional(Key::Letter) : std::nullopt;
+    case Qt::Key_Right:
+      return Key::Right;
+    case Qt::Key_Left:
+      return Key::Left;
+    case Qt::Key_PageDown:
+      return Key::PageDown;
+    case Qt::Key_PageUp:
+      return Key::PageUp;
+    case Qt::Key_Space:
+      return Key::Space;
+    case Qt::Key_Backspace:
+      return Key::Backspace;
+    case Qt::Key_Home:
+      return Key::Home;
+    case Qt::Key_End:
+      return Key::End;
+    case Qt::Key_F1:
+      return Key::F1;
+    case Qt::Key_F5:
+      return Key::F5;
+    case Qt::Key_Plus:
+      return Key::Plus;
+    case Qt::Key_Minus:
+      return Key::Minus;
+    case Qt::Key_0:
+      return Key::Zero;
+    case Qt::Key_Escape:
+      return Key::Escape;
+    default:
+      return qtKey >= 0x20 && qtKey < 0x7F ? std::optional(Key::Letter) : std::nullopt;
   }
 }
 
@@ -81,8 +96,8 @@ void TaloranWindow::Attach(CTaloranDlg* dialog) {
 }
 
 void TaloranWindow::FitTo(const QRect& available) {
-  const WindowFit fit = FitWindow(res::kMainDialog, available.width() - kWindowFrameWidth, available.height() - kWindowFrameHeight,
-                                  WindowBase);
+  const WindowFit fit = FitWindow(res::kMainDialog, available.width() - kWindowFrameWidth,
+                                  available.height() - kWindowFrameHeight, WindowBase);
   ApplyFont(fit.fontPoints);
   resize(fit.width, fit.height);
   move(available.x() + (available.width() - fit.width - kWindowFrameWidth) / 2,
@@ -115,7 +130,8 @@ bool TaloranWindow::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() != QEvent::KeyPress || !isActiveWindow()) return false;
   auto* widget = qobject_cast<QWidget*>(watched);
   // Once, at the widget the key is for: the focused control, or the window itself.
-  if (widget == nullptr || widget->window() != this || widget != (QApplication::focusWidget() ? QApplication::focusWidget() : this)) {
+  if (widget == nullptr || widget->window() != this ||
+      widget != (QApplication::focusWidget() ? QApplication::focusWidget() : this)) {
     return false;
   }
   return HandleKey(static_cast<QKeyEvent*>(event));
@@ -131,7 +147,7 @@ bool TaloranWindow::HandleKey(QKeyEvent* event) {
   press.shift = (event->modifiers() & Qt::ShiftModifier) != 0;
   const std::optional<DesktopCommand> command = CommandForKey(press, FocusOf(QApplication::focusWidget()));
   if (!command) return false;
-  if (picture_->Handle(*command)) return true;  // zoom, selection: the picture's own
+  if (picture_->Handle(*command)) return true;                   // zoom, selection: the picture's own
   if (*command == DesktopCommand::ClearSelection) return false;  // nothing selected: Escape closes as ever
   if (*command == DesktopCommand::ToggleStatistics) {
     ToggleStatistics();
@@ -163,7 +179,8 @@ std::unique_ptr<QMenu> TaloranWindow::ContextMenu() {
   QMenu* recent = menu->addMenu("Open recent");
   for (const RecentCapture& r : presenter_->RecentCaptures()) {
     const std::string path = r.path;
-    QAction* item = recent->addAction(QString::fromStdString(path), this, [this, path] { presenter_->OpenRecent(path); });
+    QAction* item =
+        recent->addAction(QString::fromStdString(path), this, [this, path] { presenter_->OpenRecent(path); });
     item->setEnabled(r.exists);
   }
   recent->setEnabled(!presenter_->RecentCaptures().empty());
@@ -247,6 +264,5 @@ void TaloranWindow::SaveSettings(const DesktopSettings& d) {
   for (const std::string& path : d.recent) recent << QString::fromStdString(path);
   settings_->setValue("viewer/recent", recent);
 }
-
 
 }  // namespace taloran

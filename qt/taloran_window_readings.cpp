@@ -4,9 +4,9 @@
 #include <QMenu>
 #include <QTimer>
 
+#include "app/taloran_dlg.h"
 #include "qt/picture_ctrl.h"
 #include "qt/statistics_window.h"
-#include "app/taloran_dlg.h"
 #include "qt/taloran_window.h"
 
 namespace taloran {
@@ -62,7 +62,8 @@ void TaloranWindow::AddPictureMenuItems(QMenu& menu) {
   QAction* select = menu.addAction("Select area", this, [this](bool on) { picture_->SetSelectMode(on); });
   select->setCheckable(true);
   select->setChecked(picture_->selectMode());
-  QAction* clear = menu.addAction("Clear selection", this, [this] { picture_->Handle(DesktopCommand::ClearSelection); });
+  QAction* clear =
+      menu.addAction("Clear selection", this, [this] { picture_->Handle(DesktopCommand::ClearSelection); });
   clear->setShortcut(QKeySequence(Qt::Key_Escape));
   clear->setEnabled(picture_->selection().has_value());
   QAction* statistics = menu.addAction("Statistics", this, [this] { ToggleStatistics(); });

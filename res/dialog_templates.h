@@ -10,10 +10,22 @@
 
 namespace taloran::res {
 
-enum class ControlKind { Label, Edit, PushButton, DefaultPushButton, Radio, CheckBox, GroupBox, Trackbar, Picture, Bitmap, Icon };
+enum class ControlKind {
+  Label,
+  Edit,
+  PushButton,
+  DefaultPushButton,
+  Radio,
+  CheckBox,
+  GroupBox,
+  Trackbar,
+  Picture,
+  Bitmap,
+  Icon
+};
 
 enum Style : unsigned {
-  kGroup = 1u << 0,    // starts a group (labels and the picture area)
+  kGroup = 1u << 0,  // starts a group (labels and the picture area)
   kTabStop = 1u << 1,
   kReadOnly = 1u << 2,
   kBorder = 1u << 3,
@@ -37,8 +49,8 @@ struct DialogTemplate {
   std::span<const ControlTemplate> controls;
 };
 
-extern const DialogTemplate kMainDialog;   // template 102
-extern const DialogTemplate kAboutDialog;  // template 100
+extern const DialogTemplate kMainDialog;                            // template 102
+extern const DialogTemplate kAboutDialog;                           // template 100
 inline constexpr const char* kAboutMenuText = "&About Taloran...";  // string 101
 
 // The control with this id, or nullptr.

@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-  cmake make g++ pkg-config
+  cmake make g++ pkg-config git clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev libpng-dev libdeflate-dev
   qt6-base-dev libgl-dev fonts-dejavu-core fonts-dejavu-extra

@@ -19,11 +19,14 @@ int main(int argc, char** argv) {
     unsigned seed;
     bool fourLayer;
   };
-  const Sample samples[] = {{"field_01.tif", 1, false}, {"field_02.tif", 2, false},
-                            {"field_03.tif", 3, false}, {"four-layer/field_04.tif", 4, true}};
+  const Sample samples[] = {{"field_01.tif", 1, false},
+                            {"field_02.tif", 2, false},
+                            {"field_03.tif", 3, false},
+                            {"four-layer/field_04.tif", 4, true}};
   for (const Sample& s : samples) {
     std::string message;
-    if (!taloran::WriteFileBytes(folder / s.name, taloran::EncodeCapture(taloran::FieldScene(s.seed), s.fourLayer), message)) {
+    if (!taloran::WriteFileBytes(folder / s.name, taloran::EncodeCapture(taloran::FieldScene(s.seed), s.fourLayer),
+                                 message)) {
       std::cerr << message << '\n';
       return 1;
     }

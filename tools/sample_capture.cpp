@@ -31,9 +31,16 @@ std::vector<std::uint8_t> EncodeCapture(const CaptureImage& image, bool fourLaye
   std::copy_n(image.metadata.begin(), 72, out.begin() + 8);
 
   const Entry entries[] = {
-      {256, 3, kFrameWidth},  {257, 3, kFrameHeight}, {258, 3, 8},  {259, 3, 1},
-      {262, 3, 2},            {273, 4, kSamplePixelOffset},           {277, 3, 4},
-      {278, 3, kFrameHeight}, {279, 4, 4 * kFramePixels},             {284, 3, fourLayer ? 2u : 1u},
+      {256, 3, kFrameWidth},
+      {257, 3, kFrameHeight},
+      {258, 3, 8},
+      {259, 3, 1},
+      {262, 3, 2},
+      {273, 4, kSamplePixelOffset},
+      {277, 3, 4},
+      {278, 3, kFrameHeight},
+      {279, 4, 4 * kFramePixels},
+      {284, 3, fourLayer ? 2u : 1u},
   };
   std::size_t at = kSampleIfdOffset;
   PutBe(out, at, std::size(entries), 2);
@@ -42,7 +49,10 @@ std::vector<std::uint8_t> EncodeCapture(const CaptureImage& image, bool fourLaye
     PutBe(out, at, e.tag, 2);
     PutBe(out, at + 2, e.type, 2);
     PutBe(out, at + 4, 1, 4);
-    if (e.type == 3) PutBe(out, at + 8, e.value, 2); else PutBe(out, at + 8, e.value, 4);
+    if (e.type == 3)
+      PutBe(out, at + 8, e.value, 2);
+    else
+      PutBe(out, at + 8, e.value, 4);
     at += 12;
   }
   PutBe(out, at, 0, 4);  // no next directory
@@ -93,30 +103,31 @@ std::uint8_t Level(double v) { return static_cast<std::uint8_t>(std::clamp(std::
 void PutCameraData(CaptureImage& image, unsigned seed) {
   MetadataRecord& m = image.metadata;
   auto be = [&m](std::size_t at, std::uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) m[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * (bytes - 1 - i)));
+    for (int i = 0; i < bytes; ++i)
+      m[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * (bytes - 1 - i)));
   };
-  be(13, 52, 1);                    // 52 degrees north
-  be(14, 5 + seed, 1);              // minutes
-  be(15, 1234 + 811 * seed, 2);     // 1/10,000 minute
-  be(17, 5, 2);                     // 5 degrees east
+  be(13, 52, 1);                 // 52 degrees north
+  be(14, 5 + seed, 1);           // minutes
+  be(15, 1234 + 811 * seed, 2);  // 1/10,000 minute
+  be(17, 5, 2);                  // 5 degrees east
   be(19, 30, 1);
   be(20, 4321 + 97 * seed, 2);
-  be(22, 123 + 10 * seed, 2);       // speed, tenths
-  be(25, 61'250 + 900 * seed, 3);   // brightness
-  be(28, 185, 2);                   // 18.5 degrees C
-  be(30, 87 + 90 * seed, 2);        // heading
-  be(32, 1215, 2);                  // 121.5 m
+  be(22, 123 + 10 * seed, 2);                             // speed, tenths
+  be(25, 61'250 + 900 * seed, 3);                         // brightness
+  be(28, 185, 2);                                         // 18.5 degrees C
+  be(30, 87 + 90 * seed, 2);                              // heading
+  be(32, 1215, 2);                                        // 121.5 m
   m[34] = static_cast<std::uint8_t>(seed % 2 ? 3 : 254);  // pitch +3 or -2
   m[35] = static_cast<std::uint8_t>(seed % 3 ? 1 : 255);  // roll +1 or -1
-  m[38] = seed % 2 ? 0x40 : 0x00;   // average levels as stored, or less the IR level
-  m[52] = 85;                       // focal length 8.5
-  m[54] = 25;                       // 2.5 frames per second
-  m[55] = 28;                       // F-stop 2.8
-  be(59, 1830 + 40 * seed, 2);      // irradiance red, green, blue, IR
+  m[38] = seed % 2 ? 0x40 : 0x00;                         // average levels as stored, or less the IR level
+  m[52] = 85;                                             // focal length 8.5
+  m[54] = 25;                                             // 2.5 frames per second
+  m[55] = 28;                                             // F-stop 2.8
+  be(59, 1830 + 40 * seed, 2);                            // irradiance red, green, blue, IR
   be(61, 2260 + 25 * seed, 2);
   be(63, 2475, 2);
   be(65, 1610 + 60 * seed, 2);
-  be(72, (1000u + 125 * seed) << 4, 2);  // shutter speed in the top 12 bits
+  be(72, (1000u + 125 * seed) << 4, 2);         // shutter speed in the top 12 bits
   m[75] = static_cast<std::uint8_t>(4 + seed);  // camera gain
 
   const std::vector<std::uint8_t>* planes[] = {&image.red, &image.green, &image.blue, &image.nir};
@@ -128,7 +139,8 @@ void PutCameraData(CaptureImage& image, unsigned seed) {
   }
   const bool lessIr = (m[38] & 0x40) == 0;
   for (int c = 0; c < 3; ++c) {  // stored so that the panel shows the channel's own average
-    m[68 + static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(std::min(255u, averages[c] + (lessIr ? averages[3] / 4 : 0)));
+    m[68 + static_cast<std::size_t>(c)] =
+        static_cast<std::uint8_t>(std::min(255u, averages[c] + (lessIr ? averages[3] / 4 : 0)));
   }
   m[71] = static_cast<std::uint8_t>(lessIr ? averages[3] / 4 : averages[3]);
 }
@@ -138,7 +150,7 @@ void PutCameraData(CaptureImage& image, unsigned seed) {
 CaptureImage FieldScene(unsigned seed) {
   CaptureImage image;
   Noise noise(seed);
-  const double tilt = 0.18 + 0.07 * seed;          // direction of the crop rows
+  const double tilt = 0.18 + 0.07 * seed;           // direction of the crop rows
   const double trackAt = 0.30 + 0.12 * (seed % 3);  // where the track crosses, as a fraction
   const double pondX = 1010 - 180.0 * (seed % 4), pondY = 560 - 90.0 * (seed % 3);
   for (int y = 0; y < kFrameHeight; ++y) {
@@ -168,8 +180,7 @@ CaptureImage FieldScene(unsigned seed) {
   return image;
 }
 
-bool WriteFileBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes,
-                    std::string& error) {
+bool WriteFileBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes, std::string& error) {
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
   file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   file.close();

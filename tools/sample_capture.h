@@ -34,7 +34,6 @@ std::vector<std::uint8_t> EncodeCapture(const CaptureImage& image, bool fourLaye
 CaptureImage FieldScene(unsigned seed);
 
 // Writes the bytes to `path`; false with `error` set when it cannot.
-bool WriteFileBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes,
-                    std::string& error);
+bool WriteFileBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes, std::string& error);
 
 }  // namespace taloran

@@ -70,11 +70,9 @@ double DecimalDegrees(SignAndMagnitude degrees, std::uint32_t minutes, std::uint
 }
 
 // Degrees, minutes, then seconds with four decimals from a fraction in 1/10,000 minute.
-std::string Angle(std::uint32_t degrees, std::uint8_t degreeWidth, std::uint32_t minutes,
-                  std::uint32_t fraction) {
+std::string Angle(std::uint32_t degrees, std::uint8_t degreeWidth, std::uint32_t minutes, std::uint32_t fraction) {
   const std::uint32_t scaled = fraction * 60;  // <= 3,932,100
-  return Join({F(degrees, degreeWidth), ":", F(minutes, 2), ":", F(scaled / 10'000, 2), ".",
-               F(scaled % 10'000, 4)});
+  return Join({F(degrees, degreeWidth), ":", F(minutes, 2), ":", F(scaled / 10'000, 2), ".", F(scaled % 10'000, 4)});
 }
 
 std::string Tenths(std::uint32_t value) { return Join({F(value / 10, 1), ".", F(value % 10, 1)}); }

@@ -173,8 +173,8 @@ std::uint16_t ReadCaptureFrom(std::FILE* file, Plane& blue, Plane& green, Plane&
   return kReadOk;
 }
 
-std::uint16_t ReadCapture(const std::filesystem::path& path, Plane& blue, Plane& green, Plane& red,
-                          Plane& nir, std::uint16_t fourLayer, MetadataRecord& metadata) {
+std::uint16_t ReadCapture(const std::filesystem::path& path, Plane& blue, Plane& green, Plane& red, Plane& nir,
+                          std::uint16_t fourLayer, MetadataRecord& metadata) {
   std::FILE* file = OpenCapture(path);
   if (file == nullptr) return kReadCannotOpen;
   const std::uint16_t result = ReadCaptureFrom(file, blue, green, red, nir, fourLayer, metadata);

@@ -39,8 +39,8 @@ inline constexpr std::size_t kRowFileBytes = 4 * kFrameWidth;     // 5,376 in th
 inline constexpr std::uint16_t kStripOffsetsTag = 273;
 
 // Reads the capture at `path` (fourLayer non-zero: the 4-layer layout); returns 0, 1 or 255.
-std::uint16_t ReadCapture(const std::filesystem::path& path, Plane& blue, Plane& green, Plane& red,
-                          Plane& nir, std::uint16_t fourLayer, MetadataRecord& metadata);
+std::uint16_t ReadCapture(const std::filesystem::path& path, Plane& blue, Plane& green, Plane& red, Plane& nir,
+                          std::uint16_t fourLayer, MetadataRecord& metadata);
 
 // Only the camera record of the capture at `path`, without reading the frame; returns the code a
 // full read would (and changes `metadata` only where that is 0).

@@ -16,9 +16,9 @@ namespace taloran {
 
 inline constexpr int kFrameWidth = 1344;
 inline constexpr int kFrameHeight = 759;
-inline constexpr std::size_t kFramePixels = 1'020'096;           // 1344 x 759
+inline constexpr std::size_t kFramePixels = 1'020'096;  // 1344 x 759
 inline constexpr std::size_t kBmpHeaderSize = 54;
-inline constexpr std::size_t kBmpPixelBytes = 3 * kFramePixels;  // 3,060,288
+inline constexpr std::size_t kBmpPixelBytes = 3 * kFramePixels;               // 3,060,288
 inline constexpr std::size_t kBmpFileSize = kBmpHeaderSize + kBmpPixelBytes;  // 3,060,342
 inline constexpr std::size_t kMetadataSize = 76;
 static_assert(kFramePixels == std::size_t{kFrameWidth} * kFrameHeight);

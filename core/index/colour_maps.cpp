@@ -25,7 +25,7 @@ constexpr int kRampTop = 208;  // full green and full red of the ramps
 constexpr int kMiddle = 128;   // the index value of a zero ratio, yellow on the ramp
 
 // The ramp's rows: flat red up to 101, falling green to 128, falling red to 154, flat green.
-constexpr int kRampFirst = kMiddle - kRampTop / 8;    // 102: green has fallen to 0 here
+constexpr int kRampFirst = kMiddle - kRampTop / 8;     // 102: green has fallen to 0 here
 constexpr int kRampLast = kMiddle + kRampTop / 8 + 1;  // 155: red stays 0 from here
 // The ratio ramp's rows: the ramp byte is 0 below 24, v up to 128, 208 above; red 208 again above 208.
 constexpr int kRatioRampFirst = kMiddle - kRampTop / 2;  // 24
@@ -97,12 +97,18 @@ Bgr DifferenceMap(int d) {
 
 Bgr MapColour(ColourMap map, int value) {
   switch (map) {
-    case ColourMap::NdviPalette: return NdviPalette(value);
-    case ColourMap::RedYellowGreen: return RedYellowGreenRamp(value);
-    case ColourMap::RatioGreen: return RatioRampGreen(value);
-    case ColourMap::RatioBlue: return RatioRampBlue(value);
-    case ColourMap::Complement: return ComplementRamp(value);
-    case ColourMap::Difference: return DifferenceMap(value);
+    case ColourMap::NdviPalette:
+      return NdviPalette(value);
+    case ColourMap::RedYellowGreen:
+      return RedYellowGreenRamp(value);
+    case ColourMap::RatioGreen:
+      return RatioRampGreen(value);
+    case ColourMap::RatioBlue:
+      return RatioRampBlue(value);
+    case ColourMap::Complement:
+      return ComplementRamp(value);
+    case ColourMap::Difference:
+      return DifferenceMap(value);
   }
   return {};
 }
@@ -117,21 +123,30 @@ constexpr std::array<int, 1> kDifferenceStarts{kDifferenceGrey + 1};
 
 DisplayRange MapDomain(ColourMap map) {
   switch (map) {
-    case ColourMap::NdviPalette: return {kMiddle - 64, kMiddle + 64};
-    case ColourMap::RedYellowGreen: return {kRampFirst - 1, kRampLast};
-    case ColourMap::Difference: return {kDifferenceLowest, kByteMax};
-    default: return {0, kValueCap};
+    case ColourMap::NdviPalette:
+      return {kMiddle - 64, kMiddle + 64};
+    case ColourMap::RedYellowGreen:
+      return {kRampFirst - 1, kRampLast};
+    case ColourMap::Difference:
+      return {kDifferenceLowest, kByteMax};
+    default:
+      return {0, kValueCap};
   }
 }
 
 std::span<const int> RowStarts(ColourMap map) {
   switch (map) {
-    case ColourMap::NdviPalette: return kNdviStarts;
-    case ColourMap::RedYellowGreen: return kRampStarts;
+    case ColourMap::NdviPalette:
+      return kNdviStarts;
+    case ColourMap::RedYellowGreen:
+      return kRampStarts;
     case ColourMap::RatioGreen:
-    case ColourMap::RatioBlue: return kRatioStarts;
-    case ColourMap::Difference: return kDifferenceStarts;
-    case ColourMap::Complement: return {};
+    case ColourMap::RatioBlue:
+      return kRatioStarts;
+    case ColourMap::Difference:
+      return kDifferenceStarts;
+    case ColourMap::Complement:
+      return {};
   }
   return {};
 }

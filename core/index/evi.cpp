@@ -8,8 +8,8 @@ using namespace detail;
 namespace {
 
 TALORAN_PIXEL_LOOP
-void EviPixels(const std::uint8_t* nir, const std::uint8_t* red, const std::uint8_t* blue,
-               std::uint32_t f, std::uint8_t* out) {
+void EviPixels(const std::uint8_t* nir, const std::uint8_t* red, const std::uint8_t* blue, std::uint32_t f,
+               std::uint8_t* out) {
   const auto low = static_cast<std::uint16_t>(f & 0xFFFF);
   const auto high = static_cast<std::uint16_t>(f >> 16);
   for (std::size_t j = 0; j < kFramePixels; ++j) {

@@ -15,32 +15,48 @@ int DisplayValue(std::uint16_t indexCode, std::uint16_t viGain, PixelSamples s) 
   const std::uint32_t f = ViGainFactor(viGain);
   const unsigned v = detail::BandSample(indexCode, s);
   switch (detail::KindOf(indexCode)) {
-    case IndexKind::Ndvi: return detail::NdviDisplay(f, s.nir, v);
-    case IndexKind::Evi: return detail::EviDisplay(f, s.nir, s.red, s.blue);
-    case IndexKind::Sipi: return detail::SipiDisplay(f, s.nir, s.red, s.blue);
-    case IndexKind::Osavi: return detail::OsaviDisplay(f, s.nir, v);
-    case IndexKind::Rvi: return detail::RviDisplay(f, s.nir, s.red);
-    case IndexKind::Grvi: return detail::GrviDisplay(f, s.nir, s.green);
-    case IndexKind::Ipvi: return detail::IpviDisplay(f, s.nir, s.red);
-    case IndexKind::Ci: return detail::CiDisplay(f, s.nir, s.green);
-    case IndexKind::Dvi: return detail::DviDisplay(f, s.nir, s.red);
-    case IndexKind::Gi: return detail::GiDisplay(f, s.green, s.red);
+    case IndexKind::Ndvi:
+      return detail::NdviDisplay(f, s.nir, v);
+    case IndexKind::Evi:
+      return detail::EviDisplay(f, s.nir, s.red, s.blue);
+    case IndexKind::Sipi:
+      return detail::SipiDisplay(f, s.nir, s.red, s.blue);
+    case IndexKind::Osavi:
+      return detail::OsaviDisplay(f, s.nir, v);
+    case IndexKind::Rvi:
+      return detail::RviDisplay(f, s.nir, s.red);
+    case IndexKind::Grvi:
+      return detail::GrviDisplay(f, s.nir, s.green);
+    case IndexKind::Ipvi:
+      return detail::IpviDisplay(f, s.nir, s.red);
+    case IndexKind::Ci:
+      return detail::CiDisplay(f, s.nir, s.green);
+    case IndexKind::Dvi:
+      return detail::DviDisplay(f, s.nir, s.red);
+    case IndexKind::Gi:
+      return detail::GiDisplay(f, s.green, s.red);
   }
   return 0;
 }
 
 ColourMap MapOf(std::uint16_t indexCode) {
   switch (detail::KindOf(indexCode)) {
-    case IndexKind::Ndvi: return ColourMap::NdviPalette;
+    case IndexKind::Ndvi:
+      return ColourMap::NdviPalette;
     case IndexKind::Evi:
     case IndexKind::Sipi:
-    case IndexKind::Osavi: return ColourMap::RedYellowGreen;
+    case IndexKind::Osavi:
+      return ColourMap::RedYellowGreen;
     case IndexKind::Rvi:
-    case IndexKind::Grvi: return ColourMap::RatioGreen;
-    case IndexKind::Ipvi: return ColourMap::RatioBlue;
+    case IndexKind::Grvi:
+      return ColourMap::RatioGreen;
+    case IndexKind::Ipvi:
+      return ColourMap::RatioBlue;
     case IndexKind::Ci:
-    case IndexKind::Gi: return ColourMap::Complement;
-    case IndexKind::Dvi: return ColourMap::Difference;
+    case IndexKind::Gi:
+      return ColourMap::Complement;
+    case IndexKind::Dvi:
+      return ColourMap::Difference;
   }
   return ColourMap::NdviPalette;
 }
@@ -51,22 +67,27 @@ namespace {
 // one at some gains: NDVI 128 + floor(64 x) (128 - floor(-64 x) at and below 0), RVI floor(32 x)
 // and CI floor(128 x), both kept in 0..240.
 struct Steps {
-  double perUnit;   // display steps an index unit
-  bool symmetric;   // NDVI's form around 128
+  double perUnit;  // display steps an index unit
+  bool symmetric;  // NDVI's form around 128
 };
 
 std::optional<Steps> StepsOf(IndexKind kind) {
   switch (kind) {
-    case IndexKind::Ndvi: return Steps{64, true};
-    case IndexKind::Rvi: return Steps{32, false};
-    case IndexKind::Ci: return Steps{128, false};
-    default: return std::nullopt;
+    case IndexKind::Ndvi:
+      return Steps{64, true};
+    case IndexKind::Rvi:
+      return Steps{32, false};
+    case IndexKind::Ci:
+      return Steps{128, false};
+    default:
+      return std::nullopt;
   }
 }
 
 int StepDisplay(const Steps& s, double x) {
   if (s.symmetric) {
-    return x > 0 ? 128 + static_cast<int>(std::floor(s.perUnit * x)) : 128 - static_cast<int>(std::floor(-s.perUnit * x));
+    return x > 0 ? 128 + static_cast<int>(std::floor(s.perUnit * x))
+                 : 128 - static_cast<int>(std::floor(-s.perUnit * x));
   }
   return static_cast<int>(std::clamp(std::floor(s.perUnit * x), 0.0, 240.0));
 }
@@ -100,7 +121,7 @@ std::optional<double> IndexThreshold(std::uint16_t indexCode, std::uint16_t viGa
   const auto gain = std::min(viGain, kGainMax);
   if (!steps || !Exact(kind, *steps, gain)) return std::nullopt;
   if (steps->symmetric && display <= 128) return -(129 - display) / steps->perUnit;  // values above it
-  return (display - (steps->symmetric ? 128 : 0)) / steps->perUnit;                 // values from it up
+  return (display - (steps->symmetric ? 128 : 0)) / steps->perUnit;                  // values from it up
 }
 
 }  // namespace taloran

@@ -13,8 +13,7 @@ PairTable& ScratchPairTable() { return scratch; }
 // stored byte by byte: its spilling store would write past the BMP buffer.
 static_assert(kFramePixels % 8 == 0);
 
-void WriteFromPairTable(const Plane& first, const Plane& second, const PairTable& table,
-                        BmpBuffer& bmp) {
+void WriteFromPairTable(const Plane& first, const Plane& second, const PairTable& table, BmpBuffer& bmp) {
   std::uint8_t* out = bmp.data() + kBmpHeaderSize;
   auto colour = [&table](std::uint64_t a, std::uint64_t b, int k) {
     return table[SampleOf(a, k) << 8 | SampleOf(b, k)];
@@ -37,9 +36,12 @@ std::uint32_t RequestViFactor(const RenderRequest& request) {
 
 const Plane& BandPlane(const RenderRequest& request) {
   switch (request.indexCode & kBandMask) {
-    case 1: return *request.green;
-    case 2: return *request.blue;
-    default: return *request.red;
+    case 1:
+      return *request.green;
+    case 2:
+      return *request.blue;
+    default:
+      return *request.red;
   }
 }
 

@@ -8,31 +8,51 @@ namespace detail {
 
 IndexKind KindOf(std::uint16_t indexCode) {
   switch (indexCode & kIndexBitsMask) {
-    case kIndexEvi: return IndexKind::Evi;
-    case kIndexRvi: return IndexKind::Rvi;
-    case kIndexGrvi: return IndexKind::Grvi;
-    case kIndexIpvi: return IndexKind::Ipvi;
-    case kIndexSipi: return IndexKind::Sipi;
-    case kIndexOsavi: return IndexKind::Osavi;
-    case kIndexCi: return IndexKind::Ci;
-    case kIndexDvi: return IndexKind::Dvi;
-    case kIndexGi: return IndexKind::Gi;
-    default: return IndexKind::Ndvi;  // 0x0010, no index, or several
+    case kIndexEvi:
+      return IndexKind::Evi;
+    case kIndexRvi:
+      return IndexKind::Rvi;
+    case kIndexGrvi:
+      return IndexKind::Grvi;
+    case kIndexIpvi:
+      return IndexKind::Ipvi;
+    case kIndexSipi:
+      return IndexKind::Sipi;
+    case kIndexOsavi:
+      return IndexKind::Osavi;
+    case kIndexCi:
+      return IndexKind::Ci;
+    case kIndexDvi:
+      return IndexKind::Dvi;
+    case kIndexGi:
+      return IndexKind::Gi;
+    default:
+      return IndexKind::Ndvi;  // 0x0010, no index, or several
   }
 }
 
 bool EvaluateKind(IndexKind kind, std::uint32_t f, PixelSamples s, std::uint8_t v, double& value) {
   switch (kind) {
-    case IndexKind::Ndvi: return Evaluate<IndexKind::Ndvi>(f, s, v, value);
-    case IndexKind::Evi: return Evaluate<IndexKind::Evi>(f, s, v, value);
-    case IndexKind::Rvi: return Evaluate<IndexKind::Rvi>(f, s, v, value);
-    case IndexKind::Grvi: return Evaluate<IndexKind::Grvi>(f, s, v, value);
-    case IndexKind::Ipvi: return Evaluate<IndexKind::Ipvi>(f, s, v, value);
-    case IndexKind::Sipi: return Evaluate<IndexKind::Sipi>(f, s, v, value);
-    case IndexKind::Osavi: return Evaluate<IndexKind::Osavi>(f, s, v, value);
-    case IndexKind::Ci: return Evaluate<IndexKind::Ci>(f, s, v, value);
-    case IndexKind::Dvi: return Evaluate<IndexKind::Dvi>(f, s, v, value);
-    case IndexKind::Gi: return Evaluate<IndexKind::Gi>(f, s, v, value);
+    case IndexKind::Ndvi:
+      return Evaluate<IndexKind::Ndvi>(f, s, v, value);
+    case IndexKind::Evi:
+      return Evaluate<IndexKind::Evi>(f, s, v, value);
+    case IndexKind::Rvi:
+      return Evaluate<IndexKind::Rvi>(f, s, v, value);
+    case IndexKind::Grvi:
+      return Evaluate<IndexKind::Grvi>(f, s, v, value);
+    case IndexKind::Ipvi:
+      return Evaluate<IndexKind::Ipvi>(f, s, v, value);
+    case IndexKind::Sipi:
+      return Evaluate<IndexKind::Sipi>(f, s, v, value);
+    case IndexKind::Osavi:
+      return Evaluate<IndexKind::Osavi>(f, s, v, value);
+    case IndexKind::Ci:
+      return Evaluate<IndexKind::Ci>(f, s, v, value);
+    case IndexKind::Dvi:
+      return Evaluate<IndexKind::Dvi>(f, s, v, value);
+    case IndexKind::Gi:
+      return Evaluate<IndexKind::Gi>(f, s, v, value);
   }
   return false;
 }

@@ -42,9 +42,15 @@ struct IndexInfo {
 };
 
 inline constexpr std::array<IndexInfo, 10> kIndices{{
-    {kIndexNdvi, "ndvi", "NDVI"}, {kIndexEvi, "evi", "EVI"}, {kIndexRvi, "rvi", "RVI"},
-    {kIndexGrvi, "grvi", "GRVI"}, {kIndexIpvi, "ipvi", "IPVI"}, {kIndexSipi, "sipi", "SIPI"},
-    {kIndexOsavi, "osavi", "OSAVI"}, {kIndexCi, "ci", "CI"}, {kIndexDvi, "dvi", "DVI"},
+    {kIndexNdvi, "ndvi", "NDVI"},
+    {kIndexEvi, "evi", "EVI"},
+    {kIndexRvi, "rvi", "RVI"},
+    {kIndexGrvi, "grvi", "GRVI"},
+    {kIndexIpvi, "ipvi", "IPVI"},
+    {kIndexSipi, "sipi", "SIPI"},
+    {kIndexOsavi, "osavi", "OSAVI"},
+    {kIndexCi, "ci", "CI"},
+    {kIndexDvi, "dvi", "DVI"},
     {kIndexGi, "gi", "GI"},
 }};
 

@@ -8,8 +8,8 @@ using namespace detail;
 // NDVI = (Ir - V) / (Ir + V), V the band's plane, in the five NDVI colours.
 std::uint16_t RenderNdvi(const RenderRequest& request, RenderTarget& target) {
   const std::uint32_t f = RequestViFactor(request);  // <= 65,536
-  const PairTable& table = FillPairTable(NdviColours(NdviPalette),
-                                         [f](unsigned nir, unsigned v) { return NdviDisplay(f, nir, v); });
+  const PairTable& table =
+      FillPairTable(NdviColours(NdviPalette), [f](unsigned nir, unsigned v) { return NdviDisplay(f, nir, v); });
   WriteFromPairTable(*request.nir, BandPlane(request), table, *target.bmp);
   return 0;
 }

@@ -8,15 +8,15 @@ using namespace detail;
 namespace {
 
 TALORAN_PIXEL_LOOP
-void SipiPixels(const std::uint8_t* nir, const std::uint8_t* red, const std::uint8_t* blue,
-                std::uint32_t f, std::uint8_t* out) {
+void SipiPixels(const std::uint8_t* nir, const std::uint8_t* red, const std::uint8_t* blue, std::uint32_t f,
+                std::uint8_t* out) {
   // nir x f / 49,152 = ((nir x f) >> 14) / 3, and (nir x f) >> 14 = (4 nir x f) >> 16 pieces.
   const auto low = static_cast<std::uint16_t>(f & 0xFFFF);
   const auto high = static_cast<std::uint16_t>(f >> 16);
   for (std::size_t j = 0; j < kFramePixels; ++j) {
     const auto four = static_cast<std::uint16_t>(nir[j] << 2);
     const auto quarter = static_cast<std::uint16_t>(four * high + ((std::uint32_t{four} * low) >> 16));  // <= 1,020
-    const auto n = static_cast<std::int16_t>(quarter / 3);  // <= 340
+    const auto n = static_cast<std::int16_t>(quarter / 3);                                               // <= 340
     const std::int16_t b = blue[j];
     const auto d = static_cast<std::int16_t>(n - red[j]);  // -255 <= d <= 340
     const bool positive = n > b;

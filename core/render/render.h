@@ -64,8 +64,8 @@ struct RenderTarget {
 };
 
 // A full-frame request over the planes of `store`, as the viewer and the CLI make it.
-RenderRequest FrameRequest(const FrameStore& store, std::uint16_t viewMode,
-                           std::uint16_t indexCode, const GainSet& gains);
+RenderRequest FrameRequest(const FrameStore& store, std::uint16_t viewMode, std::uint16_t indexCode,
+                           const GainSet& gains);
 
 // Renders the pixel area for the view mode, completes the target and writes the header; returns 0.
 std::uint16_t RenderFrame(const RenderRequest& request, RenderTarget& target);
@@ -85,8 +85,7 @@ std::uint16_t WriteBmpHeader(BmpBuffer& bmp, std::uint16_t width, std::uint16_t 
 
 // Rewrites one colour byte of every pixel from `source` scaled by that channel's gain
 // (channel 1 red, 2 green, 3 blue; any other channel changes nothing).
-void ApplyChannelGain(std::uint16_t channel, const GainSet& gains, const Plane& source,
-                      BmpBuffer& bmp);
+void ApplyChannelGain(std::uint16_t channel, const GainSet& gains, const Plane& source, BmpBuffer& bmp);
 
 // Fixed-point multipliers, 32,768 = 1.0. Gains above 150 count as 150.
 std::uint32_t ChannelGainFactor(std::uint16_t gain);  // 16,384 + 546 x gain, <= 98,284

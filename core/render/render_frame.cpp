@@ -20,8 +20,8 @@ void GreyPixels(const std::uint8_t* source, std::uint8_t* out, std::size_t pixel
 }
 
 TALORAN_PIXEL_LOOP
-void ColourPixels(const std::uint8_t* red, const std::uint8_t* green, const std::uint8_t* blue,
-                  std::uint8_t* out, std::size_t pixels) {
+void ColourPixels(const std::uint8_t* red, const std::uint8_t* green, const std::uint8_t* blue, std::uint8_t* out,
+                  std::size_t pixels) {
   for (std::size_t j = 0; j < pixels; ++j) {
     out[3 * j] = blue[j];
     out[3 * j + 1] = green[j];
@@ -31,8 +31,8 @@ void ColourPixels(const std::uint8_t* red, const std::uint8_t* green, const std:
 
 }  // namespace
 
-RenderRequest FrameRequest(const FrameStore& store, std::uint16_t viewMode,
-                           std::uint16_t indexCode, const GainSet& gains) {
+RenderRequest FrameRequest(const FrameStore& store, std::uint16_t viewMode, std::uint16_t indexCode,
+                           const GainSet& gains) {
   RenderRequest request;
   request.red = &store.red;
   request.green = &store.green;
@@ -51,23 +51,33 @@ std::uint16_t RenderGrey(const RenderRequest& request, RenderTarget& target) {
 }
 
 std::uint16_t RenderColour(const RenderRequest& request, RenderTarget& target) {
-  ColourPixels(request.red->data(), request.green->data(), request.blue->data(),
-               target.bmp->data() + kBmpHeaderSize, PassPixels(request));
+  ColourPixels(request.red->data(), request.green->data(), request.blue->data(), target.bmp->data() + kBmpHeaderSize,
+               PassPixels(request));
   return 0;
 }
 
 std::uint16_t RenderIndex(const RenderRequest& request, RenderTarget& target) {
   switch (request.indexCode & kIndexBitsMask) {
-    case kIndexEvi: return RenderEvi(request, target);
-    case kIndexRvi: return RenderRvi(request, target);
-    case kIndexGrvi: return RenderGrvi(request, target);
-    case kIndexIpvi: return RenderIpvi(request, target);
-    case kIndexSipi: return RenderSipi(request, target);
-    case kIndexOsavi: return RenderOsavi(request, target);
-    case kIndexCi: return RenderCi(request, target);
-    case kIndexDvi: return RenderDvi(request, target);
-    case kIndexGi: return RenderGi(request, target);
-    default: return RenderNdvi(request, target);  // 0x0010, no index, or several
+    case kIndexEvi:
+      return RenderEvi(request, target);
+    case kIndexRvi:
+      return RenderRvi(request, target);
+    case kIndexGrvi:
+      return RenderGrvi(request, target);
+    case kIndexIpvi:
+      return RenderIpvi(request, target);
+    case kIndexSipi:
+      return RenderSipi(request, target);
+    case kIndexOsavi:
+      return RenderOsavi(request, target);
+    case kIndexCi:
+      return RenderCi(request, target);
+    case kIndexDvi:
+      return RenderDvi(request, target);
+    case kIndexGi:
+      return RenderGi(request, target);
+    default:
+      return RenderNdvi(request, target);  // 0x0010, no index, or several
   }
 }
 
@@ -85,8 +95,7 @@ std::uint16_t RenderFrame(const RenderRequest& request, RenderTarget& target) {
   target.byteSize = static_cast<std::int32_t>(static_cast<std::uint32_t>(request.width) *
                                               static_cast<std::uint32_t>(request.height) * 3u);
   target.mode = request.viewMode;
-  WriteBmpHeader(*target.bmp, static_cast<std::uint16_t>(target.width),
-                 static_cast<std::uint16_t>(target.height));
+  WriteBmpHeader(*target.bmp, static_cast<std::uint16_t>(target.width), static_cast<std::uint16_t>(target.height));
   return 0;
 }
 

@@ -36,12 +36,12 @@ struct PairOrder {
 }  // namespace
 
 struct StatisticsWorkspace::Buffers {
-  std::array<std::uint32_t, kPairs> counts;  // pixels per sample pair
+  std::array<std::uint32_t, kPairs> counts;                        // pixels per sample pair
   std::array<std::unique_ptr<PairOrder>, kIndices.size()> orders;  // by kind, made on first use
-  std::vector<double> values;    // EVI and SIPI: the valid pixels' values
-  std::vector<double> gathered;  // the values of the buckets that hold a percentile
-  std::vector<std::uint16_t> bucketIds;  // each value's bucket
-  std::vector<std::int16_t> displays;    // each value's display value, for a histogram
+  std::vector<double> values;                                      // EVI and SIPI: the valid pixels' values
+  std::vector<double> gathered;                                    // the values of the buckets that hold a percentile
+  std::vector<std::uint16_t> bucketIds;                            // each value's bucket
+  std::vector<std::int16_t> displays;                              // each value's display value, for a histogram
   std::array<std::uint32_t, kBuckets> buckets;
 };
 
@@ -102,9 +102,12 @@ PairSource PairPlanes(IndexKind kind, std::uint16_t indexCode, const FrameStore&
       return {&f.nir, band == 1 ? &f.green : band == 2 ? &f.blue : &f.red};
     }
     case IndexKind::Grvi:
-    case IndexKind::Ci: return {&f.nir, &f.green};
-    case IndexKind::Gi: return {&f.green, &f.red};
-    default: return {&f.nir, &f.red};  // RVI, IPVI, DVI
+    case IndexKind::Ci:
+      return {&f.nir, &f.green};
+    case IndexKind::Gi:
+      return {&f.green, &f.red};
+    default:
+      return {&f.nir, &f.red};  // RVI, IPVI, DVI
   }
 }
 
@@ -130,7 +133,8 @@ const PairOrder& OrderFor(StatisticsWorkspace::Buffers& b, IndexKind kind, std::
   for (std::uint32_t pair = 0; pair < kPairs; ++pair) {
     const PixelSamples s = PairSamples(kind, static_cast<std::uint8_t>(pair >> 8), static_cast<std::uint8_t>(pair));
     double value = 0;
-    if (detail::EvaluateKind(kind, factor, s, static_cast<std::uint8_t>(pair), value)) o.entries[o.defined++] = {value, pair};
+    if (detail::EvaluateKind(kind, factor, s, static_cast<std::uint8_t>(pair), value))
+      o.entries[o.defined++] = {value, pair};
   }
   std::sort(o.entries.begin(), o.entries.begin() + o.defined,
             [](const PairOrder::Entry& a, const PairOrder::Entry& b) { return a.value < b.value; });
@@ -148,8 +152,8 @@ void FillRanks(IndexStatistics& s, KthSmallest kth) {
   s.max = kth(s.valid);
 }
 
-IndexStatistics PairStatistics(const FrameStore& frame, IndexKind kind, std::uint16_t indexCode,
-                               std::uint32_t factor, const FrameRect& rect, StatisticsWorkspace::Buffers& b) {
+IndexStatistics PairStatistics(const FrameStore& frame, IndexKind kind, std::uint16_t indexCode, std::uint32_t factor,
+                               const FrameRect& rect, StatisticsWorkspace::Buffers& b) {
   b.counts.fill(0);
   const PairSource source = PairPlanes(kind, indexCode, frame);
   ForEachRun(rect, [&](std::size_t first, std::size_t count) {
@@ -191,7 +195,8 @@ IndexStatistics PairStatistics(const FrameStore& frame, IndexKind kind, std::uin
 template <IndexKind K, bool WithDisplay>
 IndexStatistics PixelStatistics(const FrameStore& frame, std::uint32_t factor, const FrameRect& rect,
                                 StatisticsWorkspace::Buffers& b) {
-  if (b.values.empty()) b.values.resize(kFramePixels), b.gathered.resize(kFramePixels), b.bucketIds.resize(kFramePixels);
+  if (b.values.empty())
+    b.values.resize(kFramePixels), b.gathered.resize(kFramePixels), b.bucketIds.resize(kFramePixels);
   if (WithDisplay && b.displays.empty()) b.displays.resize(kFramePixels);
   double* values = b.values.data();
   std::size_t n = 0;
@@ -202,8 +207,9 @@ IndexStatistics PixelStatistics(const FrameStore& frame, std::uint32_t factor, c
       double v = 0;
       if (!detail::Evaluate<K>(factor, s, 0, v)) continue;
       if constexpr (WithDisplay) {
-        b.displays[n] = static_cast<std::int16_t>(K == IndexKind::Evi ? detail::EviDisplay(factor, s.nir, s.red, s.blue)
-                                                                       : detail::SipiDisplay(factor, s.nir, s.red, s.blue));
+        b.displays[n] =
+            static_cast<std::int16_t>(K == IndexKind::Evi ? detail::EviDisplay(factor, s.nir, s.red, s.blue)
+                                                          : detail::SipiDisplay(factor, s.nir, s.red, s.blue));
       }
       values[n++] = v;
       sum += v;
@@ -281,8 +287,8 @@ void Add(IndexHistogram& h, std::size_t bin, std::uint64_t count, int display) {
 
 }  // namespace
 
-IndexFigures ComputeIndexFigures(const FrameStore& frame, std::uint16_t indexCode, std::uint16_t viGain,
-                                 FrameRect rect, const HistogramRange& range, StatisticsWorkspace& work) {
+IndexFigures ComputeIndexFigures(const FrameStore& frame, std::uint16_t indexCode, std::uint16_t viGain, FrameRect rect,
+                                 const HistogramRange& range, StatisticsWorkspace& work) {
   const FrameRect r = Clip(rect);
   const std::uint32_t factor = ViGainFactor(viGain);
   StatisticsWorkspace::Buffers& b = work.buffers();
@@ -348,15 +354,18 @@ ChannelMeans ComputeChannelMeans(const FrameStore& frame, FrameRect rect) {
   return m;
 }
 
-IndexStatistics ComputeIndexStatistics(const FrameStore& frame, std::uint16_t indexCode,
-                                       std::uint16_t viGain, FrameRect rect, StatisticsWorkspace& work) {
+IndexStatistics ComputeIndexStatistics(const FrameStore& frame, std::uint16_t indexCode, std::uint16_t viGain,
+                                       FrameRect rect, StatisticsWorkspace& work) {
   const FrameRect r = Clip(rect);
   const std::uint32_t factor = ViGainFactor(viGain);
   StatisticsWorkspace::Buffers& b = work.buffers();
   switch (const IndexKind kind = detail::KindOf(indexCode)) {
-    case IndexKind::Evi: return PixelStatistics<IndexKind::Evi, false>(frame, factor, r, b);
-    case IndexKind::Sipi: return PixelStatistics<IndexKind::Sipi, false>(frame, factor, r, b);
-    default: return PairStatistics(frame, kind, indexCode, factor, r, b);
+    case IndexKind::Evi:
+      return PixelStatistics<IndexKind::Evi, false>(frame, factor, r, b);
+    case IndexKind::Sipi:
+      return PixelStatistics<IndexKind::Sipi, false>(frame, factor, r, b);
+    default:
+      return PairStatistics(frame, kind, indexCode, factor, r, b);
   }
 }
 

@@ -56,8 +56,8 @@ std::array<std::string, 9> StatisticTexts(const IndexStatistics& s);
 
 // The statistics of the index `indexCode` selects (with its band) at `viGain` over `rect`, cut to
 // the frame.
-IndexStatistics ComputeIndexStatistics(const FrameStore& frame, std::uint16_t indexCode,
-                                       std::uint16_t viGain, FrameRect rect, StatisticsWorkspace& work);
+IndexStatistics ComputeIndexStatistics(const FrameStore& frame, std::uint16_t indexCode, std::uint16_t viGain,
+                                       FrameRect rect, StatisticsWorkspace& work);
 
 // The index values of a rect in equal bins over [low, high] (values beyond go to the end bins),
 // with the mean display value of each bin's pixels, for drawing it in the colours they are shown in.
@@ -77,8 +77,8 @@ struct IndexFigures {
 // The statistics, as ComputeIndexStatistics gives them, and the histogram over the range that
 // `range` picks from them, in one pass over the pixels.
 using HistogramRange = std::function<std::pair<double, double>(const IndexStatistics&)>;
-IndexFigures ComputeIndexFigures(const FrameStore& frame, std::uint16_t indexCode, std::uint16_t viGain,
-                                 FrameRect rect, const HistogramRange& range, StatisticsWorkspace& work);
+IndexFigures ComputeIndexFigures(const FrameStore& frame, std::uint16_t indexCode, std::uint16_t viGain, FrameRect rect,
+                                 const HistogramRange& range, StatisticsWorkspace& work);
 
 // The mean of each raw channel over the rect (red, green, blue, NIR) and its pixel count.
 struct ChannelMeans {

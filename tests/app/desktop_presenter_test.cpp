@@ -9,10 +9,10 @@
 #include <iterator>
 #include <sstream>
 
-#include "core/capture/camera_metadata.h"
 #include "cli/cli.h"
-#include "tests/support/fake_view.h"
+#include "core/capture/camera_metadata.h"
 #include "res/resource.h"
+#include "tests/support/fake_view.h"
 #include "tests/support/test_support.h"
 
 namespace taloran {
@@ -73,19 +73,29 @@ TEST(KeyCommands, KeysGoToTheFocusedControlThatUsesThem) {
     FocusKind focus;
     std::optional<DesktopCommand> command;
   } cases[] = {
-      {{Key::Right}, FocusKind::Other, DesktopCommand::Next},       {{Key::Right}, FocusKind::Button, DesktopCommand::Next},
-      {{Key::Right}, FocusKind::Slider, std::nullopt},              {{Key::Right}, FocusKind::Edit, std::nullopt},
-      {{Key::PageDown}, FocusKind::Edit, DesktopCommand::Next},     {{Key::PageDown}, FocusKind::Slider, std::nullopt},
-      {{Key::Space}, FocusKind::Slider, DesktopCommand::Next},      {{Key::Space}, FocusKind::Button, std::nullopt},
-      {{Key::Backspace}, FocusKind::Edit, DesktopCommand::Previous}, {{Key::PageUp}, FocusKind::Other, DesktopCommand::Previous},
-      {{Key::Home}, FocusKind::Button, DesktopCommand::First},      {{Key::End}, FocusKind::Edit, std::nullopt},
-      {{Key::Letter, 'O', true}, FocusKind::Edit, DesktopCommand::Search}, {{Key::Letter, 'O'}, FocusKind::Other, std::nullopt},
-      {{Key::F5}, FocusKind::Slider, DesktopCommand::Reload},       {{Key::Letter, 'S', true}, FocusKind::Other, DesktopCommand::SavePicture},
+      {{Key::Right}, FocusKind::Other, DesktopCommand::Next},
+      {{Key::Right}, FocusKind::Button, DesktopCommand::Next},
+      {{Key::Right}, FocusKind::Slider, std::nullopt},
+      {{Key::Right}, FocusKind::Edit, std::nullopt},
+      {{Key::PageDown}, FocusKind::Edit, DesktopCommand::Next},
+      {{Key::PageDown}, FocusKind::Slider, std::nullopt},
+      {{Key::Space}, FocusKind::Slider, DesktopCommand::Next},
+      {{Key::Space}, FocusKind::Button, std::nullopt},
+      {{Key::Backspace}, FocusKind::Edit, DesktopCommand::Previous},
+      {{Key::PageUp}, FocusKind::Other, DesktopCommand::Previous},
+      {{Key::Home}, FocusKind::Button, DesktopCommand::First},
+      {{Key::End}, FocusKind::Edit, std::nullopt},
+      {{Key::Letter, 'O', true}, FocusKind::Edit, DesktopCommand::Search},
+      {{Key::Letter, 'O'}, FocusKind::Other, std::nullopt},
+      {{Key::F5}, FocusKind::Slider, DesktopCommand::Reload},
+      {{Key::Letter, 'S', true}, FocusKind::Other, DesktopCommand::SavePicture},
       {{Key::Letter, 'C', true}, FocusKind::Button, DesktopCommand::CopyPicture},
       {{Key::Letter, 'C', true}, FocusKind::Edit, std::nullopt},  // an edit copies its own text
       {{Key::Letter, 'C', true, true}, FocusKind::Edit, DesktopCommand::CopyCameraData},
-      {{Key::F1}, FocusKind::Other, DesktopCommand::About},         {{Key::F1, 0, false, true}, FocusKind::Other, DesktopCommand::ShowShortcuts},
-      {{Key::Zero, 0, true}, FocusKind::Other, DesktopCommand::ZoomFit}, {{Key::Zero}, FocusKind::Other, std::nullopt},
+      {{Key::F1}, FocusKind::Other, DesktopCommand::About},
+      {{Key::F1, 0, false, true}, FocusKind::Other, DesktopCommand::ShowShortcuts},
+      {{Key::Zero, 0, true}, FocusKind::Other, DesktopCommand::ZoomFit},
+      {{Key::Zero}, FocusKind::Other, std::nullopt},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(CommandForKey(c.press, c.focus), c.command)
@@ -117,7 +127,7 @@ TEST_F(PresenterTest, KeysStepThroughTheSameHandlersAsTheButtons) {
   const struct {
     DesktopCommand command;
     std::size_t expected;
-  } steps[] = {{DesktopCommand::Last, 2}, {DesktopCommand::Next, 0}, {DesktopCommand::Previous, 2},
+  } steps[] = {{DesktopCommand::Last, 2},     {DesktopCommand::Next, 0},  {DesktopCommand::Previous, 2},
                {DesktopCommand::Previous, 1}, {DesktopCommand::First, 0}, {DesktopCommand::Reload, 0}};
   std::size_t loads = view.loads.size();
   for (const auto& step : steps) {
@@ -135,7 +145,8 @@ TEST_F(PresenterTest, KeysStepThroughTheSameHandlersAsTheButtons) {
 
 TEST_F(PresenterTest, RecentCapturesAreTheLastEightShownNewestFirst) {
   std::vector<std::string> many;
-  for (char c = '0'; c <= '9'; ++c) many.push_back(dir.Write(std::string{'r', c} + ".tif", EncodeCapture(CaptureImage(), false)).string());
+  for (char c = '0'; c <= '9'; ++c)
+    many.push_back(dir.Write(std::string{'r', c} + ".tif", EncodeCapture(CaptureImage(), false)).string());
   for (const std::string& path : many) Open(path);
   Open(many[4]);
   const std::vector<std::string> expected = {many[4], many[9], many[8], many[7], many[6], many[5], many[3], many[2]};
@@ -223,9 +234,9 @@ TEST_F(PresenterTest, CopiesThePictureAndTheCameraDataAsLabelledLines) {
 
 TEST_F(PresenterTest, ThePicturesDescriptionNamesTheView) {
   EXPECT_EQ(presenter->ViewDescription(), "No picture");
-  const std::pair<std::vector<int>, const char*> cases[] = {
-      {{kRawNir}, "Raw NIR"}, {{kColourImage}, "Color Image"}, {{kViOut}, "NDVI, R-NIR"},
-      {{kBandBlue}, "NDVI, B-NIR"}, {{kOsavi}, "OSAVI, B-NIR"}, {{kGi}, "GI"}};
+  const std::pair<std::vector<int>, const char*> cases[] = {{{kRawNir}, "Raw NIR"},     {{kColourImage}, "Color Image"},
+                                                            {{kViOut}, "NDVI, R-NIR"},  {{kBandBlue}, "NDVI, B-NIR"},
+                                                            {{kOsavi}, "OSAVI, B-NIR"}, {{kGi}, "GI"}};
   for (const auto& [clicks, description] : cases) {
     for (int id : clicks) view.Click(id);
     EXPECT_EQ(presenter->ViewDescription(), description);

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <random>
 
-#include "tests/support/fake_view.h"
-#include "res/resource.h"
 #include "app/taloran_dlg.h"
+#include "res/resource.h"
+#include "tests/support/fake_view.h"
 #include "tests/support/test_support.h"
 
 namespace taloran {
@@ -16,10 +16,32 @@ namespace {
 
 using namespace res;
 
-constexpr int kClickable[] = {kSearchFile, kPrevious, kNext, kFourLayer, kRawRed, kRawGreen, kRawBlue, kRawNir,
-                              kColourImage, kViOut, kBandRed, kBandGreen, kBandBlue, kAutoCorrection,
-                              kIrradianceSource, kCameraWbSource, kNdvi, kEvi, kRvi, kGrvi, kIpvi, kSipi,
-                              kOsavi, kCi, kDvi, kGi};
+constexpr int kClickable[] = {kSearchFile,
+                              kPrevious,
+                              kNext,
+                              kFourLayer,
+                              kRawRed,
+                              kRawGreen,
+                              kRawBlue,
+                              kRawNir,
+                              kColourImage,
+                              kViOut,
+                              kBandRed,
+                              kBandGreen,
+                              kBandBlue,
+                              kAutoCorrection,
+                              kIrradianceSource,
+                              kCameraWbSource,
+                              kNdvi,
+                              kEvi,
+                              kRvi,
+                              kGrvi,
+                              kIpvi,
+                              kSipi,
+                              kOsavi,
+                              kCi,
+                              kDvi,
+                              kGi};
 constexpr int kSliders[] = {kRedSlider, kGreenSlider, kBlueSlider, kViSlider};
 constexpr int kGainTexts[] = {kRedGainText, kGreenGainText, kBlueGainText, kViGainText};
 
@@ -44,12 +66,14 @@ void ExpectRules(const test::FakeView& view, const CTaloranDlg& dlg, const std::
     ASSERT_EQ(view.IsEnabled(kGainTexts[i]), expected[i]) << after;
     ASSERT_EQ(view.Text(kGainTexts[i]).size(), 3u) << after;
   }
-  for (std::uint16_t gain : {dlg.Gains.red, dlg.Gains.green, dlg.Gains.blue, dlg.Gains.vi}) ASSERT_LE(gain, 150) << after;
+  for (std::uint16_t gain : {dlg.Gains.red, dlg.Gains.green, dlg.Gains.blue, dlg.Gains.vi})
+    ASSERT_LE(gain, 150) << after;
   const bool sources = automatic && (index || colour);
   ASSERT_EQ(view.IsEnabled(kIrradianceSource), sources) << after;
   ASSERT_EQ(view.IsEnabled(kCameraWbSource), sources) << after;
   for (int id = kNdvi; id <= kGi; ++id) ASSERT_EQ(view.IsEnabled(id), index) << after;
-  for (int id = kBandRed; id <= kBandBlue; ++id) ASSERT_EQ(view.IsEnabled(id), index && (dlg.IndexCode & kIndexNdvi) != 0) << after;
+  for (int id = kBandRed; id <= kBandBlue; ++id)
+    ASSERT_EQ(view.IsEnabled(id), index && (dlg.IndexCode & kIndexNdvi) != 0) << after;
   ASSERT_EQ(view.Text(kFileName), dlg.CurrentPath) << after;
 }
 
@@ -85,7 +109,8 @@ TEST(DialogSequence, KeepsItsRulesThroughRandomUse) {
       view.Move(slider, position);
     } else {
       const int id = kClickable[random() % std::size(kClickable)];
-      if (id == kSearchFile) view.choice = random() % 8 == 0 ? std::vector<std::string>{} : std::vector{files[random() % files.size()]};
+      if (id == kSearchFile)
+        view.choice = random() % 8 == 0 ? std::vector<std::string>{} : std::vector{files[random() % files.size()]};
       what = "click " + std::to_string(id);
       view.Click(id);
     }

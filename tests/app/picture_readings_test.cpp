@@ -9,11 +9,11 @@
 #include <random>
 #include <sstream>
 
-#include "core/capture/capture_reader.h"
+#include "app/picture_transform.h"
 #include "cli/cli.h"
+#include "core/capture/capture_reader.h"
 #include "core/index/index_display.h"
 #include "core/index/index_value.h"
-#include "app/picture_transform.h"
 #include "tests/support/test_support.h"
 
 namespace taloran {
@@ -34,29 +34,33 @@ TEST_P(ProbeTest, ReadsTheSamplesAndWhatTheViewMakesOfThem) {
   auto frame = std::make_unique<FrameStore>();
   const FramePixel at{1343, 0};  // the top right corner: plane index 758 x 1344 + 1343
   const std::size_t j = std::size_t{kFrameHeight - 1} * kFrameWidth + 1343;
-  frame->red[j] = c.samples.red, frame->green[j] = c.samples.green, frame->blue[j] = c.samples.blue, frame->nir[j] = c.samples.nir;
+  frame->red[j] = c.samples.red, frame->green[j] = c.samples.green, frame->blue[j] = c.samples.blue,
+  frame->nir[j] = c.samples.nir;
   const GainSet gains{120, 50, 50, c.vi};
   RenderTarget target;
   target.bmp = &frame->bmp;
   RenderFrame(FrameRequest(*frame, c.mode, c.code, gains), target);
   if (c.mode == kViewColour) ApplyChannelGain(1, gains, frame->red, frame->bmp);  // red as its slider left it
   const ShownView view{true, c.mode, c.code, gains};
-  const std::string samples = "x 1343 y 0 | R " + std::to_string(c.samples.red) + " G " + std::to_string(c.samples.green) +
-                              " B " + std::to_string(c.samples.blue) + " NIR " + std::to_string(c.samples.nir);
+  const std::string samples = "x 1343 y 0 | R " + std::to_string(c.samples.red) + " G " +
+                              std::to_string(c.samples.green) + " B " + std::to_string(c.samples.blue) + " NIR " +
+                              std::to_string(c.samples.nir);
   EXPECT_EQ(ProbeText(*frame, view, at), samples + c.tail);
   EXPECT_EQ(ProbeText(*frame, ShownView{}, at), samples);  // nothing shown yet: the samples only
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Views, ProbeTest,
-    ::testing::Values(ProbeCase{"Ndvi", kViewIndex, kIndexNdvi, 50, {20, 0, 0, 200}, " | NDVI 0.8182 (display 180)"},
-                      ProbeCase{"NdviUndefined", kViewIndex, kIndexNdvi, 50, {0, 5, 5, 0}, " | NDVI undefined (display 128)"},
-                      ProbeCase{"NdviGreenGain150", kViewIndex, kIndexNdvi | 1, 150, {9, 100, 0, 100}, " | NDVI 0.3333 (display 149)"},
-                      ProbeCase{"EviZeroDenominator", kViewIndex, kIndexEvi, 50, {0, 0, 34, 0}, " | EVI undefined (display 128)"},
-                      ProbeCase{"Sipi", kViewIndex, kIndexSipi, 50, {30, 0, 20, 150}, " | SIPI 1.0833 (display 201)"},
-                      ProbeCase{"Gi", kViewIndex, kIndexGi, 50, {0, 3, 0, 0}, " | GI undefined (display 240)"},
-                      ProbeCase{"RawNir", kViewNir, 0, 50, {1, 2, 3, 4}, " | grey 4"},
-                      ProbeCase{"ColourWithRedGain", kViewColour, 0, 50, {90, 20, 30, 0}, " | shown R 224 G 20 B 30"}),
+    ::testing::Values(
+        ProbeCase{"Ndvi", kViewIndex, kIndexNdvi, 50, {20, 0, 0, 200}, " | NDVI 0.8182 (display 180)"},
+        ProbeCase{"NdviUndefined", kViewIndex, kIndexNdvi, 50, {0, 5, 5, 0}, " | NDVI undefined (display 128)"},
+        ProbeCase{
+            "NdviGreenGain150", kViewIndex, kIndexNdvi | 1, 150, {9, 100, 0, 100}, " | NDVI 0.3333 (display 149)"},
+        ProbeCase{"EviZeroDenominator", kViewIndex, kIndexEvi, 50, {0, 0, 34, 0}, " | EVI undefined (display 128)"},
+        ProbeCase{"Sipi", kViewIndex, kIndexSipi, 50, {30, 0, 20, 150}, " | SIPI 1.0833 (display 201)"},
+        ProbeCase{"Gi", kViewIndex, kIndexGi, 50, {0, 3, 0, 0}, " | GI undefined (display 240)"},
+        ProbeCase{"RawNir", kViewNir, 0, 50, {1, 2, 3, 4}, " | grey 4"},
+        ProbeCase{"ColourWithRedGain", kViewColour, 0, 50, {90, 20, 30, 0}, " | shown R 224 G 20 B 30"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Legend, NdviBandsAreLabelledWhereTheColoursFollowTheIndexExactly) {
@@ -64,8 +68,8 @@ TEST(Legend, NdviBandsAreLabelledWhereTheColoursFollowTheIndexExactly) {
   const std::optional<Legend> legend = LegendFor(ndvi);
   ASSERT_TRUE(legend);
   EXPECT_TRUE(legend->indexLabelled);
-  const std::vector<std::pair<int, double>> expected = {{65, -1.0}, {97, -0.5}, {121, -0.125}, {137, 0.140625},
-                                                        {153, 0.390625}, {192, 1.0}};
+  const std::vector<std::pair<int, double>> expected = {{65, -1.0},      {97, -0.5},      {121, -0.125},
+                                                        {137, 0.140625}, {153, 0.390625}, {192, 1.0}};
   ASSERT_EQ(legend->boundaries.size(), expected.size());
   for (std::size_t i = 0; i < expected.size(); ++i) {
     EXPECT_EQ(legend->boundaries[i].display, expected[i].first);
@@ -93,7 +97,8 @@ TEST(Legend, AgreesWithTheRenderersOwnColours) {
   std::mt19937 random(11);
   test::FillPairSweep(frame->nir, frame->red, random);
   frame->green = frame->red, frame->blue = frame->red;
-  for (const int index : {0x0010, 0x0012, 0x0040, 0x0800, 0x2000, 0x1000, 0x0020, 0x0200}) {  // NDVI, on blue, RVI, CI, GI, DVI, EVI, SIPI
+  for (const int index : {0x0010, 0x0012, 0x0040, 0x0800, 0x2000, 0x1000, 0x0020,
+                          0x0200}) {  // NDVI, on blue, RVI, CI, GI, DVI, EVI, SIPI
     const auto code = static_cast<std::uint16_t>(index);
     for (const std::uint16_t vi : {std::uint16_t{50}, std::uint16_t{80}, std::uint16_t{150}}) {
       const GainSet gains{50, 50, 50, vi};
@@ -124,8 +129,8 @@ TEST(AreaFigures, AreTheNumbersTheBatchWrites) {
   test::TempDir dir;
   const std::string capture = dir.Write("c.tif", EncodeCapture(FieldScene(3), false)).string();
   const std::string csv = (dir.path() / "s.csv").string();
-  const char* argv[] = {"taloran-cli", "batch", "--format", "none", "--index", "sipi", "--gains", "50,50,50,90",
-                        "--stats", csv.c_str(), capture.c_str()};
+  const char* argv[] = {"taloran-cli", "batch",       "--format", "none",      "--index",      "sipi",
+                        "--gains",     "50,50,50,90", "--stats",  csv.c_str(), capture.c_str()};
   std::ostringstream out, err;
   ASSERT_EQ(RunCli(static_cast<int>(std::size(argv)), argv, out, err), 0) << err.str();
   std::ifstream file(csv);

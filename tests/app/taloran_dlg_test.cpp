@@ -8,8 +8,8 @@
 #include <map>
 
 #include "core/capture/camera_metadata.h"
-#include "tests/support/fake_view.h"
 #include "res/resource.h"
+#include "tests/support/fake_view.h"
 #include "tests/support/test_support.h"
 
 namespace taloran {
@@ -130,13 +130,14 @@ TEST_F(DlgTest, TheBandIsRememberedAcrossIndicesAndViews) {
 }
 
 TEST_F(DlgTest, EveryIndexRadioSetsItsBitAndText) {
-  const std::pair<int, const char*> cases[] = {
-      {kRvi, "RVI = Ir/R Ratio Veg. Index"}, {kGrvi, "GRVI = Ir/G Green Ratio Veg. Index"},
-      {kIpvi, "IPVI = (Ir)/(Ir+R) Infrared Percentage Veg. Index"},
-      {kSipi, "SIPI = (Ir-B)/(Ir-R) Structure Insensitive Pigment Index"},
-      {kOsavi, "OSAVI = (Ir-R)/(Ir+R + 0.16) Optimized Soil Adj Index"},
-      {kCi, "CI = (Ir-G)/(G)  Chlorophyll Index"}, {kDvi, "DVI =Ir- R  Difference Veg. Index"},
-      {kGi, "GI = (G)/(R)  Greennes Index"}};
+  const std::pair<int, const char*> cases[] = {{kRvi, "RVI = Ir/R Ratio Veg. Index"},
+                                               {kGrvi, "GRVI = Ir/G Green Ratio Veg. Index"},
+                                               {kIpvi, "IPVI = (Ir)/(Ir+R) Infrared Percentage Veg. Index"},
+                                               {kSipi, "SIPI = (Ir-B)/(Ir-R) Structure Insensitive Pigment Index"},
+                                               {kOsavi, "OSAVI = (Ir-R)/(Ir+R + 0.16) Optimized Soil Adj Index"},
+                                               {kCi, "CI = (Ir-G)/(G)  Chlorophyll Index"},
+                                               {kDvi, "DVI =Ir- R  Difference Veg. Index"},
+                                               {kGi, "GI = (G)/(R)  Greennes Index"}};
   view.Click(kViOut);
   view.Click(kBandBlue);
   for (const auto& [id, text] : cases) {
@@ -180,7 +181,7 @@ TEST_F(DlgTest, CorrectionSourceAndIndexRadiosShareAGroup) {
 // ---- Gains and automatic correction ------------------------------------------------------------
 
 TEST_F(DlgTest, FormatGainIsThreeCharacters) {
-  const std::pair<int, const char*> cases[] = {{0, "  0"}, {5, "  5"}, {7, "  7"}, {50, " 50"}, {100, "100"},
+  const std::pair<int, const char*> cases[] = {{0, "  0"},   {5, "  5"},   {7, "  7"},   {50, " 50"},   {100, "100"},
                                                {105, "105"}, {150, "150"}, {151, "150"}, {65535, "150"}};
   for (const auto& [gain, text] : cases) EXPECT_EQ(CTaloranDlg::FormatGain(static_cast<std::uint16_t>(gain)), text);
 }
@@ -215,8 +216,10 @@ TEST_F(DlgTest, AFreshColourPictureCarriesTheGainsItsTextsShow) {
   view.Click(kRawRed);
   view.Click(kColourImage);  // rendered afresh: the green gain still applies
   const std::size_t j = 5000;
-  EXPECT_EQ(Pixel(j)[1], static_cast<int>(std::min<std::uint32_t>(TheFrameStore().green[j] * ChannelGainFactor(10) >> 15, 255)));
-  EXPECT_EQ(Pixel(j)[2], static_cast<int>(std::min<std::uint32_t>(TheFrameStore().red[j] * ChannelGainFactor(50) >> 15, 255)));
+  EXPECT_EQ(Pixel(j)[1],
+            static_cast<int>(std::min<std::uint32_t>(TheFrameStore().green[j] * ChannelGainFactor(10) >> 15, 255)));
+  EXPECT_EQ(Pixel(j)[2],
+            static_cast<int>(std::min<std::uint32_t>(TheFrameStore().red[j] * ChannelGainFactor(50) >> 15, 255)));
 }
 
 TEST_F(DlgTest, ASliderMoveBeforeAnyPictureRendersNothing) {
@@ -231,7 +234,7 @@ TEST_F(DlgTest, AutoCorrectionAtStartHandsOnTheEmptyBuffer) {
   view.Click(kAutoCorrection);
   EXPECT_EQ(view.loads.size(), 1u);
   EXPECT_TRUE(std::all_of(view.shown.begin(), view.shown.end(), [](auto b) { return b == 0; }));
-  EXPECT_EQ(dlg.Gains.red, 50);  // readings of 0 raised to 1: 1 x 50 / 1
+  EXPECT_EQ(dlg.Gains.red, 50);              // readings of 0 raised to 1: 1 x 50 / 1
   EXPECT_FALSE(Enabled(kIrradianceSource));  // raw view: the sources stay disabled
 }
 
@@ -277,7 +280,8 @@ TEST_F(DlgTest, AutoCorrectionOffRestoresTheSliderGains) {
   EXPECT_NE(dlg.Gains.red, 90);
   const std::size_t loads = view.loads.size();
   view.Click(kAutoCorrection);
-  EXPECT_EQ((std::array<int, 4>{dlg.Gains.red, dlg.Gains.green, dlg.Gains.blue, dlg.Gains.vi}), (std::array<int, 4>{90, 50, 50, 50}));
+  EXPECT_EQ((std::array<int, 4>{dlg.Gains.red, dlg.Gains.green, dlg.Gains.blue, dlg.Gains.vi}),
+            (std::array<int, 4>{90, 50, 50, 50}));
   EXPECT_EQ(view.loads.size(), loads + 1);
   EXPECT_FALSE(Enabled(kIrradianceSource));
 
@@ -304,15 +308,15 @@ TEST_F(DlgTest, OpeningACaptureShowsItAndFillsThePanel) {
   EXPECT_EQ(view.texts[1039], "+ 121 m");
   EXPECT_EQ(dlg.IrradianceLevels, panel.irradianceLevels);
   EXPECT_EQ(dlg.MetadataTexts[0], panel.texts[0]);
-  EXPECT_EQ(dlg.MetadataTexts[14], "");  // shutter speed: set directly, its member left as it was
+  EXPECT_EQ(dlg.MetadataTexts[14], "");            // shutter speed: set directly, its member left as it was
   EXPECT_EQ(Pixel(0)[0], TheFrameStore().red[0]);  // "Raw red"
 }
 
 TEST_F(DlgTest, ThePanelShowsTheRecordsExamples) {
   CaptureImage image;
-  const std::pair<std::size_t, std::uint8_t> bytes[] = {{13, 52}, {14, 5}, {15, 0x04}, {16, 0xD2}, {34, 251},
-                                                        {32, 0xFB}, {33, 0x2E}, {68, 120}, {71, 20}, {72, 0x12},
-                                                        {73, 0x34}, {54, 25}};
+  const std::pair<std::size_t, std::uint8_t> bytes[] = {{13, 52},  {14, 5},    {15, 0x04}, {16, 0xD2},
+                                                        {34, 251}, {32, 0xFB}, {33, 0x2E}, {68, 120},
+                                                        {71, 20},  {72, 0x12}, {73, 0x34}, {54, 25}};
   for (const auto& [at, value] : bytes) image.metadata[at] = value;
   Open(Write("m.tif", image));
   EXPECT_EQ(view.texts[1035], "N");
@@ -334,7 +338,8 @@ TEST_F(DlgTest, TheFirstPictureOfACaptureIsCorrectedWithItsOwnReadings) {
   view.Click(kViOut);
   view.Click(kAutoCorrection);
   Open(Write("r.tif", image));
-  EXPECT_EQ((std::array<int, 4>{dlg.Gains.red, dlg.Gains.green, dlg.Gains.blue, dlg.Gains.vi}), (std::array<int, 4>{100, 50, 150, 150}));
+  EXPECT_EQ((std::array<int, 4>{dlg.Gains.red, dlg.Gains.green, dlg.Gains.blue, dlg.Gains.vi}),
+            (std::array<int, 4>{100, 50, 150, 150}));
   EXPECT_EQ(view.texts[kViGainText], "150");
 }
 

@@ -12,11 +12,12 @@ namespace {
 using namespace res;
 
 TEST(WindowLayout, ControlsFollowTheEdgeTheyLieBy) {
-  const std::pair<int, Anchor> cases[] = {
-      {kPicture, Anchor::StretchBoth},   {kFileName, Anchor::StretchWidth}, {kSearchFile, Anchor::FollowRight},
-      {kNext, Anchor::FollowRight},      {1027, Anchor::FollowRight},       {kFourLayer, Anchor::FollowRight},
-      {kStatusText, Anchor::FollowBottom}, {kIdOk, Anchor::FollowBottom},   {kIdCancel, Anchor::FollowBottom},
-      {kRawRed, Anchor::Fixed},          {kViSlider, Anchor::Fixed},        {kGi, Anchor::Fixed}};
+  const std::pair<int, Anchor> cases[] = {{kPicture, Anchor::StretchBoth},     {kFileName, Anchor::StretchWidth},
+                                          {kSearchFile, Anchor::FollowRight},  {kNext, Anchor::FollowRight},
+                                          {1027, Anchor::FollowRight},         {kFourLayer, Anchor::FollowRight},
+                                          {kStatusText, Anchor::FollowBottom}, {kIdOk, Anchor::FollowBottom},
+                                          {kIdCancel, Anchor::FollowBottom},   {kRawRed, Anchor::Fixed},
+                                          {kViSlider, Anchor::Fixed},          {kGi, Anchor::Fixed}};
   for (const auto& [id, anchor] : cases) EXPECT_EQ(AnchorOf(*FindControl(kMainDialog, id)), anchor) << id;
   // Every label and box beside the metadata panel goes with it, those on the left stay.
   for (const ControlTemplate& c : kMainDialog.controls) {
@@ -30,9 +31,7 @@ TEST(WindowLayout, ControlsFollowTheEdgeTheyLieBy) {
 
 // Base units as the window takes them: 6 x 11 pixels at 7.5 points (10 pixels), scaled with the
 // font's whole pixel size below that.
-DialogBase BaseAt(double points) {
-  return DialogBase{6, 11}.Scaled(std::round(points * 4 / 3) / 10);
-}
+DialogBase BaseAt(double points) { return DialogBase{6, 11}.Scaled(std::round(points * 4 / 3) / 10); }
 
 TEST(WindowLayout, TheSmallestLayoutKeepsTheMetadataPanelAndAQuarterFramePicture) {
   const TemplateSizes s = SizesOf(kMainDialog, BaseAt(7.5));
@@ -48,13 +47,12 @@ TEST(WindowLayout, FitsTheLargestFontWhoseSmallestLayoutFits) {
   struct Case {
     int width, height;
     bool templateSize;
-  } cases[] = {{1912, 1040, true},   // a full-HD screen less its frame: as drawn, 7.5 points
-               {2552, 1400, true},   // larger: as drawn
-               {1358, 1000, false},  // narrow but tall: the picture gives up width only, 7.5 points
-               {1358, 728, false},   // a 1366 x 768 laptop
-               {1272, 680, false},   // 1280 x 720, or 1920 x 1080 at 150 %
-               {1272, 600, false},
-               {300, 200, false}};   // nothing fits: the smallest font at its smallest
+  } cases[] = {{1912, 1040, true},                       // a full-HD screen less its frame: as drawn, 7.5 points
+               {2552, 1400, true},                       // larger: as drawn
+               {1358, 1000, false},                      // narrow but tall: the picture gives up width only, 7.5 points
+               {1358, 728, false},                       // a 1366 x 768 laptop
+               {1272, 680, false},                       // 1280 x 720, or 1920 x 1080 at 150 %
+               {1272, 600, false},  {300, 200, false}};  // nothing fits: the smallest font at its smallest
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.width << "x" << c.height);
     const WindowFit fit = FitWindow(kMainDialog, c.width, c.height, BaseAt);

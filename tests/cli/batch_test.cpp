@@ -42,11 +42,16 @@ std::vector<std::vector<std::string>> ParseCsv(const std::string& text) {
   bool quoted = false;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
-    if (quoted && c == '"' && i + 1 < text.size() && text[i + 1] == '"') rows.back().back() += c, ++i;
-    else if (c == '"') quoted = !quoted;
-    else if (!quoted && c == ',') rows.back().emplace_back();
-    else if (!quoted && c == '\n') rows.emplace_back(1);
-    else rows.back().back() += c;
+    if (quoted && c == '"' && i + 1 < text.size() && text[i + 1] == '"')
+      rows.back().back() += c, ++i;
+    else if (c == '"')
+      quoted = !quoted;
+    else if (!quoted && c == ',')
+      rows.back().emplace_back();
+    else if (!quoted && c == '\n')
+      rows.emplace_back(1);
+    else
+      rows.back().back() += c;
   }
   rows.pop_back();  // after the last line break
   return rows;
@@ -70,8 +75,8 @@ struct BatchFixture : ::testing::Test {
 };
 
 TEST_F(BatchFixture, CsvAndGeoJsonCarryTheCoresFiguresInInputOrder) {
-  const BatchRun run = Batch({"--format", "none", "--index", "ndvi,evi,gi", "--stats", Out("s.csv").string(), "--geojson",
-                         Out("s.geojson").string(), flight.string() + "/"});
+  const BatchRun run = Batch({"--format", "none", "--index", "ndvi,evi,gi", "--stats", Out("s.csv").string(),
+                              "--geojson", Out("s.geojson").string(), flight.string() + "/"});
   EXPECT_EQ(run.code, kExitSomeUnread);
   EXPECT_NE(run.err.find(Capture(2) + ": Unknown error"), std::string::npos) << run.err;
 
@@ -118,8 +123,13 @@ TEST_F(BatchFixture, CsvAndGeoJsonCarryTheCoresFiguresInInputOrder) {
       EXPECT_EQ(row[column++], std::to_string(s.valid));
       EXPECT_EQ(row[column++], std::to_string(s.undefined));
       EXPECT_EQ(f["properties"][key + "_valid"], s.valid);
-      for (const auto& [name, figure] : {std::pair{"mean", s.mean}, {"sd", s.sd}, {"min", s.min}, {"p05", s.p05},
-                                         {"p50", s.p50}, {"p95", s.p95}, {"max", s.max}}) {
+      for (const auto& [name, figure] : {std::pair{"mean", s.mean},
+                                         {"sd", s.sd},
+                                         {"min", s.min},
+                                         {"p05", s.p05},
+                                         {"p50", s.p50},
+                                         {"p95", s.p95},
+                                         {"max", s.max}}) {
         const nlohmann::json& value = f["properties"][key + "_" + name];
         if (s.valid == 0) {  // the black capture's NDVI: empty in the CSV, null in the GeoJSON
           EXPECT_EQ(row[column++], "") << key << name;
@@ -135,7 +145,8 @@ TEST_F(BatchFixture, CsvAndGeoJsonCarryTheCoresFiguresInInputOrder) {
 
 TEST_F(BatchFixture, RowsKeepTheirOrderForAnyJobsAndShard) {
   auto csv = [this](std::vector<std::string> extra, int code) {
-    std::vector<std::string> args = {"--format", "none", "--index", "sipi,rvi", "--stats", Out("s.csv").string(), flight.string()};
+    std::vector<std::string> args = {"--format",     "none", "--index", "sipi,rvi", "--stats", Out("s.csv").string(),
+                                     flight.string()};
     args.insert(args.begin(), extra.begin(), extra.end());
     EXPECT_EQ(Batch(args).code, code);
     return ParseCsv(ReadText(Out("s.csv")));
@@ -149,17 +160,20 @@ TEST_F(BatchFixture, RowsKeepTheirOrderForAnyJobsAndShard) {
   for (std::size_t i = 1; i < one.size(); ++i) EXPECT_EQ(i % 2 == 1 ? first[(i + 1) / 2] : second[i / 2], one[i]) << i;
 
   EXPECT_NE(Batch({"--format", "none", flight.string()}, "", true).err.find("5/5 captures"), std::string::npos);
-  EXPECT_EQ(Batch({"--format", "none", "--no-progress", flight.string()}, "", true).err.find("captures"), std::string::npos);
+  EXPECT_EQ(Batch({"--format", "none", "--no-progress", flight.string()}, "", true).err.find("captures"),
+            std::string::npos);
 }
 
 TEST_F(BatchFixture, ImagesAreWhatRenderWrites) {
   for (const std::string format : {"png", "bmp"}) {
     EXPECT_EQ(Batch({"--view", "osavi", "--band", "blue", "--gains", "50,50,50,120", "--format", format, "-o",
-                     Out("img").string(), Capture(0), Capture(1)}).code, kExitOk);
+                     Out("img").string(), Capture(0), Capture(1)})
+                  .code,
+              kExitOk);
     const std::string rendered = Out("r." + format).string(), capture = Capture(1);
     std::ostringstream out, err;
-    const char* argv[] = {"taloran-cli", "render", "--view", "osavi", "--band", "blue", "--gains", "50,50,50,120", "-o",
-                          rendered.c_str(), capture.c_str()};
+    const char* argv[] = {"taloran-cli", "render",       "--view", "osavi",          "--band",       "blue",
+                          "--gains",     "50,50,50,120", "-o",     rendered.c_str(), capture.c_str()};
     ASSERT_EQ(RunCli(static_cast<int>(std::size(argv)), argv, out, err), kExitOk);
     EXPECT_EQ(ReadText(Out("img") / ("b.osavi-blue." + format)), ReadText(rendered));
     EXPECT_TRUE(std::filesystem::exists(Out("img") / ("a.osavi-blue." + format)));
@@ -172,8 +186,8 @@ TEST_F(BatchFixture, InputsExpandFoldersAndStandardInputOnceEach) {
   const std::string folder = flight.string();
   std::istringstream in(Capture(4) + "\r\n\n" + folder + "/../flight/b.tif\n" + Out("missing.tif").string() + "\n");
   const std::vector<std::string> captures = ExpandInputs({Capture(1), "-", folder}, in);
-  const std::vector<std::string> expected = {Capture(1), Capture(4), Out("missing.tif").string(), Capture(0),
-                                             Capture(2), Capture(3)};
+  const std::vector<std::string> expected = {Capture(1), Capture(4), Out("missing.tif").string(),
+                                             Capture(0), Capture(2), Capture(3)};
   EXPECT_EQ(captures, expected);
 }
 
@@ -198,12 +212,20 @@ TEST_F(BatchFixture, ClashingImageNamesAndBadArgumentsAreUsageErrors) {
   EXPECT_EQ(clash.code, kExitUsage);
   EXPECT_NE(clash.err.find("would both write"), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(Out("img")));
-  EXPECT_EQ(Batch({"--format", "none", flight.string(), Out("other").string()}).code, kExitSomeUnread);  // no images: fine
+  EXPECT_EQ(Batch({"--format", "none", flight.string(), Out("other").string()}).code,
+            kExitSomeUnread);  // no images: fine
 
-  const std::vector<std::vector<std::string>> bad = {
-      {},  {"--shard", "0/2", "x"}, {"--shard", "3/2", "x"}, {"--shard", "1", "x"}, {"--index", "ndwi", "x"},
-      {"--index", "ndvi,", "x"}, {"--format", "jpg", "x"}, {"--jobs", "0", "x"}, {"--gains", "1,2,3", "x"},
-      {"--view", "ndwi", "x"}, {"--band", "nir", "x"}};
+  const std::vector<std::vector<std::string>> bad = {{},
+                                                     {"--shard", "0/2", "x"},
+                                                     {"--shard", "3/2", "x"},
+                                                     {"--shard", "1", "x"},
+                                                     {"--index", "ndwi", "x"},
+                                                     {"--index", "ndvi,", "x"},
+                                                     {"--format", "jpg", "x"},
+                                                     {"--jobs", "0", "x"},
+                                                     {"--gains", "1,2,3", "x"},
+                                                     {"--view", "ndwi", "x"},
+                                                     {"--band", "nir", "x"}};
   for (const auto& args : bad) EXPECT_EQ(Batch(args).code, kExitUsage) << ::testing::PrintToString(args);
 }
 

@@ -90,13 +90,18 @@ TEST_P(CliRenderTest, WritesTheViewersBmp) {
 
 INSTANTIATE_TEST_SUITE_P(
     Views, CliRenderTest,
-    ::testing::Values(ViewCase{"Red", {"--view", "red"}, kViewRed, 0, {}}, ViewCase{"Nir", {"--view", "nir"}, kViewNir, 0, {}},
-                      ViewCase{"ColourWithGains", {"--view", "color", "--gains", "120,30,0,50"}, kViewColour, 0, {120, 30, 0, 50}},
-                      ViewCase{"Colour", {"--view", "color"}, kViewColour, 0, {}},
-                      ViewCase{"NdviGreen", {"--view", "ndvi", "--band", "green"}, kViewIndex, kIndexNdvi | 1, {}},
-                      ViewCase{"OsaviBlueGain150", {"--view", "osavi", "--band", "blue", "--gains", "50,50,50,150"}, kViewIndex, kIndexOsavi | 2, {50, 50, 50, 150}},
-                      ViewCase{"EviIgnoresBand", {"--view", "evi", "--band", "blue"}, kViewIndex, kIndexEvi, {}},
-                      ViewCase{"GiGains", {"--view", "gi", "--gains", "1,2,3,0"}, kViewIndex, kIndexGi, {1, 2, 3, 0}}),
+    ::testing::Values(
+        ViewCase{"Red", {"--view", "red"}, kViewRed, 0, {}}, ViewCase{"Nir", {"--view", "nir"}, kViewNir, 0, {}},
+        ViewCase{"ColourWithGains", {"--view", "color", "--gains", "120,30,0,50"}, kViewColour, 0, {120, 30, 0, 50}},
+        ViewCase{"Colour", {"--view", "color"}, kViewColour, 0, {}},
+        ViewCase{"NdviGreen", {"--view", "ndvi", "--band", "green"}, kViewIndex, kIndexNdvi | 1, {}},
+        ViewCase{"OsaviBlueGain150",
+                 {"--view", "osavi", "--band", "blue", "--gains", "50,50,50,150"},
+                 kViewIndex,
+                 kIndexOsavi | 2,
+                 {50, 50, 50, 150}},
+        ViewCase{"EviIgnoresBand", {"--view", "evi", "--band", "blue"}, kViewIndex, kIndexEvi, {}},
+        ViewCase{"GiGains", {"--view", "gi", "--gains", "1,2,3,0"}, kViewIndex, kIndexGi, {1, 2, 3, 0}}),
     [](const auto& info) { return info.param.name; });
 
 TEST_F(CliFixture, PngHoldsTheSamePictureTopDown) {
@@ -121,10 +126,11 @@ TEST_F(CliFixture, InfoJsonHoldsThePanelTextsAndLevels) {
   const CliRun run = Cli({"info", "--json", capture.string()});
   ASSERT_EQ(run.code, kExitOk) << run.err;
   const auto json = nlohmann::json::parse(run.out);
-  const char* keys[] = {"brightness", "irradiance_red", "irradiance_green", "irradiance_blue", "irradiance_ir",
-                        "lat_hemisphere", "latitude", "lon_hemisphere", "longitude", "heading", "pitch", "roll",
-                        "height", "temperature", "avg_red", "avg_green", "avg_blue", "avg_ir", "frame_rate",
-                        "f_stop", "focal_length", "shutter_speed", "gain", "speed"};
+  const char* keys[] = {
+      "brightness", "irradiance_red", "irradiance_green", "irradiance_blue", "irradiance_ir", "lat_hemisphere",
+      "latitude",   "lon_hemisphere", "longitude",        "heading",         "pitch",         "roll",
+      "height",     "temperature",    "avg_red",          "avg_green",       "avg_blue",      "avg_ir",
+      "frame_rate", "f_stop",         "focal_length",     "shutter_speed",   "gain",          "speed"};
   for (const char* key : keys) EXPECT_TRUE(json.at(key).is_string()) << key;
   EXPECT_EQ(json.size(), std::size(keys) + 5);
   const CapturePosition position = DecodePosition(EncodedRecord());

@@ -20,16 +20,18 @@ TEST_P(FormatNumberTest, WritesLeadingZerosAsBlanks) {
   EXPECT_EQ(FormatNumber(GetParam().value, GetParam().width), GetParam().text);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Examples, FormatNumberTest,
-    ::testing::Values(Formatted{42, 5, "   42"}, Formatted{100, 3, "100"}, Formatted{0, 3, "   "},
-                      Formatted{0, 2, "  "}, Formatted{0, 1, "0"}, Formatted{7, 1, "7"},
-                      Formatted{1020, 4, "1020"}, Formatted{9'000'000, 7, "9000000"},
-                      Formatted{5, 7, "      5"},
-                      // wider than the field: every digit, never a colon or semicolon
-                      Formatted{10, 1, "10"}, Formatted{118, 2, "118"}, Formatted{65'535, 4, "65535"},
-                      Formatted{4'294'967'295u, 7, "4294967295"}),
-    [](const auto& info) { return "Value" + std::to_string(info.param.value) + "Width" + std::to_string(info.param.width); });
+INSTANTIATE_TEST_SUITE_P(Examples, FormatNumberTest,
+                         ::testing::Values(Formatted{42, 5, "   42"}, Formatted{100, 3, "100"}, Formatted{0, 3, "   "},
+                                           Formatted{0, 2, "  "}, Formatted{0, 1, "0"}, Formatted{7, 1, "7"},
+                                           Formatted{1020, 4, "1020"}, Formatted{9'000'000, 7, "9000000"},
+                                           Formatted{5, 7, "      5"},
+                                           // wider than the field: every digit, never a colon or semicolon
+                                           Formatted{10, 1, "10"}, Formatted{118, 2, "118"},
+                                           Formatted{65'535, 4, "65535"}, Formatted{4'294'967'295u, 7, "4294967295"}),
+                         [](const auto& info) {
+                           return "Value" + std::to_string(info.param.value) + "Width" +
+                                  std::to_string(info.param.width);
+                         });
 
 // One record byte pattern and the texts (by control id) it must give; "·" stands for a blank.
 struct PanelCase {
@@ -74,14 +76,14 @@ INSTANTIATE_TEST_SUITE_P(
     Examples, CameraPanelTest,
     ::testing::Values(
         PanelCase{"LatitudeNorth", {{13, 52}, {14, 5}, {15, 0x04}, {16, 0xD2}}, {{1035, "N"}, {1033, "52:·5:·7.4040"}}},
-        PanelCase{"LatitudeSouth", {{13, 203}, {14, 5}, {15, 0x04}, {16, 0xD2}}, {{1035, "S"}, {1033, "52:·5:·7.4040"}}},
+        PanelCase{
+            "LatitudeSouth", {{13, 203}, {14, 5}, {15, 0x04}, {16, 0xD2}}, {{1035, "S"}, {1033, "52:·5:·7.4040"}}},
         PanelCase{"LatitudeBoundaryIsNorth", {{13, 128}}, {{1035, "N"}, {1033, "128:··:··.····"}}},
         PanelCase{"LongitudeEast", {{17, 0}, {18, 5}, {19, 30}}, {{1034, "E"}, {1032, "···5:30:··.····"}}},
         PanelCase{"LongitudeWest", {{17, 0xFF}, {18, 0xFA}, {19, 30}}, {{1034, "W"}, {1032, "···5:30:··.····"}}},
         PanelCase{"LongitudeBoundaryIsEast", {{17, 128}, {18, 0}}, {{1034, "E"}, {1032, "32768:··:··.····"}}},
         PanelCase{"SecondsFraction", {{15, 0x06}, {16, 0x83}}, {{1033, "··:··:10.··20"}}},
-        PanelCase{"PitchNegative", {{34, 251}}, {{1038, "-··5"}}},
-        PanelCase{"PitchZero", {{34, 0}}, {{1038, "+···"}}},
+        PanelCase{"PitchNegative", {{34, 251}}, {{1038, "-··5"}}}, PanelCase{"PitchZero", {{34, 0}}, {{1038, "+···"}}},
         PanelCase{"PitchBoundaryIsPositive", {{34, 128}}, {{1038, "+ 128"}}},
         PanelCase{"RollNegative", {{35, 255}}, {{1037, "-··1"}}},
         PanelCase{"HeightPositive", {{32, 0x04}, {33, 0xD2}}, {{1039, "+·123·m"}}},
@@ -150,10 +152,22 @@ constexpr double kLat = 52 + 5.1234 / 60, kLon = 5 + 30.001 / 60;
 INSTANTIATE_TEST_SUITE_P(
     Hemispheres, CapturePositionTest,
     ::testing::Values(
-        PositionCase{"NorthEast", {{13, 52}, {14, 5}, {15, 0x04}, {16, 0xD2}, {18, 5}, {19, 30}, {21, 10}}, kLat, kLon, 0, 0},
-        PositionCase{"SouthEast", {{13, 203}, {14, 5}, {15, 0x04}, {16, 0xD2}, {18, 5}, {19, 30}, {21, 10}}, -kLat, kLon, 0, 0},
-        PositionCase{"NorthWest", {{13, 52}, {14, 5}, {15, 0x04}, {16, 0xD2}, {17, 0xFF}, {18, 0xFA}, {19, 30}, {21, 10}}, kLat, -kLon, 0, 0},
-        PositionCase{"SouthWest", {{13, 203}, {14, 5}, {15, 0x04}, {16, 0xD2}, {17, 0xFF}, {18, 0xFA}, {19, 30}, {21, 10}}, -kLat, -kLon, 0, 0},
+        PositionCase{
+            "NorthEast", {{13, 52}, {14, 5}, {15, 0x04}, {16, 0xD2}, {18, 5}, {19, 30}, {21, 10}}, kLat, kLon, 0, 0},
+        PositionCase{
+            "SouthEast", {{13, 203}, {14, 5}, {15, 0x04}, {16, 0xD2}, {18, 5}, {19, 30}, {21, 10}}, -kLat, kLon, 0, 0},
+        PositionCase{"NorthWest",
+                     {{13, 52}, {14, 5}, {15, 0x04}, {16, 0xD2}, {17, 0xFF}, {18, 0xFA}, {19, 30}, {21, 10}},
+                     kLat,
+                     -kLon,
+                     0,
+                     0},
+        PositionCase{"SouthWest",
+                     {{13, 203}, {14, 5}, {15, 0x04}, {16, 0xD2}, {17, 0xFF}, {18, 0xFA}, {19, 30}, {21, 10}},
+                     -kLat,
+                     -kLon,
+                     0,
+                     0},
         PositionCase{"LatitudeByte128IsNorth", {{13, 128}}, 128, 0, 0, 0},
         PositionCase{"LatitudeByte129IsSouth", {{13, 129}}, -126, 0, 0, 0},
         PositionCase{"LongitudeHighByte128IsEast", {{17, 0x80}}, 0, 32'768, 0, 0},

@@ -22,7 +22,8 @@ std::uint16_t ReadIntoStore(const std::filesystem::path& path, std::uint16_t fou
 std::size_t PlaneAt(std::size_t row, std::size_t column) { return row * kFrameWidth + column; }
 
 void PutBe32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) bytes[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
+  for (int i = 0; i < 4; ++i)
+    bytes[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
 }
 
 // Where the encoder puts directory entry k, and the StripOffsets entry (the sixth).
@@ -112,17 +113,20 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Malformed{"LittleEndianMark", [](auto& b) { b[0] = b[1] = 'I'; }, kReadOk},
         Malformed{"NoStripOffsetsEntry", [](auto& b) { b[kStripEntry + 1] = 0x12; }, kReadSeekFailed},
-        Malformed{"EntryCountZero", [](auto& b) { b[kSampleIfdOffset] = b[kSampleIfdOffset + 1] = 0; }, kReadSeekFailed},
+        Malformed{"EntryCountZero", [](auto& b) { b[kSampleIfdOffset] = b[kSampleIfdOffset + 1] = 0; },
+                  kReadSeekFailed},
         Malformed{"PixelOffsetThree", [](auto& b) { PutBe32(b, kStripEntry + 8, 3); }, kReadSeekFailed},
         Malformed{"PixelOffsetAt2To31", [](auto& b) { PutBe32(b, kStripEntry + 8, 0x80000000u); }, kReadSeekFailed},
-        Malformed{"PixelOffsetAt2To31Plus4", [](auto& b) { PutBe32(b, kStripEntry + 8, 0x80000004u); }, kReadSeekFailed},
+        Malformed{"PixelOffsetAt2To31Plus4", [](auto& b) { PutBe32(b, kStripEntry + 8, 0x80000004u); },
+                  kReadSeekFailed},
         Malformed{"EmptyFile", [](auto& b) { b.clear(); }, kReadSeekFailed},
         Malformed{"HeaderCutShort", [](auto& b) { b.resize(6); }, kReadSeekFailed},
         Malformed{"IfdPastTheEnd", [](auto& b) { PutBe32(b, 4, 50'000'000); }, kReadSeekFailed},
         Malformed{"IfdAt2To31", [](auto& b) { PutBe32(b, 4, 0x80000000u); }, kReadSeekFailed},
         Malformed{"IfdAtMaximum", [](auto& b) { PutBe32(b, 4, 0xFFFFFFFFu); }, kReadSeekFailed},
         Malformed{"EntryCount65535", [](auto& b) { b[kSampleIfdOffset] = b[kSampleIfdOffset + 1] = 0xFF; }, kReadOk},
-        Malformed{"PixelOffsetAtTheVeryEnd", [](auto& b) { PutBe32(b, kStripEntry + 8, static_cast<std::uint32_t>(b.size())); }, kReadOk},
+        Malformed{"PixelOffsetAtTheVeryEnd",
+                  [](auto& b) { PutBe32(b, kStripEntry + 8, static_cast<std::uint32_t>(b.size())); }, kReadOk},
         Malformed{"CutBeforeTheFrame", [](auto& b) { b.resize(kSamplePixelOffset - 1); }, kReadOk},
         Malformed{"CutInsideTheFrame", [](auto& b) { b.resize(kSampleFileSize / 2); }, kReadOk},
         Malformed{"LongerThanTheReadLimit", [](auto& b) { b.resize(kSamplePixelOffset + 4'200'000, 9); }, kReadOk}),
@@ -134,11 +138,11 @@ TEST(CaptureReaderPaths, PathsThatAreNoRegularFileGiveOneAndChangeNothing) {
   std::filesystem::create_symlink(dir.path() / "gone.tif", dir.path() / "dangling.tif");
   ASSERT_EQ(::mkfifo((dir.path() / "pipe.tif").c_str(), 0600), 0);
   const std::filesystem::path paths[] = {
-      dir.path(),                       // a directory
-      dir.path() / "missing.tif",       // nothing there
-      dir.path() / "dangling.tif",      // a link to nothing
-      dir.path() / "pipe.tif",          // a FIFO: must neither block nor read
-      capture / "inner.tif",            // a path through a regular file
+      dir.path(),                   // a directory
+      dir.path() / "missing.tif",   // nothing there
+      dir.path() / "dangling.tif",  // a link to nothing
+      dir.path() / "pipe.tif",      // a FIFO: must neither block nor read
+      capture / "inner.tif",        // a path through a regular file
       "",
   };
   test::FillFrameStore(5);
@@ -229,7 +233,10 @@ ByteWise ReadByteWise(const std::filesystem::path& path) {
     for (int i = 0; i < count; ++i) v = v * 256u + static_cast<std::uint32_t>(std::fgetc(f));
     return v;
   };
-  auto fail = [&]() { std::fclose(f); return ByteWise{kReadSeekFailed}; };
+  auto fail = [&]() {
+    std::fclose(f);
+    return ByteWise{kReadSeekFailed};
+  };
   seek(4);
   const std::uint32_t ifd = assemble(4);
   seek(8);

@@ -20,15 +20,14 @@ TEST_P(PatternTest, MatchesWithoutRegardToCase) {
       << GetParam().name << " ~ " << GetParam().pattern;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Names, PatternTest,
-    ::testing::Values(PatternCase{"p1.tif", "*.tif", true}, PatternCase{"P1.TIF", "*.tif", true},
-                      PatternCase{".tif", "*.tif", true}, PatternCase{"a.tif.bak", "*.tif", false},
-                      PatternCase{"a.tiff", "*.tif", false}, PatternCase{"atif", "*.tif", false},
-                      PatternCase{"a.b.tif", "*.tif", true}, PatternCase{"x1.tif", "x?.tif", true},
-                      PatternCase{"x12.tif", "x?.tif", false}, PatternCase{"", "*", true},
-                      PatternCase{"abc", "a*b*c", true}, PatternCase{"abcb", "a*b", true}),
-    [](const auto& info) { return "Case" + std::to_string(info.index); });
+INSTANTIATE_TEST_SUITE_P(Names, PatternTest,
+                         ::testing::Values(PatternCase{"p1.tif", "*.tif", true}, PatternCase{"P1.TIF", "*.tif", true},
+                                           PatternCase{".tif", "*.tif", true}, PatternCase{"a.tif.bak", "*.tif", false},
+                                           PatternCase{"a.tiff", "*.tif", false}, PatternCase{"atif", "*.tif", false},
+                                           PatternCase{"a.b.tif", "*.tif", true}, PatternCase{"x1.tif", "x?.tif", true},
+                                           PatternCase{"x12.tif", "x?.tif", false}, PatternCase{"", "*", true},
+                                           PatternCase{"abc", "a*b*c", true}, PatternCase{"abcb", "a*b", true}),
+                         [](const auto& info) { return "Case" + std::to_string(info.index); });
 
 TEST(FolderListing, ListsMatchingFilesSortedWithoutRegardToCase) {
   test::TempDir dir;

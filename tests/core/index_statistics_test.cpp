@@ -21,7 +21,10 @@ IndexStatistics Reference(const FrameStore& f, std::uint16_t code, std::uint16_t
     for (int x = r.x; x < r.x + r.width; ++x) {
       const std::size_t j = static_cast<std::size_t>(kFrameHeight - 1 - y) * kFrameWidth + static_cast<std::size_t>(x);
       const auto v = IndexValue(code, gain, {f.red[j], f.green[j], f.blue[j], f.nir[j]});
-      if (v) values.push_back(*v); else ++s.undefined;
+      if (v)
+        values.push_back(*v);
+      else
+        ++s.undefined;
     }
   }
   std::sort(values.begin(), values.end());
@@ -78,27 +81,40 @@ TEST_P(IndexStatisticsTest, MatchesSortingEveryPixelOverFrameAndRectangles) {
     for (const FrameRect& rect : rects) {
       SCOPED_TRACE(testing::Message() << "gain " << gain << " rect " << rect.x << "," << rect.y);
       FrameRect clipped = rect;
-      clipped.width = std::min(rect.width, kFrameWidth - rect.x), clipped.height = std::min(rect.height, kFrameHeight - rect.y);
+      clipped.width = std::min(rect.width, kFrameWidth - rect.x),
+      clipped.height = std::min(rect.height, kFrameHeight - rect.y);
       ExpectSame(ComputeIndexStatistics(*random_, code, gain, rect, work), Reference(*random_, code, gain, clipped));
     }
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryIndex, IndexStatisticsTest,
-                         ::testing::Values(StatisticsCase{"Ndvi", kIndexNdvi}, StatisticsCase{"NdviBlue", kIndexNdvi | 2},
-                                           StatisticsCase{"Evi", kIndexEvi}, StatisticsCase{"Sipi", kIndexSipi},
-                                           StatisticsCase{"OsaviGreen", kIndexOsavi | 1}, StatisticsCase{"Rvi", kIndexRvi},
-                                           StatisticsCase{"Grvi", kIndexGrvi}, StatisticsCase{"Ipvi", kIndexIpvi},
-                                           StatisticsCase{"Ci", kIndexCi}, StatisticsCase{"Dvi", kIndexDvi},
-                                           StatisticsCase{"Gi", kIndexGi}),
+                         ::testing::Values(StatisticsCase{"Ndvi", kIndexNdvi},
+                                           StatisticsCase{"NdviBlue", kIndexNdvi | 2}, StatisticsCase{"Evi", kIndexEvi},
+                                           StatisticsCase{"Sipi", kIndexSipi},
+                                           StatisticsCase{"OsaviGreen", kIndexOsavi | 1},
+                                           StatisticsCase{"Rvi", kIndexRvi}, StatisticsCase{"Grvi", kIndexGrvi},
+                                           StatisticsCase{"Ipvi", kIndexIpvi}, StatisticsCase{"Ci", kIndexCi},
+                                           StatisticsCase{"Dvi", kIndexDvi}, StatisticsCase{"Gi", kIndexGi}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(NearestRank, IsTheCeilingOfTheShareAtLeastOne) {
   struct Case {
     unsigned percent;
     std::uint64_t n, rank;
-  } cases[] = {{5, 1, 1}, {50, 1, 1}, {95, 1, 1}, {5, 2, 1}, {50, 2, 1}, {95, 2, 2},  {5, 20, 1},
-               {50, 20, 10}, {95, 20, 19}, {5, 21, 2}, {95, 21, 20}, {5, 0, 1}, {50, 1'020'096, 510'048}};
+  } cases[] = {{5, 1, 1},
+               {50, 1, 1},
+               {95, 1, 1},
+               {5, 2, 1},
+               {50, 2, 1},
+               {95, 2, 2},
+               {5, 20, 1},
+               {50, 20, 10},
+               {95, 20, 19},
+               {5, 21, 2},
+               {95, 21, 20},
+               {5, 0, 1},
+               {50, 1'020'096, 510'048}};
   for (const Case& c : cases) EXPECT_EQ(NearestRank(c.percent, c.n), c.rank) << c.percent << " of " << c.n;
 }
 
@@ -122,7 +138,9 @@ TEST_P(TinySetTest, PercentilesAreNearestRanksOnBothPaths) {
       frame->nir[top + i] = t.nir[i];
       frame->red[top + i] = code == kIndexRvi ? 1 : 0;
     }
-    const auto value = [code](std::uint8_t nir) { return *IndexValue(code, 50, {std::uint8_t(code == kIndexRvi), 0, 0, nir}); };
+    const auto value = [code](std::uint8_t nir) {
+      return *IndexValue(code, 50, {std::uint8_t(code == kIndexRvi), 0, 0, nir});
+    };
     const IndexStatistics s = ComputeIndexStatistics(*frame, code, 50, {0, 0, static_cast<int>(t.nir.size()), 1}, work);
     EXPECT_EQ(s.valid, t.nir.size());
     EXPECT_EQ(s.min, value(t.min));
@@ -138,12 +156,12 @@ std::vector<std::uint8_t> OneToTwenty() {
   return v;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sets, TinySetTest,
-    ::testing::Values(TinySet{"One", {42}, 42, 42, 42, 42, 42}, TinySet{"Two", {9, 4}, 4, 4, 4, 9, 9},
-                      TinySet{"Twenty", OneToTwenty(), 1, 1, 10, 19, 20},
-                      TinySet{"Ties", {7, 7, 3, 7, 9, 3, 7, 7, 7, 7}, 3, 3, 7, 9, 9}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Sets, TinySetTest,
+                         ::testing::Values(TinySet{"One", {42}, 42, 42, 42, 42, 42},
+                                           TinySet{"Two", {9, 4}, 4, 4, 4, 9, 9},
+                                           TinySet{"Twenty", OneToTwenty(), 1, 1, 10, 19, 20},
+                                           TinySet{"Ties", {7, 7, 3, 7, 9, 3, 7, 7, 7, 7}, 3, 3, 7, 9, 9}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(IndexStatistics, UndefinedPixelsAreCountedAndLeaveNoFigures) {
   auto frame = std::make_unique<FrameStore>();  // all zero: every ratio divides by 0

@@ -28,7 +28,7 @@ TEST(RenderAllocation, NoViewIndexOrGainPassAllocates) {
   RenderTarget target;
   target.bmp = &s.bmp;
   const std::uint16_t codes[] = {kIndexNdvi, kIndexNdvi | 1, kIndexEvi, kIndexRvi, kIndexGrvi, kIndexIpvi,
-                                 kIndexSipi, kIndexOsavi, kIndexCi, kIndexDvi, kIndexGi};
+                                 kIndexSipi, kIndexOsavi,    kIndexCi,  kIndexDvi, kIndexGi};
   RenderFrame(FrameRequest(s, kViewIndex, kIndexEvi, gains), target);  // warm every one-time set-up
   const long before = allocations;
   for (std::uint16_t mode = 0; mode <= kViewColour; ++mode) RenderFrame(FrameRequest(s, mode, 0, gains), target);

@@ -10,9 +10,9 @@ namespace taloran {
 namespace {
 
 constexpr std::array<std::uint8_t, kBmpHeaderSize> kFrameHeader{
-    0x42, 0x4D, 0x76, 0xB2, 0x2E, 0x00, 0x00, 0x00, 0x00, 0x00, 0x36, 0x00, 0x00, 0x00,
-    0x28, 0x00, 0x00, 0x00, 0x40, 0x05, 0x00, 0x00, 0xF7, 0x02, 0x00, 0x00, 0x01, 0x00,
-    0x18, 0x00, 0x00, 0x00, 0x00, 0x00, 0x40, 0xB2, 0x2E, 0x00};  // then 16 zero bytes
+    0x42, 0x4D, 0x76, 0xB2, 0x2E, 0x00, 0x00, 0x00, 0x00, 0x00, 0x36, 0x00, 0x00,
+    0x00, 0x28, 0x00, 0x00, 0x00, 0x40, 0x05, 0x00, 0x00, 0xF7, 0x02, 0x00, 0x00,
+    0x01, 0x00, 0x18, 0x00, 0x00, 0x00, 0x00, 0x00, 0x40, 0xB2, 0x2E, 0x00};  // then 16 zero bytes
 
 struct Fixture : ::testing::Test {
   FrameStore& s = TheFrameStore();
@@ -48,7 +48,8 @@ TEST_F(RenderFrameTest, EveryViewEndsWithTheFrameHeaderAndACompleteTarget) {
 
 TEST_F(RenderFrameTest, GreyViewsRepeatTheirPlaneInAllThreeBytes) {
   s.red[0] = 200, s.green[0] = 20, s.blue[0] = 30, s.nir[0] = 40;
-  const std::pair<std::uint16_t, std::uint8_t> views[] = {{kViewRed, 200}, {kViewGreen, 20}, {kViewBlue, 30}, {kViewNir, 40}};
+  const std::pair<std::uint16_t, std::uint8_t> views[] = {
+      {kViewRed, 200}, {kViewGreen, 20}, {kViewBlue, 30}, {kViewNir, 40}};
   for (const auto& [mode, sample] : views) {
     Render(mode);
     EXPECT_EQ(Pixel(0), (std::array<std::uint8_t, 3>{sample, sample, sample})) << mode;
@@ -87,7 +88,8 @@ TEST_F(RenderFrameTest, IndexCodesSelectTheirRenderer) {
   }
   EXPECT_TRUE(render(0x2001) == render(kIndexGi));
   EXPECT_TRUE(render(0x0402) != render(kIndexOsavi));  // OSAVI against blue, not red
-  for (std::uint16_t code : {kIndexEvi, kIndexRvi, kIndexGrvi, kIndexIpvi, kIndexSipi, kIndexOsavi, kIndexCi, kIndexDvi, kIndexGi}) {
+  for (std::uint16_t code :
+       {kIndexEvi, kIndexRvi, kIndexGrvi, kIndexIpvi, kIndexSipi, kIndexOsavi, kIndexCi, kIndexDvi, kIndexGi}) {
     EXPECT_TRUE(render(code) != ndvi) << code;
   }
 }
@@ -136,7 +138,8 @@ INSTANTIATE_TEST_SUITE_P(Factors, ApplyChannelGainTest,
                                            GainCase{150, 86, 255}, GainCase{0, 255, 127}, GainCase{30, 255, 254},
                                            GainCase{0, 0, 0}),
                          [](const auto& info) {
-                           return "Gain" + std::to_string(info.param.gain) + "Sample" + std::to_string(info.param.sample);
+                           return "Gain" + std::to_string(info.param.gain) + "Sample" +
+                                  std::to_string(info.param.sample);
                          });
 
 TEST_F(RenderFrameTest, GainFactors) {

@@ -22,10 +22,10 @@
 #include <fstream>
 
 #include "app/desktop_presenter.h"
+#include "app/taloran_dlg.h"
 #include "core/stats/index_statistics.h"
 #include "qt/picture_ctrl.h"
 #include "qt/statistics_window.h"
-#include "app/taloran_dlg.h"
 #include "qt/taloran_window.h"
 #include "tests/support/test_support.h"
 #include "tests/support/window_checks.h"
@@ -35,7 +35,9 @@ namespace {
 
 using namespace res;
 
-std::filesystem::path Screenshot(const std::string& name) { return std::filesystem::path(TALORAN_SCREENSHOT_DIR) / name; }
+std::filesystem::path Screenshot(const std::string& name) {
+  return std::filesystem::path(TALORAN_SCREENSHOT_DIR) / name;
+}
 
 struct DesktopWindowTest : ::testing::Test {
   std::unique_ptr<TaloranWindow> window = std::make_unique<TaloranWindow>();
@@ -65,7 +67,9 @@ struct DesktopWindowTest : ::testing::Test {
     focus->setFocus();
     QTest::keyClick(focus, key, modifiers);
   }
-  std::string Name(QWidget* w) const { return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name).toStdString(); }
+  std::string Name(QWidget* w) const {
+    return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name).toStdString();
+  }
 };
 
 TEST_F(DesktopWindowTest, OpensWhollyOnEveryScreenWithEveryCaptionReadable) {
@@ -78,8 +82,10 @@ TEST_F(DesktopWindowTest, OpensWhollyOnEveryScreenWithEveryCaptionReadable) {
     w->show();
     QApplication::processEvents();
     const QRect available = screen->availableGeometry();
-    SCOPED_TRACE(testing::Message() << available.width() << "x" << available.height() << " at " << w->FontPoints() << " pt");
-    EXPECT_TRUE(available.contains(w->frameGeometry())) << w->frameGeometry().width() << "x" << w->frameGeometry().height();
+    SCOPED_TRACE(testing::Message() << available.width() << "x" << available.height() << " at " << w->FontPoints()
+                                    << " pt");
+    EXPECT_TRUE(available.contains(w->frameGeometry()))
+        << w->frameGeometry().width() << "x" << w->frameGeometry().height();
     EXPECT_GE(w->FontPoints(), 6.0);
     for (const ControlTemplate& c : kMainDialog.controls) {
       if (c.id != kIdStatic) {
@@ -204,7 +210,8 @@ TEST_F(DesktopWindowTest, TheMenuOffersSavingCopyingRecentAndTheLetterbox) {
     texts << a->text();
     if (a->text() == "Keep aspect ratio") aspect = a;
   }
-  for (const char* item : {"Save picture as...", "Copy picture", "Copy camera data", "Open recent", "Keyboard shortcuts"}) {
+  for (const char* item :
+       {"Save picture as...", "Copy picture", "Copy camera data", "Open recent", "Keyboard shortcuts"}) {
     EXPECT_TRUE(texts.contains(item)) << item;
   }
   EXPECT_EQ(texts.back(), "&About Taloran...");
@@ -227,9 +234,15 @@ TEST_F(DesktopWindowTest, TheMenuOffersSavingCopyingRecentAndTheLetterbox) {
 }
 
 TEST_F(DesktopWindowTest, AScreenReaderHearsEveryControlByItsLabel) {
-  const std::pair<int, const char*> names[] = {{1028, "Red"}, {1043, "Average Red Level Image"}, {kRedGainText, "R-Gain"},
-                                               {kRedSlider, "R-Gain"}, {kViGainText, "VI-Gain"}, {1027, "Brightness:"},
-                                               {1030, "IR"}, {1039, "Heigth"}, {kFileName, "Tiff file name:"}};
+  const std::pair<int, const char*> names[] = {{1028, "Red"},
+                                               {1043, "Average Red Level Image"},
+                                               {kRedGainText, "R-Gain"},
+                                               {kRedSlider, "R-Gain"},
+                                               {kViGainText, "VI-Gain"},
+                                               {1027, "Brightness:"},
+                                               {1030, "IR"},
+                                               {1039, "Heigth"},
+                                               {kFileName, "Tiff file name:"}};
   for (const auto& [id, name] : names) EXPECT_EQ(Name(window->Control(id)), name) << id;
   for (const ControlTemplate& c : kMainDialog.controls) {
     if (c.id == kIdStatic) continue;
@@ -265,9 +278,10 @@ struct PictureReadingTest : DesktopWindowTest {
     const QPointF origin = window->Picture()->contentsRect().topLeft();
     return origin + QPointF(t.ToAreaX(x + 0.5), t.ToAreaY(y + 0.5));
   }
-  void Mouse(QEvent::Type type, QPointF at, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    QMouseEvent event(type, at, window->Picture()->mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
-                      buttons, modifiers);
+  void Mouse(QEvent::Type type, QPointF at, Qt::MouseButtons buttons,
+             Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QMouseEvent event(type, at, window->Picture()->mapToGlobal(at),
+                      type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons, modifiers);
     QApplication::sendEvent(window->Picture(), &event);
   }
   void Wheel(QPointF at, int notches) {
@@ -306,7 +320,9 @@ TEST_F(PictureReadingTest, ZoomKeepsThePixelUnderTheCursorAndTheViewAcrossCaptur
   window->Click(kViOut);
   CPictureCtrl* picture = window->Picture();
   const QPointF at = Over(700, 300);
-  const auto under = [&] { return picture->transform().PixelAt(at.x() - picture->contentsRect().x(), at.y() - picture->contentsRect().y()); };
+  const auto under = [&] {
+    return picture->transform().PixelAt(at.x() - picture->contentsRect().x(), at.y() - picture->contentsRect().y());
+  };
   const std::optional<FramePixel> before = under();
   Wheel(at, 12);  // 1.25^12: about 14.6 times the fit
   EXPECT_GT(picture->transform().zoom(), 14);
@@ -370,7 +386,8 @@ TEST_F(PictureReadingTest, AreaStatisticsFollowTheSelectionAndTheView) {
 
 // Four screens side by side, settings in a folder of the run's own.
 int main(int argc, char** argv) {
-  const std::filesystem::path home = std::filesystem::temp_directory_path() / ("taloran-desktop-test-" + std::to_string(::getpid()));
+  const std::filesystem::path home =
+      std::filesystem::temp_directory_path() / ("taloran-desktop-test-" + std::to_string(::getpid()));
   std::filesystem::create_directories(home);
   const std::filesystem::path screens = home / "screens.json";
   std::ofstream(screens) << R"({"screens": [

@@ -1,5 +1,7 @@
 // The real Qt window, offscreen: its layout from the template, its start state, clicks read back,
 // and a screenshot of what a user sees.
+#include "qt/taloran_window.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -15,13 +17,12 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 
+#include "app/taloran_dlg.h"
+#include "core/render/render.h"
 #include "qt/about_dlg.h"
-#include "res/dialog_templates.h"
 #include "qt/dialog_units.h"
 #include "qt/picture_ctrl.h"
-#include "core/render/render.h"
-#include "app/taloran_dlg.h"
-#include "qt/taloran_window.h"
+#include "res/dialog_templates.h"
 #include "tests/support/test_support.h"
 #include "tests/support/window_checks.h"
 
@@ -110,19 +111,21 @@ TEST_F(WindowTest, ControlsSitWhereTheTemplateSaysAndFollowTheirEdgesOnResize) {
   for (int id : {res::kSearchFile, res::kNext, res::kPrevious, 1027, 1050, res::kFourLayer}) {
     EXPECT_EQ(Geometry(id), before[id].translated(-300, 0)) << id;
   }
-  for (int id : {res::kStatusText, res::kIdOk, res::kIdCancel}) EXPECT_EQ(Geometry(id), before[id].translated(0, -20)) << id;
+  for (int id : {res::kStatusText, res::kIdOk, res::kIdCancel})
+    EXPECT_EQ(Geometry(id), before[id].translated(0, -20)) << id;
   // The picture sits between the controls on the left and the metadata panel on the right.
   EXPECT_LT(Geometry(res::kAutoCorrection).right(), Geometry(res::kPicture).left());
   EXPECT_LT(Geometry(res::kPicture).right(), Geometry(1027).left());
 }
 
 TEST_F(WindowTest, TabOrderFollowsTheTemplate) {
-  const std::vector<int> expected = {1, 2, 1000, 1001, 1011, 1012, 1013, 1014, 1015, 1016, 1017, 1018, 1020, 1026, 1025,
-                                     1027, 1028, 1029, 1030, 1031, 1032, 1033, 1034, 1035, 1036, 1037, 1038, 1039, 1040,
-                                     1041, 1042, 1043, 1044, 1045, 1046, 1047, 1048, 1049, 1054, 1067, 1050};
+  const std::vector<int> expected = {1,    2,    1000, 1001, 1011, 1012, 1013, 1014, 1015, 1016, 1017, 1018, 1020, 1026,
+                                     1025, 1027, 1028, 1029, 1030, 1031, 1032, 1033, 1034, 1035, 1036, 1037, 1038, 1039,
+                                     1040, 1041, 1042, 1043, 1044, 1045, 1046, 1047, 1048, 1049, 1054, 1067, 1050};
   EXPECT_EQ(res::TabOrder(res::kMainDialog), expected);
   auto nextTabStop = [](QWidget* w) {
-    do w = w->nextInFocusChain(); while ((w->focusPolicy() & Qt::TabFocus) == 0);
+    do w = w->nextInFocusChain();
+    while ((w->focusPolicy() & Qt::TabFocus) == 0);
     return w;
   };
   for (std::size_t i = 1; i < expected.size(); ++i) {
@@ -166,7 +169,8 @@ TEST_F(WindowTest, AtWorkOnAFolderOfCaptures) {
   test::TempDir dir;
   std::vector<std::string> paths;
   for (unsigned seed : {1u, 2u, 3u}) {
-    paths.push_back(dir.Write("field_0" + std::to_string(seed) + ".tif", EncodeCapture(FieldScene(seed), false)).string());
+    paths.push_back(
+        dir.Write("field_0" + std::to_string(seed) + ".tif", EncodeCapture(FieldScene(seed), false)).string());
   }
   window.SetFileChooser([&paths] { return std::vector<std::string>{paths[0]}; });
   window.Click(res::kSearchFile);
@@ -250,7 +254,8 @@ TEST_F(PictureTest, DrawsNothingBeforeALoadOrAfterAFailedOne) {
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   // Settings in a folder of the run's own, never the user's.
-  const std::filesystem::path home = std::filesystem::temp_directory_path() / ("taloran-window-test-" + std::to_string(::getpid()));
+  const std::filesystem::path home =
+      std::filesystem::temp_directory_path() / ("taloran-window-test-" + std::to_string(::getpid()));
   qputenv("XDG_CONFIG_HOME", QByteArray(home.c_str()));
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);

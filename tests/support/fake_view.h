@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "res/dialog_templates.h"
 #include "app/dialog_view.h"
+#include "app/taloran_dlg.h"
 #include "core/capture/folder_listing.h"
 #include "core/capture/frame_store.h"
-#include "app/taloran_dlg.h"
+#include "res/dialog_templates.h"
 
 namespace taloran::test {
 
@@ -23,9 +23,9 @@ class FakeView : public DialogView {
   std::map<int, int> positions;
   std::vector<std::pair<int, std::string>> menu;
   std::vector<std::string> messages;
-  std::vector<int> loads;              // the size of every picture load
-  std::vector<std::uint8_t> shown;     // the picture of the last load
-  std::vector<std::string> choice;     // what the file dialog returns next (empty: cancelled)
+  std::vector<int> loads;                           // the size of every picture load
+  std::vector<std::uint8_t> shown;                  // the picture of the last load
+  std::vector<std::string> choice;                  // what the file dialog returns next (empty: cancelled)
   std::optional<std::vector<std::string>> listing;  // a folder's listing in the file system's order
   int waitDepth = 0, waitCalls = 0, aboutShown = 0;
   bool keepPictures = true;

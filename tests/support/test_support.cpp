@@ -1,10 +1,11 @@
 #include "tests/support/test_support.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
-#include <stdexcept>
 #include <cstring>
-#include <unistd.h>
+#include <stdexcept>
 
 namespace taloran::test {
 

@@ -7,8 +7,8 @@
 #include <QStyle>
 #include <QWidget>
 
-#include "res/dialog_templates.h"
 #include "qt/dialog_units.h"
+#include "res/dialog_templates.h"
 
 namespace taloran::test {
 
@@ -23,7 +23,8 @@ inline void ExpectCaptionsFit(const QWidget& window, const DialogBase& base) {
     const QRect rect = ToQRect(base.ToPixels(c.x, c.y, c.width, c.height));
     int needed = metrics.horizontalAdvance(caption);
     if (c.kind == res::ControlKind::Radio || c.kind == res::ControlKind::CheckBox) {
-      const auto metric = c.kind == res::ControlKind::Radio ? QStyle::PM_ExclusiveIndicatorWidth : QStyle::PM_IndicatorWidth;
+      const auto metric =
+          c.kind == res::ControlKind::Radio ? QStyle::PM_ExclusiveIndicatorWidth : QStyle::PM_IndicatorWidth;
       needed += style->pixelMetric(metric) + style->pixelMetric(QStyle::PM_CheckBoxLabelSpacing);
     }
     if (c.kind == res::ControlKind::PushButton || c.kind == res::ControlKind::DefaultPushButton) needed += 4;

@@ -14,7 +14,7 @@ namespace taloran::detail {
 
 enum class IndexKind : std::uint8_t { Ndvi, Evi, Rvi, Grvi, Ipvi, Sipi, Osavi, Ci, Dvi, Gi };
 
-inline constexpr std::int64_t kUnit = 32'768;                // a sample's scale beside NIR x F
+inline constexpr std::int64_t kUnit = 32'768;                 // a sample's scale beside NIR x F
 inline constexpr std::int64_t kReflectanceOne = 255 * kUnit;  // 8,355,840: reflectance 1.0
 
 IndexKind KindOf(std::uint16_t indexCode);
@@ -33,21 +33,37 @@ inline bool Evaluate(std::uint32_t f, PixelSamples s, std::uint8_t v, double& va
   const std::int64_t r = s.red * kUnit, g = s.green * kUnit, b = s.blue * kUnit, w = v * kUnit;
   std::int64_t numerator = 0, denominator = 1;
   switch (K) {
-    case IndexKind::Ndvi: numerator = n - w, denominator = n + w; break;
+    case IndexKind::Ndvi:
+      numerator = n - w, denominator = n + w;
+      break;
     // 2.5 (N - R) / (N + 6R - 7.5B + 1) = 5 (N' - R') / 2 (N' + 6R' - 7.5B' + 8,355,840); 7.5B' = B x 245,760
     case IndexKind::Evi:
       numerator = 5 * (n - r), denominator = 2 * (n + 6 * r - s.blue * 245'760 + kReflectanceOne);
       break;
-    case IndexKind::Sipi: numerator = n - b, denominator = n - r; break;
+    case IndexKind::Sipi:
+      numerator = n - b, denominator = n - r;
+      break;
     case IndexKind::Osavi:  // the soil term 0.16 is no integer: the one floating-point denominator
       value = static_cast<double>(n - w) / (static_cast<double>(n + w) + 0.16 * kReflectanceOne);
       return true;
-    case IndexKind::Rvi: numerator = n, denominator = r; break;
-    case IndexKind::Grvi: numerator = n, denominator = g; break;
-    case IndexKind::Ipvi: numerator = n, denominator = n + r; break;
-    case IndexKind::Ci: numerator = n - g, denominator = g; break;  // N / G - 1 in one rounding
-    case IndexKind::Dvi: numerator = n - r, denominator = kReflectanceOne; break;
-    case IndexKind::Gi: numerator = s.green, denominator = s.red; break;
+    case IndexKind::Rvi:
+      numerator = n, denominator = r;
+      break;
+    case IndexKind::Grvi:
+      numerator = n, denominator = g;
+      break;
+    case IndexKind::Ipvi:
+      numerator = n, denominator = n + r;
+      break;
+    case IndexKind::Ci:
+      numerator = n - g, denominator = g;
+      break;  // N / G - 1 in one rounding
+    case IndexKind::Dvi:
+      numerator = n - r, denominator = kReflectanceOne;
+      break;
+    case IndexKind::Gi:
+      numerator = s.green, denominator = s.red;
+      break;
   }
   if (denominator == 0) return false;
   value = static_cast<double>(numerator) / static_cast<double>(denominator);  // both < 2^28, exact

@@ -11,8 +11,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "core/index/colour_maps.h"
 #include "core/capture/frame_store.h"
+#include "core/index/colour_maps.h"
 #include "core/render/internal/pixel_loops.h"
 #include "core/render/render.h"
 
@@ -59,14 +59,14 @@ inline int NdviDisplay(std::uint32_t f, unsigned nir, unsigned v) {
 
 // OSAVI: the soil term is the constant 20, so the denominator is never 0.
 inline int OsaviDisplay(std::uint32_t f, unsigned nir, unsigned v) {
-  const int n = static_cast<int>(nir * f >> 15);                             // n <= 510
+  const int n = static_cast<int>(nir * f >> 15);                                 // n <= 510
   return NormalizedIndex(n, static_cast<int>(v), n + static_cast<int>(v) + 20);  // 20 <= d <= 785
 }
 
 // EVI: a negative denominator gives 128, a zero one counts as 1.
 inline int EviDisplay(std::uint32_t f, unsigned nir, unsigned red, unsigned blue) {
-  const int n = static_cast<int>(nir * f >> 15);                                              // <= 510
-  const int d = n + 6 * static_cast<int>(red) - 7 * static_cast<int>(blue) + 1;               // -1,784..2,041
+  const int n = static_cast<int>(nir * f >> 15);                                 // <= 510
+  const int d = n + 6 * static_cast<int>(red) - 7 * static_cast<int>(blue) + 1;  // -1,784..2,041
   return d < 0 ? 128 : NormalizedIndex(n, static_cast<int>(red), d == 0 ? 1 : d);
 }
 
@@ -91,7 +91,7 @@ inline int GrviDisplay(std::uint32_t f, unsigned nir, unsigned green) {
 
 // IPVI = Ir / (Ir + R), 256 times at gain 50.
 inline int IpviDisplay(std::uint32_t f, unsigned nir, unsigned red) {
-  const std::uint32_t n = nir * 256 * f / 32'768;                                // <= 130,560
+  const std::uint32_t n = nir * 256 * f / 32'768;                            // <= 130,560
   return static_cast<int>(std::min(ExactQuotient(n, nir + red + 1), 240u));  // divisor <= 511
 }
 
@@ -110,7 +110,7 @@ inline int DviDisplay(std::uint32_t f, unsigned nir, unsigned red) {
 
 // GI = G / R as 128 x (2/3 green) / red, capped at 240; red 0 shifts instead of dividing.
 inline int GiDisplay(std::uint32_t f, unsigned green, unsigned red) {
-  const std::uint32_t s = green * f / 49'152;                                 // <= 340
+  const std::uint32_t s = green * f / 49'152;                                // <= 340
   const std::uint32_t q = red == 0 ? s * 128 : ExactQuotient(s * 128, red);  // <= 43,520
   return static_cast<int>(std::min(q, 240u));
 }
@@ -131,7 +131,7 @@ class ColourTable {
 // The red-yellow-green ramp is flat below 101 and above 155; NDVI's palette below 97 and above 152.
 using RampColours = ColourTable<101, 155>;
 using NdviColours = ColourTable<96, 153>;
-using ValueColours = ColourTable<0, 240>;        // the ratio and complement ramps
+using ValueColours = ColourTable<0, 240>;         // the ratio and complement ramps
 using DifferenceColours = ColourTable<192, 256>;  // DVI's map: grey up to 192, green saturating at 255
 
 // The colour of every pair of samples, keyed by first * 256 + second.
@@ -151,8 +151,7 @@ const PairTable& FillPairTable(const Colours& colours, Value value) {
 }
 
 // Pixel j takes table[first[j] * 256 + second[j]], for every pixel of the frame.
-void WriteFromPairTable(const Plane& first, const Plane& second, const PairTable& table,
-                        BmpBuffer& bmp);
+void WriteFromPairTable(const Plane& first, const Plane& second, const PairTable& table, BmpBuffer& bmp);
 
 // EVI and SIPI take three samples, so no pair table: their loops compute each pixel in 16-bit
 // steps that the compiler vectorises. min(floor(x / d), 27) comes from a five-step binary search
