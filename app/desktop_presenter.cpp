@@ -167,7 +167,7 @@ std::string DesktopPresenter::ViewDescription() const {
   if (dialog_.ImageShown == 0) return "No picture";
   const std::uint16_t mode = dialog_.ViewMode;
   if (mode < kViewIndex) return Caption(res::kRawRed + mode);
-  const IndexInfo& index = SelectedIndex(dialog_.IndexCode);
+  const IndexDescriptor& index = SelectedIndex(dialog_.IndexCode);
   if (index.bit != kIndexNdvi && index.bit != kIndexOsavi) return index.name;
   constexpr int kBandCaptions[] = {res::kBandRed, res::kBandGreen, res::kBandBlue, res::kBandRed};
   return std::string(index.name) + ", " + Caption(kBandCaptions[dialog_.IndexCode & kBandMask]);

@@ -46,7 +46,7 @@ std::filesystem::path ImagePath(const BatchOptions& o, const std::string& captur
 }
 
 // The IndexCode of a reported index: NDVI and OSAVI take the batch's band.
-std::uint16_t StatisticsCode(const IndexInfo& index, std::uint16_t band) {
+std::uint16_t StatisticsCode(const IndexDescriptor& index, std::uint16_t band) {
   return index.bit == kIndexNdvi || index.bit == kIndexOsavi ? static_cast<std::uint16_t>(index.bit | band) : index.bit;
 }
 
@@ -103,7 +103,7 @@ void ProcessCapture(const BatchOptions& o, CaptureWorkspace& work, CaptureReport
   }
   report.position = DecodePosition(work.store().metadata);
   if (o.statsCsv || o.geoJson) {
-    for (const IndexInfo* index : o.indices) {
+    for (const IndexDescriptor* index : o.indices) {
       report.stats.push_back(ComputeIndexStatistics(work.store(), StatisticsCode(*index, o.band), o.gains.vi,
                                                     FrameRect{}, work.statistics()));
     }

@@ -27,7 +27,7 @@ struct BatchOptions {
   std::filesystem::path outDir = ".";
   std::optional<std::filesystem::path> statsCsv;
   std::optional<std::filesystem::path> geoJson;
-  std::vector<const IndexInfo*> indices;  // the statistics' indices, in column order
+  std::vector<const IndexDescriptor*> indices;  // the statistics' indices, in column order
   unsigned jobs = 1;
   unsigned shard = 1, shards = 1;   // process positions i with i mod shards = shard - 1
   bool progress = false;            // the updating line on standard error

@@ -40,9 +40,9 @@ std::string ReadStatus(std::uint16_t readResult) {
   return readResult == kReadCannotOpen ? "Tif file not found" : "Unknown error";
 }
 
-std::string FormatCsv(const std::vector<CaptureReport>& reports, const std::vector<const IndexInfo*>& indices) {
+std::string FormatCsv(const std::vector<CaptureReport>& reports, const std::vector<const IndexDescriptor*>& indices) {
   std::string csv = "file,status,latitude_deg,longitude_deg,height_m,heading_deg";
-  for (const IndexInfo* index : indices) {
+  for (const IndexDescriptor* index : indices) {
     for (const char* key : kStatisticKeys) csv += std::string(",") + index->key + "_" + key;
   }
   csv += '\n';
@@ -64,7 +64,7 @@ std::string FormatCsv(const std::vector<CaptureReport>& reports, const std::vect
 }
 
 // One feature a line, so that the file reads well and shards merge with line tools.
-std::string FormatGeoJson(const std::vector<CaptureReport>& reports, const std::vector<const IndexInfo*>& indices) {
+std::string FormatGeoJson(const std::vector<CaptureReport>& reports, const std::vector<const IndexDescriptor*>& indices) {
   std::string features;
   for (const CaptureReport& r : reports) {
     if (r.readResult != kReadOk) continue;

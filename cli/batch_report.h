@@ -31,9 +31,9 @@ double Rounded(double value, int decimals);
 std::string ReadStatus(std::uint16_t readResult);
 
 // The CSV file: a header line, then a row per report, in their order (RFC 4180 quoting).
-std::string FormatCsv(const std::vector<CaptureReport>& reports, const std::vector<const IndexInfo*>& indices);
+std::string FormatCsv(const std::vector<CaptureReport>& reports, const std::vector<const IndexDescriptor*>& indices);
 
 // The GeoJSON FeatureCollection (RFC 7946): a Point [longitude, latitude] per readable capture.
-std::string FormatGeoJson(const std::vector<CaptureReport>& reports, const std::vector<const IndexInfo*>& indices);
+std::string FormatGeoJson(const std::vector<CaptureReport>& reports, const std::vector<const IndexDescriptor*>& indices);
 
 }  // namespace taloran

@@ -83,10 +83,10 @@ bool ParseShard(const std::string& text, unsigned& shard, unsigned& shards) {
 }
 
 // Index names from the table, comma-separated; each kept once, in the order given.
-bool ParseIndexList(const std::string& text, std::vector<const IndexInfo*>& indices) {
+bool ParseIndexList(const std::string& text, std::vector<const IndexDescriptor*>& indices) {
   for (const std::string& name : Split(text, ',')) {
     const auto found =
-        std::find_if(kIndices.begin(), kIndices.end(), [&name](const IndexInfo& i) { return name == i.key; });
+        std::find_if(kIndices.begin(), kIndices.end(), [&name](const IndexDescriptor& i) { return name == i.key; });
     if (found == kIndices.end()) return false;
     if (std::find(indices.begin(), indices.end(), &*found) == indices.end()) indices.push_back(&*found);
   }

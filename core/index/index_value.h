@@ -19,43 +19,14 @@
 // take every index value from here.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
 
+#include "core/index/index_table.h"
 #include "core/render/render.h"
 
 namespace taloran {
-
-struct PixelSamples {
-  std::uint8_t red = 0;
-  std::uint8_t green = 0;
-  std::uint8_t blue = 0;
-  std::uint8_t nir = 0;
-};
-
-struct IndexInfo {
-  std::uint16_t bit;  // the IndexCode bit
-  const char* key;    // "ndvi", as taloran-cli names it
-  const char* name;   // "NDVI", as a person reads it
-};
-
-inline constexpr std::array<IndexInfo, 10> kIndices{{
-    {kIndexNdvi, "ndvi", "NDVI"},
-    {kIndexEvi, "evi", "EVI"},
-    {kIndexRvi, "rvi", "RVI"},
-    {kIndexGrvi, "grvi", "GRVI"},
-    {kIndexIpvi, "ipvi", "IPVI"},
-    {kIndexSipi, "sipi", "SIPI"},
-    {kIndexOsavi, "osavi", "OSAVI"},
-    {kIndexCi, "ci", "CI"},
-    {kIndexDvi, "dvi", "DVI"},
-    {kIndexGi, "gi", "GI"},
-}};
-
-// The index an IndexCode selects, as the renderers choose it (NDVI for a code naming no single one).
-const IndexInfo& SelectedIndex(std::uint16_t indexCode);
 
 // The name of a view as taloran-cli's --view and image names give it: red, green, blue, nir,
 // color, or the index's key, with -green or -blue for NDVI and OSAVI on those bands.

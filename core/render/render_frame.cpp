@@ -1,4 +1,4 @@
-#include "core/index/internal/index_renderers.h"
+#include "core/index/index_table.h"
 #include "core/render/internal/pixel_loops.h"
 #include "core/render/render.h"
 
@@ -57,28 +57,7 @@ std::uint16_t RenderColour(const RenderRequest& request, RenderTarget& target) {
 }
 
 std::uint16_t RenderIndex(const RenderRequest& request, RenderTarget& target) {
-  switch (request.indexCode & kIndexBitsMask) {
-    case kIndexEvi:
-      return RenderEvi(request, target);
-    case kIndexRvi:
-      return RenderRvi(request, target);
-    case kIndexGrvi:
-      return RenderGrvi(request, target);
-    case kIndexIpvi:
-      return RenderIpvi(request, target);
-    case kIndexSipi:
-      return RenderSipi(request, target);
-    case kIndexOsavi:
-      return RenderOsavi(request, target);
-    case kIndexCi:
-      return RenderCi(request, target);
-    case kIndexDvi:
-      return RenderDvi(request, target);
-    case kIndexGi:
-      return RenderGi(request, target);
-    default:
-      return RenderNdvi(request, target);  // 0x0010, no index, or several
-  }
+  return SelectedIndex(request.indexCode).render(request, target);
 }
 
 std::uint16_t RenderFrame(const RenderRequest& request, RenderTarget& target) {

@@ -36,12 +36,12 @@ struct PairOrder {
 }  // namespace
 
 struct StatisticsWorkspace::Buffers {
-  std::array<std::uint32_t, kPairs> counts;                        // pixels per sample pair
-  std::array<std::unique_ptr<PairOrder>, kIndices.size()> orders;  // by kind, made on first use
-  std::vector<double> values;                                      // EVI and SIPI: the valid pixels' values
-  std::vector<double> gathered;                                    // the values of the buckets that hold a percentile
-  std::vector<std::uint16_t> bucketIds;                            // each value's bucket
-  std::vector<std::int16_t> displays;                              // each value's display value, for a histogram
+  std::array<std::uint32_t, kPairs> counts;                    // pixels per sample pair
+  std::array<std::unique_ptr<PairOrder>, kIndexCount> orders;  // by table row, made on first use
+  std::vector<double> values;                                  // EVI and SIPI: the valid pixels' values
+  std::vector<double> gathered;                                // the values of the buckets that hold a percentile
+  std::vector<std::uint16_t> bucketIds;                        // each value's bucket
+  std::vector<std::int16_t> displays;                          // each value's display value, for a histogram
   std::array<std::uint32_t, kBuckets> buckets;
 };
 
@@ -88,53 +88,48 @@ void ForEachRun(const FrameRect& r, Run run) {
   }
 }
 
-// Which two planes a two-sample index reads, and the pixel a pair of their samples stands for.
-struct PairSource {
-  const Plane* first;
-  const Plane* second;
+// The pixel a pair of a two-sample index's samples stands for, and the band sample it sets.
+struct PairPixel {
+  PixelSamples samples;
+  std::uint8_t band = 0;
 };
 
-PairSource PairPlanes(IndexKind kind, std::uint16_t indexCode, const FrameStore& f) {
-  switch (kind) {
-    case IndexKind::Ndvi:
-    case IndexKind::Osavi: {
-      const unsigned band = indexCode & kBandMask;
-      return {&f.nir, band == 1 ? &f.green : band == 2 ? &f.blue : &f.red};
+PairPixel PairSamples(const IndexDescriptor& index, std::uint16_t indexCode, std::uint32_t pair) {
+  PairPixel p;
+  const std::uint8_t values[] = {static_cast<std::uint8_t>(pair >> 8), static_cast<std::uint8_t>(pair)};
+  for (std::size_t k = 0; k < 2; ++k) {
+    const Sample sample = index.samples[k] == Sample::Band ? BandChannel(indexCode) : index.samples[k];
+    switch (sample) {
+      case Sample::Nir:
+        p.samples.nir = values[k];
+        break;
+      case Sample::Red:
+        p.samples.red = values[k];
+        break;
+      case Sample::Green:
+        p.samples.green = values[k];
+        break;
+      default:
+        p.samples.blue = values[k];
+        break;
     }
-    case IndexKind::Grvi:
-    case IndexKind::Ci:
-      return {&f.nir, &f.green};
-    case IndexKind::Gi:
-      return {&f.green, &f.red};
-    default:
-      return {&f.nir, &f.red};  // RVI, IPVI, DVI
   }
+  p.band = BandSample(indexCode, p.samples);
+  return p;
 }
 
-PixelSamples PairSamples(IndexKind kind, std::uint8_t first, std::uint8_t second) {
-  PixelSamples s;
-  if (kind == IndexKind::Gi) {
-    s.green = first, s.red = second;
-  } else {
-    s.nir = first;
-    s.red = s.green = s.blue = second;  // the one sample besides NIR, whichever the index reads
-  }
-  return s;
-}
-
-const PairOrder& OrderFor(StatisticsWorkspace::Buffers& b, IndexKind kind, std::uint16_t indexCode,
+const PairOrder& OrderFor(StatisticsWorkspace::Buffers& b, const IndexDescriptor& index, std::uint16_t indexCode,
                           std::uint32_t factor) {
-  auto& slot = b.orders[static_cast<std::size_t>(kind)];
+  auto& slot = b.orders[static_cast<std::size_t>(&index - kIndices.data())];
   if (!slot) slot = std::make_unique<PairOrder>();
   PairOrder& o = *slot;
   const std::uint16_t band = indexCode & kBandMask;
   if (o.ready && o.factor == factor && o.band == band) return o;
   o.defined = 0;
   for (std::uint32_t pair = 0; pair < kPairs; ++pair) {
-    const PixelSamples s = PairSamples(kind, static_cast<std::uint8_t>(pair >> 8), static_cast<std::uint8_t>(pair));
+    const PairPixel p = PairSamples(index, indexCode, pair);
     double value = 0;
-    if (detail::EvaluateKind(kind, factor, s, static_cast<std::uint8_t>(pair), value))
-      o.entries[o.defined++] = {value, pair};
+    if (index.value(factor, p.samples, p.band, value)) o.entries[o.defined++] = {value, pair};
   }
   std::sort(o.entries.begin(), o.entries.begin() + o.defined,
             [](const PairOrder::Entry& a, const PairOrder::Entry& b) { return a.value < b.value; });
@@ -152,16 +147,18 @@ void FillRanks(IndexStatistics& s, KthSmallest kth) {
   s.max = kth(s.valid);
 }
 
-IndexStatistics PairStatistics(const FrameStore& frame, IndexKind kind, std::uint16_t indexCode, std::uint32_t factor,
-                               const FrameRect& rect, StatisticsWorkspace::Buffers& b) {
+IndexStatistics PairStatistics(const FrameStore& frame, const IndexDescriptor& index, std::uint16_t indexCode,
+                               std::uint32_t factor, const FrameRect& rect, StatisticsWorkspace::Buffers& b) {
   b.counts.fill(0);
-  const PairSource source = PairPlanes(kind, indexCode, frame);
+  const RenderRequest planes = FrameRequest(frame, kViewIndex, indexCode, GainSet{});
+  const Plane& firstPlane = SamplePlane(index.samples[0], planes);
+  const Plane& secondPlane = SamplePlane(index.samples[1], planes);
   ForEachRun(rect, [&](std::size_t first, std::size_t count) {
-    const std::uint8_t* a = source.first->data() + first;
-    const std::uint8_t* c = source.second->data() + first;
+    const std::uint8_t* a = firstPlane.data() + first;
+    const std::uint8_t* c = secondPlane.data() + first;
     for (std::size_t j = 0; j < count; ++j) ++b.counts[std::size_t{a[j]} << 8 | c[j]];
   });
-  const PairOrder& o = OrderFor(b, kind, indexCode, factor);
+  const PairOrder& o = OrderFor(b, index, indexCode, factor);
 
   IndexStatistics s;
   double sum = 0;
@@ -294,13 +291,13 @@ IndexFigures ComputeIndexFigures(const FrameStore& frame, std::uint16_t indexCod
   StatisticsWorkspace::Buffers& b = work.buffers();
   IndexFigures f;
   IndexHistogram& h = f.histogram;
-  const IndexKind kind = detail::KindOf(indexCode);
-  const bool pixels = kind == IndexKind::Evi || kind == IndexKind::Sipi;
+  const IndexDescriptor& index = SelectedIndex(indexCode);
+  const bool pixels = !index.pair;
   if (pixels) {
-    f.statistics = kind == IndexKind::Evi ? PixelStatistics<IndexKind::Evi, true>(frame, factor, r, b)
+    f.statistics = index.bit == kIndexEvi ? PixelStatistics<IndexKind::Evi, true>(frame, factor, r, b)
                                           : PixelStatistics<IndexKind::Sipi, true>(frame, factor, r, b);
   } else {
-    f.statistics = PairStatistics(frame, kind, indexCode, factor, r, b);  // leaves the pair counts
+    f.statistics = PairStatistics(frame, index, indexCode, factor, r, b);  // leaves the pair counts
   }
   std::tie(h.low, h.high) = range(f.statistics);
   if (!(h.high > h.low)) h.high = h.low + 1;
@@ -323,11 +320,11 @@ IndexFigures ComputeIndexFigures(const FrameStore& frame, std::uint16_t indexCod
       h.meanDisplay[k] = static_cast<double>(sum) - 32'768.0 * static_cast<double>(count);
     }
   } else {
-    const PairOrder& o = OrderFor(b, kind, indexCode, factor);
+    const PairOrder& o = OrderFor(b, index, indexCode, factor);
     for (std::uint32_t i = 0; i < o.defined; ++i) {
       const std::uint32_t pair = o.entries[i].pair;
       if (b.counts[pair] == 0) continue;
-      const PixelSamples s = PairSamples(kind, static_cast<std::uint8_t>(pair >> 8), static_cast<std::uint8_t>(pair));
+      const PixelSamples s = PairSamples(index, indexCode, pair).samples;
       Add(h, bin(o.entries[i].value), b.counts[pair], DisplayValue(indexCode, viGain, s));
     }
   }
@@ -359,14 +356,10 @@ IndexStatistics ComputeIndexStatistics(const FrameStore& frame, std::uint16_t in
   const FrameRect r = Clip(rect);
   const std::uint32_t factor = ViGainFactor(viGain);
   StatisticsWorkspace::Buffers& b = work.buffers();
-  switch (const IndexKind kind = detail::KindOf(indexCode)) {
-    case IndexKind::Evi:
-      return PixelStatistics<IndexKind::Evi, false>(frame, factor, r, b);
-    case IndexKind::Sipi:
-      return PixelStatistics<IndexKind::Sipi, false>(frame, factor, r, b);
-    default:
-      return PairStatistics(frame, kind, indexCode, factor, r, b);
-  }
+  const IndexDescriptor& index = SelectedIndex(indexCode);
+  if (index.pair) return PairStatistics(frame, index, indexCode, factor, r, b);
+  return index.bit == kIndexEvi ? PixelStatistics<IndexKind::Evi, false>(frame, factor, r, b)
+                                : PixelStatistics<IndexKind::Sipi, false>(frame, factor, r, b);
 }
 
 }  // namespace taloran

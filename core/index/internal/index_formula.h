@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "core/index/index_value.h"
+#include "core/index/index_table.h"
 
 namespace taloran::detail {
 
@@ -16,14 +16,6 @@ enum class IndexKind : std::uint8_t { Ndvi, Evi, Rvi, Grvi, Ipvi, Sipi, Osavi, C
 
 inline constexpr std::int64_t kUnit = 32'768;                 // a sample's scale beside NIR x F
 inline constexpr std::int64_t kReflectanceOne = 255 * kUnit;  // 8,355,840: reflectance 1.0
-
-IndexKind KindOf(std::uint16_t indexCode);
-
-// The sample NDVI and OSAVI set against NIR: band 1 green, 2 blue, otherwise red.
-inline std::uint8_t BandSample(std::uint16_t indexCode, PixelSamples s) {
-  const unsigned band = indexCode & kBandMask;
-  return band == 1 ? s.green : band == 2 ? s.blue : s.red;
-}
 
 // The value of index K at NIR factor f (16,384..65,536) for NIR, red, green, blue and the band
 // sample v; false where it is undefined.
@@ -69,8 +61,5 @@ inline bool Evaluate(std::uint32_t f, PixelSamples s, std::uint8_t v, double& va
   value = static_cast<double>(numerator) / static_cast<double>(denominator);  // both < 2^28, exact
   return true;
 }
-
-// The same for a kind known only at run time.
-bool EvaluateKind(IndexKind kind, std::uint32_t f, PixelSamples s, std::uint8_t v, double& value);
 
 }  // namespace taloran::detail

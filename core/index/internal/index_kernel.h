@@ -13,6 +13,7 @@
 
 #include "core/capture/frame_store.h"
 #include "core/index/colour_maps.h"
+#include "core/index/index_table.h"
 #include "core/render/internal/pixel_loops.h"
 #include "core/render/render.h"
 
@@ -115,24 +116,41 @@ inline int GiDisplay(std::uint32_t f, unsigned green, unsigned red) {
   return static_cast<int>(std::min(q, 240u));
 }
 
-// The colours of the display values lo..hi of one mapping; values outside take the end colours.
-template <int Lo, int Hi>
+// The display values whose colours a mapping's table holds; values beyond take the end colours.
+// The red-yellow-green ramp is flat below 101 and above 155, NDVI's palette below 97 and above
+// 152, the ratio and complement ramps span 0..240, DVI's map is grey up to 192 and green
+// saturating at 255.
+struct TableBounds {
+  int low, high;
+};
+constexpr TableBounds BoundsOf(ColourMap map) {
+  switch (map) {
+    case ColourMap::NdviPalette:
+      return {96, 153};
+    case ColourMap::RedYellowGreen:
+      return {101, 155};
+    case ColourMap::Difference:
+      return {192, 256};
+    default:
+      return {0, 240};
+  }
+}
+
+// The colours of the display values of one mapping, made once per render.
+template <ColourMap Map>
 class ColourTable {
  public:
-  explicit ColourTable(Bgr (*map)(int)) {
-    for (int v = Lo; v <= Hi; ++v) colours_[static_cast<std::size_t>(v - Lo)] = Pack(map(v));
+  static constexpr int kLow = BoundsOf(Map).low, kHigh = BoundsOf(Map).high;
+  ColourTable() {
+    for (int v = kLow; v <= kHigh; ++v) colours_[static_cast<std::size_t>(v - kLow)] = Pack(MapColour(Map, v));
   }
-  PackedBgr operator[](int value) const { return colours_[static_cast<std::size_t>(std::clamp(value, Lo, Hi) - Lo)]; }
+  PackedBgr operator[](int value) const {
+    return colours_[static_cast<std::size_t>(std::clamp(value, kLow, kHigh) - kLow)];
+  }
 
  private:
-  std::array<PackedBgr, static_cast<std::size_t>(Hi - Lo + 1)> colours_{};
+  std::array<PackedBgr, static_cast<std::size_t>(kHigh - kLow + 1)> colours_{};
 };
-
-// The red-yellow-green ramp is flat below 101 and above 155; NDVI's palette below 97 and above 152.
-using RampColours = ColourTable<101, 155>;
-using NdviColours = ColourTable<96, 153>;
-using ValueColours = ColourTable<0, 240>;         // the ratio and complement ramps
-using DifferenceColours = ColourTable<192, 256>;  // DVI's map: grey up to 192, green saturating at 255
 
 // The colour of every pair of samples, keyed by first * 256 + second.
 using PairTable = std::array<PackedBgr, 256 * 256>;
@@ -152,6 +170,24 @@ const PairTable& FillPairTable(const Colours& colours, Value value) {
 
 // Pixel j takes table[first[j] * 256 + second[j]], for every pixel of the frame.
 void WriteFromPairTable(const Plane& first, const Plane& second, const PairTable& table, BmpBuffer& bmp);
+
+// The VI gain factor of the request, 16,384 to 65,536.
+std::uint32_t RequestViFactor(const RenderRequest& request);
+
+// The display value of a two-sample index from its first and second sample at NIR factor f.
+using PairDisplay = int (*)(std::uint32_t f, unsigned first, unsigned second);
+
+// The renderer of every two-sample index: the table of its 65,536 pairs' colours, then one lookup
+// a pixel. The index's row names its two samples.
+template <PairDisplay Display, ColourMap Map>
+std::uint16_t RenderPairIndex(const RenderRequest& request, RenderTarget& target) {
+  const IndexDescriptor& index = SelectedIndex(request.indexCode);
+  const std::uint32_t f = RequestViFactor(request);  // 16,384..65,536
+  const PairTable& table = FillPairTable(ColourTable<Map>(), [f](unsigned a, unsigned b) { return Display(f, a, b); });
+  WriteFromPairTable(SamplePlane(index.samples[0], request), SamplePlane(index.samples[1], request), table,
+                     *target.bmp);
+  return 0;
+}
 
 // EVI and SIPI take three samples, so no pair table: their loops compute each pixel in 16-bit
 // steps that the compiler vectorises. min(floor(x / d), 27) comes from a five-step binary search
@@ -180,11 +216,5 @@ inline void StoreRampPixel(std::uint8_t* pixel, std::uint16_t q, bool positive) 
   pixel[1] = positive ? std::uint8_t{208} : fall;
   pixel[2] = positive ? fall : std::uint8_t{208};
 }
-
-// The VI gain factor of the request, 16,384 to 65,536.
-std::uint32_t RequestViFactor(const RenderRequest& request);
-
-// The visible plane set against NIR by NDVI and OSAVI: band 1 green, 2 blue, otherwise red.
-const Plane& BandPlane(const RenderRequest& request);
 
 }  // namespace taloran::detail

@@ -34,15 +34,4 @@ std::uint32_t RequestViFactor(const RenderRequest& request) {
   return ViGainFactor(request.gains != nullptr ? request.gains->vi : GainSet{}.vi);
 }
 
-const Plane& BandPlane(const RenderRequest& request) {
-  switch (request.indexCode & kBandMask) {
-    case 1:
-      return *request.green;
-    case 2:
-      return *request.blue;
-    default:
-      return *request.red;
-  }
-}
-
 }  // namespace taloran::detail

@@ -1,0 +1,69 @@
+// The vegetation indices, one row each: the one place where an index is defined. The renderers,
+// index values, display values, statistics, taloran-cli's names, the legend and the probe all read
+// their index from here; a new index is a new row (and its formula and display value).
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "core/index/colour_maps.h"
+#include "core/render/render.h"
+
+namespace taloran {
+
+struct PixelSamples {
+  std::uint8_t red = 0;
+  std::uint8_t green = 0;
+  std::uint8_t blue = 0;
+  std::uint8_t nir = 0;
+};
+
+// A sample an index reads; Band is the visible band that NDVI and OSAVI set against NIR, chosen by
+// bits 0-1 of the IndexCode: 1 green, 2 blue, otherwise red.
+enum class Sample : std::uint8_t { Nir, Red, Green, Blue, Band };
+
+// How a display value follows the index value x where the colours are an exact function of it:
+// perUnit display steps an index unit, around 128 when symmetric (NDVI); 0 for none.
+struct LegendSteps {
+  double perUnit = 0;
+  bool symmetric = false;
+};
+
+struct IndexDescriptor {
+  std::uint16_t bit;  // the IndexCode bit
+  const char* key;    // "ndvi", as taloran-cli names it
+  const char* name;   // "NDVI", as a person reads it
+  // The two samples of an index that depends on two only (its renderer fills a table of all 65,536
+  // pairs); EVI and SIPI read NIR, red and blue and have pair false.
+  bool pair;
+  std::array<Sample, 2> samples;
+  ColourMap colourMap;
+  LegendSteps steps;
+  // The index value at NIR factor f (16,384..65,536) of the samples and the band sample; false
+  // where it is undefined (index_value.h gives the formulas).
+  bool (*value)(std::uint32_t f, PixelSamples s, std::uint8_t band, double& value);
+  // The display value its renderer maps to a colour.
+  int (*display)(std::uint32_t f, PixelSamples s, std::uint8_t band);
+  // Renders all 1,020,096 pixels of the target's pixel area; returns 0.
+  std::uint16_t (*render)(const RenderRequest& request, RenderTarget& target);
+};
+
+inline constexpr std::size_t kIndexCount = 10;
+extern const std::array<IndexDescriptor, kIndexCount> kIndices;
+
+// The index an IndexCode selects, as the renderers choose it (NDVI for a code naming no single one).
+const IndexDescriptor& SelectedIndex(std::uint16_t indexCode);
+
+// The channel an IndexCode's band names: green for band 1, blue for 2, otherwise red.
+Sample BandChannel(std::uint16_t indexCode);
+
+// The sample of that channel.
+std::uint8_t BandSample(std::uint16_t indexCode, PixelSamples s);
+
+// The value of `sample` in `s`, the band taken from the IndexCode.
+std::uint8_t SampleValue(Sample sample, std::uint16_t indexCode, PixelSamples s);
+
+// The plane of `sample` among the request's planes, the band taken from its IndexCode.
+const Plane& SamplePlane(Sample sample, const RenderRequest& request);
+
+}  // namespace taloran
