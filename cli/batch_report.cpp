@@ -64,7 +64,8 @@ std::string FormatCsv(const std::vector<CaptureReport>& reports, const std::vect
 }
 
 // One feature a line, so that the file reads well and shards merge with line tools.
-std::string FormatGeoJson(const std::vector<CaptureReport>& reports, const std::vector<const IndexDescriptor*>& indices) {
+std::string FormatGeoJson(const std::vector<CaptureReport>& reports,
+                          const std::vector<const IndexDescriptor*>& indices) {
   std::string features;
   for (const CaptureReport& r : reports) {
     if (r.readResult != kReadOk) continue;

@@ -34,6 +34,7 @@ std::string ReadStatus(std::uint16_t readResult);
 std::string FormatCsv(const std::vector<CaptureReport>& reports, const std::vector<const IndexDescriptor*>& indices);
 
 // The GeoJSON FeatureCollection (RFC 7946): a Point [longitude, latitude] per readable capture.
-std::string FormatGeoJson(const std::vector<CaptureReport>& reports, const std::vector<const IndexDescriptor*>& indices);
+std::string FormatGeoJson(const std::vector<CaptureReport>& reports,
+                          const std::vector<const IndexDescriptor*>& indices);
 
 }  // namespace taloran
