@@ -76,47 +76,22 @@ StatisticsWindow::StatisticsWindow(QWidget* parent)
   resize(520, 380);
 }
 
-StatisticsWindow::~StatisticsWindow() { Wait(); }
+StatisticsWindow::~StatisticsWindow() { job_.reset(); }
 
 void StatisticsWindow::Wait() {
-  while (busy_ || worker_.joinable()) {
-    if (worker_.joinable()) worker_.join();
-    QCoreApplication::sendPostedEvents(this);  // the finished computation's figures, and the next
-  }
+  if (job_) job_->Wait();
+  QCoreApplication::sendPostedEvents(this);  // the figures the job has posted
 }
 
-void StatisticsWindow::Refresh(const ShownView& view, std::optional<FrameRect> selection) {
+void StatisticsWindow::Refresh(const FrameStore& frame, const ShownView& view, std::optional<FrameRect> selection) {
   if (!isVisible()) return;
-  if (busy_) {
-    pending_ = Request{view, selection};
-    return;
+  if (!job_) {
+    job_ = std::make_unique<StatisticsJob>([this](const AreaFigures& figures) {
+      QMetaObject::invokeMethod(
+          this, [this, figures] { Display(figures); }, Qt::QueuedConnection);
+    });
   }
-  Start({view, selection});
-}
-
-// The planes are copied here, on the viewer's thread, so that a capture read later cannot change
-// them under the computation.
-void StatisticsWindow::Start(const Request& request) {
-  if (worker_.joinable()) worker_.join();
-  if (!snapshot_) snapshot_ = std::make_unique<FrameStore>(), work_ = std::make_unique<StatisticsWorkspace>();
-  const FrameStore& store = TheFrameStore();
-  snapshot_->red = store.red, snapshot_->green = store.green, snapshot_->blue = store.blue, snapshot_->nir = store.nir;
-  busy_ = true;
-  worker_ = std::thread([this, request] {
-    const AreaFigures figures = ComputeAreaFigures(*snapshot_, request.view, request.selection, *work_);
-    QMetaObject::invokeMethod(
-        this,
-        [this, figures] {
-          busy_ = false;
-          Display(figures);
-          if (pending_) {
-            const Request next = *pending_;
-            pending_.reset();
-            Start(next);
-          }
-        },
-        Qt::QueuedConnection);
-  });
+  job_->Request(frame, view, selection);
 }
 
 void StatisticsWindow::Display(const AreaFigures& f) {

@@ -1,7 +1,6 @@
 // The "Statistics" tool window: the figures of the marked area (the whole frame without one) and
-// the histogram of its index values in the colours they are shown in. The figures are computed on
-// a thread of their own over a copy of the planes, so the viewer stays responsive; the newest
-// request wins.
+// the histogram of its index values in the colours they are shown in. A StatisticsJob computes the
+// figures away from the viewer's thread (the newest request wins); they are shown when they come.
 #pragma once
 
 #include <QDialog>
@@ -9,9 +8,9 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <thread>
 
 #include "app/picture_readings.h"
+#include "app/statistics_job.h"
 #include "core/stats/index_statistics.h"
 
 class QLabel;
@@ -35,14 +34,14 @@ class StatisticsWindow : public QDialog {
   explicit StatisticsWindow(QWidget* parent);
   ~StatisticsWindow() override;
 
-  // Brings the figures up to date with the view and the area, where the window is open.
-  void Refresh(const ShownView& view, std::optional<FrameRect> selection);
+  // Brings the figures up to date with the view and the area of `frame`, where the window is open.
+  void Refresh(const FrameStore& frame, const ShownView& view, std::optional<FrameRect> selection);
   // Called when the person closes the window.
   void OnClosed(std::function<void()> closed) { closed_ = std::move(closed); }
   // The figures shown, as tab-separated text (Ctrl+C copies it).
   QString Text() const;
   const std::optional<AreaFigures>& figures() const { return figures_; }
-  // Waits for the computation under way, if any (for the tests).
+  // Waits for the computations asked for and shows their figures.
   void Wait();
 
  protected:
@@ -50,11 +49,6 @@ class StatisticsWindow : public QDialog {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
-  struct Request {
-    ShownView view;
-    std::optional<FrameRect> selection;
-  };
-  void Start(const Request& request);
   void Display(const AreaFigures& figures);
 
   QLabel* area_;
@@ -62,11 +56,7 @@ class StatisticsWindow : public QDialog {
   HistogramView* histogram_;
   std::optional<AreaFigures> figures_;
   std::function<void()> closed_;
-  std::unique_ptr<FrameStore> snapshot_;  // the planes the thread reads; made on first use
-  std::unique_ptr<StatisticsWorkspace> work_;
-  std::thread worker_;
-  bool busy_ = false;
-  std::optional<Request> pending_;
+  std::unique_ptr<StatisticsJob> job_;  // made on the first request
 };
 
 }  // namespace taloran
