@@ -2,7 +2,7 @@
 // an output or index change, Next (button or key) until the new picture and panel are shown, a
 // window resize and a repaint at any zoom at 1920 x 1080, the pixel probe and the area figures;
 // 200 steps each, the table gives every median. Then the start-up of `taloran CAPTURE` to its
-// first picture, a fresh process each time, the median of 15.
+// first picture (viewer_startup), a fresh process each time, the median of 15.
 #include <QApplication>
 #include <QSlider>
 #include <QTest>
@@ -17,6 +17,7 @@
 #include "app/picture_readings.h"
 #include "app/taloran_dlg.h"
 #include "core/index/index_value.h"
+#include "image_io/large_buffer.h"
 #include "qt/picture_ctrl.h"
 #include "qt/taloran_window.h"
 #include "res/resource.h"
@@ -55,8 +56,9 @@ int main(int argc, char** argv) {
     WriteFileBytes(folder / ("field_0" + std::to_string(seed) + ".tif"), EncodeCapture(FieldScene(seed), false), error);
   }
 
+  LargeObject<FrameStore> frame;
   TaloranWindow window;
-  CTaloranDlg dialog(window);
+  CTaloranDlg dialog(window, *frame);
   window.Attach(&dialog);
   dialog.OnInitDialog();
   window.show();
@@ -107,8 +109,8 @@ int main(int argc, char** argv) {
   picture->Handle(DesktopCommand::ZoomFit);
 
   const ShownView ndvi{true, kViewIndex, kIndexNdvi, dialog.Gains};
-  std::printf("%-34s %10.4f\n", "probe line (in-process)", MedianMs([&ndvi](int i) {
-                const std::string line = ProbeText(TheFrameStore(), ndvi, {i * 6 % kFrameWidth, i * 3 % kFrameHeight});
+  std::printf("%-34s %10.4f\n", "probe line (in-process)", MedianMs([&ndvi, &frame](int i) {
+                const std::string line = ProbeText(*frame, ndvi, {i * 6 % kFrameWidth, i * 3 % kFrameHeight});
                 benchmark_sink = line.size();
               }));
   StatisticsWorkspace work;
@@ -116,17 +118,16 @@ int main(int argc, char** argv) {
     const ShownView view{true, kViewIndex, code, dialog.Gains};
     const std::string name = std::string("area figures, frame, ") + SelectedIndex(code).key;
     std::printf("%-34s %10.2f\n", name.c_str(), MedianMs([&](int) {
-                  benchmark_sink = ComputeAreaFigures(TheFrameStore(), view, std::nullopt, work).statistics.valid;
+                  benchmark_sink = ComputeAreaFigures(*frame, view, std::nullopt, work).statistics.valid;
                 }));
   }
 
   // Start-up, from the process's start to its first picture painted, offscreen.
   std::vector<double> starts;
   const std::string capture = (folder / "field_01.tif").string();
-  setenv("TALORAN_EXIT_AFTER_FIRST_PICTURE", "1", 1);
   for (int run = 0; run < kStartRuns; ++run) {
     const auto start = std::chrono::steady_clock::now();
-    const int status = std::system((std::string(TALORAN_VIEWER_PATH) + " '" + capture + "'").c_str());
+    const int status = std::system((std::string(TALORAN_VIEWER_STARTUP_PATH) + " '" + capture + "'").c_str());
     if (status != 0) std::printf("start-up run %d failed (%d)\n", run, status);
     starts.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
   }

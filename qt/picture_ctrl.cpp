@@ -32,11 +32,10 @@ void CPictureCtrl::ReleaseStream() {
   image_ = QImage();
 }
 
-bool CPictureCtrl::LoadBmpBuffer(int size) {
+bool CPictureCtrl::LoadBmpBuffer(const BmpBuffer& bmp, int size) {
   ReleaseStream();
   if (size < 0 || static_cast<std::size_t>(size) > kBmpFileSize) return false;
   state_ = State::Filling;
-  const BmpBuffer& bmp = TheFrameStore().bmp;
   stream_.assign(bmp.begin(), bmp.begin() + size);
   image_ = QImage::fromData(stream_.data(), size, "BMP");
   state_ = State::Showing;
@@ -76,7 +75,6 @@ void CPictureCtrl::paintEvent(QPaintEvent* event) {
   const QRectF source((shown.x() - frame.x()) / transform_.scaleX(), (shown.y() - frame.y()) / transform_.scaleY(),
                       shown.width() / transform_.scaleX(), shown.height() / transform_.scaleY());
   painter.drawImage(shown, image_, source);
-  ++paintedPictures_;
   if (selection_) {
     const FrameRect& s = *selection_;
     const QRectF marked(

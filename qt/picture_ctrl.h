@@ -28,9 +28,9 @@ class CPictureCtrl : public QFrame {
 
   explicit CPictureCtrl(QWidget* parent = nullptr);
 
-  // Copies the first `size` bytes of the frame store's BMP buffer and repaints before returning;
-  // false, Empty and no repaint when `size` is outside 0 to the buffer's size.
-  bool LoadBmpBuffer(int size);
+  // Copies the first `size` bytes of `bmp` and repaints before returning; false, Empty and no
+  // repaint when `size` is outside 0 to the buffer's size.
+  bool LoadBmpBuffer(const BmpBuffer& bmp, int size);
 
   State state() const { return state_; }
   const std::vector<std::uint8_t>& stream() const { return stream_; }
@@ -51,8 +51,6 @@ class CPictureCtrl : public QFrame {
   bool selectMode() const { return selectMode_; }
   // The legend drawn over the right edge; nothing for none.
   void SetLegend(std::optional<Legend> legend, const QString& title);
-  // How many paints have drawn a picture (the start-up benchmark waits for the first).
-  int PaintedPictures() const { return paintedPictures_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -79,7 +77,6 @@ class CPictureCtrl : public QFrame {
   std::optional<QPointF> dragFrom_;       // a pan under way
   std::optional<FramePixel> selectFrom_;  // a selection under way
   bool dragged_ = false;
-  int paintedPictures_ = 0;
   bool selectMode_ = false;
   std::optional<FrameRect> selection_;
   std::optional<Legend> legend_;

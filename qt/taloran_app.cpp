@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "app/taloran_dlg.h"
-#include "qt/picture_ctrl.h"
+#include "image_io/large_buffer.h"
 #include "qt/taloran_window.h"
 
 namespace taloran {
@@ -39,8 +39,9 @@ int CTaloranApp::Run(int argc, char** argv) {
   QApplication::setOrganizationName("Taloran");
   QGuiApplication::setDesktopFileName("taloran");
 
+  LargeObject<FrameStore> frame;  // zeroed, as the picture of a capture not yet read
   TaloranWindow window;
-  CTaloranDlg dialog(window);
+  CTaloranDlg dialog(window, *frame);
   window.Attach(&dialog);
   dialog.OnInitDialog();
   window.PlaceOnScreen(QGuiApplication::primaryScreen());
@@ -48,11 +49,9 @@ int CTaloranApp::Run(int argc, char** argv) {
   if (argc == 2) {
     dialog.OpenCapture(argv[1]);
     window.Presenter().Refresh();
-    // The start-up benchmark: leave once the first picture is on screen.
-    if (std::getenv("TALORAN_EXIT_AFTER_FIRST_PICTURE") != nullptr) {
-      QCoreApplication::processEvents();
-      return window.Picture()->PaintedPictures() > 0 ? 0 : 2;
-    }
+  }
+  if (observer_ != nullptr) {
+    if (const std::optional<int> code = observer_->Started(window)) return *code;
   }
   window.exec();  // the result is not examined: nothing is saved either way
   return 0;
