@@ -40,10 +40,11 @@ test-san: deps
 	cmake --build $(SAN_BUILD) -j $(JOBS)
 	cd $(SAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 ctest -j $(JOBS) --output-on-failure
 
-# The batch's tests (parallel workers) built with ThreadSanitizer.
+# The suites of the code that runs on several threads (the batch's workers, the statistics job)
+# built with ThreadSanitizer.
 test-tsan: deps
 	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALORAN_TSAN=ON -DTALORAN_VIEWER=OFF -DTALORAN_BENCH=OFF
-	cmake --build $(TSAN_BUILD) -j $(JOBS) --target batch_test
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target batch_test statistics_job_test
 	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1 ctest -j $(JOBS) --output-on-failure
 
 # libFuzzer over the reader, the metadata decoding and a render, for a bounded time.

@@ -17,7 +17,6 @@ namespace taloran {
 namespace {
 
 constexpr const char* kAppName = "Taloran";
-constexpr const char* kCapturePattern = "*.tif";
 
 // A caption of the main template, without the trailing blank some carry ("Color Image ").
 std::string Caption(int id) {
@@ -199,7 +198,7 @@ void DesktopPresenter::SavePicture() {
   std::string path = *chosen;
   const bool bmp = MatchesPattern(path, "*.bmp");
   if (!bmp && !MatchesPattern(path, "*.png")) path += ".png";
-  const BmpBuffer& picture = TheFrameStore().bmp;  // what the picture control was last handed
+  const BmpBuffer& picture = dialog_.Frame().bmp;  // what the picture control was last handed
   std::span<const std::uint8_t> bytes = picture;
   if (!bmp) {
     if (!png_) png_ = std::make_unique<PngEncoder>();

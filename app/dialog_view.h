@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "core/capture/frame_store.h"
+
 namespace taloran {
 
 class DialogView {
@@ -35,8 +37,8 @@ class DialogView {
   // The names in `folder` ("" for the current folder) that match `pattern`, in listing order.
   virtual std::vector<std::string> ListFolder(const std::string& folder, const std::string& pattern) = 0;
 
-  // Copies the first `size` bytes of the frame store's BMP into the picture and shows it at once.
-  virtual bool LoadPicture(int size) = 0;
+  // Copies the first `size` bytes of `bmp` into the picture and shows it at once.
+  virtual bool LoadPicture(const BmpBuffer& bmp, int size) = 0;
 };
 
 }  // namespace taloran

@@ -15,7 +15,6 @@ using namespace ids;
 namespace {
 
 constexpr const char* kFilterDescription = "Tif files(.tif)";
-constexpr const char* kCapturePattern = "*.tif";
 
 }  // namespace
 
@@ -76,8 +75,7 @@ void CTaloranDlg::Reload() {
 }
 
 std::uint16_t CTaloranDlg::ReadCurrent() {
-  FrameStore& s = TheFrameStore();
-  const std::uint16_t result = ReadCapture(CurrentPath, s.blue, s.green, s.red, s.nir, FourLayerInput, s.metadata);
+  const std::uint16_t result = ReadCapture(CurrentPath, frame_, FourLayerInput);
   if (result == kReadOk) LoadedPath = CurrentPath;
   return result;
 }
@@ -85,7 +83,7 @@ std::uint16_t CTaloranDlg::ReadCurrent() {
 // A failed read says why and renders nothing: the picture and the panel keep the capture shown.
 bool CTaloranDlg::ReportRead(std::uint16_t result) {
   if (result == kReadOk) return true;
-  view_.MessageBox(result == kReadCannotOpen ? "Tif file not found" : "Unknown error");
+  view_.MessageBox(ReadFailureText(result));
   return false;
 }
 
@@ -103,14 +101,9 @@ void CTaloranDlg::ShowCurrentCapture() {
 void CTaloranDlg::RenderAndShow() {
   ApplyCorrection(false);
   ImageShown = 1;
-  FrameStore& store = TheFrameStore();
-  RenderTarget target;
-  target.bmp = &store.bmp;
-  RenderFrame(FrameRequest(store, ViewMode, IndexCode, Gains), target);
-  if (ViewMode == kViewColour) {  // the picture carries the gains its texts show
-    for (int channel = 1; channel <= 3; ++channel) ApplyGain(channel);
-  }
-  view_.LoadPicture(target.byteSize + static_cast<int>(kBmpHeaderSize));
+  // The colour picture carries the gains its texts show.
+  const RenderTarget target = RenderAsShown(frame_, ViewMode, IndexCode, Gains);
+  view_.LoadPicture(frame_.bmp, target.byteSize + static_cast<int>(kBmpHeaderSize));
 }
 
 }  // namespace taloran

@@ -57,7 +57,7 @@ void CTaloranDlg::OnHScroll(int id) {
   view_.EndWaitCursor();
   if (ImageShown == 1) {
     ApplyGain(static_cast<int>(index) + 1);
-    view_.LoadPicture(static_cast<int>(kBmpFileSize));
+    view_.LoadPicture(frame_.bmp, static_cast<int>(kBmpFileSize));
   }
 }
 
@@ -127,7 +127,7 @@ void CTaloranDlg::ApplyCorrection(bool refresh) {
     } else if (ViewMode == kViewColour) {
       for (int channel = 1; channel <= 3; ++channel) ApplyGain(channel);
     }
-    view_.LoadPicture(static_cast<int>(kBmpFileSize));
+    view_.LoadPicture(frame_.bmp, static_cast<int>(kBmpFileSize));
   }
   ShowGainTexts();
 }
@@ -141,20 +141,18 @@ void CTaloranDlg::ShowGainTexts() {
 }
 
 void CTaloranDlg::ApplyGain(int channel) {
-  FrameStore& store = TheFrameStore();
-  const Plane* planes[] = {&store.red, &store.green, &store.blue};
+  const Plane* planes[] = {&frame_.red, &frame_.green, &frame_.blue};
   if (channel >= 1 && channel <= 3) {
-    ApplyChannelGain(static_cast<std::uint16_t>(channel), Gains, *planes[channel - 1], store.bmp);
+    ApplyChannelGain(static_cast<std::uint16_t>(channel), Gains, *planes[channel - 1], frame_.bmp);
   } else if (channel == 4) {
     RerenderView();
   }
 }
 
 void CTaloranDlg::RerenderView() {
-  FrameStore& store = TheFrameStore();
   RenderTarget target;
-  target.bmp = &store.bmp;
-  RenderFrame(FrameRequest(store, ViewMode, IndexCode, Gains), target);
+  target.bmp = &frame_.bmp;
+  RenderFrame(FrameRequest(frame_, ViewMode, IndexCode, Gains), target);
 }
 
 }  // namespace taloran

@@ -9,7 +9,7 @@ namespace taloran {
 using namespace ids;
 
 CameraPanel CTaloranDlg::StoreCorrectionLevels() {
-  CameraPanel panel = DecodeCameraMetadata(TheFrameStore().metadata);
+  CameraPanel panel = DecodeCameraMetadata(frame_.metadata);
   IrradianceLevels = panel.irradianceLevels;
   AverageLevels = panel.averageLevels;
   return panel;

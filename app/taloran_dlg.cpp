@@ -7,7 +7,7 @@ namespace taloran {
 
 using namespace ids;
 
-CTaloranDlg::CTaloranDlg(DialogView& view) : view_(view) {}
+CTaloranDlg::CTaloranDlg(DialogView& view, FrameStore& frame) : view_(view), frame_(frame) {}
 
 void CTaloranDlg::OnInitDialog() {
   DoDataExchange(false);

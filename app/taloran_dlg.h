@@ -14,7 +14,11 @@ namespace taloran {
 
 class CTaloranDlg {
  public:
-  explicit CTaloranDlg(DialogView& view);
+  // The dialog reads captures into `frame` and renders from it; both outlive it.
+  CTaloranDlg(DialogView& view, FrameStore& frame);
+
+  // The capture read last and its picture as rendered.
+  const FrameStore& Frame() const { return frame_; }
 
   // Start-up: the menu item, "Raw red", gains 50, sliders and correction disabled.
   void OnInitDialog();
@@ -106,6 +110,7 @@ class CTaloranDlg {
   void DoDataExchange(bool save);
 
   DialogView& view_;
+  FrameStore& frame_;
 };
 
 }  // namespace taloran

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,8 +21,14 @@
 namespace taloran {
 namespace {
 
+// The frame the benchmarks read into and render from.
+FrameStore& Store() {
+  static const std::unique_ptr<FrameStore> frame = std::make_unique<FrameStore>();
+  return *frame;
+}
+
 std::uint16_t ReadSample(bool fourLayer) {
-  FrameStore& s = TheFrameStore();
+  FrameStore& s = Store();
   return ReadCapture(CapturePath(fourLayer), s.blue, s.green, s.red, s.nir, fourLayer ? 1 : 0, s.metadata);
 }
 
@@ -60,7 +67,7 @@ void Render(benchmark::State& state) {
   const View& view = kViews[state.range(0)];
   const GainSet gains{50, 50, 50, static_cast<std::uint16_t>(state.range(1))};
   ReadSample(false);
-  FrameStore& s = TheFrameStore();
+  FrameStore& s = Store();
   RenderTarget target;
   target.bmp = &s.bmp;
   const RenderRequest request = FrameRequest(s, view.mode, view.index, gains);
@@ -76,7 +83,7 @@ void ApplyChannelGainBench(benchmark::State& state) {
   const auto channel = static_cast<std::uint16_t>(state.range(0));
   const auto gain = static_cast<std::uint16_t>(state.range(1));
   const GainSet gains{gain, gain, gain, 50};
-  FrameStore& s = TheFrameStore();
+  FrameStore& s = Store();
   const Plane* planes[] = {nullptr, &s.red, &s.green, &s.blue};
   for (auto _ : state) {
     ApplyChannelGain(channel, gains, *planes[channel], s.bmp);
@@ -92,7 +99,7 @@ void Statistics(benchmark::State& state) {
   ReadSample(false);
   static StatisticsWorkspace work;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(ComputeIndexStatistics(TheFrameStore(), view.index, 50, FrameRect{}, work));
+    benchmark::DoNotOptimize(ComputeIndexStatistics(Store(), view.index, 50, FrameRect{}, work));
   }
   state.SetLabel(view.name);
 }
@@ -105,7 +112,7 @@ void StatisticsAndHistogram(benchmark::State& state) {
   static StatisticsWorkspace work;
   const HistogramRange range = [](const IndexStatistics& s) { return std::pair(s.p05, s.p95); };
   for (auto _ : state) {
-    benchmark::DoNotOptimize(ComputeIndexFigures(TheFrameStore(), view.index, 50, FrameRect{}, range, work));
+    benchmark::DoNotOptimize(ComputeIndexFigures(Store(), view.index, 50, FrameRect{}, range, work));
   }
   state.SetLabel(view.name);
 }

@@ -22,8 +22,6 @@ namespace taloran {
 
 namespace {
 
-constexpr const char* kCapturePattern = "*.tif";
-
 std::string CanonicalKey(const std::string& path) {
   std::error_code error;
   const std::filesystem::path canonical = std::filesystem::weakly_canonical(path, error);

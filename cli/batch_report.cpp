@@ -37,7 +37,7 @@ double Rounded(double value, int decimals) {
 
 std::string ReadStatus(std::uint16_t readResult) {
   if (readResult == kReadOk) return "ok";
-  return readResult == kReadCannotOpen ? "Tif file not found" : "Unknown error";
+  return ReadFailureText(readResult);
 }
 
 std::string FormatCsv(const std::vector<CaptureReport>& reports, const std::vector<const IndexDescriptor*>& indices) {

@@ -15,20 +15,11 @@ StatisticsWorkspace& CaptureWorkspace::statistics() {
 }
 
 std::uint16_t CaptureWorkspace::Read(const std::filesystem::path& capture, bool fourLayer) {
-  FrameStore& s = store();
-  return ReadCapture(capture, s.blue, s.green, s.red, s.nir, fourLayer ? 1 : 0, s.metadata);
+  return ReadCapture(capture, store(), fourLayer ? 1 : 0);
 }
 
 void CaptureWorkspace::Render(const ViewChoice& view, const GainSet& gains) {
-  FrameStore& s = store();
-  RenderTarget target;
-  target.bmp = &s.bmp;
-  RenderFrame(FrameRequest(s, view.mode, view.index, gains), target);
-  if (view.mode == kViewColour) {
-    ApplyChannelGain(1, gains, s.red, s.bmp);
-    ApplyChannelGain(2, gains, s.green, s.bmp);
-    ApplyChannelGain(3, gains, s.blue, s.bmp);
-  }
+  RenderAsShown(store(), view.mode, view.index, gains);
 }
 
 std::span<const std::uint8_t> CaptureWorkspace::Encode(ImageFormat format, const ViewChoice& view) {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "core/capture/camera_metadata.h"
@@ -30,7 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   const std::string path = "/proc/self/fd/" + std::to_string(fd);
-  FrameStore& s = TheFrameStore();
+  static const std::unique_ptr<FrameStore> frame = std::make_unique<FrameStore>();  // one for every input
+  FrameStore& s = *frame;
   const std::uint16_t result = ReadCapture(path, s.blue, s.green, s.red, s.nir, control & 0x10, s.metadata);
   MetadataRecord record{};
   const std::uint16_t recordOnly = ReadCaptureMetadata(path, record);

@@ -25,9 +25,10 @@ namespace taloran {
 
 using res::ControlKind;
 
-TaloranWindow::TaloranWindow(QWidget* parent)
+TaloranWindow::TaloranWindow(ModalDialogs* dialogs, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                          Qt::WindowMaximizeButtonHint) {
+                          Qt::WindowMaximizeButtonHint),
+      dialogs_(dialogs != nullptr ? *dialogs : qtDialogs_) {
   Build();
 }
 
@@ -244,10 +245,7 @@ void TaloranWindow::accept() {
   QDialog::accept();
 }
 
-void TaloranWindow::MessageBox(const std::string& text) {
-  if (messageSink_) return messageSink_(text);
-  QMessageBox::information(this, windowTitle(), QString::fromStdString(text));
-}
+void TaloranWindow::MessageBox(const std::string& text) { dialogs_.ShowMessage(this, text); }
 
 void TaloranWindow::BeginWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
 void TaloranWindow::EndWaitCursor() { QApplication::restoreOverrideCursor(); }
@@ -257,19 +255,12 @@ void TaloranWindow::ShowAbout() {
   about.exec();
 }
 
-// The filter names only its description, as the template does; it matches .tif and .TIF alike.
+// The filter matches .tif and .TIF alike.
 std::vector<std::string> TaloranWindow::ChooseFiles(const std::string& description, const std::string& pattern) {
-  if (chooser_) return chooser_();
-  QFileDialog dialog(this, QString(),
-                     QString::fromStdString(presenter_ ? presenter_->settings().fileDialogFolder : ""));
-  dialog.setFileMode(QFileDialog::ExistingFiles);
-  dialog.setOption(QFileDialog::HideNameFilterDetails);
   const QString patterns = QString::fromStdString(pattern);
-  dialog.setNameFilter(QString::fromStdString(description) + " (" + patterns + ' ' + patterns.toUpper() + ")");
-  std::vector<std::string> chosen;
-  if (dialog.exec() != QDialog::Accepted) return chosen;
-  for (const QString& file : dialog.selectedFiles()) chosen.push_back(file.toStdString());
-  return chosen;
+  return dialogs_.ChooseFiles(this,
+                              QString::fromStdString(description) + " (" + patterns + ' ' + patterns.toUpper() + ")",
+                              QString::fromStdString(presenter_ ? presenter_->settings().fileDialogFolder : ""));
 }
 
 std::optional<std::string> TaloranWindow::FindFileName(const std::string& path) { return FileNameAt(path); }
@@ -278,6 +269,6 @@ std::vector<std::string> TaloranWindow::ListFolder(const std::string& folder, co
   return ListMatching(folder, pattern);
 }
 
-bool TaloranWindow::LoadPicture(int size) { return picture_->LoadBmpBuffer(size); }
+bool TaloranWindow::LoadPicture(const BmpBuffer& bmp, int size) { return picture_->LoadBmpBuffer(bmp, size); }
 
 }  // namespace taloran

@@ -16,6 +16,7 @@
 #include "app/dialog_view.h"
 #include "app/picture_readings.h"
 #include "qt/dialog_units.h"
+#include "qt/modal_dialogs.h"
 #include "res/dialog_templates.h"
 
 class QAbstractButton;
@@ -34,7 +35,8 @@ class StatisticsWindow;
 
 class TaloranWindow : public QDialog, public DialogView, public DesktopView {
  public:
-  explicit TaloranWindow(QWidget* parent = nullptr);
+  // Asks the person through `dialogs`, or through Qt's own dialogs where it is null.
+  explicit TaloranWindow(ModalDialogs* dialogs = nullptr, QWidget* parent = nullptr);
   ~TaloranWindow() override;
 
   // The dialog that handles this window's controls; set once, before it is shown. The desktop
@@ -60,13 +62,6 @@ class TaloranWindow : public QDialog, public DialogView, public DesktopView {
   // template size cut to it, centred there.
   void FitTo(const QRect& available);
 
-  // Replace the file dialogs and the message box, for runs without a person at the screen.
-  void SetFileChooser(std::function<std::vector<std::string>()> chooser) { chooser_ = std::move(chooser); }
-  void SetSaveChooser(std::function<std::optional<std::string>(const std::string&)> chooser) {
-    saveChooser_ = std::move(chooser);
-  }
-  void SetMessageSink(std::function<void(const std::string&)> sink) { messageSink_ = std::move(sink); }
-
   // A click on control `id` as a person makes it: automatic radios and checkboxes first set their
   // own check marks, then the dialog's handler runs.
   void Click(int id);
@@ -90,7 +85,7 @@ class TaloranWindow : public QDialog, public DialogView, public DesktopView {
   std::vector<std::string> ChooseFiles(const std::string& description, const std::string& pattern) override;
   std::optional<std::string> FindFileName(const std::string& path) override;
   std::vector<std::string> ListFolder(const std::string& folder, const std::string& pattern) override;
-  bool LoadPicture(int size) override;
+  bool LoadPicture(const BmpBuffer& bmp, int size) override;
 
   // DesktopView
   void SetTitle(const std::string& title) override;
@@ -142,9 +137,8 @@ class TaloranWindow : public QDialog, public DialogView, public DesktopView {
   TemplateSizes sizes_;
   DialogBase base_;
   std::vector<std::pair<int, std::string>> menuItems_;
-  std::function<std::vector<std::string>()> chooser_;
-  std::function<std::optional<std::string>(const std::string&)> saveChooser_;
-  std::function<void(const std::string&)> messageSink_;
+  QtModalDialogs qtDialogs_;
+  ModalDialogs& dialogs_;  // qtDialogs_ unless others were handed in
 };
 
 }  // namespace taloran

@@ -230,11 +230,7 @@ void TaloranWindow::CopyTextToClipboard(const std::string& text) {
 }
 
 std::optional<std::string> TaloranWindow::ChooseSavePath(const std::string& suggested) {
-  if (saveChooser_) return saveChooser_(suggested);
-  const QString path = QFileDialog::getSaveFileName(this, "Save picture as", QString::fromStdString(suggested),
-                                                    "PNG image (*.png);;BMP image (*.bmp)");
-  if (path.isEmpty()) return std::nullopt;
-  return path.toStdString();
+  return dialogs_.ChooseSavePath(this, suggested);
 }
 
 void TaloranWindow::ShowShortcuts(const std::vector<std::pair<std::string, std::string>>& lines) {

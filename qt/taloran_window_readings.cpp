@@ -41,7 +41,7 @@ void TaloranWindow::ShowProbe() {
   if (!probeAt_) return;
   const std::optional<FramePixel> pixel = *probeAt_;
   probeAt_.reset();
-  probe_->setText(pixel ? QString::fromStdString(ProbeText(TheFrameStore(), CurrentView(), *pixel)) : QString());
+  probe_->setText(pixel ? QString::fromStdString(ProbeText(dialog_->Frame(), CurrentView(), *pixel)) : QString());
 }
 
 void TaloranWindow::ToggleStatistics() {
@@ -83,7 +83,7 @@ void TaloranWindow::PictureChanged() {
   picture_->setAccessibleDescription(description);
   const ShownView view = CurrentView();
   picture_->SetLegend(presenter_->settings().legendShown ? LegendFor(view) : std::nullopt, description);
-  statistics_->Refresh(view, picture_->selection());
+  statistics_->Refresh(dialog_->Frame(), view, picture_->selection());
 }
 
 }  // namespace taloran

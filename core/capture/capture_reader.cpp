@@ -201,4 +201,12 @@ void SeparatePlanes(const std::uint8_t* frame, Plane& blue, Plane& green, Plane&
   DealRows(frame, 0, to.Units(), to);
 }
 
+std::uint16_t ReadCapture(const std::filesystem::path& path, FrameStore& frame, std::uint16_t fourLayer) {
+  return ReadCapture(path, frame.blue, frame.green, frame.red, frame.nir, fourLayer, frame.metadata);
+}
+
+const char* ReadFailureText(std::uint16_t result) {
+  return result == kReadCannotOpen ? "Tif file not found" : "Unknown error";
+}
+
 }  // namespace taloran

@@ -42,6 +42,12 @@ inline constexpr std::uint16_t kStripOffsetsTag = 273;
 std::uint16_t ReadCapture(const std::filesystem::path& path, Plane& blue, Plane& green, Plane& red, Plane& nir,
                           std::uint16_t fourLayer, MetadataRecord& metadata);
 
+// The same into the planes and record of `frame`.
+std::uint16_t ReadCapture(const std::filesystem::path& path, FrameStore& frame, std::uint16_t fourLayer);
+
+// What a person is told of a failed read: "Tif file not found" for 1, "Unknown error" otherwise.
+const char* ReadFailureText(std::uint16_t result);
+
 // Only the camera record of the capture at `path`, without reading the frame; returns the code a
 // full read would (and changes `metadata` only where that is 0).
 std::uint16_t ReadCaptureMetadata(const std::filesystem::path& path, MetadataRecord& metadata);

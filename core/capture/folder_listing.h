@@ -9,6 +9,9 @@
 
 namespace taloran {
 
+// The captures of a folder, as the viewer's file dialog, Previous and Next and the batch list them.
+inline constexpr const char* kCapturePattern = "*.tif";
+
 // The folder of a path, up to and including its last '/' ("" without one), and the name after it.
 std::string FolderOf(const std::string& path);
 std::string NameOf(const std::string& path);

@@ -1,4 +1,6 @@
-// The frame store: the one block of memory in which the current capture lives.
+// The frame store: the block of memory in which one capture lives. Its owner (the viewer's
+// application, each worker of taloran-cli) makes one, zeroed, and hands it to what reads, renders
+// and measures it; nothing in the core keeps one of its own.
 //
 // The reader writes the four planes and the camera record, the renderers read the planes and write
 // the BMP buffer, the picture control copies the BMP buffer. Everything is fixed to one frame size,
@@ -35,8 +37,5 @@ struct FrameStore {
   Plane green;
   Plane blue;
 };
-
-// The process's one frame store: static, all zero at start, never freed.
-FrameStore& TheFrameStore();
 
 }  // namespace taloran

@@ -70,6 +70,10 @@ RenderRequest FrameRequest(const FrameStore& store, std::uint16_t viewMode, std:
 // Renders the pixel area for the view mode, completes the target and writes the header; returns 0.
 std::uint16_t RenderFrame(const RenderRequest& request, RenderTarget& target);
 
+// Renders the view of `frame` into its BMP buffer as the viewer shows it: the colour view with its
+// red, green and blue gains applied after the render. Returns the completed target.
+RenderTarget RenderAsShown(FrameStore& frame, std::uint16_t viewMode, std::uint16_t indexCode, const GainSet& gains);
+
 // One raw plane (view mode 0-3) written into all three bytes of each pixel; returns 0.
 std::uint16_t RenderGrey(const RenderRequest& request, RenderTarget& target);
 

@@ -78,4 +78,16 @@ std::uint16_t RenderFrame(const RenderRequest& request, RenderTarget& target) {
   return 0;
 }
 
+RenderTarget RenderAsShown(FrameStore& frame, std::uint16_t viewMode, std::uint16_t indexCode, const GainSet& gains) {
+  RenderTarget target;
+  target.bmp = &frame.bmp;
+  RenderFrame(FrameRequest(frame, viewMode, indexCode, gains), target);
+  if (viewMode == kViewColour) {
+    ApplyChannelGain(1, gains, frame.red, frame.bmp);
+    ApplyChannelGain(2, gains, frame.green, frame.bmp);
+    ApplyChannelGain(3, gains, frame.blue, frame.bmp);
+  }
+  return target;
+}
+
 }  // namespace taloran

@@ -46,14 +46,14 @@ std::string ReadText(const std::filesystem::path& path) {
 
 struct PresenterTest : ::testing::Test {
   test::FakeView view;
-  CTaloranDlg dlg{view};
+  std::unique_ptr<FrameStore> frame = test::NewFrameStore();
+  CTaloranDlg dlg{view, *frame};
   FakeDesktop desktop;
   std::unique_ptr<DesktopPresenter> presenter;
   test::TempDir dir;
   std::vector<std::string> paths;
 
   void SetUp() override {
-    std::memset(&TheFrameStore(), 0, sizeof(FrameStore));
     view.dialog = &dlg;
     dlg.OnInitDialog();
     presenter = std::make_unique<DesktopPresenter>(dlg, view, desktop, DesktopSettings{});
@@ -225,7 +225,7 @@ TEST_F(PresenterTest, CopiesThePictureAndTheCameraDataAsLabelledLines) {
   std::istringstream text(desktop.copiedText);
   for (std::string line; std::getline(text, line);) lines.push_back(line);
   ASSERT_EQ(lines.size(), kPanelFieldCount - 2);  // hemisphere and degrees share their line
-  const CameraPanel panel = DecodeCameraMetadata(TheFrameStore().metadata);
+  const CameraPanel panel = DecodeCameraMetadata((*frame).metadata);
   EXPECT_EQ(lines[0], "Brightness:\t" + panel.texts[0]);
   EXPECT_EQ(lines[3], "Blue\t" + panel.texts[3]);
   EXPECT_EQ(lines[5], "latitude\t" + panel.texts[5] + " " + panel.texts[6]);

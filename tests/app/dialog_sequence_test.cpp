@@ -78,7 +78,7 @@ void ExpectRules(const test::FakeView& view, const CTaloranDlg& dlg, const std::
 }
 
 TEST(DialogSequence, KeepsItsRulesThroughRandomUse) {
-  std::memset(&TheFrameStore(), 0, sizeof(FrameStore));
+  const std::unique_ptr<FrameStore> frame = test::NewFrameStore();
   test::TempDir dir;
   std::vector<std::string> files = {
       dir.Write("a_field.tif", EncodeCapture(FieldScene(1), false)).string(),
@@ -93,7 +93,7 @@ TEST(DialogSequence, KeepsItsRulesThroughRandomUse) {
 
   test::FakeView view;
   view.keepPictures = false;
-  CTaloranDlg dlg(view);
+  CTaloranDlg dlg(view, *frame);
   view.dialog = &dlg;
   dlg.OnInitDialog();
   std::mt19937 engine(7);

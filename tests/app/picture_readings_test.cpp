@@ -19,6 +19,12 @@
 namespace taloran {
 namespace {
 
+// The frame these tests read into and render from.
+FrameStore& Store() {
+  static const std::unique_ptr<FrameStore> frame = test::NewFrameStore();
+  return *frame;
+}
+
 // One pixel at frame x, y (from the top) with its four samples, in an otherwise black frame.
 struct ProbeCase {
   const char* name;
@@ -137,7 +143,7 @@ TEST(AreaFigures, AreTheNumbersTheBatchWrites) {
   std::string header, row;
   std::getline(file, header), std::getline(file, row);
 
-  FrameStore& s = TheFrameStore();
+  FrameStore& s = Store();
   ASSERT_EQ(ReadCapture(capture, s.blue, s.green, s.red, s.nir, 0, s.metadata), 0);
   StatisticsWorkspace work;
   const AreaFigures f = ComputeAreaFigures(s, {true, kViewIndex, kIndexSipi, {50, 50, 50, 90}}, std::nullopt, work);

@@ -28,11 +28,11 @@ const CaptureImage& Scene(unsigned seed) {
 
 struct DlgTest : ::testing::Test {
   FakeView view;
-  CTaloranDlg dlg{view};
+  std::unique_ptr<FrameStore> frame = test::NewFrameStore();
+  CTaloranDlg dlg{view, *frame};
   test::TempDir dir;
 
   void SetUp() override {
-    std::memset(&TheFrameStore(), 0, sizeof(FrameStore));
     view.dialog = &dlg;
     dlg.OnInitDialog();
   }
@@ -205,7 +205,7 @@ TEST_F(DlgTest, ARedSliderMoveRewritesOnlyTheRedBytesOfTheColourPicture) {
   }
   EXPECT_GT(redChanged, 0u);
   const std::size_t j = 1000;
-  const std::uint32_t expected = std::min<std::uint32_t>(TheFrameStore().red[j] * ChannelGainFactor(120) >> 15, 255);
+  const std::uint32_t expected = std::min<std::uint32_t>((*frame).red[j] * ChannelGainFactor(120) >> 15, 255);
   EXPECT_EQ(Pixel(j)[2], static_cast<int>(expected));
 }
 
@@ -217,9 +217,8 @@ TEST_F(DlgTest, AFreshColourPictureCarriesTheGainsItsTextsShow) {
   view.Click(kColourImage);  // rendered afresh: the green gain still applies
   const std::size_t j = 5000;
   EXPECT_EQ(Pixel(j)[1],
-            static_cast<int>(std::min<std::uint32_t>(TheFrameStore().green[j] * ChannelGainFactor(10) >> 15, 255)));
-  EXPECT_EQ(Pixel(j)[2],
-            static_cast<int>(std::min<std::uint32_t>(TheFrameStore().red[j] * ChannelGainFactor(50) >> 15, 255)));
+            static_cast<int>(std::min<std::uint32_t>((*frame).green[j] * ChannelGainFactor(10) >> 15, 255)));
+  EXPECT_EQ(Pixel(j)[2], static_cast<int>(std::min<std::uint32_t>((*frame).red[j] * ChannelGainFactor(50) >> 15, 255)));
 }
 
 TEST_F(DlgTest, ASliderMoveBeforeAnyPictureRendersNothing) {
@@ -308,8 +307,8 @@ TEST_F(DlgTest, OpeningACaptureShowsItAndFillsThePanel) {
   EXPECT_EQ(view.texts[1039], "+ 121 m");
   EXPECT_EQ(dlg.IrradianceLevels, panel.irradianceLevels);
   EXPECT_EQ(dlg.MetadataTexts[0], panel.texts[0]);
-  EXPECT_EQ(dlg.MetadataTexts[14], "");            // shutter speed: set directly, its member left as it was
-  EXPECT_EQ(Pixel(0)[0], TheFrameStore().red[0]);  // "Raw red"
+  EXPECT_EQ(dlg.MetadataTexts[14], "");     // shutter speed: set directly, its member left as it was
+  EXPECT_EQ(Pixel(0)[0], (*frame).red[0]);  // "Raw red"
 }
 
 TEST_F(DlgTest, ThePanelShowsTheRecordsExamples) {
@@ -485,7 +484,7 @@ TEST_F(DlgTest, TheLayoutCheckboxAppliesToTheNextReadOrReadsAgain) {
   EXPECT_NE(view.shown, wrong);
   EXPECT_EQ(view.texts[1027], "kept");  // the panel is not filled again
   const std::size_t bottomLeft = (kFrameHeight - 1) * std::size_t{kFrameWidth};
-  EXPECT_EQ(TheFrameStore().red[0], Scene(4).red[bottomLeft]);
+  EXPECT_EQ((*frame).red[0], Scene(4).red[bottomLeft]);
 
   std::filesystem::remove(path);
   view.Click(kFourLayer);

@@ -18,6 +18,12 @@
 namespace taloran {
 namespace {
 
+// The frame these tests read into and render from.
+FrameStore& Store() {
+  static const std::unique_ptr<FrameStore> frame = test::NewFrameStore();
+  return *frame;
+}
+
 struct CliRun {
   int code;
   std::string out;
@@ -44,14 +50,14 @@ struct CliFixture : ::testing::Test {
   std::filesystem::path Out(const std::string& name) const { return dir.path() / name; }
 
   MetadataRecord EncodedRecord() const {
-    FrameStore& s = TheFrameStore();
+    FrameStore& s = Store();
     EXPECT_EQ(ReadCapture(capture, s.blue, s.green, s.red, s.nir, 0, s.metadata), kReadOk);
     return s.metadata;
   }
 
   // The BMP the viewer's core makes for a view, to hold the CLI's output against.
   BmpBuffer Expected(std::uint16_t mode, std::uint16_t index, GainSet gains) {
-    FrameStore& s = TheFrameStore();
+    FrameStore& s = Store();
     EXPECT_EQ(ReadCapture(capture, s.blue, s.green, s.red, s.nir, 0, s.metadata), kReadOk);
     RenderTarget target;
     target.bmp = &s.bmp;

@@ -11,11 +11,17 @@
 namespace taloran {
 namespace {
 
+// The frame these tests read into and render from.
+FrameStore& Store() {
+  static const std::unique_ptr<FrameStore> frame = test::NewFrameStore();
+  return *frame;
+}
+
 using test::Snapshot;
 using test::TempDir;
 
 std::uint16_t ReadIntoStore(const std::filesystem::path& path, std::uint16_t fourLayer = 0) {
-  FrameStore& s = TheFrameStore();
+  FrameStore& s = Store();
   return ReadCapture(path, s.blue, s.green, s.red, s.nir, fourLayer, s.metadata);
 }
 
@@ -37,7 +43,7 @@ TEST(CaptureReaderLayout, InterleavedPixelsLandBottomUpInTheirPlanes) {
   image.red[lastRow + 5] = 77;  // file row 758, column 5
   TempDir dir;
   ASSERT_EQ(ReadIntoStore(dir.Write("a.tif", EncodeCapture(image, false))), kReadOk);
-  const FrameStore& s = TheFrameStore();
+  const FrameStore& s = Store();
   EXPECT_EQ(s.red[PlaneAt(758, 0)], 10);
   EXPECT_EQ(s.green[PlaneAt(758, 0)], 20);
   EXPECT_EQ(s.blue[PlaneAt(758, 0)], 30);
@@ -54,7 +60,7 @@ TEST(CaptureReaderLayout, FourLayerPlanesStartWithBlue) {
   TempDir dir;
   const auto path = dir.Write("a.tif", EncodeCapture(image, true));
   ASSERT_EQ(ReadIntoStore(path, 1), kReadOk);
-  const FrameStore& s = TheFrameStore();
+  const FrameStore& s = Store();
   EXPECT_EQ(s.blue[PlaneAt(758, 0)], 7);
   EXPECT_EQ(s.red[PlaneAt(758, 0)], 9);
   EXPECT_EQ(s.nir[PlaneAt(758, 1)], 11);
@@ -70,12 +76,12 @@ TEST(CaptureReaderLayout, FourLayerPlanesStartWithBlue) {
 TEST(CaptureReaderLayout, BothLayoutsOfOneSceneGiveTheSameFrame) {
   const CaptureImage image = FieldScene(2);
   TempDir dir;
-  test::FillFrameStore(3);
+  test::FillFrameStore(Store(), 3);
   ASSERT_EQ(ReadIntoStore(dir.Write("i.tif", EncodeCapture(image, false)), 0), kReadOk);
-  const std::vector<std::uint8_t> interleaved = Snapshot();
-  test::FillFrameStore(3);
+  const std::vector<std::uint8_t> interleaved = Snapshot(Store());
+  test::FillFrameStore(Store(), 3);
   ASSERT_EQ(ReadIntoStore(dir.Write("f.tif", EncodeCapture(image, true)), 1), kReadOk);
-  EXPECT_TRUE(Snapshot() == interleaved);
+  EXPECT_TRUE(Snapshot(Store()) == interleaved);
 }
 
 TEST(CaptureReaderLayout, CameraBytesComeFromBehindTheHeaderAndBeforeTheFrame) {
@@ -83,7 +89,7 @@ TEST(CaptureReaderLayout, CameraBytesComeFromBehindTheHeaderAndBeforeTheFrame) {
   for (std::size_t i = 0; i < kMetadataSize; ++i) image.metadata[i] = static_cast<std::uint8_t>(100 + i);
   TempDir dir;
   ASSERT_EQ(ReadIntoStore(dir.Write("a.tif", EncodeCapture(image, false))), kReadOk);
-  EXPECT_EQ(TheFrameStore().metadata, image.metadata);
+  EXPECT_EQ(Store().metadata, image.metadata);
 }
 
 // A capture mended byte by byte, the result expected, and what the frame store holds afterwards.
@@ -100,11 +106,11 @@ TEST_P(CaptureReaderMalformed, GivesItsResultAndChangesNothingOnFailure) {
   GetParam().mend(bytes);
   TempDir dir;
   const auto path = dir.Write("m.tif", bytes);
-  test::FillFrameStore(42);
-  const std::vector<std::uint8_t> before = Snapshot();
+  test::FillFrameStore(Store(), 42);
+  const std::vector<std::uint8_t> before = Snapshot(Store());
   EXPECT_EQ(ReadIntoStore(path), GetParam().result);
   if (GetParam().result != kReadOk) {
-    EXPECT_TRUE(Snapshot() == before);
+    EXPECT_TRUE(Snapshot(Store()) == before);
   }
 }
 
@@ -145,11 +151,11 @@ TEST(CaptureReaderPaths, PathsThatAreNoRegularFileGiveOneAndChangeNothing) {
       capture / "inner.tif",        // a path through a regular file
       "",
   };
-  test::FillFrameStore(5);
-  const std::vector<std::uint8_t> before = Snapshot();
+  test::FillFrameStore(Store(), 5);
+  const std::vector<std::uint8_t> before = Snapshot(Store());
   for (const auto& path : paths) {
     EXPECT_EQ(ReadIntoStore(path), kReadCannotOpen) << path;
-    EXPECT_TRUE(Snapshot() == before) << path;
+    EXPECT_TRUE(Snapshot(Store()) == before) << path;
   }
 }
 
@@ -164,7 +170,7 @@ TEST(CaptureReaderEdges, PixelOffsetFourTakesTheHeaderAsCameraBytes) {
   PutBe32(bytes, kStripEntry + 8, 4);
   TempDir dir;
   ASSERT_EQ(ReadIntoStore(dir.Write("p4.tif", bytes)), kReadOk);
-  const FrameStore& s = TheFrameStore();
+  const FrameStore& s = Store();
   EXPECT_EQ(s.metadata[72], 'M');
   EXPECT_EQ(s.metadata[75], 42);
   EXPECT_EQ(s.red[PlaneAt(758, 0)], bytes[4]);  // the frame starts at offset 4
@@ -176,9 +182,9 @@ TEST(CaptureReaderEdges, FileEndingBeforeTheFrameGivesAZeroFrameAndAnEndOfFileBy
   std::vector<std::uint8_t> bytes = EncodeCapture(image, false);
   bytes.resize(kSamplePixelOffset - 1);  // the read of camera byte 75 meets the end
   TempDir dir;
-  test::FillFrameStore(1);
+  test::FillFrameStore(Store(), 1);
   ASSERT_EQ(ReadIntoStore(dir.Write("short.tif", bytes)), kReadOk);
-  const FrameStore& s = TheFrameStore();
+  const FrameStore& s = Store();
   EXPECT_EQ(s.metadata[74], image.metadata[74]);
   EXPECT_EQ(s.metadata[75], 0xFF);
   for (const Plane* plane : {&s.red, &s.green, &s.blue, &s.nir}) {
@@ -192,9 +198,9 @@ TEST(CaptureReaderEdges, FrameBytesMissingAtTheEndAreZero) {
   std::vector<std::uint8_t> bytes = EncodeCapture(image, false);
   bytes.resize(bytes.size() - 4 * kFrameWidth + 3);  // the last file row keeps 3 bytes
   TempDir dir;
-  test::FillFrameStore(1);
+  test::FillFrameStore(Store(), 1);
   ASSERT_EQ(ReadIntoStore(dir.Write("cut.tif", bytes)), kReadOk);
-  const FrameStore& s = TheFrameStore();
+  const FrameStore& s = Store();
   EXPECT_EQ(s.nir[PlaneAt(1, 0)], 200);
   EXPECT_EQ(s.nir[PlaneAt(0, 0)], 0);  // not the 0xFF of the end-of-file read
   EXPECT_EQ(s.nir[PlaneAt(0, kFrameWidth - 1)], 0);
@@ -209,7 +215,7 @@ TEST(CaptureReaderEdges, TheFirstOfSeveralStripOffsetsEntriesCounts) {
   PutBe32(bytes, EntryAt(9) + 8, 8);
   TempDir dir;
   ASSERT_EQ(ReadIntoStore(dir.Write("two.tif", bytes)), kReadOk);
-  EXPECT_EQ(TheFrameStore().red[PlaneAt(758, 0)], 55);
+  EXPECT_EQ(Store().red[PlaneAt(758, 0)], 55);
 }
 
 // The reader as a byte-at-a-time loop over the standard stream: the definition that the block
@@ -267,18 +273,18 @@ ByteWise ReadByteWise(const std::filesystem::path& path) {
 
 void ExpectSameAsByteWise(const std::filesystem::path& path, const std::string& what) {
   const ByteWise expected = ReadByteWise(path);
-  test::FillFrameStore(9);
-  const std::vector<std::uint8_t> before = Snapshot();
+  test::FillFrameStore(Store(), 9);
+  const std::vector<std::uint8_t> before = Snapshot(Store());
   const std::uint16_t result = ReadIntoStore(path);
   ASSERT_EQ(result, expected.result) << what;
   if (result != kReadOk) {
-    ASSERT_TRUE(Snapshot() == before) << what;
+    ASSERT_TRUE(Snapshot(Store()) == before) << what;
     return;
   }
-  ASSERT_EQ(TheFrameStore().metadata, expected.metadata) << what;
+  ASSERT_EQ(Store().metadata, expected.metadata) << what;
   static Plane blue, green, red, nir;
   SeparatePlanes(expected.frame.data(), blue, green, red, nir, 0);
-  const FrameStore& s = TheFrameStore();
+  const FrameStore& s = Store();
   ASSERT_TRUE(s.red == red && s.green == green && s.blue == blue && s.nir == nir) << what;
 }
 

@@ -12,6 +12,12 @@
 namespace taloran {
 namespace {
 
+// The frame these tests read into and render from.
+FrameStore& Store() {
+  static const std::unique_ptr<FrameStore> frame = test::NewFrameStore();
+  return *frame;
+}
+
 using Colour = std::array<int, 3>;  // blue, green, red
 
 Colour Of(Bgr c) { return {c.blue, c.green, c.red}; }
@@ -61,8 +67,8 @@ class IndexPixelTest : public ::testing::TestWithParam<PixelCase> {};
 
 TEST_P(IndexPixelTest, GivesTheExampleColour) {
   const PixelCase& c = GetParam();
-  FrameStore& s = TheFrameStore();
-  test::FillFrameStore(3);  // the rest of the frame is noise; pixel 0 is the case
+  FrameStore& s = Store();
+  test::FillFrameStore(Store(), 3);  // the rest of the frame is noise; pixel 0 is the case
   s.nir[0] = static_cast<std::uint8_t>(c.nir);
   s.red[0] = static_cast<std::uint8_t>(c.red);
   s.green[0] = static_cast<std::uint8_t>(c.green);
@@ -184,7 +190,7 @@ class IndexReferenceTest : public ::testing::TestWithParam<std::uint16_t> {};
 
 TEST_P(IndexReferenceTest, MatchesThePlainFormulaAtEveryTestedGain) {
   const std::uint16_t index = GetParam();
-  FrameStore& s = TheFrameStore();
+  FrameStore& s = Store();
   std::mt19937 random(index);
   // Every (NIR, x) pair appears for x = red, green and blue in turn over the three renders.
   test::FillPairSweep(s.nir, s.red, random);
@@ -216,8 +222,8 @@ INSTANTIATE_TEST_SUITE_P(EveryIndex, IndexReferenceTest,
 class RatioIndexTest : public ::testing::TestWithParam<std::uint16_t> {};
 
 TEST_P(RatioIndexTest, IgnoresTheBluePlaneAndLeavesTheHeaderAlone) {
-  FrameStore& s = TheFrameStore();
-  test::FillFrameStore(8);
+  FrameStore& s = Store();
+  test::FillFrameStore(Store(), 8);
   const GainSet gains;
   RenderTarget target;
   target.bmp = &s.bmp;
@@ -238,7 +244,7 @@ INSTANTIATE_TEST_SUITE_P(SixRatios, RatioIndexTest,
                          ::testing::Values(kIndexRvi, kIndexGrvi, kIndexIpvi, kIndexCi, kIndexDvi, kIndexGi));
 
 TEST(DifferenceMapPixels, GreyPixelsDoNotKeepWhatTheLastRenderLeft) {
-  FrameStore& s = TheFrameStore();
+  FrameStore& s = Store();
   s.nir.fill(0);
   s.red.fill(200);  // d = 92 everywhere: the grey branch
   s.bmp.fill(0x11);

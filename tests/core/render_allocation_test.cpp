@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <memory>
 #include <new>
 
 #include "core/render/render.h"
@@ -23,7 +24,8 @@ namespace taloran {
 namespace {
 
 TEST(RenderAllocation, NoViewIndexOrGainPassAllocates) {
-  FrameStore& s = TheFrameStore();
+  const auto frame = std::make_unique<FrameStore>();  // made before the count starts
+  FrameStore& s = *frame;
   const GainSet gains{120, 7, 150, 99};
   RenderTarget target;
   target.bmp = &s.bmp;

@@ -9,18 +9,24 @@
 namespace taloran {
 namespace {
 
+// The frame these tests read into and render from.
+FrameStore& Store() {
+  static const std::unique_ptr<FrameStore> frame = test::NewFrameStore();
+  return *frame;
+}
+
 constexpr std::array<std::uint8_t, kBmpHeaderSize> kFrameHeader{
     0x42, 0x4D, 0x76, 0xB2, 0x2E, 0x00, 0x00, 0x00, 0x00, 0x00, 0x36, 0x00, 0x00,
     0x00, 0x28, 0x00, 0x00, 0x00, 0x40, 0x05, 0x00, 0x00, 0xF7, 0x02, 0x00, 0x00,
     0x01, 0x00, 0x18, 0x00, 0x00, 0x00, 0x00, 0x00, 0x40, 0xB2, 0x2E, 0x00};  // then 16 zero bytes
 
 struct Fixture : ::testing::Test {
-  FrameStore& s = TheFrameStore();
+  FrameStore& s = Store();
   GainSet gains;
   RenderTarget target;
 
   void SetUp() override {
-    test::FillFrameStore(17);
+    test::FillFrameStore(Store(), 17);
     target.bmp = &s.bmp;
   }
   void Render(std::uint16_t mode, std::uint16_t index = 0) {

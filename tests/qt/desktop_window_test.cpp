@@ -27,6 +27,7 @@
 #include "qt/picture_ctrl.h"
 #include "qt/statistics_window.h"
 #include "qt/taloran_window.h"
+#include "tests/support/answering_dialogs.h"
 #include "tests/support/test_support.h"
 #include "tests/support/window_checks.h"
 
@@ -40,17 +41,17 @@ std::filesystem::path Screenshot(const std::string& name) {
 }
 
 struct DesktopWindowTest : ::testing::Test {
-  std::unique_ptr<TaloranWindow> window = std::make_unique<TaloranWindow>();
-  CTaloranDlg dialog{*window};
-  std::vector<std::string> messages;
+  test::AnsweringDialogs dialogs;
+  std::vector<std::string>& messages = dialogs.messages;
+  std::unique_ptr<TaloranWindow> window = std::make_unique<TaloranWindow>(&dialogs);
+  std::unique_ptr<FrameStore> frame = test::NewFrameStore();
+  CTaloranDlg dialog{*window, *frame};
   test::TempDir dir;
   std::vector<std::string> paths;
 
   void SetUp() override {
     QSettings().clear();
-    std::memset(&TheFrameStore(), 0, sizeof(FrameStore));
     window->Attach(&dialog);
-    window->SetMessageSink([this](const std::string& m) { messages.push_back(m); });
     dialog.OnInitDialog();
     window->show();
     QApplication::setActiveWindow(window.get());
@@ -60,7 +61,7 @@ struct DesktopWindowTest : ::testing::Test {
     for (const char* name : {"field_01.tif", "field_02.tif", "field_03.tif"}) {
       paths.push_back(dir.Write(name, EncodeCapture(FieldScene(static_cast<unsigned>(name[7] - '0')), false)).string());
     }
-    window->SetFileChooser([this] { return std::vector<std::string>{paths[1]}; });
+    dialogs.SetFiles([this] { return std::vector<std::string>{paths[1]}; });
     window->Click(kSearchFile);
   }
   void Key(QWidget* focus, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
@@ -109,7 +110,7 @@ TEST_F(DesktopWindowTest, RemembersItsGeometryButNeverOpensOffScreen) {
   window->Click(kIdCancel);  // closing remembers where it was
   {
     TaloranWindow again;
-    CTaloranDlg dlg(again);
+    CTaloranDlg dlg(again, *frame);
     again.Attach(&dlg);
     again.PlaceOnScreen(screen);
     EXPECT_EQ(again.geometry().size(), QSize(1500, 800));
@@ -117,7 +118,7 @@ TEST_F(DesktopWindowTest, RemembersItsGeometryButNeverOpensOffScreen) {
     again.Click(kIdCancel);
   }
   TaloranWindow lost;
-  CTaloranDlg dlg(lost);
+  CTaloranDlg dlg(lost, *frame);
   lost.Attach(&dlg);
   dlg.OnInitDialog();
   lost.PlaceOnScreen(screen);
@@ -150,7 +151,7 @@ TEST_F(DesktopWindowTest, KeysStepUnlessTheFocusedControlUsesThem) {
   Key(vi, Qt::Key_Backspace);
   EXPECT_EQ(dialog.CurrentPath, paths[2]);
   int chosen = 0;
-  window->SetFileChooser([&chosen] { return ++chosen, std::vector<std::string>{}; });
+  dialogs.SetFiles([&chosen] { return ++chosen, std::vector<std::string>{}; });
   Key(ok, Qt::Key_O, Qt::ControlModifier);
   EXPECT_EQ(chosen, 1);
   std::ofstream(paths[2], std::ios::trunc) << "broken";
@@ -296,7 +297,7 @@ struct PictureReadingTest : DesktopWindowTest {
 };
 
 TEST_F(PictureReadingTest, TheProbeReadsThePixelUnderTheCursor) {
-  window->SetFileChooser([this] { return std::vector<std::string>{Capture()}; });
+  dialogs.SetFiles([this] { return std::vector<std::string>{Capture()}; });
   window->Click(kSearchFile);
   window->Click(kViOut);
   Mouse(QEvent::MouseMove, Over(20, 10), Qt::NoButton);
@@ -361,7 +362,7 @@ TEST_F(PictureReadingTest, AreaStatisticsFollowTheSelectionAndTheView) {
   EXPECT_EQ((std::array<int, 4>{rect.x, rect.y, rect.width, rect.height}), (std::array<int, 4>{100, 100, 100, 50}));
   panel.Wait();
   StatisticsWorkspace work;
-  const IndexStatistics core = ComputeIndexStatistics(TheFrameStore(), kIndexNdvi, 50, rect, work);
+  const IndexStatistics core = ComputeIndexStatistics((*frame), kIndexNdvi, 50, rect, work);
   ASSERT_TRUE(panel.figures());
   EXPECT_EQ(panel.figures()->statistics.valid, core.valid);
   EXPECT_EQ(panel.figures()->statistics.p50, core.p50);
@@ -369,7 +370,7 @@ TEST_F(PictureReadingTest, AreaStatisticsFollowTheSelectionAndTheView) {
   window->Click(kSipi);  // another index: the figures follow
   panel.Wait();
   EXPECT_EQ(panel.figures()->indexCode, kIndexSipi);
-  EXPECT_EQ(panel.figures()->statistics.mean, ComputeIndexStatistics(TheFrameStore(), kIndexSipi, 50, rect, work).mean);
+  EXPECT_EQ(panel.figures()->statistics.mean, ComputeIndexStatistics((*frame), kIndexSipi, 50, rect, work).mean);
   EXPECT_TRUE(panel.grab().save(QString::fromStdString(Screenshot("statistics.png").string())));
   Key(window->Control(kIdOk), Qt::Key_Escape);  // clears the area, closes nothing
   panel.Wait();

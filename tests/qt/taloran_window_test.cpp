@@ -23,6 +23,7 @@
 #include "qt/dialog_units.h"
 #include "qt/picture_ctrl.h"
 #include "res/dialog_templates.h"
+#include "tests/support/answering_dialogs.h"
 #include "tests/support/test_support.h"
 #include "tests/support/window_checks.h"
 
@@ -36,14 +37,14 @@ std::filesystem::path Screenshot(const std::string& name) {
 }
 
 struct WindowTest : ::testing::Test {
-  TaloranWindow window;
-  CTaloranDlg dialog{window};
-  std::vector<std::string> messages;
+  test::AnsweringDialogs dialogs;
+  std::vector<std::string>& messages = dialogs.messages;
+  TaloranWindow window{&dialogs};
+  std::unique_ptr<FrameStore> frame = test::NewFrameStore();
+  CTaloranDlg dialog{window, *frame};
 
   void SetUp() override {
-    std::memset(&TheFrameStore(), 0, sizeof(FrameStore));
     window.Attach(&dialog);
-    window.SetMessageSink([this](const std::string& m) { messages.push_back(m); });
     dialog.OnInitDialog();
     window.show();
     QApplication::processEvents();
@@ -172,7 +173,7 @@ TEST_F(WindowTest, AtWorkOnAFolderOfCaptures) {
     paths.push_back(
         dir.Write("field_0" + std::to_string(seed) + ".tif", EncodeCapture(FieldScene(seed), false)).string());
   }
-  window.SetFileChooser([&paths] { return std::vector<std::string>{paths[0]}; });
+  dialogs.SetFiles([&paths] { return std::vector<std::string>{paths[0]}; });
   window.Click(res::kSearchFile);
   EXPECT_EQ(window.Text(res::kFileName), paths[0]);
   window.Click(res::kViOut);
@@ -212,21 +213,21 @@ TEST(AboutDialog, ShowsTheProductAndVersion) {
 
 struct PictureTest : ::testing::Test {
   CPictureCtrl picture;
+  std::unique_ptr<FrameStore> frame = test::NewFrameStore();
   void SetUp() override {
     picture.resize(300, 100);
     picture.show();
-    std::memset(&TheFrameStore(), 0, sizeof(FrameStore));
   }
 };
 
 TEST_F(PictureTest, CopiesTheBufferFromItsFirstByteAndShowsItAtOnce) {
-  FrameStore& s = TheFrameStore();
+  FrameStore& s = *frame;
   s.red.fill(200);
   const GainSet gains;
   RenderTarget target;
   target.bmp = &s.bmp;
   RenderFrame(FrameRequest(s, kViewRed, 0, gains), target);
-  ASSERT_TRUE(picture.LoadBmpBuffer(static_cast<int>(kBmpFileSize)));
+  ASSERT_TRUE(picture.LoadBmpBuffer(frame->bmp, static_cast<int>(kBmpFileSize)));
   EXPECT_EQ(picture.state(), CPictureCtrl::State::Showing);
   EXPECT_TRUE(std::equal(picture.stream().begin(), picture.stream().end(), s.bmp.begin()));
   EXPECT_EQ(picture.stream().size(), kBmpFileSize);
@@ -238,13 +239,13 @@ TEST_F(PictureTest, CopiesTheBufferFromItsFirstByteAndShowsItAtOnce) {
 
 TEST_F(PictureTest, DrawsNothingBeforeALoadOrAfterAFailedOne) {
   const QColor background = picture.grab().toImage().pixel(150, 50);
-  EXPECT_FALSE(picture.LoadBmpBuffer(-1));
-  EXPECT_FALSE(picture.LoadBmpBuffer(static_cast<int>(kBmpFileSize) + 1));
+  EXPECT_FALSE(picture.LoadBmpBuffer(frame->bmp, -1));
+  EXPECT_FALSE(picture.LoadBmpBuffer(frame->bmp, static_cast<int>(kBmpFileSize) + 1));
   EXPECT_EQ(picture.state(), CPictureCtrl::State::Empty);
   EXPECT_TRUE(picture.stream().empty());
-  EXPECT_TRUE(picture.LoadBmpBuffer(static_cast<int>(kBmpFileSize)));  // an all-zero buffer: no BMP
+  EXPECT_TRUE(picture.LoadBmpBuffer(frame->bmp, static_cast<int>(kBmpFileSize)));  // an all-zero buffer: no BMP
   EXPECT_EQ(QColor(picture.grab().toImage().pixel(150, 50)), background);
-  EXPECT_TRUE(picture.LoadBmpBuffer(2048));  // a whole multiple of 1,024 is fine too
+  EXPECT_TRUE(picture.LoadBmpBuffer(frame->bmp, 2048));  // a whole multiple of 1,024 is fine too
   EXPECT_EQ(picture.stream().size(), 2048u);
 }
 

@@ -85,9 +85,8 @@ class FakeView : public DialogView {
   std::vector<std::string> ListFolder(const std::string& folder, const std::string& pattern) override {
     return listing ? *listing : ListMatching(folder, pattern);
   }
-  bool LoadPicture(int size) override {
+  bool LoadPicture(const BmpBuffer& bmp, int size) override {
     loads.push_back(size);
-    const BmpBuffer& bmp = TheFrameStore().bmp;
     if (keepPictures) shown.assign(bmp.begin(), bmp.begin() + size);
     return true;
   }

@@ -33,14 +33,14 @@ void WriteBytes(const std::filesystem::path& file, const std::vector<std::uint8_
   if (!WriteFileBytes(file, bytes, error)) throw std::runtime_error(error);
 }
 
-void FillFrameStore(std::uint8_t seed) {
-  FrameStore& s = TheFrameStore();
+std::unique_ptr<FrameStore> NewFrameStore() { return std::make_unique<FrameStore>(); }
+
+void FillFrameStore(FrameStore& s, std::uint8_t seed) {
   std::uint8_t* bytes = reinterpret_cast<std::uint8_t*>(&s);
   for (std::size_t i = 0; i < sizeof(FrameStore); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + seed);
 }
 
-std::vector<std::uint8_t> Snapshot() {
-  const FrameStore& s = TheFrameStore();
+std::vector<std::uint8_t> Snapshot(const FrameStore& s) {
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(&s);
   return {bytes, bytes + sizeof(FrameStore)};
 }

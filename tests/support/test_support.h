@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -29,11 +30,14 @@ class TempDir {
 // Writes `bytes` to `file`; throws when it cannot.
 void WriteBytes(const std::filesystem::path& file, const std::vector<std::uint8_t>& bytes);
 
-// Every plane and the record of the frame store filled with a recognisable pattern.
-void FillFrameStore(std::uint8_t seed);
+// A zeroed frame store of the test's own (7 MB: never on the stack).
+std::unique_ptr<FrameStore> NewFrameStore();
 
-// A copy of everything the frame store holds, for "nothing changed" checks.
-std::vector<std::uint8_t> Snapshot();
+// Every plane and the record of `frame` filled with a recognisable pattern.
+void FillFrameStore(FrameStore& frame, std::uint8_t seed);
+
+// A copy of everything `frame` holds, for "nothing changed" checks.
+std::vector<std::uint8_t> Snapshot(const FrameStore& frame);
 
 // Planes of random samples in which pixel j's first two samples run through all 65,536 pairs.
 void FillPairSweep(Plane& first, Plane& second, std::mt19937& random);
