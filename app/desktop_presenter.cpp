@@ -10,6 +10,7 @@
 #include "image_io/output_file.h"
 #include "image_io/png_writer.h"
 #include "res/dialog_templates.h"
+#include "res/metadata_edits.h"
 #include "res/resource.h"
 
 namespace taloran {
@@ -18,11 +19,9 @@ namespace {
 
 constexpr const char* kAppName = "Taloran";
 
-// A caption of the main template, without the trailing blank some carry ("Color Image ").
+// A caption of the main template as a person reads it.
 std::string Caption(int id) {
-  std::string caption = res::FindControl(res::kMainDialog, id)->caption;
-  while (!caption.empty() && caption.back() == ' ') caption.pop_back();
-  return caption;
+  return std::string(res::TrimmedCaption(res::FindControl(res::kMainDialog, id)->caption));
 }
 
 }  // namespace
@@ -176,14 +175,12 @@ std::string DesktopPresenter::CameraDataText() const {
   std::string text;
   for (std::size_t i = 0; i < kPanelFieldCount; ++i) {
     const PanelField& field = kPanelFields[i];
-    std::string value = dialogView_.Text(field.control);
+    std::string value = dialogView_.Text(res::MetadataEditOf(field.key));
     // A hemisphere letter and its degrees share one label: one line, "N 52: 5: 7.4040".
     if (i + 1 < kPanelFieldCount && std::string(kPanelFields[i + 1].label) == field.label) {
-      value.append(1, ' ').append(dialogView_.Text(kPanelFields[++i].control));
+      value.append(1, ' ').append(dialogView_.Text(res::MetadataEditOf(kPanelFields[++i].key)));
     }
-    std::string_view label = field.label;
-    while (label.ends_with(' ')) label.remove_suffix(1);
-    text.append(label).append(1, '\t').append(value).append(1, '\n');
+    text.append(res::TrimmedCaption(field.label)).append(1, '\t').append(value).append(1, '\n');
   }
   return text;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "core/render/render.h"
+#include "res/metadata_edits.h"
 #include "res/resource.h"
 
 namespace taloran::ids {
@@ -45,10 +46,5 @@ inline constexpr std::array<int, 4> kBandRadios{kBandRed, kBandGreen, kBandBlue,
 inline constexpr std::array<const char*, 5> kChannelStatus{"Red channel of camera", "Green channel of camera",
                                                            "Blue channel of camera", "Infra Red channel of camera",
                                                            "normal RGB image"};
-
-// The metadata edits in the order the dialog keeps their texts (edit 1050 last).
-inline constexpr std::array<int, 24> kMetadataEdits{1027, 1028, 1029, 1031, 1030, 1034, 1035, 1033,
-                                                    1032, 1036, 1038, 1037, 1039, 1040, 1042, 1041,
-                                                    1043, 1045, 1044, 1046, 1048, 1047, 1049, 1050};
 
 }  // namespace taloran::ids

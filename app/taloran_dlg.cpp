@@ -90,7 +90,7 @@ void CTaloranDlg::DoDataExchange(bool save) {
       view_.SetSliderPos(kSliders[i], SliderPositions[i], true);
   }
   check(kFourLayer, FourLayerCheck);
-  for (std::size_t i = 0; i < kMetadataEdits.size(); ++i) text(kMetadataEdits[i], MetadataTexts[i]);
+  for (std::size_t i = 0; i < kMetadataEdits.size(); ++i) text(kMetadataEdits[i].id, MetadataTexts[i]);
   check(kAutoCorrection, AutoCorrection);
   text(kStatusText, StatusText);
 }

@@ -56,7 +56,7 @@ class CTaloranDlg {
   std::uint16_t IndexCode = 0;
   std::array<int, 4> SliderPositions{};  // red, green, blue, VI
   int FourLayerCheck = 0;
-  std::array<std::string, 24> MetadataTexts;  // in data-exchange order, edit 1050 last
+  std::array<std::string, 24> MetadataTexts;  // in res::kMetadataEdits order, the speed edit last
   int AutoCorrection = 0;
   std::string StatusText;
 

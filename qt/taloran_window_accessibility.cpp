@@ -24,9 +24,8 @@ const res::ControlTemplate* LabelOf(const res::DialogTemplate& t, const res::Con
 }
 
 QString Trimmed(const char* caption) {
-  QString text = QString::fromUtf8(caption);
-  while (text.endsWith(' ')) text.chop(1);
-  return text;
+  const std::string_view text = res::TrimmedCaption(caption);
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 // The picture area reads as an image; its description names the view shown.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <span>
+#include <string_view>
 #include <vector>
 
 #include "res/resource.h"
@@ -52,6 +53,9 @@ struct DialogTemplate {
 extern const DialogTemplate kMainDialog;                            // template 102
 extern const DialogTemplate kAboutDialog;                           // template 100
 inline constexpr const char* kAboutMenuText = "&About Taloran...";  // string 101
+
+// A caption as a person reads it: without the trailing blanks some carry ("Color Image ", "Blue ").
+std::string_view TrimmedCaption(std::string_view caption);
 
 // The control with this id, or nullptr.
 const ControlTemplate* FindControl(const DialogTemplate& dialog, int id);

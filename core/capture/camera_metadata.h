@@ -20,37 +20,36 @@ std::string FormatNumber(std::uint32_t value, std::uint8_t width);
 inline constexpr std::size_t kPanelFieldCount = 24;
 
 struct PanelField {
-  std::uint16_t control;  // the edit box of the main dialog
-  const char* key;        // the name taloran-cli gives it
-  const char* label;      // the caption beside it
+  const char* key;    // the name taloran-cli gives it
+  const char* label;  // the caption beside it
 };
 
 // The panel's fields in the order they are filled.
 inline constexpr std::array<PanelField, kPanelFieldCount> kPanelFields{{
-    {1027, "brightness", "Brightness:"},
-    {1028, "irradiance_red", "Red"},
-    {1029, "irradiance_green", "Green"},
-    {1031, "irradiance_blue", "Blue "},
-    {1030, "irradiance_ir", "IR"},
-    {1035, "lat_hemisphere", "latitude"},
-    {1033, "latitude", "latitude"},
-    {1034, "lon_hemisphere", "Longitude"},
-    {1032, "longitude", "Longitude"},
-    {1036, "heading", "Compas heading"},
-    {1038, "pitch", "Pitch"},
-    {1037, "roll", "Roll"},
-    {1039, "height", "Heigth"},
-    {1040, "temperature", "Temperature degree C"},
-    {1043, "avg_red", "Average Red Level Image"},
-    {1045, "avg_green", "Average Green Level Image"},
-    {1044, "avg_blue", "Average Blue Level Image"},
-    {1046, "avg_ir", "Average IR Level Image"},
-    {1048, "frame_rate", "Frame rate (fps)"},
-    {1047, "f_stop", "F-stop"},
-    {1049, "focal_length", "Focal Length"},
-    {1042, "shutter_speed", "Shutter speed"},
-    {1041, "gain", "Gain"},
-    {1050, "speed", "Speed"},
+    {"brightness", "Brightness:"},
+    {"irradiance_red", "Red"},
+    {"irradiance_green", "Green"},
+    {"irradiance_blue", "Blue "},
+    {"irradiance_ir", "IR"},
+    {"lat_hemisphere", "latitude"},
+    {"latitude", "latitude"},
+    {"lon_hemisphere", "Longitude"},
+    {"longitude", "Longitude"},
+    {"heading", "Compas heading"},
+    {"pitch", "Pitch"},
+    {"roll", "Roll"},
+    {"height", "Heigth"},
+    {"temperature", "Temperature degree C"},
+    {"avg_red", "Average Red Level Image"},
+    {"avg_green", "Average Green Level Image"},
+    {"avg_blue", "Average Blue Level Image"},
+    {"avg_ir", "Average IR Level Image"},
+    {"frame_rate", "Frame rate (fps)"},
+    {"f_stop", "F-stop"},
+    {"focal_length", "Focal Length"},
+    {"shutter_speed", "Shutter speed"},
+    {"gain", "Gain"},
+    {"speed", "Speed"},
 }};
 
 struct CameraPanel {

@@ -8,6 +8,7 @@
 #include <map>
 
 #include "core/capture/camera_metadata.h"
+#include "res/metadata_edits.h"
 #include "res/resource.h"
 #include "tests/support/fake_view.h"
 #include "tests/support/test_support.h"
@@ -303,7 +304,8 @@ TEST_F(DlgTest, OpeningACaptureShowsItAndFillsThePanel) {
   EXPECT_EQ(dlg.ImageShown, 1);
   EXPECT_EQ(view.loads.size(), 1u);
   const CameraPanel panel = DecodeCameraMetadata(Scene(2).metadata);
-  for (std::size_t i = 0; i < kPanelFieldCount; ++i) EXPECT_EQ(view.texts[kPanelFields[i].control], panel.texts[i]);
+  for (std::size_t i = 0; i < kPanelFieldCount; ++i)
+    EXPECT_EQ(view.texts[res::MetadataEditOf(kPanelFields[i].key)], panel.texts[i]);
   EXPECT_EQ(view.texts[1039], "+ 121 m");
   EXPECT_EQ(dlg.IrradianceLevels, panel.irradianceLevels);
   EXPECT_EQ(dlg.MetadataTexts[0], panel.texts[0]);

@@ -5,6 +5,8 @@
 #include <initializer_list>
 #include <utility>
 
+#include "res/metadata_edits.h"
+
 namespace taloran {
 namespace {
 
@@ -55,7 +57,7 @@ std::string Blanks(std::string text) {
 
 std::string TextOf(const CameraPanel& panel, std::uint16_t control) {
   for (std::size_t i = 0; i < kPanelFieldCount; ++i) {
-    if (kPanelFields[i].control == control) return panel.texts[i];
+    if (res::MetadataEditOf(kPanelFields[i].key) == control) return panel.texts[i];
   }
   ADD_FAILURE() << "no field " << control;
   return {};
