@@ -14,6 +14,15 @@ constexpr double kWheelStep = 1.25;  // zoom factor a wheel notch or a Ctrl+plus
 constexpr int kWheelNotch = 120;     // angle delta of one notch, in eighths of a degree
 constexpr int kClickSlop = 3;        // pixels a press may move and still be a click
 
+// The legend box over the picture's right edge, in pixels.
+constexpr int kLegendBarWidth = 14;   // the colour bar
+constexpr int kLegendMargin = 8;      // from the picture's top and right edge, and below the labels
+constexpr int kLegendPadding = 4;     // inside the box, around the title, bar and labels
+constexpr int kLegendTickLength = 3;  // the mark beside the bar where a row begins
+constexpr int kLegendMaxBarHeight = 320;
+constexpr int kLegendMinBarHeight = 60;    // below this the picture is too small for a legend
+constexpr int kLegendBackdropAlpha = 215;  // the white box lets a little of the picture through
+
 QColor ToQColor(const Bgr& c) { return QColor(c.red, c.green, c.blue); }
 
 // A legend boundary's index value: as many decimals as it needs, six at the most (0.390625).
@@ -94,15 +103,17 @@ void CPictureCtrl::PaintLegend(QPainter& painter, const QRect& area) const {
   const Legend& l = *legend_;
   const QFontMetrics metrics(font());
   const int line = metrics.height();
-  const int barWidth = 14, labelWidth = metrics.horizontalAdvance(l.indexLabelled ? "240  -0.123456" : "240");
-  const int height = std::min(area.height() - 2 * line - 16, 320);
-  if (height < 60) return;
-  const QRect box(area.right() - barWidth - labelWidth - 18, area.top() + 8, barWidth + labelWidth + 12,
-                  height + 2 * line + 8);
-  painter.fillRect(box, QColor(255, 255, 255, 215));
+  const int labelWidth = metrics.horizontalAdvance(l.indexLabelled ? "240  -0.123456" : "240");
+  const int height = std::min(area.height() - 2 * line - 2 * kLegendMargin, kLegendMaxBarHeight);
+  if (height < kLegendMinBarHeight) return;
+  const int boxWidth = kLegendBarWidth + labelWidth + 3 * kLegendPadding;
+  const QRect box(area.x() + area.width() - kLegendMargin - boxWidth, area.top() + kLegendMargin, boxWidth,
+                  height + 2 * line + 2 * kLegendPadding);
+  painter.fillRect(box, QColor(255, 255, 255, kLegendBackdropAlpha));
   painter.setPen(Qt::black);
-  painter.drawText(QRect(box.x() + 4, box.y() + 2, box.width() - 8, line), Qt::AlignLeft, legendTitle_);
-  const QRect bar(box.x() + 4, box.y() + line + 6, barWidth, height);
+  painter.drawText(QRect(box.x() + kLegendPadding, box.y() + 2, box.width() - 2 * kLegendPadding, line), Qt::AlignLeft,
+                   legendTitle_);
+  const QRect bar(box.x() + kLegendPadding, box.y() + line + 6, kLegendBarWidth, height);
   const int values = l.high - l.low + 1;
   auto yOf = [&](double display) { return bar.bottom() - (display - l.low) * height / values; };
   for (int i = 0; i < values; ++i) {
@@ -114,14 +125,15 @@ void CPictureCtrl::PaintLegend(QPainter& painter, const QRect& area) const {
   painter.drawRect(bar.adjusted(0, 0, -1, -1));
   for (const LegendBoundary& b : l.boundaries) {
     const int y = static_cast<int>(yOf(b.display));
-    painter.drawLine(bar.right() + 1, y, bar.right() + 4, y);
+    painter.drawLine(bar.right() + 1, y, bar.right() + 1 + kLegendTickLength, y);
     QString text = QString::number(b.display);
     if (b.index) text += "  " + IndexLabel(*b.index);
-    painter.drawText(QRect(bar.right() + 6, y - line / 2, labelWidth + 4, line), Qt::AlignLeft | Qt::AlignVCenter,
-                     text);
+    painter.drawText(QRect(bar.right() + 6, y - line / 2, labelWidth + kLegendPadding, line),
+                     Qt::AlignLeft | Qt::AlignVCenter, text);
   }
   if (!l.indexLabelled) {
-    painter.drawText(QRect(box.x() + 4, bar.bottom() + 2, box.width() - 8, line), Qt::AlignLeft, "display values");
+    painter.drawText(QRect(box.x() + kLegendPadding, bar.bottom() + 2, box.width() - 2 * kLegendPadding, line),
+                     Qt::AlignLeft, "display values");
   }
 }
 

@@ -16,13 +16,12 @@ std::string FormatNumber(std::uint32_t value, std::uint8_t width) {
 
 namespace {
 
-std::uint32_t Be(const MetadataRecord& b, std::size_t first, std::size_t last) {
+// The big-endian number in record bytes first..last.
+std::uint32_t BigEndian(const MetadataRecord& record, std::size_t first, std::size_t last) {
   std::uint32_t value = 0;
-  for (std::size_t i = first; i <= last; ++i) value = value << 8 | b[i];
+  for (std::size_t i = first; i <= last; ++i) value = value << 8 | record[i];
   return value;
 }
-
-std::string F(std::uint32_t value, std::uint8_t width) { return FormatNumber(value, width); }
 
 // The panel's texts are plain concatenations of literal pieces and formatted numbers.
 std::string Join(std::initializer_list<std::string_view> pieces) {
@@ -39,7 +38,7 @@ struct SignAndMagnitude {
 
 // Pitch and roll: two's complement over 8 bits, 128 still counting as positive.
 std::string SignedByte(std::uint32_t value) {
-  return value > 128 ? Join({"- ", F(256 - value, 2)}) : Join({"+ ", F(value, 2)});
+  return value > 128 ? Join({"- ", FormatNumber(256 - value, 2)}) : Join({"+ ", FormatNumber(value, 2)});
 }
 
 // Height and temperature in tenths: two's complement over 16 bits, 32,768 still positive.
@@ -49,18 +48,18 @@ SignAndMagnitude SignedTenths(std::uint32_t value) {
 
 std::string SignedTenthsText(std::uint32_t value) {
   const SignAndMagnitude v = SignedTenths(value);
-  return Join({v.negative ? "- " : "+ ", F(v.magnitude / 10, 3)});
+  return Join({v.negative ? "- " : "+ ", FormatNumber(v.magnitude / 10, 3)});
 }
 
 // The hemisphere-coded degrees complement all bits (255 - value, 65,535 - value), the boundary
 // 128 of the high byte still counting as north or east.
-SignAndMagnitude LatitudeDegrees(const MetadataRecord& b) {
-  return b[13] <= 128 ? SignAndMagnitude{false, b[13]} : SignAndMagnitude{true, 255u - b[13]};
+SignAndMagnitude LatitudeDegrees(const MetadataRecord& record) {
+  return record[13] <= 128 ? SignAndMagnitude{false, record[13]} : SignAndMagnitude{true, 255u - record[13]};
 }
 
-SignAndMagnitude LongitudeDegrees(const MetadataRecord& b) {
-  const std::uint32_t value = Be(b, 17, 18);
-  return b[17] <= 128 ? SignAndMagnitude{false, value} : SignAndMagnitude{true, 65'535 - value};
+SignAndMagnitude LongitudeDegrees(const MetadataRecord& record) {
+  const std::uint32_t value = BigEndian(record, 17, 18);
+  return record[17] <= 128 ? SignAndMagnitude{false, value} : SignAndMagnitude{true, 65'535 - value};
 }
 
 // Degrees + (minutes + fraction / 10,000) / 60, negative in the south or west.
@@ -72,57 +71,60 @@ double DecimalDegrees(SignAndMagnitude degrees, std::uint32_t minutes, std::uint
 // Degrees, minutes, then seconds with four decimals from a fraction in 1/10,000 minute.
 std::string Angle(std::uint32_t degrees, std::uint8_t degreeWidth, std::uint32_t minutes, std::uint32_t fraction) {
   const std::uint32_t scaled = fraction * 60;  // <= 3,932,100
-  return Join({F(degrees, degreeWidth), ":", F(minutes, 2), ":", F(scaled / 10'000, 2), ".", F(scaled % 10'000, 4)});
+  return Join({FormatNumber(degrees, degreeWidth), ":", FormatNumber(minutes, 2), ":", FormatNumber(scaled / 10'000, 2),
+               ".", FormatNumber(scaled % 10'000, 4)});
 }
 
-std::string Tenths(std::uint32_t value) { return Join({F(value / 10, 1), ".", F(value % 10, 1)}); }
+std::string Tenths(std::uint32_t value) {
+  return Join({FormatNumber(value / 10, 1), ".", FormatNumber(value % 10, 1)});
+}
 
 }  // namespace
 
-CameraPanel DecodeCameraMetadata(const MetadataRecord& b) {
+CameraPanel DecodeCameraMetadata(const MetadataRecord& record) {
   CameraPanel panel;
-  auto& t = panel.texts;
-  const bool levelsLessIr = (b[38] & 0x40) == 0;
+  auto& text = panel.texts;
+  const bool levelsLessIr = (record[38] & 0x40) == 0;
 
-  t[0] = F(std::min(Be(b, 25, 27), 9'000'000u), 7);
+  text[0] = FormatNumber(std::min(BigEndian(record, 25, 27), 9'000'000u), 7);
   for (std::size_t i = 0; i < 4; ++i) {  // red, green, blue, IR at bytes 59, 61, 63, 65
-    panel.irradianceLevels[i] = static_cast<std::uint16_t>(Be(b, 59 + 2 * i, 60 + 2 * i));
-    t[1 + i] = F(panel.irradianceLevels[i], 5);
+    panel.irradianceLevels[i] = static_cast<std::uint16_t>(BigEndian(record, 59 + 2 * i, 60 + 2 * i));
+    text[1 + i] = FormatNumber(panel.irradianceLevels[i], 5);
   }
-  const SignAndMagnitude latitude = LatitudeDegrees(b);
-  t[5].assign(1, latitude.negative ? 'S' : 'N');
-  t[6] = Angle(latitude.magnitude, 2, b[14], Be(b, 15, 16));
-  const SignAndMagnitude longitude = LongitudeDegrees(b);
-  t[7].assign(1, longitude.negative ? 'W' : 'E');
-  t[8] = Angle(longitude.magnitude, 4, b[19], Be(b, 20, 21));
-  t[9] = F(Be(b, 30, 31), 3);
-  t[10] = SignedByte(b[34]);
-  t[11] = SignedByte(b[35]);
-  t[12] = Join({SignedTenthsText(Be(b, 32, 33)), " m"});
-  t[13] = SignedTenthsText(Be(b, 28, 29));
+  const SignAndMagnitude latitude = LatitudeDegrees(record);
+  text[5].assign(1, latitude.negative ? 'S' : 'N');
+  text[6] = Angle(latitude.magnitude, 2, record[14], BigEndian(record, 15, 16));
+  const SignAndMagnitude longitude = LongitudeDegrees(record);
+  text[7].assign(1, longitude.negative ? 'W' : 'E');
+  text[8] = Angle(longitude.magnitude, 4, record[19], BigEndian(record, 20, 21));
+  text[9] = FormatNumber(BigEndian(record, 30, 31), 3);
+  text[10] = SignedByte(record[34]);
+  text[11] = SignedByte(record[35]);
+  text[12] = Join({SignedTenthsText(BigEndian(record, 32, 33)), " m"});
+  text[13] = SignedTenthsText(BigEndian(record, 28, 29));
   for (std::size_t i = 0; i < 3; ++i) {  // red, green, blue at bytes 68, 69, 70
-    const int level = levelsLessIr ? b[68 + i] - b[71] : b[68 + i];
+    const int level = levelsLessIr ? record[68 + i] - record[71] : record[68 + i];
     panel.averageLevels[i] = static_cast<std::uint8_t>(level);  // -5 passes on as 251
     const auto magnitude = static_cast<std::uint32_t>(level < 0 ? -level : level);
-    t[14 + i] = level < 0 ? Join({"-", F(magnitude, 2)}) : F(magnitude, 3);
+    text[14 + i] = level < 0 ? Join({"-", FormatNumber(magnitude, 2)}) : FormatNumber(magnitude, 3);
   }
-  panel.averageLevels[3] = b[71];
-  t[17] = F(b[71], 3);
-  t[18] = Tenths(b[54]);
-  t[19] = Tenths(b[55]);
-  t[20] = Tenths(b[52]);
-  t[21] = F(Be(b, 72, 73) >> 4, 5);
-  t[22] = F(b[75], 3);
-  t[23] = F(Be(b, 22, 23) / 10, 2);
+  panel.averageLevels[3] = record[71];
+  text[17] = FormatNumber(record[71], 3);
+  text[18] = Tenths(record[54]);
+  text[19] = Tenths(record[55]);
+  text[20] = Tenths(record[52]);
+  text[21] = FormatNumber(BigEndian(record, 72, 73) >> 4, 5);
+  text[22] = FormatNumber(record[75], 3);
+  text[23] = FormatNumber(BigEndian(record, 22, 23) / 10, 2);
   return panel;
 }
 
-CapturePosition DecodePosition(const MetadataRecord& b) {
-  const SignAndMagnitude height = SignedTenths(Be(b, 32, 33));
+CapturePosition DecodePosition(const MetadataRecord& record) {
+  const SignAndMagnitude height = SignedTenths(BigEndian(record, 32, 33));
   const double metres = height.magnitude / 10.0;
-  return {DecimalDegrees(LatitudeDegrees(b), b[14], Be(b, 15, 16)),
-          DecimalDegrees(LongitudeDegrees(b), b[19], Be(b, 20, 21)), height.negative ? -metres : metres,
-          static_cast<double>(Be(b, 30, 31))};
+  return {DecimalDegrees(LatitudeDegrees(record), record[14], BigEndian(record, 15, 16)),
+          DecimalDegrees(LongitudeDegrees(record), record[19], BigEndian(record, 20, 21)),
+          height.negative ? -metres : metres, static_cast<double>(BigEndian(record, 30, 31))};
 }
 
 }  // namespace taloran
