@@ -8,6 +8,7 @@
 #include <map>
 
 #include "core/capture/camera_metadata.h"
+#include "core/index/index_value.h"
 #include "res/metadata_edits.h"
 #include "res/resource.h"
 #include "tests/support/fake_view.h"
@@ -71,15 +72,18 @@ TEST_F(DlgTest, StartsWithRawRedGainsFiftyAndEverythingElseDisabled) {
   EXPECT_EQ(dlg.ViewMode, 0);
   EXPECT_TRUE(view.loads.empty());
   EXPECT_EQ(view.texts[kStatusText], "");
-  EXPECT_EQ((dlg.Gains.red | dlg.Gains.green | dlg.Gains.blue | dlg.Gains.vi), 50);
+  for (std::uint16_t gain : {dlg.Gains.red, dlg.Gains.green, dlg.Gains.blue, dlg.Gains.vi}) EXPECT_EQ(gain, 50);
   EXPECT_EQ(view.menu, (std::vector<std::pair<int, std::string>>{{16, "&About Taloran..."}}));
 }
 
-TEST_F(DlgTest, EveryMenuCommandThatMasksToSixteenOpensTheAboutBox) {
-  for (int command : {0x10, 0x11, 0x1F}) dlg.OnSysCommand(command);
-  EXPECT_EQ(view.aboutShown, 3);
-  for (int command : {0x0, 0x20, 0xF060}) dlg.OnSysCommand(command);
-  EXPECT_EQ(view.aboutShown, 3);
+TEST_F(DlgTest, TheAppendedMenuItemOpensTheAboutBoxAndTheWindowsOwnCommandsDoNot) {
+  ASSERT_EQ(view.menu.size(), 1u);
+  dlg.OnSysCommand(view.menu[0].first);
+  EXPECT_EQ(view.aboutShown, 1);
+  dlg.OnSysCommand(view.menu[0].first | 0x3);  // the low four bits are the system's own
+  EXPECT_EQ(view.aboutShown, 2);
+  for (int command : {0xF000, 0xF010, 0xF030, 0xF060}) dlg.OnSysCommand(command);  // size, move, maximise, close
+  EXPECT_EQ(view.aboutShown, 2);
 }
 
 TEST_F(DlgTest, OkReadsTheControlsBackWithoutAMessage) {
@@ -130,20 +134,26 @@ TEST_F(DlgTest, TheBandIsRememberedAcrossIndicesAndViews) {
   EXPECT_EQ(view.texts[kStatusText], "NDVI = (Ir-G)/(Ir+G) Normalized difference vegetation Index");
 }
 
-TEST_F(DlgTest, EveryIndexRadioSetsItsBitAndText) {
-  const std::pair<int, const char*> cases[] = {{kRvi, "RVI = Ir/R Ratio Veg. Index"},
-                                               {kGrvi, "GRVI = Ir/G Green Ratio Veg. Index"},
-                                               {kIpvi, "IPVI = (Ir)/(Ir+R) Infrared Percentage Veg. Index"},
-                                               {kSipi, "SIPI = (Ir-B)/(Ir-R) Structure Insensitive Pigment Index"},
-                                               {kOsavi, "OSAVI = (Ir-R)/(Ir+R + 0.16) Optimized Soil Adj Index"},
-                                               {kCi, "CI = (Ir-G)/(G)  Chlorophyll Index"},
-                                               {kDvi, "DVI =Ir- R  Difference Veg. Index"},
-                                               {kGi, "GI = (G)/(R)  Greennes Index"}};
+TEST_F(DlgTest, EveryIndexRadioShowsItsIndexAndTextAndKeepsTheBand) {
+  struct Case {
+    int id;
+    const char* key;  // the index the picture shows, as taloran-cli names it
+    const char* text;
+  };
+  const Case cases[] = {{kRvi, "rvi", "RVI = Ir/R Ratio Veg. Index"},
+                        {kGrvi, "grvi", "GRVI = Ir/G Green Ratio Veg. Index"},
+                        {kIpvi, "ipvi", "IPVI = (Ir)/(Ir+R) Infrared Percentage Veg. Index"},
+                        {kSipi, "sipi", "SIPI = (Ir-B)/(Ir-R) Structure Insensitive Pigment Index"},
+                        {kOsavi, "osavi-blue", "OSAVI = (Ir-R)/(Ir+R + 0.16) Optimized Soil Adj Index"},
+                        {kCi, "ci", "CI = (Ir-G)/(G)  Chlorophyll Index"},
+                        {kDvi, "dvi", "DVI =Ir- R  Difference Veg. Index"},
+                        {kGi, "gi", "GI = (G)/(R)  Greennes Index"}};
   view.Click(kViOut);
   view.Click(kBandBlue);
-  for (const auto& [id, text] : cases) {
+  for (const auto& [id, key, text] : cases) {
     view.Click(id);
-    EXPECT_EQ(dlg.IndexCode, (0x40 << (id - kRvi)) | 2) << id;
+    EXPECT_EQ(ViewKey(dlg.ViewMode, dlg.IndexCode), key) << id;
+    EXPECT_EQ(dlg.IndexCode & kBandMask, 2) << id;  // blue, for when NDVI is chosen again
     EXPECT_EQ(view.texts[kStatusText], text);
     EXPECT_TRUE(Checked(id));
     EXPECT_FALSE(Enabled(kBandRed));

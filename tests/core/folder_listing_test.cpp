@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include "tests/support/test_support.h"
 
 namespace taloran {
@@ -27,7 +29,11 @@ INSTANTIATE_TEST_SUITE_P(Names, PatternTest,
                                            PatternCase{"a.b.tif", "*.tif", true}, PatternCase{"x1.tif", "x?.tif", true},
                                            PatternCase{"x12.tif", "x?.tif", false}, PatternCase{"", "*", true},
                                            PatternCase{"abc", "a*b*c", true}, PatternCase{"abcb", "a*b", true}),
-                         [](const auto& info) { return "Case" + std::to_string(info.index); });
+                         [](const auto& info) {
+                           std::string name = info.param.name + std::string("_by_") + info.param.pattern;
+                           for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                           return name + (info.param.matches ? "_matches" : "_does_not");
+                         });
 
 TEST(FolderListing, ListsMatchingFilesSortedWithoutRegardToCase) {
   test::TempDir dir;

@@ -171,7 +171,15 @@ TEST_F(DesktopWindowTest, EnterPressesTheFocusedButtonAndElsewhereOk) {
   EXPECT_EQ(window->result(), QDialog::Accepted);
 }
 
-TEST_F(DesktopWindowTest, ARadioClearsOnlyTheEnabledMembersOfItsGroup) {
+TEST_F(DesktopWindowTest, ARadioClearsOnlyTheEnabledMembersOfItsOwnGroup) {
+  window->Click(kColourImage);  // the colour view enables its gains; nothing was opened yet
+  EXPECT_TRUE(window->IsChecked(kColourImage) && !window->IsChecked(kRawRed));
+  EXPECT_TRUE(window->IsChecked(kIrradianceSource));  // the other group keeps its mark
+  EXPECT_EQ(window->Picture()->state(), CPictureCtrl::State::Showing);
+  window->Click(kColourImage);  // a second click keeps it checked
+  EXPECT_TRUE(window->IsChecked(kColourImage));
+  window->Click(kNdvi);  // disabled: nothing happens
+  EXPECT_FALSE(window->IsChecked(kNdvi));
   window->Click(kViOut);
   ASSERT_FALSE(window->Control(kIrradianceSource)->isEnabled());
   window->Click(kEvi);

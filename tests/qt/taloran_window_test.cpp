@@ -134,18 +134,6 @@ TEST_F(WindowTest, TabOrderFollowsTheTemplate) {
   }
 }
 
-TEST_F(WindowTest, AClickOnARadioClearsOnlyItsOwnGroup) {
-  window.Click(res::kColourImage);  // the colour view enables its gains; nothing was opened yet
-  EXPECT_TRUE(window.IsChecked(res::kColourImage));
-  EXPECT_FALSE(window.IsChecked(res::kRawRed));
-  EXPECT_TRUE(window.IsChecked(res::kIrradianceSource));  // the other group keeps its mark
-  EXPECT_EQ(window.Picture()->state(), CPictureCtrl::State::Showing);
-  window.Click(res::kColourImage);  // a second click keeps it checked
-  EXPECT_TRUE(window.IsChecked(res::kColourImage));
-  window.Click(res::kNdvi);  // disabled: nothing happens
-  EXPECT_FALSE(window.IsChecked(res::kNdvi));
-}
-
 TEST_F(WindowTest, AMovedSliderReachesTheDialogButSettingItDoesNot) {
   window.Click(res::kColourImage);
   auto* red = static_cast<QSlider*>(window.Control(res::kRedSlider));
