@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "core/capture/camera_metadata.h"
+#include "core/capture/capture_reader.h"
 #include "core/capture/folder_listing.h"
 #include "core/capture/frame_store.h"
 #include "core/index/index_value.h"
@@ -37,7 +38,7 @@ DesktopPresenter::~DesktopPresenter() = default;
 
 void DesktopPresenter::OnCommand(int id) {
   dialog_.OnCommand(id);
-  Refresh();
+  Refresh(id == res::kSearchFile ? Opened::ByPerson : Opened::ByStep);
 }
 
 void DesktopPresenter::OnHScroll(int id) {
@@ -61,7 +62,7 @@ void DesktopPresenter::Run(DesktopCommand command) {
       break;
     case DesktopCommand::Search:
       dialog_.OnCommand(res::kSearchFile);
-      break;
+      return Refresh(Opened::ByPerson);
     case DesktopCommand::Reload:
       dialog_.Reload();
       break;
@@ -94,20 +95,27 @@ void DesktopPresenter::Drop(const std::vector<std::string>& paths) {
       const std::vector<std::string> names = dialogView_.ListFolder(folder, kCapturePattern);
       if (names.empty()) return view_.ShowStatusMessage("No .tif capture in " + path);
       dialog_.OpenCapture(folder + names.front());
-      return Refresh();
+      return Refresh(Opened::ByPerson);
     }
     if (MatchesPattern(NameOf(path), kCapturePattern)) {
       dialog_.OpenCapture(path);
-      return Refresh();
+      return Refresh(Opened::ByPerson);
     }
   }
   view_.ShowStatusMessage(paths.empty() ? std::string("Nothing to open in what was dropped")
                                         : "Not a .tif capture: " + NameOf(paths.front()));
 }
 
+void DesktopPresenter::OpenNamed(const std::string& path) {
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) return Drop({path});
+  dialog_.OpenCapture(path);
+  Refresh(Opened::ByPerson);
+}
+
 void DesktopPresenter::OpenRecent(const std::string& path) {
   dialog_.OpenCapture(path);
-  Refresh();
+  Refresh(Opened::ByPerson);
 }
 
 void DesktopPresenter::SetKeepAspect(bool keep) {
@@ -131,24 +139,38 @@ void DesktopPresenter::Changed() { view_.SaveSettings(settings_); }
 
 // The folder is listed once a new capture is shown, not on every click: a flight's folder holds
 // thousands of captures.
-void DesktopPresenter::Refresh() {
+void DesktopPresenter::Refresh(Opened opened) {
   const std::string& shown = dialog_.LoadedPath;
-  if (!shown.empty() && shown != titledPath_) {
-    // The title counts the capture among its folder's captures, as the navigation lists them.
-    const std::vector<std::string> names = dialogView_.ListFolder(FolderOf(shown), kCapturePattern);
-    const auto at = std::find(names.begin(), names.end(), NameOf(shown));
-    const std::string place =
-        at == names.end() ? ""
-                          : " (" + std::to_string(at - names.begin() + 1) + " of " + std::to_string(names.size()) + ")";
-    title_ = NameOf(shown) + place + " - " + kAppName;
+  bool remembered = false;  // a setting to keep changed
+  if (dialog_.SuccessfulReads != readsSeen_) {
+    readsSeen_ = dialog_.SuccessfulReads;
+    if (shown != titledPath_) {
+      // The title counts the capture among its folder's captures, as the navigation lists them.
+      const std::vector<std::string> names = dialogView_.ListFolder(FolderOf(shown), kCapturePattern);
+      const auto at = std::find(names.begin(), names.end(), NameOf(shown));
+      place_ = at == names.end()
+                   ? ""
+                   : " (" + std::to_string(at - names.begin() + 1) + " of " + std::to_string(names.size()) + ")";
+      titledPath_ = shown;
+      settings_.fileDialogFolder = FolderOf(shown);
+      remembered = true;
+    }
+    const FrameStore& frame = dialog_.Frame();
+    const bool whole = FrameComplete(frame);
+    title_ = NameOf(shown) + (whole ? "" : " [truncated]") + place_ + " - " + kAppName;
     view_.SetTitle(title_);
-    std::erase(settings_.recent, shown);
-    settings_.recent.insert(settings_.recent.begin(), shown);
-    if (settings_.recent.size() > kRecentCaptures) settings_.recent.resize(kRecentCaptures);
-    settings_.fileDialogFolder = FolderOf(shown);
-    titledPath_ = shown;
-    Changed();
+    // A new capture's word replaces whatever the strip said of the one before.
+    view_.ShowStatusMessage(whole ? std::string()
+                                  : NameOf(shown) + " is truncated: " + WithThousands(frame.frameBytes) + " of " +
+                                        WithThousands(kFrameFileBytes) + " frame bytes; the rest shows black");
+    if (opened == Opened::ByPerson) {
+      std::erase(settings_.recent, shown);
+      settings_.recent.insert(settings_.recent.begin(), shown);
+      if (settings_.recent.size() > kRecentCaptures) settings_.recent.resize(kRecentCaptures);
+      remembered = true;
+    }
   }
+  if (remembered) Changed();
   view_.PictureChanged();
 }
 

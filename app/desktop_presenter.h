@@ -35,11 +35,17 @@ class DesktopPresenter {
   // Files or folders dropped on the window: the first capture among them opens.
   void Drop(const std::vector<std::string>& paths);
   void OpenRecent(const std::string& path);
+  // The capture named on the command line, as "Search Tif file" opens it; a folder opens its first
+  // capture, as a dropped one does.
+  void OpenNamed(const std::string& path);
   void SetKeepAspect(bool keep);
   void SetLegendShown(bool shown);
   void SetStatisticsOpen(bool open);
-  // After anything that may have changed the capture shown: the title and the recent list.
-  void Refresh();
+  // After anything that may have changed the capture shown: the title, the status strip and, for a
+  // capture a person opened (the file dialog, a drop, the recent list, the command line), the recent
+  // list. Steps through the folder are not remembered there.
+  enum class Opened { ByStep, ByPerson };
+  void Refresh(Opened opened = Opened::ByStep);
 
   const DesktopSettings& settings() const { return settings_; }
   std::vector<RecentCapture> RecentCaptures() const;
@@ -59,6 +65,8 @@ class DesktopPresenter {
   DesktopSettings settings_;
   std::string title_;
   std::string titledPath_;           // the capture the title was made for
+  std::string place_;                // its place in its folder, " (2 of 3)"
+  unsigned readsSeen_ = 0;           // the dialog's successful reads when the title was made
   std::unique_ptr<PngEncoder> png_;  // made on the first PNG saved
 };
 

@@ -38,32 +38,30 @@ void CTaloranDlg::OnFourLayer() {
   if (ReportRead(ReadCurrent())) RenderAndShow();
 }
 
-// Previous and Next walk the folder's listing, wrapping at both ends. A current name missing from
-// the listing steps to the last entry (Previous) or the first (Next); an empty listing, or a
-// current file that is gone, leaves everything as it is. First and Last need only the folder.
+// Previous and Next walk the folder's listing, wrapping at both ends. A current file that is gone
+// (deleted, say, while it was shown) steps to its neighbours by name: the first name after it, the
+// last before it. A current name that is there but not listed steps to the last entry (Previous)
+// or the first (Next); an empty listing leaves everything as it is. First and Last need only the
+// folder.
 void CTaloranDlg::OnStep(Step step) {
   if (CurrentPath.empty()) return;
   const std::string folder = FolderOf(CurrentPath);
-  const bool end = step == Step::First || step == Step::Last;
-  const std::optional<std::string> current = view_.FindFileName(CurrentPath);
-  if (!current && !end) return;
   const std::vector<std::string> names = view_.ListFolder(folder, kCapturePattern);
   if (names.empty()) return;
-  const auto at = current ? std::find(names.begin(), names.end(), *current) : names.end();
-  std::string chosen;
-  switch (step) {
-    case Step::Next:
-      chosen = at == names.end() || at + 1 == names.end() ? names.front() : *(at + 1);
-      break;
-    case Step::Previous:
-      chosen = at == names.end() || at == names.begin() ? names.back() : *(at - 1);
-      break;
-    case Step::First:
-      chosen = names.front();
-      break;
-    case Step::Last:
-      chosen = names.back();
-      break;
+  std::string chosen = step == Step::First ? names.front() : names.back();
+  if (step == Step::Next || step == Step::Previous) {
+    auto after = names.end(), before = names.end();  // the neighbours, where there are any
+    if (const std::optional<std::string> current = view_.FindFileName(CurrentPath)) {
+      const auto at = std::find(names.begin(), names.end(), *current);
+      if (at != names.end()) after = at + 1, before = at;
+    } else {
+      const std::string gone = NameOf(CurrentPath);
+      after = std::upper_bound(names.begin(), names.end(), gone, ListedBefore);
+      before = std::lower_bound(names.begin(), names.end(), gone, ListedBefore);
+    }
+    if (step == Step::Next) chosen = after == names.end() ? names.front() : *after;
+    if (step == Step::Previous)
+      chosen = before == names.end() || before == names.begin() ? names.back() : *(before - 1);
   }
   CurrentPath = folder + chosen;
   view_.SetText(kFileName, CurrentPath);
@@ -76,7 +74,7 @@ void CTaloranDlg::Reload() {
 
 std::uint16_t CTaloranDlg::ReadCurrent() {
   const std::uint16_t result = ReadCapture(CurrentPath, frame_, FourLayerInput);
-  if (result == kReadOk) LoadedPath = CurrentPath;
+  if (result == kReadOk) LoadedPath = CurrentPath, ++SuccessfulReads;
   return result;
 }
 

@@ -61,8 +61,10 @@ class CTaloranDlg {
   std::string StatusText;
 
   // Beside the dialog's own state: the capture the frame store holds, that is the path of the
-  // last read that succeeded ("" before one), which the window's title and recent list name.
+  // last read that succeeded ("" before one), which the window's title and recent list name, and
+  // how many reads have succeeded.
   std::string LoadedPath;
+  unsigned SuccessfulReads = 0;
 
   // The gain text of a gain: three characters, leading zeros blank, 150 for anything above.
   static std::string FormatGain(std::uint16_t gain);

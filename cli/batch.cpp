@@ -95,11 +95,14 @@ class BatchState {
 void ProcessCapture(const BatchOptions& o, CaptureWorkspace& work, CaptureReport& report, BatchState& state,
                     std::ostream& err) {
   report.readResult = work.Read(report.file, o.fourLayer);
-  if (report.readResult != kReadOk) {
-    state.Say(err, report.file + ": " + ReadStatus(report.readResult), o.progress);
+  if (report.readResult == kReadOk) {
+    report.frameBytes = work.store().frameBytes;
+    report.position = DecodePosition(work.store().metadata);
+  }
+  if (!report.complete()) {
+    state.Say(err, report.file + ": " + ReadStatus(report), o.progress);
     return;
   }
-  report.position = DecodePosition(work.store().metadata);
   if (o.statsCsv || o.geoJson) {
     for (const IndexDescriptor* index : o.indices) {
       report.stats.push_back(ComputeIndexStatistics(work.store(), StatisticsCode(*index, o.band), o.gains.vi,
@@ -172,7 +175,7 @@ int RunBatch(const BatchOptions& o, std::istream& in, std::ostream& err) {
   std::vector<CaptureReport> reports;
   const std::vector<std::string> captures = ExpandInputs(o.inputs, in);
   for (std::size_t i = 0; i < captures.size(); ++i) {
-    if (i % o.shards == o.shard - 1) reports.push_back({captures[i], kReadOk, {}, {}});
+    if (i % o.shards == o.shard - 1) reports.push_back({captures[i], kReadOk, kFrameFileBytes, {}, {}});
   }
   if (o.format) {
     if (const auto clash = ClashingImages(o, reports)) {
@@ -228,8 +231,7 @@ int RunBatch(const BatchOptions& o, std::istream& in, std::ostream& err) {
     err << "Cannot write " << o.geoJson->string() << '\n';
     return kExitCannotWrite;
   }
-  const bool allRead =
-      std::all_of(reports.begin(), reports.end(), [](const CaptureReport& r) { return r.readResult == kReadOk; });
+  const bool allRead = std::all_of(reports.begin(), reports.end(), [](const CaptureReport& r) { return r.complete(); });
   return allRead ? kExitOk : kExitSomeUnread;
 }
 

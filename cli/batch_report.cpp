@@ -35,9 +35,9 @@ double Rounded(double value, int decimals) {
   return rounded == 0 ? 0.0 : rounded;
 }
 
-std::string ReadStatus(std::uint16_t readResult) {
-  if (readResult == kReadOk) return "ok";
-  return ReadFailureText(readResult);
+std::string ReadStatus(const CaptureReport& report) {
+  if (report.readResult != kReadOk) return ReadFailureText(report.readResult);
+  return report.complete() ? "ok" : TruncationStatus(report.frameBytes);
 }
 
 std::string FormatCsv(const std::vector<CaptureReport>& reports, const std::vector<const IndexDescriptor*>& indices) {
@@ -47,7 +47,7 @@ std::string FormatCsv(const std::vector<CaptureReport>& reports, const std::vect
   }
   csv += '\n';
   for (const CaptureReport& r : reports) {
-    csv += CsvField(r.file) + ',' + ReadStatus(r.readResult);
+    csv += CsvField(r.file) + ',' + CsvField(ReadStatus(r));
     if (r.readResult != kReadOk) {
       csv += std::string(4 + indices.size() * std::size(kStatisticKeys), ',') + '\n';
       continue;
@@ -55,6 +55,10 @@ std::string FormatCsv(const std::vector<CaptureReport>& reports, const std::vect
     csv += ',' + Fixed(r.position.latitudeDeg, kDegreeDecimals) + ',' +
            Fixed(r.position.longitudeDeg, kDegreeDecimals) + ',' + Fixed(r.position.heightM, kHeightDecimals) + ',' +
            Fixed(r.position.headingDeg, kHeadingDecimals);
+    if (!r.complete()) {  // the camera record is whole, the frame is not: no statistics
+      csv += std::string(indices.size() * std::size(kStatisticKeys), ',') + '\n';
+      continue;
+    }
     for (const IndexStatistics& s : r.stats) {
       for (const std::string& text : StatisticTexts(s)) csv += ',' + text;
     }
@@ -68,7 +72,7 @@ std::string FormatGeoJson(const std::vector<CaptureReport>& reports,
                           const std::vector<const IndexDescriptor*>& indices) {
   std::string features;
   for (const CaptureReport& r : reports) {
-    if (r.readResult != kReadOk) continue;
+    if (!r.complete()) continue;
     nlohmann::ordered_json properties;
     properties["file"] = r.file;
     properties["height_m"] = Rounded(r.position.heightM, kHeightDecimals);

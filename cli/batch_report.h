@@ -7,16 +7,21 @@
 #include <vector>
 
 #include "core/capture/camera_metadata.h"
+#include "core/capture/capture_reader.h"
 #include "core/index/index_value.h"
 #include "core/stats/index_statistics.h"
 
 namespace taloran {
 
 struct CaptureReport {
-  std::string file;                    // the path as the batch listed it
-  std::uint16_t readResult = 0;        // ReadCapture's code
-  CapturePosition position{};          // where readResult is 0
-  std::vector<IndexStatistics> stats;  // one per reported index, where readResult is 0
+  std::string file;                          // the path as the batch listed it
+  std::uint16_t readResult = 0;              // ReadCapture's code
+  std::size_t frameBytes = kFrameFileBytes;  // where readResult is 0: fewer when the file was cut short
+  CapturePosition position{};                // where readResult is 0
+  std::vector<IndexStatistics> stats;        // one per reported index, where the capture read whole
+
+  // Read, and every frame byte there: the captures that are measured, drawn and mapped.
+  bool complete() const { return readResult == kReadOk && frameBytes == kFrameFileBytes; }
 };
 
 // Decimals as the reports write them: degrees 7, height 1, heading 0 (statistics: kStatisticDecimals).
@@ -27,8 +32,8 @@ inline constexpr int kHeadingDecimals = 0;
 // `value` rounded to `decimals`, as a JSON number that reads like the CSV's text (never -0).
 double Rounded(double value, int decimals);
 
-// The status column: "ok", or the reader's message.
-std::string ReadStatus(std::uint16_t readResult);
+// The status column: "ok", "truncated (N of 4,080,384 frame bytes)", or the reader's message.
+std::string ReadStatus(const CaptureReport& report);
 
 // The CSV file: a header line, then a row per report, in their order (RFC 4180 quoting).
 std::string FormatCsv(const std::vector<CaptureReport>& reports, const std::vector<const IndexDescriptor*>& indices);

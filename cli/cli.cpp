@@ -102,7 +102,7 @@ ViewChoice ChosenView(const std::string& view, const std::string& band) {
 
 int ReportRead(std::uint16_t result, std::ostream& err) {
   if (result == kReadOk) return kExitOk;
-  err << ReadStatus(result) << '\n';
+  err << ReadFailureText(result) << '\n';
   return result == kReadCannotOpen ? kExitNotFound : kExitUnreadable;
 }
 
@@ -110,6 +110,9 @@ int Render(const std::string& capture, bool fourLayer, const ViewChoice& view, c
            const std::string& out, std::ostream& err) {
   CaptureWorkspace work;
   if (const int code = ReportRead(work.Read(capture, fourLayer), err); code != kExitOk) return code;
+  if (!FrameComplete(work.store())) {
+    err << capture << ": " << TruncationStatus(work.store().frameBytes) << "; the missing part is drawn black\n";
+  }
   work.Render(view, gains);
   const ImageFormat format = Lower(out).ends_with(".png") ? ImageFormat::Png : ImageFormat::Bmp;
   if (!WriteWholeFile(out, work.Encode(format, view))) {

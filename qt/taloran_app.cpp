@@ -47,8 +47,7 @@ int CTaloranApp::Run(int argc, char** argv) {
   window.PlaceOnScreen(QGuiApplication::primaryScreen());
   window.show();
   if (argc == 2) {
-    dialog.OpenCapture(argv[1]);
-    window.Presenter().Refresh();
+    window.Presenter().OpenNamed(argv[1]);
   }
   if (observer_ != nullptr) {
     if (const std::optional<int> code = observer_->Started(window)) return *code;

@@ -143,8 +143,10 @@ void DealRows(const std::uint8_t* rows, std::size_t first, std::size_t count, co
   }
 }
 
-// Reads the frame at `p` into the planes; bytes the file does not supply are 0.
-void ReadFrame(std::FILE* file, std::uint32_t p, bool skip, const FramePlanes& to) {
+// Reads the frame at `p` into the planes; bytes the file does not supply are 0. Returns the bytes
+// it supplied.
+std::size_t ReadFrame(std::FILE* file, std::uint32_t p, bool skip, const FramePlanes& to) {
+  std::size_t supplied = 0;
   std::array<std::uint8_t, kChunkBytes> chunk;
   bool ended = skip || std::fseek(file, static_cast<long>(p), SEEK_SET) != 0;
   const std::size_t perChunk = kChunkBytes / to.UnitBytes();
@@ -153,15 +155,17 @@ void ReadFrame(std::FILE* file, std::uint32_t p, bool skip, const FramePlanes& t
     const std::size_t want = count * to.UnitBytes();
     const std::size_t got = ended ? 0 : std::fread(chunk.data(), 1, want, file);
     ended = got < want;
+    supplied += got;
     std::memset(chunk.data() + got, 0, want - got);
     DealRows(chunk.data(), u, count, to);
   }
+  return supplied;
 }
 
 }  // namespace
 
 std::uint16_t ReadCaptureFrom(std::FILE* file, Plane& blue, Plane& green, Plane& red, Plane& nir,
-                              std::uint16_t fourLayer, MetadataRecord& metadata) {
+                              std::uint16_t fourLayer, MetadataRecord& metadata, std::size_t* frameBytes) {
   ByteReader reader(file);
   MetadataRecord record{};  // committed only on success
   std::uint32_t p = 0;
@@ -169,7 +173,8 @@ std::uint16_t ReadCaptureFrom(std::FILE* file, Plane& blue, Plane& green, Plane&
   if (const std::uint16_t code = ParseCapture(reader, record, p, shortBeforeFrame); code != kReadOk) return code;
   // From here nothing can fail: a short file gives zeros, so the planes are always one whole frame.
   metadata = record;
-  ReadFrame(file, p, shortBeforeFrame, {blue, green, red, nir, fourLayer});
+  const std::size_t supplied = ReadFrame(file, p, shortBeforeFrame, {blue, green, red, nir, fourLayer});
+  if (frameBytes != nullptr) *frameBytes = supplied;
   return kReadOk;
 }
 
@@ -202,7 +207,22 @@ void SeparatePlanes(const std::uint8_t* frame, Plane& blue, Plane& green, Plane&
 }
 
 std::uint16_t ReadCapture(const std::filesystem::path& path, FrameStore& frame, std::uint16_t fourLayer) {
-  return ReadCapture(path, frame.blue, frame.green, frame.red, frame.nir, fourLayer, frame.metadata);
+  std::FILE* file = OpenCapture(path);
+  if (file == nullptr) return kReadCannotOpen;
+  const std::uint16_t result = ReadCaptureFrom(file, frame.blue, frame.green, frame.red, frame.nir, fourLayer,
+                                               frame.metadata, &frame.frameBytes);
+  std::fclose(file);
+  return result;
+}
+
+std::string WithThousands(std::size_t count) {
+  std::string digits = std::to_string(count);
+  for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, 1, ',');
+  return digits;
+}
+
+std::string TruncationStatus(std::size_t frameBytes) {
+  return "truncated (" + WithThousands(frameBytes) + " of " + WithThousands(kFrameFileBytes) + " frame bytes)";
 }
 
 const char* ReadFailureText(std::uint16_t result) {

@@ -25,6 +25,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <string>
 
 #include "core/capture/frame_store.h"
 
@@ -42,8 +43,18 @@ inline constexpr std::uint16_t kStripOffsetsTag = 273;
 std::uint16_t ReadCapture(const std::filesystem::path& path, Plane& blue, Plane& green, Plane& red, Plane& nir,
                           std::uint16_t fourLayer, MetadataRecord& metadata);
 
-// The same into the planes and record of `frame`.
+// The same into the planes and record of `frame`, which then tells how many frame bytes the file
+// supplied (a file cut short still reads: its missing bytes are 0).
 std::uint16_t ReadCapture(const std::filesystem::path& path, FrameStore& frame, std::uint16_t fourLayer);
+
+// Whether a capture read whole: every one of its 4,080,384 frame bytes came from the file.
+inline bool FrameComplete(const FrameStore& frame) { return frame.frameBytes == kFrameFileBytes; }
+
+// "truncated (1,999,992 of 4,080,384 frame bytes)": what reports say of a capture cut short.
+std::string TruncationStatus(std::size_t frameBytes);
+
+// "1,999,992": a count with thousands separators.
+std::string WithThousands(std::size_t count);
 
 // What a person is told of a failed read: "Tif file not found" for 1, "Unknown error" otherwise.
 const char* ReadFailureText(std::uint16_t result);
@@ -53,8 +64,9 @@ const char* ReadFailureText(std::uint16_t result);
 std::uint16_t ReadCaptureMetadata(const std::filesystem::path& path, MetadataRecord& metadata);
 
 // The same on a stream already open for binary reading (left open); returns 0 or 255.
+// `frameBytes`, where given, receives the frame bytes the file supplied.
 std::uint16_t ReadCaptureFrom(std::FILE* file, Plane& blue, Plane& green, Plane& red, Plane& nir,
-                              std::uint16_t fourLayer, MetadataRecord& metadata);
+                              std::uint16_t fourLayer, MetadataRecord& metadata, std::size_t* frameBytes = nullptr);
 
 // Deals one frame from the start of `frame` into the planes, bottom row first.
 void SeparatePlanes(const std::uint8_t* frame, Plane& blue, Plane& green, Plane& red, Plane& nir,

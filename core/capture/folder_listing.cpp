@@ -54,16 +54,18 @@ std::vector<std::string> ListMatching(const std::string& folder, const std::stri
     const std::string name = it->path().filename().string();
     if (MatchesPattern(name, pattern)) names.push_back(name);
   }
-  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-    const auto folded = [](const std::string& s) {
-      std::string f(s);
-      std::transform(f.begin(), f.end(), f.begin(), Fold);
-      return f;
-    };
-    const std::string fa = folded(a), fb = folded(b);
-    return fa != fb ? fa < fb : a < b;
-  });
+  std::sort(names.begin(), names.end(), ListedBefore);
   return names;
+}
+
+bool ListedBefore(const std::string& a, const std::string& b) {
+  const auto folded = [](const std::string& s) {
+    std::string f(s);
+    std::transform(f.begin(), f.end(), f.begin(), Fold);
+    return f;
+  };
+  const std::string fa = folded(a), fb = folded(b);
+  return fa != fb ? fa < fb : a < b;
 }
 
 }  // namespace taloran

@@ -23,6 +23,9 @@ std::optional<std::string> FileNameAt(const std::string& path);
 // ('*' any run, '?' any one character), sorted by name without regard to case.
 std::vector<std::string> ListMatching(const std::string& folder, const std::string& pattern);
 
+// The listing's order: by name without regard to case, ties by the bytes.
+bool ListedBefore(const std::string& a, const std::string& b);
+
 // Whether `name` matches `pattern`, case-insensitively.
 bool MatchesPattern(const std::string& name, const std::string& pattern);
 

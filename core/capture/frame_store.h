@@ -36,6 +36,7 @@ struct FrameStore {
   Plane red;
   Plane green;
   Plane blue;
+  std::size_t frameBytes;  // frame bytes the capture file supplied; fewer than 4,080,384 when cut short
 };
 
 }  // namespace taloran

@@ -122,6 +122,19 @@ TEST_F(PresenterTest, TheTitleNamesTheCaptureShownAndItsPlaceInTheFolder) {
   EXPECT_EQ(desktop.title, "x.capture - Taloran");
 }
 
+TEST_F(PresenterTest, ACutCaptureIsSaidToBeTruncatedUntilAWholeOneIsShown) {
+  std::vector<std::uint8_t> bytes = EncodeCapture(FieldScene(1), false);
+  bytes.resize(kSamplePixelOffset + 1'999'992);
+  test::WriteBytes(paths[0], bytes);
+  desktop.status = "Saved an older picture";
+  Open(paths[0]);
+  EXPECT_EQ(desktop.title, "p1.tif [truncated] (1 of 3) - Taloran");
+  EXPECT_EQ(desktop.status, "p1.tif is truncated: 1,999,992 of 4,080,384 frame bytes; the rest shows black");
+  presenter->Run(DesktopCommand::Next);
+  EXPECT_EQ(desktop.title, "p2.tif (2 of 3) - Taloran");
+  EXPECT_EQ(desktop.status, "");
+}
+
 TEST_F(PresenterTest, KeysStepThroughTheSameHandlersAsTheButtons) {
   Open(paths[0]);
   const struct {
@@ -143,7 +156,7 @@ TEST_F(PresenterTest, KeysStepThroughTheSameHandlersAsTheButtons) {
   EXPECT_EQ(view.loads.size(), loads);
 }
 
-TEST_F(PresenterTest, RecentCapturesAreTheLastEightShownNewestFirst) {
+TEST_F(PresenterTest, RecentCapturesAreTheLastEightOpenedNewestFirst) {
   std::vector<std::string> many;
   for (char c = '0'; c <= '9'; ++c)
     many.push_back(dir.Write(std::string{'r', c} + ".tif", EncodeCapture(CaptureImage(), false)).string());
@@ -159,6 +172,9 @@ TEST_F(PresenterTest, RecentCapturesAreTheLastEightShownNewestFirst) {
   EXPECT_TRUE(recent[0].exists);
   presenter->OpenRecent(many[2]);
   EXPECT_EQ(dlg.LoadedPath, many[2]);
+  presenter->Run(DesktopCommand::Next);  // stepping through the folder opens nothing to remember
+  presenter->Run(DesktopCommand::Next);
+  EXPECT_EQ(presenter->settings().recent.front(), many[2]);
 }
 
 TEST_F(PresenterTest, DropsOpenACaptureOrAFoldersFirstAndRefuseTheRest) {

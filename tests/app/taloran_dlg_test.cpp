@@ -450,6 +450,23 @@ TEST_F(DlgTest, NothingToStepToDoesNothing) {
   EXPECT_TRUE(view.messages.empty());
 }
 
+TEST_F(DlgTest, StepsFromADeletedCaptureGoToItsNeighboursByName) {
+  struct Case {
+    const char* deleted;
+    bool next;
+    const char* expected;
+  } cases[] = {{"b.tif", true, "c.tif"},  {"b.tif", false, "a.tif"}, {"D.tif", true, "e.tif"},
+               {"D.tif", false, "c.tif"}, {"f.tif", true, "a.tif"},  {"0.tif", false, "e.tif"}};
+  for (const char* name : {"a.tif", "c.tif", "e.tif"}) Write(name, Scene(1));
+  for (const Case& c : cases) {
+    const std::string deleted = Write(c.deleted, Scene(2));
+    Open(deleted);
+    std::filesystem::remove(deleted);
+    view.Click(c.next ? kNext : kPrevious);
+    EXPECT_EQ(dlg.CurrentPath, (dir.path() / c.expected).string()) << c.deleted << (c.next ? " next" : " previous");
+  }
+}
+
 TEST_F(DlgTest, AFailedStepSaysWhyButMovesThePath) {
   const std::string p1 = Write("p1.tif", Scene(1));
   const std::string p2 = WriteBroken("p2.tif");

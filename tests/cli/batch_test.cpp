@@ -143,6 +143,24 @@ TEST_F(BatchFixture, CsvAndGeoJsonCarryTheCoresFiguresInInputOrder) {
   }
 }
 
+TEST_F(BatchFixture, ACutCaptureIsReportedTruncatedWithoutFiguresOrImage) {
+  std::vector<std::uint8_t> bytes = EncodeCapture(FieldScene(2), false);
+  bytes.resize(kSamplePixelOffset + 1'999'992);
+  test::WriteBytes(flight / "b.tif", bytes);
+  const BatchRun run = Batch({"--stats", Out("s.csv").string(), "--geojson", Out("p.geojson").string(), "-o",
+                              Out("img").string(), Capture(0), Capture(1)});
+  EXPECT_EQ(run.code, kExitSomeUnread);
+  EXPECT_NE(run.err.find("b.tif: truncated (1,999,992 of 4,080,384 frame bytes)"), std::string::npos) << run.err;
+  const auto rows = ParseCsv(ReadText(Out("s.csv")));
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[2][1], "truncated (1,999,992 of 4,080,384 frame bytes)");
+  EXPECT_FALSE(rows[2][2].empty());  // the camera record is whole: its position stands
+  EXPECT_TRUE(rows[2][6].empty() && rows[2].back().empty());
+  EXPECT_EQ(nlohmann::json::parse(ReadText(Out("p.geojson")))["features"].size(), 1u);
+  EXPECT_TRUE(std::filesystem::exists(Out("img") / "a.ndvi.png"));
+  EXPECT_FALSE(std::filesystem::exists(Out("img") / "b.ndvi.png"));
+}
+
 TEST_F(BatchFixture, RowsKeepTheirOrderForAnyJobsAndShard) {
   auto csv = [this](std::vector<std::string> extra, int code) {
     std::vector<std::string> args = {"--format",     "none", "--index", "sipi,rvi", "--stats", Out("s.csv").string(),

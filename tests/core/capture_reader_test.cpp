@@ -92,6 +92,21 @@ TEST(CaptureReaderLayout, CameraBytesComeFromBehindTheHeaderAndBeforeTheFrame) {
   EXPECT_EQ(Store().metadata, image.metadata);
 }
 
+// A capture cut short still reads, and tells how many of its frame bytes the file supplied.
+TEST(CaptureReaderLayout, TellsHowManyFrameBytesACutCaptureSupplied) {
+  const std::vector<std::uint8_t> whole = EncodeCapture(FieldScene(1), false);
+  TempDir dir;
+  for (const std::size_t length : {kSampleFileSize, kSampleFileSize - 1, std::size_t{2'000'204},
+                                   std::size_t{kSamplePixelOffset} + 1, std::size_t{kSamplePixelOffset}}) {
+    const auto path = dir.Write("cut.tif", {whole.begin(), whole.begin() + static_cast<long>(length)});
+    Store().frameBytes = 7;
+    ASSERT_EQ(ReadCapture(path, Store(), 0), kReadOk) << length;
+    EXPECT_EQ(Store().frameBytes, length - kSamplePixelOffset) << length;
+    EXPECT_EQ(FrameComplete(Store()), length == kSampleFileSize) << length;
+  }
+  EXPECT_EQ(TruncationStatus(1'999'992), "truncated (1,999,992 of 4,080,384 frame bytes)");
+}
+
 // A capture mended byte by byte, the result expected, and what the frame store holds afterwards.
 struct Malformed {
   const char* name;
