@@ -216,7 +216,13 @@ void DesktopPresenter::SavePicture() {
   if (!chosen) return;
   std::string path = *chosen;
   const bool bmp = MatchesPattern(path, "*.bmp");
-  if (!bmp && !MatchesPattern(path, "*.png")) path += ".png";
+  const std::string extension = std::filesystem::path(path).extension().string();
+  if (!bmp && !MatchesPattern(path, "*.png")) {
+    if (!extension.empty())
+      return view_.ShowStatusMessage("Not saved: " + extension +
+                                     " is no picture format Taloran writes; name the file .png or .bmp");
+    path += ".png";
+  }
   const BmpBuffer& picture = dialog_.Frame().bmp;  // what the picture control was last handed
   std::span<const std::uint8_t> bytes = picture;
   if (!bmp) {

@@ -84,6 +84,8 @@ std::vector<std::pair<std::string, std::string>> ShortcutHelp() {
     if (*b.keys != '\0') lines.emplace_back(b.keys, b.does);
   }
   lines.emplace_back("Enter", "Press the focused button; elsewhere OK");
+  lines.emplace_back("Drag", "Pan the zoomed picture");
+  lines.emplace_back("Shift+drag", "Mark an area for the statistics");
   lines.emplace_back("Drop a file or folder", "Open the capture, or the folder's first capture");
   return lines;
 }

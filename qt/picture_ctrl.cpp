@@ -140,6 +140,19 @@ void CPictureCtrl::PaintLegend(QPainter& painter, const QRect& area) const {
 void CPictureCtrl::Zoom(double factor, QPointF anchor) {
   transform_.ZoomBy(factor, anchor.x() - contentsRect().x(), anchor.y() - contentsRect().y());
   update();
+  ZoomChanged();
+}
+
+void CPictureCtrl::Fit() {
+  transform_.Fit();
+  update();
+  ZoomChanged();
+}
+
+void CPictureCtrl::ZoomChanged() {
+  if (!zoomed_) return;
+  if (transform_.zoom() == 1) return zoomed_(std::nullopt);
+  zoomed_(std::max(transform_.scaleX(), transform_.scaleY()));
 }
 
 std::optional<FramePixel> CPictureCtrl::PixelAt(QPointF at) const {
@@ -163,8 +176,7 @@ bool CPictureCtrl::Handle(DesktopCommand command) {
       Zoom(1 / kWheelStep, at);
       return true;
     case DesktopCommand::ZoomFit:
-      transform_.Fit();
-      update();
+      Fit();
       return true;
     case DesktopCommand::ClearSelection:
       if (!selection_) return false;
@@ -221,10 +233,7 @@ void CPictureCtrl::mouseReleaseEvent(QMouseEvent* event) {
   selectFrom_.reset();
 }
 
-void CPictureCtrl::mouseDoubleClickEvent(QMouseEvent*) {
-  transform_.Fit();
-  update();
-}
+void CPictureCtrl::mouseDoubleClickEvent(QMouseEvent*) { Fit(); }
 
 void CPictureCtrl::leaveEvent(QEvent* event) {
   QFrame::leaveEvent(event);

@@ -44,6 +44,8 @@ class CPictureCtrl : public QFrame {
 
   // The frame pixel under the pointer as it moves; nothing when it leaves the frame.
   void OnProbe(std::function<void(std::optional<FramePixel>)> probe) { probe_ = std::move(probe); }
+  // The zoom (screen pixels a frame pixel) when it changes; nothing when the picture fits its area.
+  void OnZoom(std::function<void(std::optional<double>)> zoomed) { zoomed_ = std::move(zoomed); }
   // The marked area when it changes; nothing when it is cleared.
   void OnSelection(std::function<void(std::optional<FrameRect>)> selected) { selected_ = std::move(selected); }
   const std::optional<FrameRect>& selection() const { return selection_; }
@@ -65,6 +67,8 @@ class CPictureCtrl : public QFrame {
  private:
   void ReleaseStream();
   void Zoom(double factor, QPointF anchor);
+  void Fit();
+  void ZoomChanged();
   std::optional<FramePixel> PixelAt(QPointF at) const;
   void Select(std::optional<FrameRect> area);
   void PaintLegend(QPainter& painter, const QRect& area) const;
@@ -83,6 +87,7 @@ class CPictureCtrl : public QFrame {
   QString legendTitle_;
   std::function<void(std::optional<FramePixel>)> probe_;
   std::function<void(std::optional<FrameRect>)> selected_;
+  std::function<void(std::optional<double>)> zoomed_;
 };
 
 }  // namespace taloran

@@ -50,7 +50,14 @@ void TaloranWindow::Build() {
         break;
       case ControlKind::Edit: {
         auto* edit = new QLineEdit(this);
-        edit->setReadOnly((c.style & res::kReadOnly) != 0);
+        if ((c.style & res::kReadOnly) != 0) {
+          // Shown as read-only: the window's colour instead of an input field's white; still in the
+          // tab order, so that a keyboard user reaches and reads it.
+          edit->setReadOnly(true);
+          QPalette look = edit->palette();
+          look.setColor(QPalette::Base, look.color(QPalette::Window));
+          edit->setPalette(look);
+        }
         widget = edit;
         break;
       }
@@ -138,14 +145,17 @@ void TaloranWindow::Build() {
   const std::vector<int> tabs = res::TabOrder(t);
   for (std::size_t i = 1; i < tabs.size(); ++i) setTabOrder(Control(tabs[i - 1]), Control(tabs[i]));
 
-  // The status strip below the template: what the probe reads on the left, messages on the right.
+  // The status strip below the template: what the probe reads on the left, the zoom when the
+  // picture does not fit its area, messages on the right.
   strip_ = new QWidget(this);
   auto* row = new QHBoxLayout(strip_);
   row->setContentsMargins(6, 0, 6, 0);
   probe_ = new QLabel(strip_);
+  zoom_ = new QLabel(strip_);
   message_ = new QLabel(strip_);
   message_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   row->addWidget(probe_, 1);
+  row->addWidget(zoom_);
   row->addWidget(message_, 1);
 
   NameForAccessibility();

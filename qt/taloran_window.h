@@ -47,6 +47,7 @@ class TaloranWindow : public QDialog, public DialogView, public DesktopView {
   QWidget* Control(int id) const;
   CPictureCtrl* Picture() const { return picture_; }
   QLabel* StatusMessage() const { return message_; }
+  QLabel* ZoomStrip() const { return zoom_; }
   QLabel* ProbeStrip() const { return probe_; }
   StatisticsWindow* Statistics() const { return statistics_; }
   // Opens or closes the statistics window (Ctrl+I), and remembers which.
@@ -129,6 +130,7 @@ class TaloranWindow : public QDialog, public DialogView, public DesktopView {
   CPictureCtrl* picture_ = nullptr;
   QWidget* strip_ = nullptr;
   QLabel* probe_ = nullptr;
+  QLabel* zoom_ = nullptr;
   QLabel* message_ = nullptr;
   QTimer* probeTimer_ = nullptr;                      // the strip follows the pointer once a frame
   std::optional<std::optional<FramePixel>> probeAt_;  // a pixel (or none) not shown yet

@@ -3,6 +3,7 @@
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QLabel>
+#include <QLineEdit>
 #include <QRadioButton>
 
 #include "qt/picture_ctrl.h"
@@ -61,9 +62,28 @@ class RadioAccessible : public QAccessibleWidget {
   QRadioButton* Radio() const { return static_cast<QRadioButton*>(widget()); }
 };
 
+// The dialog's edits only show text. Qt's own interface reports every line edit editable, read-only
+// or not; these report read-only, and their text as the value a screen reader speaks.
+class ReadOnlyEditAccessible : public QAccessibleWidget {
+ public:
+  explicit ReadOnlyEditAccessible(QLineEdit* e) : QAccessibleWidget(e, QAccessible::EditableText) {}
+  QString text(QAccessible::Text t) const override {
+    return t == QAccessible::Value ? static_cast<QLineEdit*>(widget())->text() : QAccessibleWidget::text(t);
+  }
+  QAccessible::State state() const override {
+    QAccessible::State s = QAccessibleWidget::state();
+    s.readOnly = true;
+    s.editable = false;
+    return s;
+  }
+};
+
 QAccessibleInterface* Factory(const QString&, QObject* object) {
   if (auto* picture = dynamic_cast<CPictureCtrl*>(object)) return new PictureAccessible(picture);
   if (auto* radio = qobject_cast<QRadioButton*>(object)) return new RadioAccessible(radio);
+  if (auto* edit = qobject_cast<QLineEdit*>(object); edit != nullptr && edit->isReadOnly()) {
+    return new ReadOnlyEditAccessible(edit);
+  }
   return nullptr;
 }
 

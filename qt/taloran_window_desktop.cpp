@@ -167,6 +167,12 @@ std::unique_ptr<QMenu> TaloranWindow::ContextMenu() {
     action->setShortcut(keys);
     action->setEnabled(enabled);
   };
+  const bool listed = dialog_ != nullptr && !dialog_->CurrentPath.empty();
+  add("Open...", DesktopCommand::Search, QKeySequence(Qt::CTRL | Qt::Key_O), true);
+  add("Previous", DesktopCommand::Previous, QKeySequence(Qt::Key_Left), listed);
+  add("Next", DesktopCommand::Next, QKeySequence(Qt::Key_Right), listed);
+  add("Reload", DesktopCommand::Reload, QKeySequence(Qt::Key_F5), listed);
+  menu->addSeparator();
   add("Save picture as...", DesktopCommand::SavePicture, QKeySequence(Qt::CTRL | Qt::Key_S), picture);
   add("Copy picture", DesktopCommand::CopyPicture, QKeySequence(Qt::CTRL | Qt::Key_C), picture);
   add("Copy camera data", DesktopCommand::CopyCameraData, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C),
@@ -239,8 +245,14 @@ void TaloranWindow::ShowShortcuts(const std::vector<std::pair<std::string, std::
   auto* grid = new QGridLayout;
   int row = 0;
   for (const auto& [keys, does] : lines) {
-    grid->addWidget(new QLabel("<b>" + QString::fromStdString(keys).toHtmlEscaped() + "</b>"), row, 0);
-    grid->addWidget(new QLabel(QString::fromStdString(does).toHtmlEscaped()), row++, 1);
+    auto* key = new QLabel(QString::fromStdString(keys));
+    auto* effect = new QLabel(QString::fromStdString(does));
+    key->setTextFormat(Qt::PlainText), effect->setTextFormat(Qt::PlainText);
+    QFont bold = key->font();
+    bold.setBold(true);
+    key->setFont(bold);
+    grid->addWidget(key, row, 0);
+    grid->addWidget(effect, row++, 1);
   }
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
   connect(buttons, &QDialogButtonBox::rejected, &help, &QDialog::reject);

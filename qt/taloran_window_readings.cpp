@@ -26,6 +26,10 @@ void TaloranWindow::BuildReadings() {
     if (!probeTimer_->isActive()) probeTimer_->start();
   });
   picture_->OnSelection([this](std::optional<FrameRect>) { PictureChanged(); });
+  picture_->OnZoom([this](std::optional<double> zoom) {
+    zoom_->setText(zoom ? QString("Zoom %1 %").arg(std::lround(*zoom * 100)) : QString());
+    zoom_->setAccessibleName(zoom_->text());
+  });
   statistics_ = new StatisticsWindow(this);
   statistics_->OnClosed([this] {
     if (presenter_) presenter_->SetStatisticsOpen(false);

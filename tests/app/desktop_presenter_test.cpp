@@ -227,6 +227,10 @@ TEST_F(PresenterTest, SavedPicturesAreWhatTheCommandLineRenders) {
     EXPECT_EQ(ReadText(saved), ReadText(args[args.size() - 2])) << c.name;
   }
   EXPECT_EQ(desktop.suggested, dir.path().string() + "/p2.color.png");
+  desktop.savePath = (dir.path() / "pic.jpg").string();  // no format of ours: refused, nothing written
+  presenter->Run(DesktopCommand::SavePicture);
+  EXPECT_EQ(desktop.status, "Not saved: .jpg is no picture format Taloran writes; name the file .png or .bmp");
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "pic.jpg") || std::filesystem::exists(dir.path() / "pic.jpg.png"));
 }
 
 TEST_F(PresenterTest, CopiesThePictureAndTheCameraDataAsLabelledLines) {

@@ -219,8 +219,8 @@ TEST_F(DesktopWindowTest, TheMenuOffersSavingCopyingRecentAndTheLetterbox) {
     texts << a->text();
     if (a->text() == "Keep aspect ratio") aspect = a;
   }
-  for (const char* item :
-       {"Save picture as...", "Copy picture", "Copy camera data", "Open recent", "Keyboard shortcuts"}) {
+  for (const char* item : {"Open...", "Previous", "Next", "Reload", "Save picture as...", "Copy picture",
+                           "Copy camera data", "Open recent", "Keyboard shortcuts"}) {
     EXPECT_TRUE(texts.contains(item)) << item;
   }
   EXPECT_EQ(texts.back(), "&About Taloran...");
@@ -259,6 +259,12 @@ TEST_F(DesktopWindowTest, AScreenReaderHearsEveryControlByItsLabel) {
     EXPECT_FALSE(a->text(QAccessible::Name).isEmpty()) << c.id;
     if (c.kind == ControlKind::Radio) {
       EXPECT_EQ(a->role(), QAccessible::RadioButton) << c.id;
+    }
+    if (c.kind == ControlKind::Edit) {  // the boxes show, never take, text: read-only, and look it
+      EXPECT_TRUE(a->state().readOnly && !a->state().editable) << c.id;
+      EXPECT_EQ(window->Control(c.id)->palette().color(QPalette::Base),
+                window->Control(c.id)->palette().color(QPalette::Window))
+          << c.id;
     }
   }
   QAccessibleInterface* picture = QAccessible::queryAccessibleInterface(window->Picture());
@@ -333,9 +339,13 @@ TEST_F(PictureReadingTest, ZoomKeepsThePixelUnderTheCursorAndTheViewAcrossCaptur
     return picture->transform().PixelAt(at.x() - picture->contentsRect().x(), at.y() - picture->contentsRect().y());
   };
   const std::optional<FramePixel> before = under();
-  Wheel(at, 12);  // 1.25^12: about 14.6 times the fit
+  EXPECT_EQ(window->ZoomStrip()->text(), "");  // at the fit the strip says nothing of zoom
+  Wheel(at, 12);                               // 1.25^12: about 14.6 times the fit
   EXPECT_GT(picture->transform().zoom(), 14);
   EXPECT_EQ(under(), before);
+  EXPECT_EQ(window->ZoomStrip()->text(),
+            QString("Zoom %1 %")
+                .arg(std::lround(100 * std::max(picture->transform().scaleX(), picture->transform().scaleY()))));
   Mouse(QEvent::MouseButtonPress, at, Qt::LeftButton);
   Mouse(QEvent::MouseMove, at + QPointF(-100000, -100000), Qt::LeftButton);  // drag far: stops at the frame's edge
   Mouse(QEvent::MouseButtonRelease, at, Qt::NoButton);
