@@ -159,6 +159,8 @@ void DesktopPresenter::Refresh(Opened opened) {
     const bool whole = FrameComplete(frame);
     title_ = NameOf(shown) + (whole ? "" : " [truncated]") + place_ + " - " + kAppName;
     view_.SetTitle(title_);
+    const CapturePosition at = DecodePosition(frame.metadata);
+    view_.ShowDecimalPosition(LatitudeText(at.latitudeDeg), LongitudeText(at.longitudeDeg));
     // A new capture's word replaces whatever the strip said of the one before.
     view_.ShowStatusMessage(whole ? std::string()
                                   : NameOf(shown) + " is truncated: " + WithThousands(frame.frameBytes) + " of " +
@@ -201,6 +203,11 @@ std::string DesktopPresenter::CameraDataText() const {
     // A hemisphere letter and its degrees share one label: one line, "N 52: 5: 7.4040".
     if (i + 1 < kPanelFieldCount && std::string(kPanelFields[i + 1].label) == field.label) {
       value.append(1, ' ').append(dialogView_.Text(res::MetadataEditOf(kPanelFields[++i].key)));
+      // and the same in decimal degrees, which reads without doubt
+      const CapturePosition at = DecodePosition(dialog_.Frame().metadata);
+      value.append(1, '\t').append(kPanelFields[i].key == std::string_view("latitude")
+                                       ? LatitudeText(at.latitudeDeg)
+                                       : LongitudeText(at.longitudeDeg));
     }
     text.append(res::TrimmedCaption(field.label)).append(1, '\t').append(value).append(1, '\n');
   }

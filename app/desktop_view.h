@@ -27,6 +27,8 @@ class DesktopView {
 
   virtual void SetTitle(const std::string& title) = 0;
   virtual void ShowStatusMessage(const std::string& text) = 0;
+  // The capture's position in decimal degrees ("52.1394450 N"), shown beside the panel's fields.
+  virtual void ShowDecimalPosition(const std::string& latitude, const std::string& longitude) = 0;
   virtual void CopyPictureToClipboard() = 0;
   virtual void CopyTextToClipboard(const std::string& text) = 0;
   // A path to save the picture at, `suggested` offered first; nothing when cancelled.

@@ -91,6 +91,7 @@ class TaloranWindow : public QDialog, public DialogView, public DesktopView {
   // DesktopView
   void SetTitle(const std::string& title) override;
   void ShowStatusMessage(const std::string& text) override;
+  void ShowDecimalPosition(const std::string& latitude, const std::string& longitude) override;
   void CopyPictureToClipboard() override;
   void CopyTextToClipboard(const std::string& text) override;
   std::optional<std::string> ChooseSavePath(const std::string& suggested) override;

@@ -229,6 +229,17 @@ void TaloranWindow::SetTitle(const std::string& title) { setWindowTitle(QString:
 
 void TaloranWindow::ShowStatusMessage(const std::string& text) { message_->setText(QString::fromStdString(text)); }
 
+// A tooltip on the hemisphere and degree fields, and the same text as their accessible description.
+void TaloranWindow::ShowDecimalPosition(const std::string& latitude, const std::string& longitude) {
+  for (const auto& [ids, text] : {std::pair{std::array{res::kLatHemisphereEdit, res::kLatitudeEdit}, latitude},
+                                  std::pair{std::array{res::kLonHemisphereEdit, res::kLongitudeEdit}, longitude}}) {
+    for (int id : ids) {
+      Control(id)->setToolTip(QString::fromStdString(text));
+      Control(id)->setAccessibleDescription(QString::fromStdString(text));
+    }
+  }
+}
+
 void TaloranWindow::CopyPictureToClipboard() { QGuiApplication::clipboard()->setImage(picture_->Image()); }
 
 void TaloranWindow::CopyTextToClipboard(const std::string& text) {

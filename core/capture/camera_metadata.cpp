@@ -1,6 +1,7 @@
 #include "core/capture/camera_metadata.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <initializer_list>
 #include <string_view>
 
@@ -126,5 +127,18 @@ CapturePosition DecodePosition(const MetadataRecord& record) {
           DecimalDegrees(LongitudeDegrees(record), record[19], BigEndian(record, 20, 21)),
           height.negative ? -metres : metres, static_cast<double>(BigEndian(record, 30, 31))};
 }
+
+namespace {
+
+std::string DegreesText(double degrees, char positive, char negative) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.7f %c", degrees < 0 ? -degrees : degrees, degrees < 0 ? negative : positive);
+  return text;
+}
+
+}  // namespace
+
+std::string LatitudeText(double latitudeDeg) { return DegreesText(latitudeDeg, 'N', 'S'); }
+std::string LongitudeText(double longitudeDeg) { return DegreesText(longitudeDeg, 'E', 'W'); }
 
 }  // namespace taloran

@@ -72,4 +72,9 @@ struct CapturePosition {
 // Decodes the position fields of the record.
 CapturePosition DecodePosition(const MetadataRecord& record);
 
+// "52.1394450 N", "5.5075000 W": decimal degrees to seven places and the hemisphere, which the
+// panel's degrees, minutes and blank-padded seconds do not let a person read at a glance.
+std::string LatitudeText(double latitudeDeg);
+std::string LongitudeText(double longitudeDeg);
+
 }  // namespace taloran

@@ -22,12 +22,14 @@ using namespace res;
 
 struct FakeDesktop : DesktopView {
   std::string title, status, copiedText;
+  std::pair<std::string, std::string> position;
   int picturesCopied = 0;
   std::optional<std::string> savePath;
   std::string suggested;
   DesktopSettings saved;
   void SetTitle(const std::string& t) override { title = t; }
   void ShowStatusMessage(const std::string& t) override { status = t; }
+  void ShowDecimalPosition(const std::string& lat, const std::string& lon) override { position = {lat, lon}; }
   void CopyPictureToClipboard() override { ++picturesCopied; }
   void CopyTextToClipboard(const std::string& t) override { copiedText = t; }
   std::optional<std::string> ChooseSavePath(const std::string& s) override {
@@ -248,7 +250,10 @@ TEST_F(PresenterTest, CopiesThePictureAndTheCameraDataAsLabelledLines) {
   const CameraPanel panel = DecodeCameraMetadata((*frame).metadata);
   EXPECT_EQ(lines[0], "Brightness:\t" + panel.texts[0]);
   EXPECT_EQ(lines[3], "Blue\t" + panel.texts[3]);
-  EXPECT_EQ(lines[5], "latitude\t" + panel.texts[5] + " " + panel.texts[6]);
+  const CapturePosition at = DecodePosition((*frame).metadata);
+  EXPECT_EQ(lines[5], "latitude\t" + panel.texts[5] + " " + panel.texts[6] + "\t" + LatitudeText(at.latitudeDeg));
+  EXPECT_EQ(lines[6], "Longitude\t" + panel.texts[7] + " " + panel.texts[8] + "\t" + LongitudeText(at.longitudeDeg));
+  EXPECT_EQ(desktop.position, std::pair(LatitudeText(at.latitudeDeg), LongitudeText(at.longitudeDeg)));
   EXPECT_EQ(lines.back(), "Speed\t" + panel.texts.back());
 }
 

@@ -182,5 +182,17 @@ INSTANTIATE_TEST_SUITE_P(
         PositionCase{"Heading", {{30, 0x01}, {31, 0x67}}, 0, 0, 0, 359}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The panel's "52: 8:22.  20" (22.0020 seconds) reads unambiguously as decimal degrees.
+TEST(CapturePositionText, GivesSevenDecimalsAndTheHemisphere) {
+  MetadataRecord record{};
+  record[13] = 52, record[14] = 8, record[15] = 0x0E, record[16] = 0x53;  // 3,667 / 10,000 minute
+  record[17] = 0xFF, record[18] = 0xFA, record[19] = 30;                  // 5 degrees 30 minutes west
+  EXPECT_EQ(DecodeCameraMetadata(record).texts[6], "52: 8:22.  20");
+  EXPECT_EQ(LatitudeText(DecodePosition(record).latitudeDeg), "52.1394450 N");
+  EXPECT_EQ(LongitudeText(DecodePosition(record).longitudeDeg), "5.5000000 W");
+  record[13] = 255 - 52;
+  EXPECT_EQ(LatitudeText(DecodePosition(record).latitudeDeg), "52.1394450 S");
+}
+
 }  // namespace
 }  // namespace taloran
