@@ -162,9 +162,14 @@ void DesktopPresenter::Refresh(Opened opened) {
     const CapturePosition at = DecodePosition(frame.metadata);
     view_.ShowDecimalPosition(LatitudeText(at.latitudeDeg), LongitudeText(at.longitudeDeg));
     // A new capture's word replaces whatever the strip said of the one before.
-    view_.ShowStatusMessage(whole ? std::string()
-                                  : NameOf(shown) + " is truncated: " + WithThousands(frame.frameBytes) + " of " +
-                                        WithThousands(kFrameFileBytes) + " frame bytes; the rest shows black");
+    std::string word;
+    if (!whole) {
+      word = NameOf(shown) + " is truncated: " + WithThousands(frame.frameBytes) + " of " +
+             WithThousands(kFrameFileBytes) + " frame bytes; the rest shows black";
+    } else if (dialog_.FourLayerInput == 0 && LooksLikeFourLayer(frame)) {
+      word = NameOf(shown) + " looks like four stacked planes: \"Input format 4-layer tif\" may be needed";
+    }
+    view_.ShowStatusMessage(word);
     if (opened == Opened::ByPerson) {
       std::erase(settings_.recent, shown);
       settings_.recent.insert(settings_.recent.begin(), shown);

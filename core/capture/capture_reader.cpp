@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <system_error>
 
@@ -227,6 +228,22 @@ std::string TruncationStatus(std::size_t frameBytes) {
 
 const char* ReadFailureText(std::uint16_t result) {
   return result == kReadCannotOpen ? "Tif file not found" : "Unknown error";
+}
+
+bool LooksLikeFourLayer(const FrameStore& frame) {
+  constexpr std::size_t kRowStep = 4;            // every fourth line is plenty, and four times faster
+  constexpr std::uint64_t kNearer = 3, kOf = 4;  // across bands under 3/4 of along one band
+  constexpr std::uint64_t kFlatPerPixel = 1;     // a frame without structure says nothing
+  std::uint64_t across = 0, along = 0, pixels = 0;
+  for (std::size_t row = 0; row < kFrameHeight; row += kRowStep) {
+    const std::size_t first = row * kFrameWidth;
+    for (std::size_t j = first; j + 1 < first + kFrameWidth; ++j) {
+      across += static_cast<std::uint64_t>(std::abs(frame.nir[j] - frame.red[j + 1]));
+      along += static_cast<std::uint64_t>(std::abs(frame.nir[j] - frame.nir[j + 1]));
+    }
+    pixels += kFrameWidth - 1;
+  }
+  return along > kFlatPerPixel * pixels && kOf * across < kNearer * along;
 }
 
 }  // namespace taloran

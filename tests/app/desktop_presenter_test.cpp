@@ -137,6 +137,19 @@ TEST_F(PresenterTest, ACutCaptureIsSaidToBeTruncatedUntilAWholeOneIsShown) {
   EXPECT_EQ(desktop.status, "");
 }
 
+TEST_F(PresenterTest, AFourLayerCaptureOpenedWithoutItsLayoutGetsAHintAndNoOtherDoes) {
+  for (unsigned seed = 1; seed <= 4; ++seed) {  // the scenes of the samples, in their own layout
+    Open(dir.Write("whole.tif", EncodeCapture(FieldScene(seed), false)).string());
+    EXPECT_EQ(desktop.status, "") << seed;
+  }
+  const std::string layers = dir.Write("layers.tif", EncodeCapture(FieldScene(4), true)).string();
+  Open(layers);
+  EXPECT_EQ(desktop.status, "layers.tif looks like four stacked planes: \"Input format 4-layer tif\" may be needed");
+  view.checks[kFourLayer] = true;
+  presenter->OnCommand(kFourLayer);  // read again in its layout
+  EXPECT_EQ(desktop.status, "");
+}
+
 TEST_F(PresenterTest, KeysStepThroughTheSameHandlersAsTheButtons) {
   Open(paths[0]);
   const struct {
