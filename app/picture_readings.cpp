@@ -80,6 +80,15 @@ AreaFigures ComputeAreaFigures(const FrameStore& frame, const ShownView& view, s
   return f;
 }
 
+std::string FiguresSubject(const std::string& capture, const ShownView& view) {
+  const std::uint16_t code = FiguresIndex(view);
+  const IndexDescriptor& index = SelectedIndex(code);
+  constexpr const char* kBands[] = {"R-NIR", "G-NIR", "B-NIR", "R-NIR"};
+  std::string text = capture + ": " + index.name;
+  if (index.samples[1] == Sample::Band) text += std::string(", ") + kBands[code & kBandMask];
+  return text + ", VI gain " + std::to_string(view.gains.vi);
+}
+
 std::string FiguresText(const AreaFigures& f) {
   const std::string key = SelectedIndex(f.indexCode).key;
   std::string header = "area\tpixels\tred_mean\tgreen_mean\tblue_mean\tnir_mean";
@@ -89,7 +98,7 @@ std::string FiguresText(const AreaFigures& f) {
   row += Printed("\t%llu", static_cast<unsigned long long>(f.channels.pixels));
   for (double mean : f.channels.mean) row += Printed("\t%.*f", kStatisticDecimals, mean);
   for (const std::string& text : StatisticTexts(f.statistics)) row += "\t" + text;
-  return header + "\n" + row + "\n";
+  return (f.subject.empty() ? std::string() : f.subject + "\n") + header + "\n" + row + "\n";
 }
 
 }  // namespace taloran

@@ -47,6 +47,7 @@ std::optional<Legend> LegendFor(const ShownView& view);
 // histogram spans the index values the legend names, or where it names none the middle 90 % of
 // the values present widened by a tenth each way.
 struct AreaFigures {
+  std::string subject;  // what they are of: FiguresSubject, where the caller gave one
   std::optional<FrameRect> selection;
   ChannelMeans channels;
   std::uint16_t indexCode = kIndexNdvi;
@@ -57,8 +58,12 @@ struct AreaFigures {
 AreaFigures ComputeAreaFigures(const FrameStore& frame, const ShownView& view, std::optional<FrameRect> selection,
                                StatisticsWorkspace& work);
 
-// The figures as tab-separated text with a header line; the statistics read as taloran-cli batch
-// --stats writes them.
+// "field_01.tif: NDVI, R-NIR, VI gain 76": the capture and the index, band and gain that the
+// figures of `view` are of (NDVI on the red band for raw and colour pictures).
+std::string FiguresSubject(const std::string& capture, const ShownView& view);
+
+// The figures as tab-separated text: their subject where they have one, then a header line and
+// the figures; the statistics read as taloran-cli batch --stats writes them.
 std::string FiguresText(const AreaFigures& figures);
 
 }  // namespace taloran

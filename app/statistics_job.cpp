@@ -21,11 +21,12 @@ StatisticsJob::~StatisticsJob() {
   worker_.join();
 }
 
-void StatisticsJob::Request(const FrameStore& frame, const ShownView& view, std::optional<FrameRect> selection) {
+void StatisticsJob::Request(const FrameStore& frame, const ShownView& view, std::optional<FrameRect> selection,
+                            const std::string& subject) {
   {
     const std::lock_guard lock(mutex_);
     waiting_->red = frame.red, waiting_->green = frame.green, waiting_->blue = frame.blue, waiting_->nir = frame.nir;
-    order_ = Order{view, selection};
+    order_ = Order{view, selection, subject};
   }
   changed_.notify_all();
 }
@@ -45,7 +46,9 @@ void StatisticsJob::Work() {
     std::swap(running_, waiting_);
     busy_ = true;
     lock.unlock();
-    done_(ComputeAreaFigures(*running_, order.view, order.selection, *work_));
+    AreaFigures figures = ComputeAreaFigures(*running_, order.view, order.selection, *work_);
+    figures.subject = order.subject;
+    done_(figures);
     lock.lock();
     busy_ = false;
     changed_.notify_all();

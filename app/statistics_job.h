@@ -32,8 +32,9 @@ class StatisticsJob {
   StatisticsJob(const StatisticsJob&) = delete;
   StatisticsJob& operator=(const StatisticsJob&) = delete;
 
-  // Asks for the figures of `view` over `selection` of the planes of `frame`.
-  void Request(const FrameStore& frame, const ShownView& view, std::optional<FrameRect> selection);
+  // Asks for the figures of `view` over `selection` of the planes of `frame`, of `subject`.
+  void Request(const FrameStore& frame, const ShownView& view, std::optional<FrameRect> selection,
+               const std::string& subject = {});
   // Returns once no request runs or waits (and `done` has returned for the last one).
   void Wait();
 
@@ -41,6 +42,7 @@ class StatisticsJob {
   struct Order {
     ShownView view;
     std::optional<FrameRect> selection;
+    std::string subject;
   };
   void Work();
 

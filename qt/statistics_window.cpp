@@ -23,7 +23,16 @@ void HistogramView::Show(const AreaFigures& figures) {
   update();
 }
 
-// 64 bars, each in the colour its pixels are shown in on average; the undefined pixels beside.
+namespace {
+constexpr int kHistogramMargin = 6;  // around the plot, in pixels
+constexpr int kTickLength = 3;       // the count axis's marks
+constexpr int kUndefinedBarWidth = 10;
+constexpr int kUndefinedGap = 8;  // between the plot and the undefined pixels' bar
+}  // namespace
+
+// 64 bars, each in the colour its pixels are shown in on average, over a value axis that names its
+// range and a count axis that names its top; how many values lie below and above the range, and
+// the undefined pixels beside.
 void HistogramView::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.fillRect(rect(), palette().color(QPalette::Base));
@@ -31,10 +40,14 @@ void HistogramView::paintEvent(QPaintEvent*) {
   const IndexHistogram& h = figures_->histogram;
   const QFontMetrics metrics(font());
   const int line = metrics.height();
-  const QString undefined = QString("undefined %1").arg(h.undefined);
-  const QRect plot(6, 6, width() - 18 - metrics.horizontalAdvance(undefined), height() - line - 14);
   const std::uint64_t highest =
       std::max<std::uint64_t>(1, std::max(*std::max_element(h.counts.begin(), h.counts.end()), h.undefined));
+  const QString top = QString::number(highest);
+  const QString undefined = QString("undefined %1").arg(h.undefined);
+  const int left = kHistogramMargin + metrics.horizontalAdvance(top) + kTickLength + 2;
+  const QRect plot(left, kHistogramMargin,
+                   width() - left - 2 * kHistogramMargin - kUndefinedGap - metrics.horizontalAdvance(undefined),
+                   height() - 2 * line - 2 * kHistogramMargin - 4);
   const ColourMap map = MapOf(figures_->indexCode);
   const double barWidth = plot.width() / static_cast<double>(IndexHistogram::kBins);
   for (std::size_t i = 0; i < h.counts.size(); ++i) {
@@ -47,14 +60,25 @@ void HistogramView::paintEvent(QPaintEvent*) {
   }
   painter.setPen(palette().color(QPalette::Text));
   painter.drawLine(plot.bottomLeft(), plot.bottomRight());
-  painter.drawText(QRect(plot.x(), plot.bottom() + 4, plot.width(), line), Qt::AlignLeft,
-                   QString::number(h.low, 'g', 4));
-  painter.drawText(QRect(plot.x(), plot.bottom() + 4, plot.width(), line), Qt::AlignRight,
-                   QString::number(h.high, 'g', 4));
+  painter.drawLine(plot.bottomLeft(), plot.topLeft());
+  painter.drawLine(plot.left() - kTickLength, plot.top(), plot.left(), plot.top());
+  painter.drawText(QRect(kHistogramMargin, plot.top() - line / 2, left - kHistogramMargin - kTickLength - 1, line),
+                   Qt::AlignRight | Qt::AlignVCenter, top);
+  painter.drawText(QRect(kHistogramMargin, plot.bottom() - line / 2, left - kHistogramMargin - kTickLength - 1, line),
+                   Qt::AlignRight | Qt::AlignVCenter, "0");
+  const QRect axis(plot.x(), plot.bottom() + 4, plot.width(), line);
+  painter.drawText(axis, Qt::AlignLeft, QString::number(h.low, 'g', 4));
+  painter.drawText(axis, Qt::AlignRight, QString::number(h.high, 'g', 4));
+  painter.drawText(axis.translated(0, line), Qt::AlignHCenter, RangeNote(h));
   const double undefinedHeight = plot.height() * static_cast<double>(h.undefined) / static_cast<double>(highest);
-  const QRect beside(plot.right() + 8, plot.y(), width() - plot.right() - 10, plot.height());
-  painter.fillRect(QRectF(beside.x(), plot.bottom() - undefinedHeight, 10, undefinedHeight), Qt::darkGray);
+  const QRect beside(plot.right() + kUndefinedGap, plot.y(), width() - plot.right() - kUndefinedGap, plot.height());
+  painter.fillRect(QRectF(beside.x(), plot.bottom() - undefinedHeight, kUndefinedBarWidth, undefinedHeight),
+                   Qt::darkGray);
   painter.drawText(QRect(beside.x(), plot.bottom() + 4, beside.width(), line), Qt::AlignLeft, undefined);
+}
+
+QString HistogramView::RangeNote(const IndexHistogram& h) {
+  return QString("%1 below %2, %3 above %4").arg(h.below).arg(h.low, 0, 'g', 4).arg(h.above).arg(h.high, 0, 'g', 4);
 }
 
 StatisticsWindow::StatisticsWindow(QWidget* parent)
@@ -83,7 +107,8 @@ void StatisticsWindow::Wait() {
   QCoreApplication::sendPostedEvents(this);  // the figures the job has posted
 }
 
-void StatisticsWindow::Refresh(const FrameStore& frame, const ShownView& view, std::optional<FrameRect> selection) {
+void StatisticsWindow::Refresh(const FrameStore& frame, const ShownView& view, std::optional<FrameRect> selection,
+                               const std::string& subject) {
   if (!isVisible()) return;
   if (!job_) {
     job_ = std::make_unique<StatisticsJob>([this](const AreaFigures& figures) {
@@ -91,11 +116,12 @@ void StatisticsWindow::Refresh(const FrameStore& frame, const ShownView& view, s
           this, [this, figures] { Display(figures); }, Qt::QueuedConnection);
     });
   }
-  job_->Request(frame, view, selection);
+  job_->Request(frame, view, selection, subject);
 }
 
 void StatisticsWindow::Display(const AreaFigures& f) {
   figures_ = f;
+  setWindowTitle(f.subject.empty() ? QString("Statistics") : "Statistics - " + QString::fromStdString(f.subject));
   const FrameRect r = f.selection.value_or(FrameRect{});
   area_->setText(f.selection ? QString("Area x %1 y %2, %3 x %4 pixels").arg(r.x).arg(r.y).arg(r.width).arg(r.height)
                              : QString("The whole frame"));

@@ -21,6 +21,8 @@ class HistogramView : public QWidget {
  public:
   explicit HistogramView(QWidget* parent = nullptr);
   void Show(const AreaFigures& figures);
+  // "12 below -0.5, 40 above 0.8": the values the axis leaves out.
+  static QString RangeNote(const IndexHistogram& histogram);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -35,7 +37,8 @@ class StatisticsWindow : public QDialog {
   ~StatisticsWindow() override;
 
   // Brings the figures up to date with the view and the area of `frame`, where the window is open.
-  void Refresh(const FrameStore& frame, const ShownView& view, std::optional<FrameRect> selection);
+  void Refresh(const FrameStore& frame, const ShownView& view, std::optional<FrameRect> selection,
+               const std::string& subject);
   // Called when the person closes the window.
   void OnClosed(std::function<void()> closed) { closed_ = std::move(closed); }
   // The figures shown, as tab-separated text (Ctrl+C copies it).

@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include "app/taloran_dlg.h"
+#include "core/capture/folder_listing.h"
 #include "qt/picture_ctrl.h"
 #include "qt/statistics_window.h"
 #include "qt/taloran_window.h"
@@ -87,7 +88,8 @@ void TaloranWindow::PictureChanged() {
   picture_->setAccessibleDescription(description);
   const ShownView view = CurrentView();
   picture_->SetLegend(presenter_->settings().legendShown ? LegendFor(view) : std::nullopt, description);
-  statistics_->Refresh(dialog_->Frame(), view, picture_->selection());
+  statistics_->Refresh(dialog_->Frame(), view, picture_->selection(),
+                       FiguresSubject(NameOf(dialog_->LoadedPath.empty() ? "no capture" : dialog_->LoadedPath), view));
 }
 
 }  // namespace taloran

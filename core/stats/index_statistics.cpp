@@ -268,16 +268,22 @@ IndexStatistics PixelStatistics(const FrameStore& frame, std::uint32_t factor, c
 
 // The histogram's bin of a value, the ends taking what lies beyond. Truncation is the floor from
 // 0 up, and cheaper than floor on the baseline instruction set.
+// The bin of a value: 0..kBins - 1 inside [low, high] (high itself in the last), kBelow or kAbove.
+constexpr std::size_t kBelow = IndexHistogram::kBins, kAbove = IndexHistogram::kBins + 1;
 struct Binning {
-  double low, scale;
+  double low, high, scale;
   std::size_t operator()(double v) const {
-    const double t = (v - low) * scale;
-    if (!(t > 0)) return 0;  // below the range, or NaN
-    return std::min(static_cast<std::size_t>(std::min(t, 1e9)), std::size_t{IndexHistogram::kBins - 1});
+    if (!(v >= low)) return kBelow;
+    if (v > high) return kAbove;
+    return std::min(static_cast<std::size_t>((v - low) * scale), std::size_t{IndexHistogram::kBins - 1});
   }
 };
 
 void Add(IndexHistogram& h, std::size_t bin, std::uint64_t count, int display) {
+  if (bin == kBelow || bin == kAbove) {
+    (bin == kBelow ? h.below : h.above) += count;
+    return;
+  }
   h.counts[bin] += count;
   h.meanDisplay[bin] += static_cast<double>(count) * display;  // a sum until the end
 }
@@ -302,11 +308,11 @@ IndexFigures ComputeIndexFigures(const FrameStore& frame, std::uint16_t indexCod
   std::tie(h.low, h.high) = range(f.statistics);
   if (!(h.high > h.low)) h.high = h.low + 1;
   h.undefined = f.statistics.undefined;
-  const Binning bin{h.low, IndexHistogram::kBins / (h.high - h.low)};
+  const Binning bin{h.low, h.high, IndexHistogram::kBins / (h.high - h.low)};
   if (pixels) {
     // Four sets of sums taken in turn, so that neighbouring pixels in one bin do not wait on each
     // other's additions; whole numbers throughout (a display sum stays below 2^31 x 2^11).
-    std::uint64_t counts[4][IndexHistogram::kBins] = {}, displays[4][IndexHistogram::kBins] = {};
+    std::uint64_t counts[4][kAbove + 1] = {}, displays[4][kAbove + 1] = {};
     const std::size_t n = f.statistics.valid;
     for (std::size_t i = 0; i < n; ++i) {
       const std::size_t k = bin(b.values[i]);
@@ -319,6 +325,7 @@ IndexFigures ComputeIndexFigures(const FrameStore& frame, std::uint16_t indexCod
       h.counts[k] = count;
       h.meanDisplay[k] = static_cast<double>(sum) - 32'768.0 * static_cast<double>(count);
     }
+    for (std::size_t j = 0; j < 4; ++j) h.below += counts[j][kBelow], h.above += counts[j][kAbove];
   } else {
     const PairOrder& o = OrderFor(b, index, indexCode, factor);
     for (std::uint32_t i = 0; i < o.defined; ++i) {

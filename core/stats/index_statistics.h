@@ -59,13 +59,15 @@ std::array<std::string, 9> StatisticTexts(const IndexStatistics& s);
 IndexStatistics ComputeIndexStatistics(const FrameStore& frame, std::uint16_t indexCode, std::uint16_t viGain,
                                        FrameRect rect, StatisticsWorkspace& work);
 
-// The index values of a rect in equal bins over [low, high] (values beyond go to the end bins),
-// with the mean display value of each bin's pixels, for drawing it in the colours they are shown in.
+// The index values of a rect in equal bins over [low, high], with the mean display value of each
+// bin's pixels, for drawing it in the colours they are shown in; values beyond the range are
+// counted below and above it, not binned.
 struct IndexHistogram {
   static constexpr int kBins = 64;
   double low = 0, high = 1;
   std::array<std::uint64_t, kBins> counts{};
   std::array<double, kBins> meanDisplay{};  // where counts > 0
+  std::uint64_t below = 0, above = 0;
   std::uint64_t undefined = 0;
 };
 

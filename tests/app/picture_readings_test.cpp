@@ -161,16 +161,29 @@ TEST(AreaFigures, AreTheNumbersTheBatchWrites) {
   EXPECT_EQ(text.substr(0, text.find('\n')),
             "area\tpixels\tred_mean\tgreen_mean\tblue_mean\tnir_mean\tsipi_valid\tsipi_undefined\tsipi_mean\tsipi_sd\t"
             "sipi_min\tsipi_p05\tsipi_p50\tsipi_p95\tsipi_max");
-  // A raw picture's figures are NDVI's, over a rectangle; the histogram holds every valid pixel.
+  // A raw picture's figures are NDVI's, over a rectangle; the histogram holds every valid pixel, in
+  // its bins or counted below or above them.
   const AreaFigures raw = ComputeAreaFigures(s, {true, kViewNir, kIndexSipi, {}}, FrameRect{10, 20, 30, 40}, work);
   EXPECT_EQ(raw.indexCode, kIndexNdvi);
   EXPECT_EQ(raw.channels.pixels, 1200u);
   std::uint64_t binned = 0;
   for (std::uint64_t n : raw.histogram.counts) binned += n;
-  EXPECT_EQ(binned, raw.statistics.valid);
+  EXPECT_EQ(binned + raw.histogram.below + raw.histogram.above, raw.statistics.valid);
   EXPECT_EQ(raw.histogram.undefined, raw.statistics.undefined);
   EXPECT_EQ(raw.histogram.low, -1.0);  // NDVI's legend spans -1 to 1 at gain 50
   EXPECT_EQ(raw.histogram.high, 1.0);
+  // Values beyond the axis are counted apart, as a plain count over the pixels finds them.
+  for (const std::uint16_t code : {kIndexSipi, kIndexGi}) {
+    const AreaFigures all = ComputeAreaFigures(s, {true, kViewIndex, code, {50, 50, 50, 76}}, std::nullopt, work);
+    std::uint64_t below = 0, above = 0;
+    for (std::size_t j = 0; j < kFramePixels; ++j) {
+      const std::optional<double> v = IndexValue(code, 76, {s.red[j], s.green[j], s.blue[j], s.nir[j]});
+      below += v && *v < all.histogram.low, above += v && *v > all.histogram.high;
+    }
+    EXPECT_GT(below + above, 0u) << code;
+    EXPECT_EQ(all.histogram.below, below) << code;
+    EXPECT_EQ(all.histogram.above, above) << code;
+  }
 }
 
 TEST(PictureTransform, ZoomKeepsThePointUnderTheCursorAndPanStaysInTheFrame) {
