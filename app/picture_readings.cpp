@@ -1,6 +1,8 @@
 #include "app/picture_readings.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 
 #include "core/index/index_display.h"
@@ -39,6 +41,79 @@ std::string ProbeText(const FrameStore& frame, const ShownView& view, FramePixel
          (value ? Printed(" %.4f", *value) : std::string(" undefined")) + Printed(" (display %d)", display);
 }
 
+namespace {
+
+// The least and greatest index value drawn in each colour of the legend over the frame, kept at
+// the first display value low..high of that colour (values beyond the legend's take the end
+// colours): the two-sample indices through the pairs present, EVI and SIPI pixel by pixel.
+struct DisplayedValues {
+  std::vector<std::size_t> colourAt;  // the first display value, counted from low, of each one's colour
+  std::vector<double> least, greatest;
+  void Add(const Legend& legend, int display, double value) {
+    const std::size_t k = colourAt[static_cast<std::size_t>(std::clamp(display, legend.low, legend.high) - legend.low)];
+    least[k] = std::min(least[k], value), greatest[k] = std::max(greatest[k], value);
+  }
+};
+
+DisplayedValues ValuesByDisplay(const ShownView& view, const FrameStore& frame, const Legend& legend) {
+  const auto size = static_cast<std::size_t>(legend.high - legend.low + 1);
+  DisplayedValues d{{}, std::vector<double>(size, INFINITY), std::vector<double>(size, -INFINITY)};
+  for (std::size_t k = 0; k < size; ++k) {
+    d.colourAt.push_back(static_cast<std::size_t>(
+        std::find(legend.colours.begin(), legend.colours.end(), legend.colours[k]) - legend.colours.begin()));
+  }
+  const IndexDescriptor& index = SelectedIndex(view.indexCode);
+  const std::uint32_t f = ViGainFactor(view.gains.vi);
+  auto add = [&](PixelSamples s) {
+    const std::uint8_t band = BandSample(view.indexCode, s);
+    double value = 0;
+    if (index.value(f, s, band, value)) d.Add(legend, index.display(f, s, band), value);
+  };
+  if (!index.pair) {
+    for (std::size_t j = 0; j < kFramePixels; ++j) add({frame.red[j], frame.green[j], frame.blue[j], frame.nir[j]});
+    return d;
+  }
+  // One pixel for each pair of samples present stands for all of them.
+  const RenderRequest planes = FrameRequest(frame, kViewIndex, view.indexCode, view.gains);
+  const Plane& first = SamplePlane(index.samples[0], planes);
+  const Plane& second = SamplePlane(index.samples[1], planes);
+  std::vector<std::uint32_t> pixelOf(256 * 256, UINT32_MAX);
+  for (std::size_t j = 0; j < kFramePixels; ++j) pixelOf[first[j] << 8 | second[j]] = static_cast<std::uint32_t>(j);
+  for (const std::uint32_t j : pixelOf) {
+    if (j != UINT32_MAX) add({frame.red[j], frame.green[j], frame.blue[j], frame.nir[j]});
+  }
+  return d;
+}
+
+std::vector<LegendRow> RowsOver(const ShownView& view, const FrameStore& frame, const Legend& legend) {
+  const DisplayedValues d = ValuesByDisplay(view, frame, legend);
+  std::vector<int> starts{legend.low};
+  for (int start : RowStarts(MapOf(view.indexCode))) starts.push_back(start);
+  std::vector<LegendRow> rows;
+  for (std::size_t r = 0; r < starts.size(); ++r) {
+    LegendRow row;
+    row.first = starts[r], row.last = r + 1 < starts.size() ? starts[r + 1] - 1 : legend.high;
+    double least = INFINITY, greatest = -INFINITY;
+    for (int display = row.first; display <= row.last; ++display) {
+      const auto k = static_cast<std::size_t>(display - legend.low);
+      least = std::min(least, d.least[k]), greatest = std::max(greatest, d.greatest[k]);
+    }
+    if (least <= greatest) row.low = least, row.high = greatest;
+    rows.push_back(row);
+  }
+  // Rows whose ranges meet or cross show some value in two colours.
+  for (std::size_t a = 0; a < rows.size(); ++a) {
+    for (std::size_t b = a + 1; b < rows.size(); ++b) {
+      if (rows[a].low && rows[b].low && *rows[a].low <= *rows[b].high && *rows[b].low <= *rows[a].high) {
+        rows[a].mixed = rows[b].mixed = true;
+      }
+    }
+  }
+  return rows;
+}
+
+}  // namespace
+
 std::optional<Legend> LegendFor(const ShownView& view) {
   if (!view.shown || view.viewMode < kViewIndex) return std::nullopt;
   const ColourMap map = MapOf(view.indexCode);
@@ -53,6 +128,12 @@ std::optional<Legend> LegendFor(const ShownView& view) {
   for (int start : RowStarts(map)) boundary(start);
   boundary(domain.high);
   legend.indexLabelled = legend.boundaries.front().index.has_value();
+  return legend;
+}
+
+std::optional<Legend> LegendFor(const ShownView& view, const FrameStore& frame) {
+  std::optional<Legend> legend = LegendFor(view);
+  if (legend && !legend->indexLabelled) legend->rows = RowsOver(view, frame, *legend);
   return legend;
 }
 

@@ -32,15 +32,27 @@ struct LegendBoundary {
   std::optional<double> index;  // the index value where it begins, where the colours follow it exactly
 };
 
+// A row of the mapping (one colour, or one ramp) and the index values drawn in it over the frame.
+struct LegendRow {
+  int first = 0, last = 0;          // its display values, within the legend's
+  std::optional<double> low, high;  // the least and greatest index value drawn in it; none where none is
+  bool mixed = false;               // an index value of it is also drawn in another row
+};
+
 struct Legend {
   int low = 0, high = 0;                   // the display values drawn
   std::vector<Bgr> colours;                // the colour of each display value low..high
   std::vector<LegendBoundary> boundaries;  // the mapping's rows, and both ends
   bool indexLabelled = false;
+  std::vector<LegendRow> rows;  // where it is not index-labelled: what each row shows of this frame
 };
 
 // The legend of an index picture at its VI gain; nothing for a raw or colour picture.
 std::optional<Legend> LegendFor(const ShownView& view);
+
+// The same, and where its colours do not follow the index value exactly, the values each row
+// draws over `frame`.
+std::optional<Legend> LegendFor(const ShownView& view, const FrameStore& frame);
 
 // The figures of an area (the whole frame where there is no selection): pixel count and channel
 // means, the statistics and histogram of the index shown (NDVI for raw and colour pictures). The

@@ -22,11 +22,19 @@ constexpr int kLegendTickLength = 3;  // the mark beside the bar where a row beg
 constexpr int kLegendMaxBarHeight = 320;
 constexpr int kLegendMinBarHeight = 60;    // below this the picture is too small for a legend
 constexpr int kLegendBackdropAlpha = 215;  // the white box lets a little of the picture through
+constexpr const char* kLegendFooter = "index values in this frame";  // under rows labelled from the frame
 
 QColor ToQColor(const Bgr& c) { return QColor(c.red, c.green, c.blue); }
 
-// A legend boundary's index value: as many decimals as it needs, six at the most (0.390625).
-QString IndexLabel(double value) { return QString::number(value, 'g', 6); }
+// An index value as the legend prints it: three decimals (0.391), enough to tell its rows apart.
+QString IndexLabel(double value) { return QString::number(value, 'f', 3); }
+
+// What a row of a legend that is not index-labelled says: the index values it draws over the frame.
+QString RowLabel(const LegendRow& row) {
+  if (!row.low) return QString();
+  if (row.mixed) return "mixed";
+  return *row.low == *row.high ? IndexLabel(*row.low) : IndexLabel(*row.low) + " to " + IndexLabel(*row.high);
+}
 }  // namespace
 
 CPictureCtrl::CPictureCtrl(QWidget* parent) : QFrame(parent) {
@@ -103,10 +111,13 @@ void CPictureCtrl::PaintLegend(QPainter& painter, const QRect& area) const {
   const Legend& l = *legend_;
   const QFontMetrics metrics(font());
   const int line = metrics.height();
-  const int labelWidth = metrics.horizontalAdvance(l.indexLabelled ? "240  -0.123456" : "240");
+  int labelWidth = metrics.horizontalAdvance("240  -0.123");
+  for (const LegendRow& row : l.rows) labelWidth = std::max(labelWidth, metrics.horizontalAdvance(RowLabel(row)));
   const int height = std::min(area.height() - 2 * line - 2 * kLegendMargin, kLegendMaxBarHeight);
   if (height < kLegendMinBarHeight) return;
-  const int boxWidth = kLegendBarWidth + labelWidth + 3 * kLegendPadding;
+  const int boxWidth = std::max(
+      kLegendBarWidth + labelWidth + 3 * kLegendPadding,
+      std::max(metrics.horizontalAdvance(legendTitle_), metrics.horizontalAdvance(kLegendFooter)) + 2 * kLegendPadding);
   const QRect box(area.x() + area.width() - kLegendMargin - boxWidth, area.top() + kLegendMargin, boxWidth,
                   height + 2 * line + 2 * kLegendPadding);
   painter.fillRect(box, QColor(255, 255, 255, kLegendBackdropAlpha));
@@ -123,17 +134,26 @@ void CPictureCtrl::PaintLegend(QPainter& painter, const QRect& area) const {
                      ToQColor(l.colours[static_cast<std::size_t>(i)]));
   }
   painter.drawRect(bar.adjusted(0, 0, -1, -1));
+  auto label = [&](int y, const QString& text) {
+    painter.drawText(QRect(bar.right() + 6, y - line / 2, labelWidth + kLegendPadding, line),
+                     Qt::AlignLeft | Qt::AlignVCenter, text);
+  };
   for (const LegendBoundary& b : l.boundaries) {
     const int y = static_cast<int>(yOf(b.display));
     painter.drawLine(bar.right() + 1, y, bar.right() + 1 + kLegendTickLength, y);
-    QString text = QString::number(b.display);
-    if (b.index) text += "  " + IndexLabel(*b.index);
-    painter.drawText(QRect(bar.right() + 6, y - line / 2, labelWidth + kLegendPadding, line),
-                     Qt::AlignLeft | Qt::AlignVCenter, text);
+    if (b.index) label(y, QString::number(b.display) + "  " + IndexLabel(*b.index));
+  }
+  // Each row's values at its middle, where it leaves room for the label above it.
+  int free = bar.bottom() + line;
+  for (const LegendRow& row : l.rows) {
+    const int y = static_cast<int>(yOf((row.first + row.last + 1) / 2.0));
+    if (RowLabel(row).isEmpty() || y > free - line) continue;
+    label(y, RowLabel(row));
+    free = y;
   }
   if (!l.indexLabelled) {
     painter.drawText(QRect(box.x() + kLegendPadding, bar.bottom() + 2, box.width() - 2 * kLegendPadding, line),
-                     Qt::AlignLeft, "display values");
+                     Qt::AlignLeft, kLegendFooter);
   }
 }
 

@@ -133,7 +133,9 @@ class TaloranWindow : public QDialog, public DialogView, public DesktopView {
   QLabel* probe_ = nullptr;
   QLabel* zoom_ = nullptr;
   QLabel* message_ = nullptr;
-  QTimer* probeTimer_ = nullptr;                      // the strip follows the pointer once a frame
+  QTimer* probeTimer_ = nullptr;
+  QTimer* legendTimer_ = nullptr;  // EVI's and SIPI's legend values, once the picture settles                      //
+                                   // the strip follows the pointer once a frame
   std::optional<std::optional<FramePixel>> probeAt_;  // a pixel (or none) not shown yet
   StatisticsWindow* statistics_ = nullptr;
   double fontPoints_ = kDialogFontPoints;

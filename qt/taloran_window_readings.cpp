@@ -6,6 +6,7 @@
 
 #include "app/taloran_dlg.h"
 #include "core/capture/folder_listing.h"
+#include "core/index/index_table.h"
 #include "qt/picture_ctrl.h"
 #include "qt/statistics_window.h"
 #include "qt/taloran_window.h"
@@ -13,7 +14,8 @@
 namespace taloran {
 
 namespace {
-constexpr int kFrameMilliseconds = 16;  // the strip changes at most once a screen frame
+constexpr int kFrameMilliseconds = 16;   // the strip changes at most once a screen frame
+constexpr int kLegendValuesDelay = 150;  // milliseconds a picture stays before its legend values are counted
 }  // namespace
 
 void TaloranWindow::BuildReadings() {
@@ -27,6 +29,15 @@ void TaloranWindow::BuildReadings() {
     if (!probeTimer_->isActive()) probeTimer_->start();
   });
   picture_->OnSelection([this](std::optional<FrameRect>) { PictureChanged(); });
+  legendTimer_ = new QTimer(this);
+  legendTimer_->setSingleShot(true);
+  legendTimer_->setInterval(kLegendValuesDelay);
+  connect(legendTimer_, &QTimer::timeout, this, [this] {
+    if (presenter_ && presenter_->settings().legendShown) {
+      picture_->SetLegend(LegendFor(CurrentView(), dialog_->Frame()),
+                          QString::fromStdString(presenter_->ViewDescription()));
+    }
+  });
   picture_->OnZoom([this](std::optional<double> zoom) {
     zoom_->setText(zoom ? QString("Zoom %1 %").arg(std::lround(*zoom * 100)) : QString());
     zoom_->setAccessibleName(zoom_->text());
@@ -87,7 +98,15 @@ void TaloranWindow::PictureChanged() {
   const QString description = QString::fromStdString(presenter_->ViewDescription());
   picture_->setAccessibleDescription(description);
   const ShownView view = CurrentView();
-  picture_->SetLegend(presenter_->settings().legendShown ? LegendFor(view) : std::nullopt, description);
+  // The rows' values over the frame take a two-sample index under a millisecond, EVI and SIPI
+  // several: theirs come once the picture has settled, so that a dragged slider stays quick.
+  const bool legend = presenter_->settings().legendShown;
+  const bool quick = view.viewMode < kViewIndex || SelectedIndex(view.indexCode).pair;
+  picture_->SetLegend(!legend ? std::nullopt
+                      : quick ? LegendFor(view, dialog_->Frame())
+                              : LegendFor(view),
+                      description);
+  if (legend && !quick) legendTimer_->start();
   statistics_->Refresh(dialog_->Frame(), view, picture_->selection(),
                        FiguresSubject(NameOf(dialog_->LoadedPath.empty() ? "no capture" : dialog_->LoadedPath), view));
 }

@@ -131,6 +131,45 @@ TEST(Legend, AgreesWithTheRenderersOwnColours) {
   }
 }
 
+// Where a legend's colours do not follow the index value, each row names the least and greatest
+// value drawn in its colours, as the rendered pixels show them, and "mixed" where rows share values.
+TEST(Legend, RowsNameTheValuesTheRenderedPixelsShowInTheirColours) {
+  FrameStore& s = Store();
+  const CaptureImage scene = FieldScene(2);
+  ASSERT_EQ(ReadCapture(test::TempDir().Write("c.tif", EncodeCapture(scene, false)), s, 0), kReadOk);
+  for (const auto& [code, gain] : {std::pair{kIndexNdvi, 76}, {kIndexEvi, 76}, {kIndexGi, 50}, {kIndexDvi, 120}}) {
+    const ShownView view{true, kViewIndex, code, {50, 50, 50, static_cast<std::uint16_t>(gain)}};
+    const Legend legend = *LegendFor(view, s);
+    ASSERT_FALSE(legend.indexLabelled);
+    RenderTarget target;
+    target.bmp = &s.bmp;
+    RenderFrame(FrameRequest(s, kViewIndex, code, view.gains), target);
+    std::vector<double> least(legend.rows.size(), INFINITY), greatest(legend.rows.size(), -INFINITY);
+    for (std::size_t j = 0; j < kFramePixels; ++j) {
+      const std::optional<double> v = IndexValue(code, view.gains.vi, {s.red[j], s.green[j], s.blue[j], s.nir[j]});
+      if (!v) continue;
+      const Bgr shown{s.bmp[54 + 3 * j], s.bmp[55 + 3 * j], s.bmp[56 + 3 * j]};
+      const auto d =
+          static_cast<int>(std::find(legend.colours.begin(), legend.colours.end(), shown) - legend.colours.begin()) +
+          legend.low;
+      const auto row = std::find_if(legend.rows.begin(), legend.rows.end(),
+                                    [d](const LegendRow& r) { return r.first <= d && d <= r.last; });
+      ASSERT_NE(row, legend.rows.end()) << code << " pixel " << j;
+      const auto k = static_cast<std::size_t>(row - legend.rows.begin());
+      least[k] = std::min(least[k], *v), greatest[k] = std::max(greatest[k], *v);
+    }
+    for (std::size_t k = 0; k < legend.rows.size(); ++k) {
+      bool overlaps = false;
+      for (std::size_t o = 0; o < legend.rows.size(); ++o) {
+        overlaps |= o != k && least[o] <= greatest[k] && least[k] <= greatest[o];
+      }
+      EXPECT_EQ(legend.rows[k].low.value_or(INFINITY), least[k]) << code << " row " << k;
+      EXPECT_EQ(legend.rows[k].high.value_or(-INFINITY), greatest[k]) << code << " row " << k;
+      EXPECT_EQ(legend.rows[k].mixed, overlaps) << code << " row " << k;
+    }
+  }
+}
+
 TEST(AreaFigures, AreTheNumbersTheBatchWrites) {
   test::TempDir dir;
   const std::string capture = dir.Write("c.tif", EncodeCapture(FieldScene(3), false)).string();

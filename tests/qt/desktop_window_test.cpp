@@ -325,6 +325,9 @@ TEST_F(PictureReadingTest, TheProbeReadsThePixelUnderTheCursor) {
   Mouse(QEvent::MouseMove, Over(20, 10), Qt::NoButton);
   Probe();
   EXPECT_TRUE(window->grab().save(QString::fromStdString(Screenshot("probe-and-legend.png").string())));
+  static_cast<QSlider*>(window->Control(kViSlider))->setValue(76);  // the colours no longer follow NDVI exactly
+  QApplication::processEvents();
+  EXPECT_TRUE(window->grab().save(QString::fromStdString(Screenshot("legend-values.png").string())));
   QEvent leave(QEvent::Leave);
   QApplication::sendEvent(window->Picture(), &leave);
   EXPECT_EQ(window->ProbeStrip()->text(), "");
