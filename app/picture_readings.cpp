@@ -161,6 +161,22 @@ AreaFigures ComputeAreaFigures(const FrameStore& frame, const ShownView& view, s
   return f;
 }
 
+std::string LegendText(const Legend& legend) {
+  std::string text;
+  auto add = [&text](const std::string& entry) { text += (text.empty() ? "" : "; ") + entry; };
+  if (legend.indexLabelled) {
+    for (auto b = legend.boundaries.rbegin(); b != legend.boundaries.rend(); ++b) {
+      if (b->index) add(Printed("from %.3f (%d)", *b->index, b->display));
+    }
+    return text;
+  }
+  for (auto row = legend.rows.rbegin(); row != legend.rows.rend(); ++row) {
+    if (!row->low) continue;
+    add(row->mixed ? std::string("mixed") : Printed("%.3f to %.3f", *row->low, *row->high));
+  }
+  return text;
+}
+
 std::string FiguresSubject(const std::string& capture, const ShownView& view) {
   const std::uint16_t code = FiguresIndex(view);
   const IndexDescriptor& index = SelectedIndex(code);

@@ -50,6 +50,10 @@ struct Legend {
 // The legend of an index picture at its VI gain; nothing for a raw or colour picture.
 std::optional<Legend> LegendFor(const ShownView& view);
 
+// The legend's entries as a screen reader reads them, from the top: "from 0.391 (153); ..." where
+// they follow the index value, else each row's values ("0.456 to 0.853; mixed; ...").
+std::string LegendText(const Legend& legend);
+
 // The same, and where its colours do not follow the index value exactly, the values each row
 // draws over `frame`.
 std::optional<Legend> LegendFor(const ShownView& view, const FrameStore& frame);

@@ -2,10 +2,12 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QVBoxLayout>
 #include <cmath>
 #include <cstring>
@@ -77,6 +79,21 @@ void HistogramView::paintEvent(QPaintEvent*) {
   painter.drawText(QRect(beside.x(), plot.bottom() + 4, beside.width(), line), Qt::AlignLeft, undefined);
 }
 
+QString HistogramView::Summary(const IndexHistogram& h) {
+  const auto fullest = std::max_element(h.counts.begin(), h.counts.end());
+  const double width = (h.high - h.low) / IndexHistogram::kBins;
+  const double from = h.low + static_cast<double>(fullest - h.counts.begin()) * width;
+  return QString("%1 bins from %2 to %3; the fullest, %4 to %5, holds %6; %7; %8 undefined")
+      .arg(IndexHistogram::kBins)
+      .arg(h.low, 0, 'g', 4)
+      .arg(h.high, 0, 'g', 4)
+      .arg(from, 0, 'g', 4)
+      .arg(from + width, 0, 'g', 4)
+      .arg(*fullest)
+      .arg(RangeNote(h))
+      .arg(h.undefined);
+}
+
 QString HistogramView::RangeNote(const IndexHistogram& h) {
   return QString("%1 below %2, %3 above %4").arg(h.below).arg(h.low, 0, 'g', 4).arg(h.above).arg(h.high, 0, 'g', 4);
 }
@@ -86,15 +103,18 @@ StatisticsWindow::StatisticsWindow(QWidget* parent)
   setWindowTitle("Statistics");
   auto* column = new QVBoxLayout(this);
   area_ = new QLabel(this);
-  figuresText_ = new QLabel(this);
-  figuresText_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  figuresText_->setAccessibleName("Figures");
+  figuresTable_ = new QTableWidget(0, 2, this);
+  figuresTable_->setAccessibleName("Figures");
+  figuresTable_->setHorizontalHeaderLabels({"Figure", "Value"});
+  figuresTable_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  figuresTable_->verticalHeader()->hide();
+  figuresTable_->horizontalHeader()->setStretchLastSection(true);
   histogram_ = new HistogramView(this);
   histogram_->setAccessibleName("Histogram");
   auto* copy = new QPushButton("Copy (Ctrl+C)", this);
   connect(copy, &QPushButton::clicked, this, [this] { QGuiApplication::clipboard()->setText(Text()); });
   column->addWidget(area_);
-  column->addWidget(figuresText_);
+  column->addWidget(figuresTable_, 1);
   column->addWidget(histogram_, 1);
   column->addWidget(copy, 0, Qt::AlignRight);
   resize(520, 380);
@@ -125,26 +145,30 @@ void StatisticsWindow::Display(const AreaFigures& f) {
   const FrameRect r = f.selection.value_or(FrameRect{});
   area_->setText(f.selection ? QString("Area x %1 y %2, %3 x %4 pixels").arg(r.x).arg(r.y).arg(r.width).arg(r.height)
                              : QString("The whole frame"));
+  // A table, so that a screen reader reads each figure with its name.
   const std::array<std::string, 9> texts = StatisticTexts(f.statistics);
   const QString name = SelectedIndex(f.indexCode).name;
-  QString text = QString("Pixels %1\nMeans  R %2  G %3  B %4  NIR %5\n")
-                     .arg(f.channels.pixels)
-                     .arg(f.channels.mean[0], 0, 'f', 2)
-                     .arg(f.channels.mean[1], 0, 'f', 2)
-                     .arg(f.channels.mean[2], 0, 'f', 2)
-                     .arg(f.channels.mean[3], 0, 'f', 2);
-  text += QString("%1  valid %2  undefined %3\n")
-              .arg(name, QString::fromStdString(texts[0]), QString::fromStdString(texts[1]));
-  if (f.statistics.valid > 0) {
-    text +=
-        QString("mean %1  sd %2\nmin %3  p05 %4  median %5\np95 %6  max %7")
-            .arg(QString::fromStdString(texts[2]), QString::fromStdString(texts[3]), QString::fromStdString(texts[4]),
-                 QString::fromStdString(texts[5]), QString::fromStdString(texts[6]), QString::fromStdString(texts[7]),
-                 QString::fromStdString(texts[8]));
-  } else {
-    text += "no valid pixel";
+  const std::pair<QString, QString> rows[] = {{"Pixels", QString::number(f.channels.pixels)},
+                                              {"Mean red", QString::number(f.channels.mean[0], 'f', 2)},
+                                              {"Mean green", QString::number(f.channels.mean[1], 'f', 2)},
+                                              {"Mean blue", QString::number(f.channels.mean[2], 'f', 2)},
+                                              {"Mean NIR", QString::number(f.channels.mean[3], 'f', 2)},
+                                              {name + " valid", QString::fromStdString(texts[0])},
+                                              {name + " undefined", QString::fromStdString(texts[1])},
+                                              {name + " mean", QString::fromStdString(texts[2])},
+                                              {name + " sd", QString::fromStdString(texts[3])},
+                                              {name + " min", QString::fromStdString(texts[4])},
+                                              {name + " p05", QString::fromStdString(texts[5])},
+                                              {name + " median", QString::fromStdString(texts[6])},
+                                              {name + " p95", QString::fromStdString(texts[7])},
+                                              {name + " max", QString::fromStdString(texts[8])}};
+  figuresTable_->setRowCount(static_cast<int>(std::size(rows)));
+  for (int row = 0; row < figuresTable_->rowCount(); ++row) {
+    const auto& [label, value] = rows[row];
+    figuresTable_->setItem(row, 0, new QTableWidgetItem(label));
+    figuresTable_->setItem(row, 1, new QTableWidgetItem(value.isEmpty() ? QString("none") : value));
   }
-  figuresText_->setText(text);
+  histogram_->setAccessibleDescription(HistogramView::Summary(f.histogram));
   histogram_->Show(f);
 }
 

@@ -14,6 +14,7 @@
 #include "core/stats/index_statistics.h"
 
 class QLabel;
+class QTableWidget;
 
 namespace taloran {
 
@@ -23,6 +24,8 @@ class HistogramView : public QWidget {
   void Show(const AreaFigures& figures);
   // "12 below -0.5, 40 above 0.8": the values the axis leaves out.
   static QString RangeNote(const IndexHistogram& histogram);
+  // "64 bins from -1 to 1; the fullest, 0.5 to 0.53, holds 5120; ...": the histogram as words.
+  static QString Summary(const IndexHistogram& histogram);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -55,7 +58,7 @@ class StatisticsWindow : public QDialog {
   void Display(const AreaFigures& figures);
 
   QLabel* area_;
-  QLabel* figuresText_;
+  QTableWidget* figuresTable_;
   HistogramView* histogram_;
   std::optional<AreaFigures> figures_;
   std::function<void()> closed_;

@@ -114,6 +114,7 @@ class TaloranWindow : public QDialog, public DialogView, public DesktopView {
   void AddPictureMenuItems(QMenu& menu);
   ShownView CurrentView() const;
   void ShowProbe();
+  void ShowLegend(std::optional<Legend> legend, const QString& view);
   // Before any control exists: the interfaces of the picture and the radios (made on first use).
   static void InstallAccessibility();
   void NameForAccessibility();

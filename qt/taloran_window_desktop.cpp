@@ -227,7 +227,11 @@ void TaloranWindow::dropEvent(QDropEvent* event) {
 
 void TaloranWindow::SetTitle(const std::string& title) { setWindowTitle(QString::fromStdString(title)); }
 
-void TaloranWindow::ShowStatusMessage(const std::string& text) { message_->setText(QString::fromStdString(text)); }
+// The message is the strip's accessible description too: setting it tells a screen reader.
+void TaloranWindow::ShowStatusMessage(const std::string& text) {
+  message_->setText(QString::fromStdString(text));
+  message_->setAccessibleDescription(message_->text());
+}
 
 // A tooltip on the hemisphere and degree fields, and the same text as their accessible description.
 void TaloranWindow::ShowDecimalPosition(const std::string& latitude, const std::string& longitude) {

@@ -34,8 +34,7 @@ void TaloranWindow::BuildReadings() {
   legendTimer_->setInterval(kLegendValuesDelay);
   connect(legendTimer_, &QTimer::timeout, this, [this] {
     if (presenter_ && presenter_->settings().legendShown) {
-      picture_->SetLegend(LegendFor(CurrentView(), dialog_->Frame()),
-                          QString::fromStdString(presenter_->ViewDescription()));
+      ShowLegend(LegendFor(CurrentView(), dialog_->Frame()), QString::fromStdString(presenter_->ViewDescription()));
     }
   });
   picture_->OnZoom([this](std::optional<double> zoom) {
@@ -58,6 +57,7 @@ void TaloranWindow::ShowProbe() {
   const std::optional<FramePixel> pixel = *probeAt_;
   probeAt_.reset();
   probe_->setText(pixel ? QString::fromStdString(ProbeText(dialog_->Frame(), CurrentView(), *pixel)) : QString());
+  probe_->setAccessibleDescription(probe_->text());  // and so a screen reader hears it change
 }
 
 void TaloranWindow::ToggleStatistics() {
@@ -96,19 +96,23 @@ void TaloranWindow::PictureChanged() {
   if (!presenter_) return;
   picture_->SetKeepAspect(presenter_->settings().keepAspect);
   const QString description = QString::fromStdString(presenter_->ViewDescription());
-  picture_->setAccessibleDescription(description);
   const ShownView view = CurrentView();
   // The rows' values over the frame take a two-sample index under a millisecond, EVI and SIPI
   // several: theirs come once the picture has settled, so that a dragged slider stays quick.
   const bool legend = presenter_->settings().legendShown;
   const bool quick = view.viewMode < kViewIndex || SelectedIndex(view.indexCode).pair;
-  picture_->SetLegend(!legend ? std::nullopt
-                      : quick ? LegendFor(view, dialog_->Frame())
-                              : LegendFor(view),
-                      description);
+  ShowLegend(!legend ? std::nullopt : quick ? LegendFor(view, dialog_->Frame()) : LegendFor(view), description);
   if (legend && !quick) legendTimer_->start();
   statistics_->Refresh(dialog_->Frame(), view, picture_->selection(),
                        FiguresSubject(NameOf(dialog_->LoadedPath.empty() ? "no capture" : dialog_->LoadedPath), view));
+}
+
+// The legend drawn over the picture, and read out with it: the picture's accessible description is
+// the view, then the legend's entries.
+void TaloranWindow::ShowLegend(std::optional<Legend> legend, const QString& view) {
+  const std::string entries = legend ? LegendText(*legend) : std::string();
+  picture_->setAccessibleDescription(entries.empty() ? view : view + ". Legend: " + QString::fromStdString(entries));
+  picture_->SetLegend(std::move(legend), view);
 }
 
 }  // namespace taloran

@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QSlider>
+#include <QTableWidget>
 #include <QTest>
 #include <QUrl>
 #include <QWheelEvent>
@@ -269,11 +270,17 @@ TEST_F(DesktopWindowTest, AScreenReaderHearsEveryControlByItsLabel) {
   }
   QAccessibleInterface* picture = QAccessible::queryAccessibleInterface(window->Picture());
   EXPECT_EQ(picture->role(), QAccessible::Graphic);
-  window->Click(kViOut);
-  EXPECT_EQ(picture->text(QAccessible::Description), "NDVI, R-NIR");
+  window->Click(kViOut);  // the legend read out with the view, its entries from the top
+  EXPECT_EQ(picture->text(QAccessible::Description),
+            "NDVI, R-NIR. Legend: from 1.000 (192); from 0.391 (153); from 0.141 (137); from -0.125 (121); "
+            "from -0.500 (97); from -1.000 (65)");
   window->Click(kColourImage);
   EXPECT_EQ(picture->text(QAccessible::Description), "Color Image");
   EXPECT_EQ(QAccessible::queryAccessibleInterface(window->ProbeStrip())->role(), QAccessible::StaticText);
+  // The strip's readings reach a screen reader as the descriptions of their labels.
+  window->Presenter().Drop({"/nowhere/notes.txt"});
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(window->StatusMessage())->text(QAccessible::Description),
+            "Not a .tif capture: notes.txt");
 }
 
 // ---- The picture as an instrument ---------------------------------------------------------------
@@ -306,6 +313,9 @@ struct PictureReadingTest : DesktopWindowTest {
   }
   std::string Probe() {
     QTest::qWait(40);  // the strip follows within a screen frame
+    const QString description =
+        QAccessible::queryAccessibleInterface(window->ProbeStrip())->text(QAccessible::Description);
+    EXPECT_EQ(description, window->ProbeStrip()->text());  // what a screen reader hears
     return window->ProbeStrip()->text().toStdString();
   }
 };
@@ -388,6 +398,18 @@ TEST_F(PictureReadingTest, AreaStatisticsFollowTheSelectionAndTheView) {
   EXPECT_EQ(panel.figures()->statistics.valid, core.valid);
   EXPECT_EQ(panel.figures()->statistics.p50, core.p50);
   EXPECT_EQ(panel.Text().toStdString(), FiguresText(*panel.figures()));
+  // Read out as a table of named figures, and the histogram in words.
+  QAccessibleInterface* table = QAccessible::queryAccessibleInterface(panel.findChild<QTableWidget*>());
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(table->role(), QAccessible::Table);
+  EXPECT_EQ(table->text(QAccessible::Name), "Figures");
+  ASSERT_NE(table->tableInterface(), nullptr);
+  EXPECT_EQ(table->tableInterface()->cellAt(12, 0)->text(QAccessible::Name), "NDVI p95");
+  EXPECT_EQ(table->tableInterface()->cellAt(12, 1)->text(QAccessible::Name),
+            QString::fromStdString(StatisticTexts(core)[7]));
+  const QString summary =
+      QAccessible::queryAccessibleInterface(panel.findChild<HistogramView*>())->text(QAccessible::Description);
+  EXPECT_TRUE(summary.startsWith("64 bins from -1 to 1; the fullest")) << summary.toStdString();
   window->Click(kSipi);  // another index: the figures follow
   panel.Wait();
   EXPECT_EQ(panel.figures()->indexCode, kIndexSipi);
