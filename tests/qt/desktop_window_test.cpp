@@ -407,8 +407,10 @@ TEST_F(PictureReadingTest, AreaStatisticsFollowTheSelectionAndTheView) {
   EXPECT_EQ(table->tableInterface()->cellAt(12, 0)->text(QAccessible::Name), "NDVI p95");
   EXPECT_EQ(table->tableInterface()->cellAt(12, 1)->text(QAccessible::Name),
             QString::fromStdString(StatisticTexts(core)[7]));
-  const QString summary =
-      QAccessible::queryAccessibleInterface(panel.findChild<HistogramView*>())->text(QAccessible::Description);
+  QWidget* histogram = nullptr;  // found by its name: the view has no meta-object of its own
+  for (QWidget* w : panel.findChildren<QWidget*>()) histogram = w->accessibleName() == "Histogram" ? w : histogram;
+  ASSERT_NE(histogram, nullptr);
+  const QString summary = QAccessible::queryAccessibleInterface(histogram)->text(QAccessible::Description);
   EXPECT_TRUE(summary.startsWith("64 bins from -1 to 1; the fullest")) << summary.toStdString();
   window->Click(kSipi);  // another index: the figures follow
   panel.Wait();
