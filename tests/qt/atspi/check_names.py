@@ -1,10 +1,13 @@
 #!/usr/bin/python3
-"""What a screen reader hears of the real viewer: starts `taloran CAPTURE` on the X display this
-runs under, with the desktop's accessibility bus, and checks the names and roles the window
-exposes there against those the in-process tests check through QAccessible."""
+"""What a screen reader hears of the real viewer: starts `taloran` on the X display this runs under,
+with the desktop's accessibility bus, on a copy of CAPTURE cut short and with the statistics window
+remembered open, and checks the names, roles and readings the windows expose there against those
+the in-process tests check through QAccessible."""
 import os
+import shutil
 import subprocess
 import sys
+import tempfile
 import time
 
 import gi
@@ -44,10 +47,20 @@ def viewer():
     return None
 
 
+CUT_FRAME_BYTES = 1_999_992  # of 4,080,384; the sample's frame starts at byte 212
+TRUNCATED = "cut.tif is truncated: 1,999,992 of 4,080,384 frame bytes; the rest shows black"
+
+
 def main():
-    program, capture = sys.argv[1], sys.argv[2]
-    env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1",
-               XDG_CONFIG_HOME=os.environ.get("TMPDIR", "/tmp") + "/taloran-atspi-config")
+    program, sample = sys.argv[1], sys.argv[2]
+    work = tempfile.mkdtemp(prefix="taloran-atspi-")
+    capture = os.path.join(work, "cut.tif")
+    with open(sample, "rb") as whole, open(capture, "wb") as cut:
+        cut.write(whole.read(212 + CUT_FRAME_BYTES))
+    os.makedirs(os.path.join(work, "Taloran"))
+    with open(os.path.join(work, "Taloran", "Taloran.conf"), "w") as conf:
+        conf.write("[viewer]\nstatisticsOpen=true\n")
+    env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1", XDG_CONFIG_HOME=work)
     proc = subprocess.Popen([program, capture], env=env)
     try:
         found = []
@@ -59,7 +72,8 @@ def main():
             found = []
             walk(app, found)
             names = {(n, r) for n, r, _ in found}
-            if all((name, role) in names for name, role in EXPECTED_NAMES.items()):
+            if all((name, role) in names for name, role in EXPECTED_NAMES.items()) and any(
+                    n == "Histogram" and d for n, _, d in found):
                 break
         names = {(n, r) for n, r, _ in found}
         missing = [f"{name} ({role})" for name, role in EXPECTED_NAMES.items() if (name, role) not in names]
@@ -67,6 +81,13 @@ def main():
         images = [(n, d) for n, r, d in found if r == "image"]
         if ("Picture", "Raw red") not in images:
             missing.append(f"Picture (image, 'Raw red'): found {images}")
+        readings = {n: (r, d) for n, r, d in found}
+        if readings.get("Messages", (None, ""))[1] != TRUNCATED:
+            missing.append(f"Messages described as {TRUNCATED!r}: found {readings.get('Messages')}")
+        if readings.get("Figures", ("", ""))[0] != "table":
+            missing.append(f"Figures as a table: found {readings.get('Figures')}")
+        if not readings.get("Histogram", ("", ""))[1].startswith("64 bins from"):
+            missing.append(f"Histogram summed up in words: found {readings.get('Histogram')}")
         unnamed = [r for n, r, _ in found if r in ("text", "slider") and not n]
         if unnamed:
             missing.append(f"{len(unnamed)} unnamed edits or sliders")
@@ -78,6 +99,7 @@ def main():
     finally:
         proc.terminate()
         proc.wait(timeout=10)
+        shutil.rmtree(work, ignore_errors=True)
 
 
 if __name__ == "__main__":
