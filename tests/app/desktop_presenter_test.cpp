@@ -206,6 +206,11 @@ TEST_F(PresenterTest, DropsOpenACaptureOrAFoldersFirstAndRefuseTheRest) {
   EXPECT_EQ(dlg.LoadedPath, paths[0]);
   EXPECT_EQ(view.Text(kFileName), paths[0]);
   EXPECT_TRUE(view.messages.empty());
+  presenter->OpenNamed(paths[2]);  // the command line: a capture opens as "Search Tif file" opens it,
+  EXPECT_EQ(dlg.LoadedPath, paths[2]);
+  presenter->OpenNamed(dir.path().string());  // a folder as a dropped one does
+  EXPECT_EQ(dlg.LoadedPath, paths[0]);
+  EXPECT_TRUE(view.messages.empty());
 }
 
 TEST_F(PresenterTest, SavedPicturesAreWhatTheCommandLineRenders) {
