@@ -175,6 +175,17 @@ TEST_F(CliFixture, ReadFailuresExitWithTheirMessageAndWriteNothing) {
   }
 }
 
+TEST_F(CliFixture, ACutCaptureRendersButSaysItIsTruncated) {
+  std::vector<std::uint8_t> bytes = EncodeCapture(FieldScene(2), false);
+  bytes.resize(kSamplePixelOffset + 1'999'992);
+  const auto cut = dir.Write("cut.tif", bytes);
+  const CliRun render = Cli({"render", "--view", "ndvi", "-o", Out("cut.bmp").string(), cut.string()});
+  EXPECT_EQ(render.code, kExitOk);
+  EXPECT_EQ(render.err,
+            cut.string() + ": truncated (1,999,992 of 4,080,384 frame bytes); the missing part is drawn black\n");
+  EXPECT_TRUE(std::filesystem::exists(Out("cut.bmp")));
+}
+
 TEST_F(CliFixture, BadArgumentsExitWithUsage) {
   const std::string out = Out("x.bmp").string(), in = capture.string();
   const std::vector<std::vector<std::string>> cases = {
