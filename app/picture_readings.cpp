@@ -78,7 +78,9 @@ DisplayedValues ValuesByDisplay(const ShownView& view, const FrameStore& frame, 
   const Plane& first = SamplePlane(index.samples[0], planes);
   const Plane& second = SamplePlane(index.samples[1], planes);
   std::vector<std::uint32_t> pixelOf(256 * 256, UINT32_MAX);
-  for (std::size_t j = 0; j < kFramePixels; ++j) pixelOf[first[j] << 8 | second[j]] = static_cast<std::uint32_t>(j);
+  for (std::size_t j = 0; j < kFramePixels; ++j) {
+    pixelOf[std::size_t{first[j]} << 8 | second[j]] = static_cast<std::uint32_t>(j);
+  }
   for (const std::uint32_t j : pixelOf) {
     if (j != UINT32_MAX) add({frame.red[j], frame.green[j], frame.blue[j], frame.nir[j]});
   }
