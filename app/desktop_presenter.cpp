@@ -161,15 +161,7 @@ void DesktopPresenter::Refresh(Opened opened) {
     view_.SetTitle(title_);
     const CapturePosition at = DecodePosition(frame.metadata);
     view_.ShowDecimalPosition(LatitudeText(at.latitudeDeg), LongitudeText(at.longitudeDeg));
-    // A new capture's word replaces whatever the strip said of the one before.
-    std::string word;
-    if (!whole) {
-      word = NameOf(shown) + " is truncated: " + WithThousands(frame.frameBytes) + " of " +
-             WithThousands(kFrameFileBytes) + " frame bytes; the rest shows black";
-    } else if (dialog_.FourLayerInput == 0 && LooksLikeFourLayer(frame)) {
-      word = NameOf(shown) + " looks like four stacked planes: \"Input format 4-layer tif\" may be needed";
-    }
-    view_.ShowStatusMessage(word);
+    view_.ShowStatusMessage(CaptureWord());  // replaces whatever the strip said of the one before
     if (opened == Opened::ByPerson) {
       std::erase(settings_.recent, shown);
       settings_.recent.insert(settings_.recent.begin(), shown);
@@ -179,6 +171,21 @@ void DesktopPresenter::Refresh(Opened opened) {
   }
   if (remembered) Changed();
   view_.PictureChanged();
+}
+
+// What the strip says of a capture just read: that it was cut short, or that it looks like a
+// 4-layer capture read without its layout; nothing of a capture that read well.
+std::string DesktopPresenter::CaptureWord() const {
+  const FrameStore& frame = dialog_.Frame();
+  const std::string name = NameOf(dialog_.LoadedPath);
+  if (!FrameComplete(frame)) {
+    return name + " is truncated: " + WithThousands(frame.frameBytes) + " of " + WithThousands(kFrameFileBytes) +
+           " frame bytes; the rest shows black";
+  }
+  if (dialog_.FourLayerInput == 0 && LooksLikeFourLayer(frame)) {
+    return name + " looks like four stacked planes: \"Input format 4-layer tif\" may be needed";
+  }
+  return {};
 }
 
 std::vector<RecentCapture> DesktopPresenter::RecentCaptures() const {

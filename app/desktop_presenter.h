@@ -57,6 +57,7 @@ class DesktopPresenter {
 
  private:
   void SavePicture();
+  std::string CaptureWord() const;
   void Changed();
 
   CTaloranDlg& dialog_;
