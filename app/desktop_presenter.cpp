@@ -209,6 +209,7 @@ std::string DesktopPresenter::ViewDescription() const {
 
 std::string DesktopPresenter::CameraDataText() const {
   std::string text;
+  const CapturePosition at = DecodePosition(dialog_.Frame().metadata);
   for (std::size_t i = 0; i < kPanelFieldCount; ++i) {
     const PanelField& field = kPanelFields[i];
     std::string value = dialogView_.Text(res::MetadataEditOf(field.key));
@@ -216,7 +217,6 @@ std::string DesktopPresenter::CameraDataText() const {
     if (i + 1 < kPanelFieldCount && std::string(kPanelFields[i + 1].label) == field.label) {
       value.append(1, ' ').append(dialogView_.Text(res::MetadataEditOf(kPanelFields[++i].key)));
       // and the same in decimal degrees, which reads without doubt
-      const CapturePosition at = DecodePosition(dialog_.Frame().metadata);
       value.append(1, '\t').append(kPanelFields[i].key == std::string_view("latitude")
                                        ? LatitudeText(at.latitudeDeg)
                                        : LongitudeText(at.longitudeDeg));

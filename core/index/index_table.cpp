@@ -13,20 +13,8 @@ using detail::IndexKind;
 using detail::PairDisplay;
 
 // `which` of the samples, `band` standing for the chosen band.
-constexpr std::uint8_t Pick(Sample which, PixelSamples s, std::uint8_t band) {
-  switch (which) {
-    case Sample::Nir:
-      return s.nir;
-    case Sample::Red:
-      return s.red;
-    case Sample::Green:
-      return s.green;
-    case Sample::Blue:
-      return s.blue;
-    case Sample::Band:
-      return band;
-  }
-  return 0;
+std::uint8_t Pick(Sample which, PixelSamples s, std::uint8_t band) {
+  return which == Sample::Band ? band : SampleOf(s, which, 0);
 }
 
 // A two-sample index: its display value and its renderer both come from one pair function of the
@@ -98,10 +86,22 @@ Sample BandChannel(std::uint16_t indexCode) {
   return band == 1 ? Sample::Green : band == 2 ? Sample::Blue : Sample::Red;
 }
 
-std::uint8_t BandSample(std::uint16_t indexCode, PixelSamples s) { return Pick(BandChannel(indexCode), s, 0); }
+std::uint8_t BandSample(std::uint16_t indexCode, PixelSamples s) { return SampleOf(s, Sample::Band, indexCode); }
 
-std::uint8_t SampleValue(Sample sample, std::uint16_t indexCode, PixelSamples s) {
-  return Pick(sample, s, BandSample(indexCode, s));
+std::uint8_t& SampleOf(PixelSamples& s, Sample sample, std::uint16_t indexCode) {
+  switch (sample) {
+    case Sample::Nir:
+      return s.nir;
+    case Sample::Red:
+      return s.red;
+    case Sample::Green:
+      return s.green;
+    case Sample::Blue:
+      return s.blue;
+    case Sample::Band:
+      break;
+  }
+  return SampleOf(s, BandChannel(indexCode), indexCode);
 }
 
 const Plane& SamplePlane(Sample sample, const RenderRequest& request) {

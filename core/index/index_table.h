@@ -60,8 +60,8 @@ Sample BandChannel(std::uint16_t indexCode);
 // The sample of that channel.
 std::uint8_t BandSample(std::uint16_t indexCode, PixelSamples s);
 
-// The value of `sample` in `s`, the band taken from the IndexCode.
-std::uint8_t SampleValue(Sample sample, std::uint16_t indexCode, PixelSamples s);
+// The sample `sample` names in `s`, the band taken from the IndexCode.
+std::uint8_t& SampleOf(PixelSamples& s, Sample sample, std::uint16_t indexCode);
 
 // The plane of `sample` among the request's planes, the band taken from its IndexCode.
 const Plane& SamplePlane(Sample sample, const RenderRequest& request);

@@ -97,23 +97,7 @@ struct PairPixel {
 PairPixel PairSamples(const IndexDescriptor& index, std::uint16_t indexCode, std::uint32_t pair) {
   PairPixel p;
   const std::uint8_t values[] = {static_cast<std::uint8_t>(pair >> 8), static_cast<std::uint8_t>(pair)};
-  for (std::size_t k = 0; k < 2; ++k) {
-    const Sample sample = index.samples[k] == Sample::Band ? BandChannel(indexCode) : index.samples[k];
-    switch (sample) {
-      case Sample::Nir:
-        p.samples.nir = values[k];
-        break;
-      case Sample::Red:
-        p.samples.red = values[k];
-        break;
-      case Sample::Green:
-        p.samples.green = values[k];
-        break;
-      default:
-        p.samples.blue = values[k];
-        break;
-    }
-  }
+  for (std::size_t k = 0; k < 2; ++k) SampleOf(p.samples, index.samples[k], indexCode) = values[k];
   p.band = BandSample(indexCode, p.samples);
   return p;
 }
