@@ -103,14 +103,28 @@ void ProcessCapture(const BatchOptions& o, CaptureWorkspace& work, CaptureReport
     state.Say(err, report.file + ": " + ReadStatus(report), o.progress);
     return;
   }
+  std::optional<CaptureReflectance> reflectance;
+  if (o.calibration) reflectance = ReflectanceOf(*o.calibration, work.store().metadata);
   if (o.statsCsv || o.geoJson) {
     for (const IndexDescriptor* index : o.indices) {
-      report.stats.push_back(ComputeIndexStatistics(work.store(), StatisticsCode(*index, o.band), o.gains.vi,
-                                                    FrameRect{}, work.statistics()));
+      const std::uint16_t code = StatisticsCode(*index, o.band);
+      if (reflectance && !IndexAvailable(*reflectance, code)) {  // every pixel without a value
+        report.stats.push_back({0, kFramePixels});
+        continue;
+      }
+      report.stats.push_back(ComputeIndexStatistics(work.store(), code, o.gains.vi, FrameRect{}, work.statistics(),
+                                                    reflectance ? &reflectance->scales : nullptr));
+    }
+    if (reflectance) {
+      const std::string warning = reflectance->status.empty() || reflectance->warning.empty()
+                                      ? reflectance->status + reflectance->warning
+                                      : reflectance->status + "; " + reflectance->warning;
+      report.calibrated = CaptureReport::Calibrated{warning, reflectance->available,
+                                                    ComputeBandReflectance(work.store(), *reflectance, FrameRect{})};
     }
   }
   if (!o.format) return;
-  work.Render(o.view, o.gains);
+  work.Render(o.view, o.gains, o.fixedScale || reflectance, reflectance ? &reflectance->scales : nullptr);
   const std::filesystem::path image = ImagePath(o, report.file);
   if (!WriteWholeFile(image, work.Encode(*o.format, o.view))) state.Stop("Cannot write " + image.string());
 }
@@ -175,7 +189,7 @@ int RunBatch(const BatchOptions& o, std::istream& in, std::ostream& err) {
   std::vector<CaptureReport> reports;
   const std::vector<std::string> captures = ExpandInputs(o.inputs, in);
   for (std::size_t i = 0; i < captures.size(); ++i) {
-    if (i % o.shards == o.shard - 1) reports.push_back({captures[i], kReadOk, kFrameFileBytes, {}, {}});
+    if (i % o.shards == o.shard - 1) reports.push_back({captures[i], kReadOk, kFrameFileBytes, {}, {}, std::nullopt});
   }
   if (o.format) {
     if (const auto clash = ClashingImages(o, reports)) {
@@ -223,11 +237,13 @@ int RunBatch(const BatchOptions& o, std::istream& in, std::ostream& err) {
     return kExitCannotWrite;
   }
 
-  if (o.statsCsv && !WriteWholeFile(*o.statsCsv, FormatCsv(reports, o.indices))) {
+  const std::optional<std::string> calibration =
+      o.calibration ? std::optional<std::string>(o.calibrationName) : std::nullopt;
+  if (o.statsCsv && !WriteWholeFile(*o.statsCsv, FormatCsv(reports, o.indices, calibration))) {
     err << "Cannot write " << o.statsCsv->string() << '\n';
     return kExitCannotWrite;
   }
-  if (o.geoJson && !WriteWholeFile(*o.geoJson, FormatGeoJson(reports, o.indices))) {
+  if (o.geoJson && !WriteWholeFile(*o.geoJson, FormatGeoJson(reports, o.indices, calibration))) {
     err << "Cannot write " << o.geoJson->string() << '\n';
     return kExitCannotWrite;
   }

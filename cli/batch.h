@@ -13,6 +13,7 @@
 #include "cli/capture_workspace.h"
 #include "cli/exit_codes.h"
 #include "core/index/index_value.h"
+#include "core/reflectance/reflectance.h"
 #include "core/render/render.h"
 
 namespace taloran {
@@ -32,6 +33,11 @@ struct BatchOptions {
   unsigned shard = 1, shards = 1;   // process positions i with i mod shards = shard - 1
   bool progress = false;            // the updating line on standard error
   std::vector<std::string> inputs;  // files, folders, and "-" for paths on standard input
+  // With a calibration the statistics are of reflectances and index images are drawn on the fixed
+  // scale from them; fixedScale draws them on it without one.
+  std::optional<Calibration> calibration;
+  std::string calibrationName;  // the file's name, as the reports give it
+  bool fixedScale = false;
 };
 
 // The captures the inputs name, in order: a folder gives its *.tif files as the viewer lists

@@ -27,6 +27,30 @@ std::string CsvField(const std::string& text) {
 // The seven figures of a statistic after its two counts, in column order.
 std::array<double, 7> Figures(const IndexStatistics& s) { return {s.mean, s.sd, s.min, s.p05, s.p50, s.p95, s.max}; }
 
+constexpr int kReflectanceDecimals = 6;
+
+// The calibration's columns: calibration, calibration_warning, then per band rho_<band>_mean and _over1.
+std::vector<std::string> CalibrationKeys() {
+  std::vector<std::string> keys{"calibration", "calibration_warning"};
+  for (const char* band : kBandKeys) {
+    keys.push_back(std::string("rho_") + band + "_mean");
+    keys.push_back(std::string("rho_") + band + "_over1");
+  }
+  return keys;
+}
+
+// Per band its mean and count above 1, as numbers, or nothing where the band has no reflectance.
+template <class Put>
+void ForEachBandFigure(const CaptureReport::Calibrated& c, Put put) {
+  for (std::size_t b = 0; b < 4; ++b) {
+    if (c.available[b]) {
+      put(std::optional<double>(c.bands.mean[b]), std::optional<std::uint64_t>(c.bands.overOne[b]));
+    } else {
+      put(std::optional<double>(), std::optional<std::uint64_t>());
+    }
+  }
+}
+
 }  // namespace
 
 double Rounded(double value, int decimals) {
@@ -40,36 +64,50 @@ std::string ReadStatus(const CaptureReport& report) {
   return report.complete() ? "ok" : TruncationStatus(report.frameBytes);
 }
 
-std::string FormatCsv(const std::vector<CaptureReport>& reports, const std::vector<const IndexDescriptor*>& indices) {
+std::string FormatCsv(const std::vector<CaptureReport>& reports, const std::vector<const IndexDescriptor*>& indices,
+                      const std::optional<std::string>& calibration) {
   std::string csv = "file,status,latitude_deg,longitude_deg,height_m,heading_deg";
   for (const IndexDescriptor* index : indices) {
     for (const char* key : kStatisticKeys) csv += std::string(",") + index->key + "_" + key;
   }
+  const std::vector<std::string> calibrationKeys = calibration ? CalibrationKeys() : std::vector<std::string>{};
+  for (const std::string& key : calibrationKeys) csv += ',' + key;
   csv += '\n';
+  // The calibration's fields of a row: its name always, the rest where the capture was measured.
+  const auto calibrationFields = [&](const CaptureReport& r) {
+    if (!calibration) return std::string();
+    std::string fields = ',' + CsvField(*calibration);
+    if (!r.calibrated) return fields + std::string(calibrationKeys.size() - 1, ',');
+    fields += ',' + CsvField(r.calibrated->warning);
+    ForEachBandFigure(*r.calibrated, [&](std::optional<double> mean, std::optional<std::uint64_t> over) {
+      fields += ',' + (mean ? Fixed(*mean, kReflectanceDecimals) : "") + ',' + (over ? std::to_string(*over) : "");
+    });
+    return fields;
+  };
   for (const CaptureReport& r : reports) {
     csv += CsvField(r.file) + ',' + CsvField(ReadStatus(r));
     if (r.readResult != kReadOk) {
-      csv += std::string(4 + indices.size() * std::size(kStatisticKeys), ',') + '\n';
+      csv += std::string(4 + indices.size() * std::size(kStatisticKeys), ',') + calibrationFields(r) + '\n';
       continue;
     }
     csv += ',' + Fixed(r.position.latitudeDeg, kDegreeDecimals) + ',' +
            Fixed(r.position.longitudeDeg, kDegreeDecimals) + ',' + Fixed(r.position.heightM, kHeightDecimals) + ',' +
            Fixed(r.position.headingDeg, kHeadingDecimals);
     if (!r.complete()) {  // the camera record is whole, the frame is not: no statistics
-      csv += std::string(indices.size() * std::size(kStatisticKeys), ',') + '\n';
+      csv += std::string(indices.size() * std::size(kStatisticKeys), ',') + calibrationFields(r) + '\n';
       continue;
     }
     for (const IndexStatistics& s : r.stats) {
       for (const std::string& text : StatisticTexts(s)) csv += ',' + text;
     }
-    csv += '\n';
+    csv += calibrationFields(r) + '\n';
   }
   return csv;
 }
 
 // One feature a line, so that the file reads well and shards merge with line tools.
-std::string FormatGeoJson(const std::vector<CaptureReport>& reports,
-                          const std::vector<const IndexDescriptor*>& indices) {
+std::string FormatGeoJson(const std::vector<CaptureReport>& reports, const std::vector<const IndexDescriptor*>& indices,
+                          const std::optional<std::string>& calibration) {
   std::string features;
   for (const CaptureReport& r : reports) {
     if (!r.complete()) continue;
@@ -87,6 +125,17 @@ std::string FormatGeoJson(const std::vector<CaptureReport>& reports,
         properties[prefix + kStatisticKeys[2 + k]] =
             s.valid > 0 ? nlohmann::ordered_json(Rounded(figures[k], kStatisticDecimals)) : nlohmann::ordered_json();
       }
+    }
+    if (calibration && r.calibrated) {
+      properties["calibration"] = *calibration;
+      properties["calibration_warning"] = r.calibrated->warning;
+      std::size_t b = 0;
+      ForEachBandFigure(*r.calibrated, [&](std::optional<double> mean, std::optional<std::uint64_t> over) {
+        const std::string prefix = std::string("rho_") + kBandKeys[b++];
+        properties[prefix + "_mean"] =
+            mean ? nlohmann::ordered_json(Rounded(*mean, kReflectanceDecimals)) : nlohmann::ordered_json();
+        properties[prefix + "_over1"] = over ? nlohmann::ordered_json(*over) : nlohmann::ordered_json();
+      });
     }
     const nlohmann::ordered_json feature = {
         {"type", "Feature"},

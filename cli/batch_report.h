@@ -2,13 +2,16 @@
 // readable capture, both carrying the same statistics keys (`ndvi_mean`, ...).
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/capture/camera_metadata.h"
 #include "core/capture/capture_reader.h"
 #include "core/index/index_value.h"
+#include "core/reflectance/reflectance.h"
 #include "core/stats/index_statistics.h"
 
 namespace taloran {
@@ -19,6 +22,14 @@ struct CaptureReport {
   std::size_t frameBytes = kFrameFileBytes;  // where readResult is 0: fewer when the file was cut short
   CapturePosition position{};                // where readResult is 0
   std::vector<IndexStatistics> stats;        // one per reported index, where the capture read whole
+  // With a calibration, where the capture read whole: the warning column (why a band has no
+  // reflectance, irradiance far from the panel's) and each band's reflectance.
+  struct Calibrated {
+    std::string warning;
+    std::array<bool, 4> available{};
+    BandReflectance bands;
+  };
+  std::optional<Calibrated> calibrated;
 
   // Read, and every frame byte there: the captures that are measured, drawn and mapped.
   bool complete() const { return readResult == kReadOk && frameBytes == kFrameFileBytes; }
@@ -35,11 +46,15 @@ double Rounded(double value, int decimals);
 // The status column: "ok", "truncated (N of 4,080,384 frame bytes)", or the reader's message.
 std::string ReadStatus(const CaptureReport& report);
 
-// The CSV file: a header line, then a row per report, in their order (RFC 4180 quoting).
-std::string FormatCsv(const std::vector<CaptureReport>& reports, const std::vector<const IndexDescriptor*>& indices);
+// The CSV file: a header line, then a row per report, in their order (RFC 4180 quoting). With a
+// calibration (its file name) the columns calibration, calibration_warning and per band
+// rho_<band>_mean and rho_<band>_over1 follow the statistics.
+std::string FormatCsv(const std::vector<CaptureReport>& reports, const std::vector<const IndexDescriptor*>& indices,
+                      const std::optional<std::string>& calibration = std::nullopt);
 
-// The GeoJSON FeatureCollection (RFC 7946): a Point [longitude, latitude] per readable capture.
-std::string FormatGeoJson(const std::vector<CaptureReport>& reports,
-                          const std::vector<const IndexDescriptor*>& indices);
+// The GeoJSON FeatureCollection (RFC 7946): a Point [longitude, latitude] per readable capture,
+// its properties those of the CSV row.
+std::string FormatGeoJson(const std::vector<CaptureReport>& reports, const std::vector<const IndexDescriptor*>& indices,
+                          const std::optional<std::string>& calibration = std::nullopt);
 
 }  // namespace taloran

@@ -18,7 +18,13 @@ std::uint16_t CaptureWorkspace::Read(const std::filesystem::path& capture, bool 
   return ReadCapture(capture, store(), fourLayer ? 1 : 0);
 }
 
-void CaptureWorkspace::Render(const ViewChoice& view, const GainSet& gains) {
+void CaptureWorkspace::Render(const ViewChoice& view, const GainSet& gains, bool fixedScale,
+                              const BandScales* reflectance) {
+  if (fixedScale && view.mode >= kViewIndex) {
+    if (!fixedScale_) fixedScale_.emplace();
+    fixedScale_->Render(store(), view.index, gains.vi, reflectance);
+    return;
+  }
   RenderAsShown(store(), view.mode, view.index, gains);
 }
 

@@ -9,6 +9,7 @@
 #include <span>
 
 #include "core/capture/frame_store.h"
+#include "core/index/fixed_scale.h"
 #include "core/render/render.h"
 #include "core/stats/index_statistics.h"
 #include "image_io/large_buffer.h"
@@ -33,8 +34,10 @@ class CaptureWorkspace {
   // ReadCapture into this workspace's planes and record; returns its code.
   std::uint16_t Read(const std::filesystem::path& capture, bool fourLayer);
   // Renders the view into the BMP buffer; the colour view with its channel gains, as the viewer
-  // shows it after a gain change.
-  void Render(const ViewChoice& view, const GainSet& gains);
+  // shows it after a gain change. With fixedScale an index view is drawn on its fixed scale, of
+  // the reflectances where given.
+  void Render(const ViewChoice& view, const GainSet& gains, bool fixedScale = false,
+              const BandScales* reflectance = nullptr);
   // The file bytes of the rendered picture; valid until the next Render or Encode.
   std::span<const std::uint8_t> Encode(ImageFormat format, const ViewChoice& view);
 
@@ -42,6 +45,7 @@ class CaptureWorkspace {
   LargeObject<FrameStore> store_;
   std::optional<PngEncoder> png_;
   std::optional<StatisticsWorkspace> statistics_;
+  std::optional<FixedScaleRenderer> fixedScale_;
 };
 
 }  // namespace taloran

@@ -2,6 +2,8 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cmath>
+#include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -10,6 +12,7 @@
 
 #include "cli/batch.h"
 #include "cli/batch_report.h"
+#include "cli/calibrate.h"
 #include "cli/capture_workspace.h"
 #include "core/capture/camera_metadata.h"
 #include "core/capture/capture_reader.h"
@@ -93,6 +96,41 @@ bool ParseIndexList(const std::string& text, std::vector<const IndexDescriptor*>
   return !indices.empty();
 }
 
+// A number a person writes: all of the text, finite.
+bool ParseReal(const std::string& text, double& value) {
+  try {
+    std::size_t used = 0;
+    value = std::stod(text, &used);
+    return used == text.size() && std::isfinite(value);
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+// "V" for all four bands or "R,G,B,NIR", each accepted by `valid`.
+template <class T, class Parse>
+bool ParseBands(const std::string& text, std::array<T, 4>& values, Parse parse) {
+  const std::vector<std::string> parts = Split(text, ',');
+  if (parts.size() != 1 && parts.size() != 4) return false;
+  for (std::size_t b = 0; b < 4; ++b) {
+    if (!parse(parts[parts.size() == 1 ? 0 : b], values[b])) return false;
+  }
+  return true;
+}
+
+// "X,Y,W,H": a rectangle inside the frame, y from the top.
+bool ParseArea(const std::string& text, FrameRect& area) {
+  const std::vector<std::string> parts = Split(text, ',');
+  unsigned v[4];
+  if (parts.size() != 4) return false;
+  for (std::size_t i = 0; i < 4; ++i) {
+    if (!ParseNumber(parts[i], 4, kFrameWidth, v[i])) return false;
+  }
+  area = {static_cast<int>(v[0]), static_cast<int>(v[1]), static_cast<int>(v[2]), static_cast<int>(v[3])};
+  return area.width > 0 && area.height > 0 && area.x + area.width <= kFrameWidth &&
+         area.y + area.height <= kFrameHeight;
+}
+
 // The view with the band in its IndexCode where NDVI or OSAVI use it.
 ViewChoice ChosenView(const std::string& view, const std::string& band) {
   ViewChoice chosen = kViews.at(view);
@@ -107,13 +145,20 @@ int ReportRead(std::uint16_t result, std::ostream& err) {
 }
 
 int Render(const std::string& capture, bool fourLayer, const ViewChoice& view, const GainSet& gains,
-           const std::string& out, std::ostream& err) {
+           const std::optional<Calibration>& calibration, bool fixedScale, const std::string& out, std::ostream& err) {
   CaptureWorkspace work;
   if (const int code = ReportRead(work.Read(capture, fourLayer), err); code != kExitOk) return code;
   if (!FrameComplete(work.store())) {
     err << capture << ": " << TruncationStatus(work.store().frameBytes) << "; the missing part is drawn black\n";
   }
-  work.Render(view, gains);
+  std::optional<CaptureReflectance> reflectance;
+  if (calibration) {
+    reflectance = ReflectanceOf(*calibration, work.store().metadata);
+    for (const std::string* note : {&reflectance->status, &reflectance->warning}) {
+      if (!note->empty()) err << capture << ": " << *note << '\n';
+    }
+  }
+  work.Render(view, gains, fixedScale || calibration, reflectance ? &reflectance->scales : nullptr);
   const ImageFormat format = Lower(out).ends_with(".png") ? ImageFormat::Png : ImageFormat::Bmp;
   if (!WriteWholeFile(out, work.Encode(format, view))) {
     err << "Cannot write " << out << '\n';
@@ -123,10 +168,13 @@ int Render(const std::string& capture, bool fourLayer, const ViewChoice& view, c
 }
 
 // The camera record only: the frame is never read.
-int Info(const std::string& capture, bool json, std::ostream& out, std::ostream& err) {
+int Info(const std::string& capture, bool json, const std::optional<Calibration>& calibration, std::ostream& out,
+         std::ostream& err) {
   MetadataRecord record{};
   if (const int code = ReportRead(ReadCaptureMetadata(capture, record), err); code != kExitOk) return code;
   const CameraPanel panel = DecodeCameraMetadata(record);
+  std::optional<CaptureReflectance> reflectance;
+  if (calibration) reflectance = ReflectanceOf(*calibration, record);
   if (json) {
     const CapturePosition position = DecodePosition(record);
     nlohmann::ordered_json object;
@@ -136,6 +184,17 @@ int Info(const std::string& capture, bool json, std::ostream& out, std::ostream&
     object["latitude_deg"] = Rounded(position.latitudeDeg, kDegreeDecimals);
     object["longitude_deg"] = Rounded(position.longitudeDeg, kDegreeDecimals);
     object["height_m"] = Rounded(position.heightM, kHeightDecimals);
+    if (reflectance) {  // k_b = F_b x I_b(p) / I_b(i) / X(i); null for a band without reflectance
+      nlohmann::ordered_json factors = nlohmann::ordered_json::array();
+      for (std::size_t b = 0; b < 4; ++b) {
+        factors.push_back(reflectance->available[b] ? nlohmann::ordered_json(reflectance->scales.scale[b])
+                                                    : nlohmann::ordered_json());
+      }
+      object["reflectance_factors"] = factors;
+      object["calibration_warning"] = reflectance->status +
+                                      (reflectance->status.empty() || reflectance->warning.empty() ? "" : "; ") +
+                                      reflectance->warning;
+    }
     out << object.dump(2) << '\n';
     return kExitOk;
   }
@@ -149,6 +208,12 @@ int Info(const std::string& capture, bool json, std::ostream& out, std::ostream&
   out << "\naverage levels (R G B IR):   ";
   for (unsigned v : panel.averageLevels) out << ' ' << v;
   out << '\n';
+  if (reflectance) {
+    out << "reflectance factors (R G B NIR): " << FourFigures(reflectance->scales.scale, 9) << '\n';
+    for (const std::string* note : {&reflectance->status, &reflectance->warning}) {
+      if (!note->empty()) out << *note << '\n';
+    }
+  }
   return kExitOk;
 }
 
@@ -176,12 +241,34 @@ int RunCli(int argc, const char* const* argv, const CliStreams& io) {
       ->check(CLI::IsMember({"red", "green", "blue"}));
   render->add_option("--gains", gainsText, "Red, green, blue and VI gains, each 0 to 150 (default 50,50,50,50)");
   render->add_option("-o,--output", output, "The output file, ending in .bmp or .png")->required();
+  std::string calibrationPath;
+  bool fixedScale = false;
+  render->add_option("--calibration", calibrationPath,
+                     "A calibration file: an index view is drawn on its fixed scale from reflectances");
+  render->add_flag("--fixed-scale", fixedScale, "Draw an index view on its fixed range and ramp");
   render->add_option("capture", capture, "The capture file")->required();
 
   CLI::App* info = app.add_subcommand("info", "Show the camera data of a capture");
   info->add_flag("--json", json, "One JSON object");
   info->add_flag("--four-layer", fourLayer, "The capture is in the 4-layer layout (the camera data is the same)");
+  info->add_option("--calibration", calibrationPath, "A calibration file: adds the capture's reflectance factors");
   info->add_option("capture", capture, "The capture file")->required();
+
+  CalibrateOptions calibrateOptions;
+  std::string areaText, reflectanceText, exposure = "none", blackText = "0";
+  bool noIrradiance = false;
+  CLI::App* calibrate =
+      app.add_subcommand("calibrate", "Derive reflectance factors from a reference panel marked in a capture");
+  calibrate->add_flag("--four-layer", calibrateOptions.fourLayer, "The capture is in the 4-layer layout");
+  calibrate->add_option("--area", areaText, "X,Y,W,H: the panel's rectangle, y from the top")->required();
+  calibrate->add_option("--reflectance", reflectanceText, "R or R,G,B,NIR: the panel's certified reflectance")
+      ->required();
+  calibrate->add_option("--exposure", exposure, "none (default) or shutter_gain")
+      ->check(CLI::IsMember({"none", "shutter_gain"}));
+  calibrate->add_flag("--no-irradiance", noIrradiance, "Do not normalise by the irradiance sensor");
+  calibrate->add_option("--black", blackText, "B or B,B,B,B: the black level of each band, 0 to 254 (default 0)");
+  calibrate->add_option("-o,--output", calibrateOptions.output, "The calibration file to write")->required();
+  calibrate->add_option("capture", calibrateOptions.capture, "The capture of the panel")->required();
 
   BatchOptions batchOptions;
   std::string batchView = "ndvi", format = "png", outDir = ".", statsCsv, geoJson, indexList, shardText = "1/1";
@@ -204,6 +291,9 @@ int RunCli(int argc, const char* const* argv, const CliStreams& io) {
       ->check(CLI::Range(1u, 256u));
   batch->add_option("--shard", shardText, "K/N: only the captures at positions i with i mod N = K - 1");
   batch->add_flag("--no-progress", noProgress, "No progress line on a terminal");
+  batch->add_option("--calibration", calibrationPath,
+                    "A calibration file: statistics of reflectances, index images on the fixed scale");
+  batch->add_flag("--fixed-scale", batchOptions.fixedScale, "Draw index images on their fixed range and ramp");
   batch->add_option("inputs", batchOptions.inputs, "Capture files, folders, or - for paths on standard input")
       ->required();
 
@@ -217,6 +307,24 @@ int RunCli(int argc, const char* const* argv, const CliStreams& io) {
       const std::string lower = Lower(output);
       if (!lower.ends_with(".bmp") && !lower.ends_with(".png"))
         throw CLI::ValidationError("--output", "must end in .bmp or .png");
+    }
+    if (calibrate->parsed()) {
+      PanelRequest& panel = calibrateOptions.panel;
+      if (!ParseArea(areaText, panel.area)) {
+        throw CLI::ValidationError("--area", "X,Y,W,H: whole numbers, a rectangle inside the 1344 x 759 frame");
+      }
+      if (!ParseBands(reflectanceText, panel.reflectance,
+                      [](const std::string& t, double& v) { return ParseReal(t, v) && v > 0; })) {
+        throw CLI::ValidationError("--reflectance", "one number above 0, or four as R,G,B,NIR");
+      }
+      if (!ParseBands(blackText, panel.black, [](const std::string& t, std::int32_t& v) {
+            unsigned n = 0;
+            return ParseNumber(t, 3, 254, n) && (v = static_cast<std::int32_t>(n), true);
+          })) {
+        throw CLI::ValidationError("--black", "one whole number from 0 to 254, or four as B,B,B,B");
+      }
+      panel.exposure = exposure == "shutter_gain" ? Exposure::ShutterGain : Exposure::None;
+      panel.irradiance = !noIrradiance;
     }
     if (batch->parsed()) {
       if (!ParseShard(shardText, batchOptions.shard, batchOptions.shards)) {
@@ -233,15 +341,26 @@ int RunCli(int argc, const char* const* argv, const CliStreams& io) {
     return kExitOk;
   } catch (const CLI::ParseError& e) {
     io.err << e.what() << "\n\n"
-           << (render->parsed()  ? render->help()
-               : info->parsed()  ? info->help()
-               : batch->parsed() ? batch->help()
-                                 : app.help());
+           << (render->parsed()      ? render->help()
+               : info->parsed()      ? info->help()
+               : batch->parsed()     ? batch->help()
+               : calibrate->parsed() ? calibrate->help()
+                                     : app.help());
     return kExitUsage;
   }
 
-  if (render->parsed()) return Render(capture, fourLayer, ChosenView(view, band), gains, output, io.err);
-  if (info->parsed()) return Info(capture, json, io.out, io.err);
+  if (calibrate->parsed()) return RunCalibrate(calibrateOptions, io.out, io.err);
+  std::optional<Calibration> calibration;
+  if (!calibrationPath.empty() && !(calibration = LoadCalibration(calibrationPath, io.err))) return kExitUsage;
+  if (render->parsed() && calibration && ChosenView(view, band).mode < kViewIndex) {
+    io.err << "--calibration: the view must be an index (the pictures of raw bands are of samples)\n";
+    return kExitUsage;
+  }
+
+  if (render->parsed()) {
+    return Render(capture, fourLayer, ChosenView(view, band), gains, calibration, fixedScale, output, io.err);
+  }
+  if (info->parsed()) return Info(capture, json, calibration, io.out, io.err);
 
   batchOptions.view = ChosenView(batchView, band);
   batchOptions.band = kBands.at(band);
@@ -256,6 +375,8 @@ int RunCli(int argc, const char* const* argv, const CliStreams& io) {
   if (!geoJson.empty()) batchOptions.geoJson = geoJson;
   batchOptions.jobs = jobs;
   batchOptions.progress = io.errIsTerminal && !noProgress;
+  batchOptions.calibration = calibration;
+  batchOptions.calibrationName = std::filesystem::path(calibrationPath).filename().string();
   return RunBatch(batchOptions, io.in, io.err);
 }
 

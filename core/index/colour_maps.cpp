@@ -151,4 +151,45 @@ std::span<const int> RowStarts(ColourMap map) {
   return {};
 }
 
+namespace {
+
+// The published control colours of each ramp, evenly spaced from its low end, as 0xRRGGBB.
+constexpr std::array<std::uint32_t, 11> kRdYlGn{0xa50026, 0xd73027, 0xf46d43, 0xfdae61, 0xfee08b, 0xffffbf,
+                                                0xd9ef8b, 0xa6d96a, 0x66bd63, 0x1a9850, 0x006837};
+constexpr std::array<std::uint32_t, 9> kYlGn{0xffffe5, 0xf7fcb9, 0xd9f0a3, 0xaddd8e, 0x78c679,
+                                             0x41ab5d, 0x238443, 0x006837, 0x004529};
+constexpr std::array<std::uint32_t, 10> kViridis{0x440154, 0x482878, 0x3e4a89, 0x31688e, 0x26828e,
+                                                 0x1f9e89, 0x35b779, 0x6dcd59, 0xb4de2c, 0xfde725};
+
+std::span<const std::uint32_t> ControlColours(Ramp ramp) {
+  switch (ramp) {
+    case Ramp::YlGn:
+      return kYlGn;
+    case Ramp::Viridis:
+      return kViridis;
+    case Ramp::RdYlGn:
+      break;
+  }
+  return kRdYlGn;
+}
+
+// Channel `shift` of two control colours, a / den of the way from the first to the second, rounded.
+std::uint8_t Between(std::uint32_t from, std::uint32_t to, int shift, int a, int den) {
+  const int p = static_cast<int>(from >> shift & 0xFF), q = static_cast<int>(to >> shift & 0xFF);
+  return static_cast<std::uint8_t>((p * (den - a) + q * a + den / 2) / den);  // 0..255
+}
+
+}  // namespace
+
+Bgr RampColour(Ramp ramp, int step) {
+  const std::span<const std::uint32_t> colours = ControlColours(ramp);
+  const int segments = static_cast<int>(colours.size()) - 1;
+  const int at = std::clamp(step, 0, kRampSteps - 1) * segments;  // in 1 / (kRampSteps - 1) of a segment
+  const int den = kRampSteps - 1;
+  const auto i = static_cast<std::size_t>(std::min(at / den, segments - 1));
+  const int a = at - static_cast<int>(i) * den;
+  return {Between(colours[i], colours[i + 1], 0, a, den), Between(colours[i], colours[i + 1], 8, a, den),
+          Between(colours[i], colours[i + 1], 16, a, den)};
+}
+
 }  // namespace taloran

@@ -50,4 +50,11 @@ DisplayRange MapDomain(ColourMap map);
 // Where each row of a mapping's table begins (a flat colour or a ramp), inside its domain.
 std::span<const int> RowStarts(ColourMap map);
 
+// The perceptual ramps of fixed-scale pictures, sampled in kRampSteps colours from the low end:
+// RdYlGn (red, yellow, green: a diverging scale about its middle), YlGn (light yellow to dark
+// green) and Viridis (dark blue to yellow).
+enum class Ramp { RdYlGn, YlGn, Viridis };
+inline constexpr int kRampSteps = 256;
+Bgr RampColour(Ramp ramp, int step);  // step clamped to 0..kRampSteps - 1
+
 }  // namespace taloran

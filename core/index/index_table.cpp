@@ -20,7 +20,8 @@ std::uint8_t Pick(Sample which, PixelSamples s, std::uint8_t band) {
 // A two-sample index: its display value and its renderer both come from one pair function of the
 // first and the second sample.
 template <IndexKind K, PairDisplay Display, ColourMap Map, Sample First, Sample Second>
-constexpr IndexDescriptor PairIndex(std::uint16_t bit, const char* key, const char* name, LegendSteps steps = {}) {
+constexpr IndexDescriptor PairIndex(std::uint16_t bit, const char* key, const char* name, FixedScale scale,
+                                    LegendSteps steps = {}) {
   return {bit,
           key,
           name,
@@ -29,16 +30,18 @@ constexpr IndexDescriptor PairIndex(std::uint16_t bit, const char* key, const ch
           Map,
           steps,
           &Evaluate<K>,
+          &detail::EvaluateReflectance<K>,
           [](std::uint32_t f, PixelSamples s, std::uint8_t band) {
             return Display(f, Pick(First, s, band), Pick(Second, s, band));
           },
-          &detail::RenderPairIndex<Display, Map>};
+          &detail::RenderPairIndex<Display, Map>,
+          scale};
 }
 
 // EVI and SIPI: NIR, red and blue a pixel.
 template <IndexKind K, int (*Display)(std::uint32_t, unsigned, unsigned, unsigned)>
 constexpr IndexDescriptor PixelIndex(std::uint16_t bit, const char* key, const char* name,
-                                     std::uint16_t (*render)(const RenderRequest&, RenderTarget&)) {
+                                     std::uint16_t (*render)(const RenderRequest&, RenderTarget&), FixedScale scale) {
   return {bit,
           key,
           name,
@@ -47,12 +50,21 @@ constexpr IndexDescriptor PixelIndex(std::uint16_t bit, const char* key, const c
           ColourMap::RedYellowGreen,
           {},
           &Evaluate<K>,
+          &detail::EvaluateReflectance<K>,
           [](std::uint32_t f, PixelSamples s, std::uint8_t) { return Display(f, s.nir, s.red, s.blue); },
-          render};
+          render,
+          scale};
 }
 
 using S = Sample;
 using M = ColourMap;
+
+// Fixed scales: the normalised differences (NDVI, EVI, OSAVI) and DVI over -1..1 on RdYlGn, IPVI
+// (a share) over 0..1, the ratios RVI, GRVI, CI and GI over 0..8 on YlGn, SIPI over 0..8 on Viridis.
+constexpr FixedScale kDifferenceScale{-1, 1, Ramp::RdYlGn};
+constexpr FixedScale kShareScale{0, 1, Ramp::RdYlGn};
+constexpr FixedScale kRatioScale{0, 8, Ramp::YlGn};
+constexpr FixedScale kPigmentScale{0, 8, Ramp::Viridis};
 
 }  // namespace
 
@@ -60,17 +72,22 @@ using M = ColourMap;
 // RVI floor(32 x) and CI floor(128 x), where the renderer's scaled NIR is whole.
 const std::array<IndexDescriptor, kIndexCount> kIndices{{
     PairIndex<IndexKind::Ndvi, detail::NdviDisplay, M::NdviPalette, S::Nir, S::Band>(kIndexNdvi, "ndvi", "NDVI",
-                                                                                     {64, true}),
-    PixelIndex<IndexKind::Evi, detail::EviDisplay>(kIndexEvi, "evi", "EVI", RenderEvi),
-    PairIndex<IndexKind::Rvi, detail::RviDisplay, M::RatioGreen, S::Nir, S::Red>(kIndexRvi, "rvi", "RVI", {32, false}),
-    PairIndex<IndexKind::Grvi, detail::GrviDisplay, M::RatioGreen, S::Nir, S::Green>(kIndexGrvi, "grvi", "GRVI"),
-    PairIndex<IndexKind::Ipvi, detail::IpviDisplay, M::RatioBlue, S::Nir, S::Red>(kIndexIpvi, "ipvi", "IPVI"),
-    PixelIndex<IndexKind::Sipi, detail::SipiDisplay>(kIndexSipi, "sipi", "SIPI", RenderSipi),
-    PairIndex<IndexKind::Osavi, detail::OsaviDisplay, M::RedYellowGreen, S::Nir, S::Band>(kIndexOsavi, "osavi",
-                                                                                          "OSAVI"),
-    PairIndex<IndexKind::Ci, detail::CiDisplay, M::Complement, S::Nir, S::Green>(kIndexCi, "ci", "CI", {128, false}),
-    PairIndex<IndexKind::Dvi, detail::DviDisplay, M::Difference, S::Nir, S::Red>(kIndexDvi, "dvi", "DVI"),
-    PairIndex<IndexKind::Gi, detail::GiDisplay, M::Complement, S::Green, S::Red>(kIndexGi, "gi", "GI"),
+                                                                                     kDifferenceScale, {64, true}),
+    PixelIndex<IndexKind::Evi, detail::EviDisplay>(kIndexEvi, "evi", "EVI", RenderEvi, kDifferenceScale),
+    PairIndex<IndexKind::Rvi, detail::RviDisplay, M::RatioGreen, S::Nir, S::Red>(kIndexRvi, "rvi", "RVI", kRatioScale,
+                                                                                 {32, false}),
+    PairIndex<IndexKind::Grvi, detail::GrviDisplay, M::RatioGreen, S::Nir, S::Green>(kIndexGrvi, "grvi", "GRVI",
+                                                                                     kRatioScale),
+    PairIndex<IndexKind::Ipvi, detail::IpviDisplay, M::RatioBlue, S::Nir, S::Red>(kIndexIpvi, "ipvi", "IPVI",
+                                                                                  kShareScale),
+    PixelIndex<IndexKind::Sipi, detail::SipiDisplay>(kIndexSipi, "sipi", "SIPI", RenderSipi, kPigmentScale),
+    PairIndex<IndexKind::Osavi, detail::OsaviDisplay, M::RedYellowGreen, S::Nir, S::Band>(kIndexOsavi, "osavi", "OSAVI",
+                                                                                          kDifferenceScale),
+    PairIndex<IndexKind::Ci, detail::CiDisplay, M::Complement, S::Nir, S::Green>(kIndexCi, "ci", "CI", kRatioScale,
+                                                                                 {128, false}),
+    PairIndex<IndexKind::Dvi, detail::DviDisplay, M::Difference, S::Nir, S::Red>(kIndexDvi, "dvi", "DVI",
+                                                                                 kDifferenceScale),
+    PairIndex<IndexKind::Gi, detail::GiDisplay, M::Complement, S::Green, S::Red>(kIndexGi, "gi", "GI", kRatioScale),
 }};
 
 const IndexDescriptor& SelectedIndex(std::uint16_t indexCode) {
@@ -84,6 +101,11 @@ const IndexDescriptor& SelectedIndex(std::uint16_t indexCode) {
 Sample BandChannel(std::uint16_t indexCode) {
   const unsigned band = indexCode & kBandMask;
   return band == 1 ? Sample::Green : band == 2 ? Sample::Blue : Sample::Red;
+}
+
+std::size_t BandPlace(std::uint16_t indexCode) {
+  const unsigned band = indexCode & kBandMask;
+  return band == 1 || band == 2 ? band : 0;
 }
 
 std::uint8_t BandSample(std::uint16_t indexCode, PixelSamples s) { return SampleOf(s, Sample::Band, indexCode); }

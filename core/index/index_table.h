@@ -22,6 +22,19 @@ struct PixelSamples {
 // bits 0-1 of the IndexCode: 1 green, 2 blue, otherwise red.
 enum class Sample : std::uint8_t { Nir, Red, Green, Blue, Band };
 
+// Reflectance as a calibration gives it: per band (red, green, blue, NIR) scale x (sample - black).
+struct BandScales {
+  std::array<double, 4> scale{1, 1, 1, 1};
+  std::array<std::int32_t, 4> black{};
+};
+
+// The index values one colour of a fixed-scale picture stands for: low..high along a ramp.
+struct FixedScale {
+  double low = 0;
+  double high = 1;
+  Ramp ramp = Ramp::RdYlGn;
+};
+
 // How a display value follows the index value x where the colours are an exact function of it:
 // perUnit display steps an index unit, around 128 when symmetric (NDVI); 0 for none.
 struct LegendSteps {
@@ -42,10 +55,15 @@ struct IndexDescriptor {
   // The index value at NIR factor f (16,384..65,536) of the samples and the band sample; false
   // where it is undefined (index_value.h gives the formulas).
   bool (*value)(std::uint32_t f, PixelSamples s, std::uint8_t band, double& value);
+  // The index value of the reflectances `k` gives the samples, band 0-2 (red, green, blue) standing
+  // for the band sample; false where it is undefined.
+  bool (*reflectance)(const BandScales& k, PixelSamples s, std::size_t band, double& value);
   // The display value its renderer maps to a colour.
   int (*display)(std::uint32_t f, PixelSamples s, std::uint8_t band);
   // Renders all 1,020,096 pixels of the target's pixel area; returns 0.
   std::uint16_t (*render)(const RenderRequest& request, RenderTarget& target);
+  // The range and ramp of its fixed-scale pictures.
+  FixedScale fixedScale;
 };
 
 inline constexpr std::size_t kIndexCount = 10;
@@ -56,6 +74,9 @@ const IndexDescriptor& SelectedIndex(std::uint16_t indexCode);
 
 // The channel an IndexCode's band names: green for band 1, blue for 2, otherwise red.
 Sample BandChannel(std::uint16_t indexCode);
+
+// That channel's place among red, green, blue and NIR (0-2).
+std::size_t BandPlace(std::uint16_t indexCode);
 
 // The sample of that channel.
 std::uint8_t BandSample(std::uint16_t indexCode, PixelSamples s);

@@ -10,6 +10,7 @@
 #include "core/index/index_display.h"
 #include "core/index/internal/index_formula.h"
 #include "core/index/internal/index_kernel.h"
+#include "core/stats/internal/frame_runs.h"
 
 namespace taloran {
 
@@ -38,6 +39,7 @@ struct PairOrder {
 struct StatisticsWorkspace::Buffers {
   std::array<std::uint32_t, kPairs> counts;                    // pixels per sample pair
   std::array<std::unique_ptr<PairOrder>, kIndexCount> orders;  // by table row, made on first use
+  std::unique_ptr<PairOrder> calibrated;                       // the pairs present, by reflectance value
   std::vector<double> values;                                  // EVI and SIPI: the valid pixels' values
   std::vector<double> gathered;                                // the values of the buckets that hold a percentile
   std::vector<std::uint16_t> bucketIds;                        // each value's bucket
@@ -65,28 +67,6 @@ std::uint64_t NearestRank(unsigned percent, std::uint64_t n) {
 }
 
 namespace {
-
-// The rect cut to the frame; empty when nothing of it is left.
-FrameRect Clip(FrameRect r) {
-  const int left = std::clamp(r.x, 0, kFrameWidth), top = std::clamp(r.y, 0, kFrameHeight);
-  const int right = std::clamp(r.x + std::max(r.width, 0), left, kFrameWidth);
-  const int bottom = std::clamp(r.y + std::max(r.height, 0), top, kFrameHeight);
-  return {left, top, right - left, bottom - top};
-}
-
-// Calls run(first, count) for each run of plane samples the rect covers (one run for the frame).
-template <class Run>
-void ForEachRun(const FrameRect& r, Run run) {
-  if (r.width == kFrameWidth) {  // whole lines lie next to each other in the planes
-    run(static_cast<std::size_t>(kFrameHeight - r.y - r.height) * kFrameWidth,
-        static_cast<std::size_t>(r.width) * static_cast<std::size_t>(r.height));
-    return;
-  }
-  for (int y = r.y; y < r.y + r.height; ++y) {
-    run(static_cast<std::size_t>(kFrameHeight - 1 - y) * kFrameWidth + static_cast<std::size_t>(r.x),
-        static_cast<std::size_t>(r.width));
-  }
-}
 
 // The pixel a pair of a two-sample index's samples stands for, and the band sample it sets.
 struct PairPixel {
@@ -131,8 +111,31 @@ void FillRanks(IndexStatistics& s, KthSmallest kth) {
   s.max = kth(s.valid);
 }
 
+// The pairs present in the counts, sorted by their values under a calibration: the order changes
+// with every capture's factors, so only the pairs that occur are valued and sorted.
+const PairOrder& CalibratedOrder(StatisticsWorkspace::Buffers& b, const IndexDescriptor& index, std::uint16_t indexCode,
+                                 const BandScales& reflectance) {
+  if (!b.calibrated) b.calibrated = std::make_unique<PairOrder>();
+  PairOrder& o = *b.calibrated;
+  o.defined = 0;
+  const std::size_t band = BandPlace(indexCode);
+  for (std::uint32_t pair = 0; pair < kPairs; ++pair) {
+    if (b.counts[pair] == 0) continue;
+    const PairPixel p = PairSamples(index, indexCode, pair);
+    double value = 0;
+    if (index.reflectance(reflectance, p.samples, band, value)) o.entries[o.defined++] = {value, pair};
+  }
+  std::sort(o.entries.begin(), o.entries.begin() + o.defined,
+            [](const PairOrder::Entry& a, const PairOrder::Entry& b) { return a.value < b.value; });
+  o.ready = false;  // never reused by OrderFor
+  return o;
+}
+
+// The statistics of a two-sample index from the pair counts of the rect; `used` is the order of
+// values they were taken in.
 IndexStatistics PairStatistics(const FrameStore& frame, const IndexDescriptor& index, std::uint16_t indexCode,
-                               std::uint32_t factor, const FrameRect& rect, StatisticsWorkspace::Buffers& b) {
+                               std::uint32_t factor, const BandScales* reflectance, const FrameRect& rect,
+                               StatisticsWorkspace::Buffers& b, const PairOrder*& used) {
   b.counts.fill(0);
   const RenderRequest planes = FrameRequest(frame, kViewIndex, indexCode, GainSet{});
   const Plane& firstPlane = SamplePlane(index.samples[0], planes);
@@ -142,7 +145,9 @@ IndexStatistics PairStatistics(const FrameStore& frame, const IndexDescriptor& i
     const std::uint8_t* c = secondPlane.data() + first;
     for (std::size_t j = 0; j < count; ++j) ++b.counts[std::size_t{a[j]} << 8 | c[j]];
   });
-  const PairOrder& o = OrderFor(b, index, indexCode, factor);
+  const PairOrder& o =
+      reflectance ? CalibratedOrder(b, index, indexCode, *reflectance) : OrderFor(b, index, indexCode, factor);
+  used = &o;
 
   IndexStatistics s;
   double sum = 0;
@@ -173,9 +178,9 @@ IndexStatistics PairStatistics(const FrameStore& frame, const IndexDescriptor& i
 // EVI and SIPI: every valid pixel's value (and, for a histogram, its display value), then the
 // percentiles by buckets of the value range: the bucket of each value is kept, so one more pass
 // gathers the values of the three buckets that hold a percentile.
-template <IndexKind K, bool WithDisplay>
+template <IndexKind K, bool WithDisplay, class Value>
 IndexStatistics PixelStatistics(const FrameStore& frame, std::uint32_t factor, const FrameRect& rect,
-                                StatisticsWorkspace::Buffers& b) {
+                                StatisticsWorkspace::Buffers& b, Value value) {
   if (b.values.empty())
     b.values.resize(kFramePixels), b.gathered.resize(kFramePixels), b.bucketIds.resize(kFramePixels);
   if (WithDisplay && b.displays.empty()) b.displays.resize(kFramePixels);
@@ -186,7 +191,7 @@ IndexStatistics PixelStatistics(const FrameStore& frame, std::uint32_t factor, c
     for (std::size_t j = first; j < first + count; ++j) {
       const PixelSamples s{frame.red[j], frame.green[j], frame.blue[j], frame.nir[j]};
       double v = 0;
-      if (!detail::Evaluate<K>(factor, s, 0, v)) continue;
+      if (!value(s, v)) continue;
       if constexpr (WithDisplay) {
         b.displays[n] =
             static_cast<std::int16_t>(K == IndexKind::Evi ? detail::EviDisplay(factor, s.nir, s.red, s.blue)
@@ -250,6 +255,24 @@ IndexStatistics PixelStatistics(const FrameStore& frame, std::uint32_t factor, c
   return s;
 }
 
+// EVI's or SIPI's statistics, raw at the gain's factor or of reflectances.
+template <bool WithDisplay>
+IndexStatistics PixelIndexStatistics(const FrameStore& frame, const IndexDescriptor& index, std::uint32_t factor,
+                                     const BandScales* reflectance, const FrameRect& r,
+                                     StatisticsWorkspace::Buffers& b) {
+  const auto run = [&]<IndexKind K>() {
+    if (reflectance) {
+      return PixelStatistics<K, WithDisplay>(frame, factor, r, b, [k = *reflectance](PixelSamples s, double& v) {
+        return detail::EvaluateReflectance<K>(k, s, 0, v);
+      });
+    }
+    return PixelStatistics<K, WithDisplay>(
+        frame, factor, r, b, [factor](PixelSamples s, double& v) { return detail::Evaluate<K>(factor, s, 0, v); });
+  };
+  return index.bit == kIndexEvi ? run.template operator()<IndexKind::Evi>()
+                                : run.template operator()<IndexKind::Sipi>();
+}
+
 // The histogram's bin of a value, the ends taking what lies beyond. Truncation is the floor from
 // 0 up, and cheaper than floor on the baseline instruction set.
 // The bin of a value: 0..kBins - 1 inside [low, high] (high itself in the last), kBelow or kAbove.
@@ -275,19 +298,20 @@ void Add(IndexHistogram& h, std::size_t bin, std::uint64_t count, int display) {
 }  // namespace
 
 IndexFigures ComputeIndexFigures(const FrameStore& frame, std::uint16_t indexCode, std::uint16_t viGain, FrameRect rect,
-                                 const HistogramRange& range, StatisticsWorkspace& work) {
-  const FrameRect r = Clip(rect);
+                                 const HistogramRange& range, StatisticsWorkspace& work,
+                                 const BandScales* reflectance) {
+  const FrameRect r = ClipToFrame(rect);
   const std::uint32_t factor = ViGainFactor(viGain);
   StatisticsWorkspace::Buffers& b = work.buffers();
   IndexFigures f;
   IndexHistogram& h = f.histogram;
   const IndexDescriptor& index = SelectedIndex(indexCode);
   const bool pixels = !index.pair;
+  const PairOrder* order = nullptr;
   if (pixels) {
-    f.statistics = index.bit == kIndexEvi ? PixelStatistics<IndexKind::Evi, true>(frame, factor, r, b)
-                                          : PixelStatistics<IndexKind::Sipi, true>(frame, factor, r, b);
+    f.statistics = PixelIndexStatistics<true>(frame, index, factor, reflectance, r, b);
   } else {
-    f.statistics = PairStatistics(frame, index, indexCode, factor, r, b);  // leaves the pair counts
+    f.statistics = PairStatistics(frame, index, indexCode, factor, reflectance, r, b, order);  // leaves the counts
   }
   std::tie(h.low, h.high) = range(f.statistics);
   if (!(h.high > h.low)) h.high = h.low + 1;
@@ -311,7 +335,7 @@ IndexFigures ComputeIndexFigures(const FrameStore& frame, std::uint16_t indexCod
     }
     for (std::size_t j = 0; j < 4; ++j) h.below += counts[j][kBelow], h.above += counts[j][kAbove];
   } else {
-    const PairOrder& o = OrderFor(b, index, indexCode, factor);
+    const PairOrder& o = *order;
     for (std::uint32_t i = 0; i < o.defined; ++i) {
       const std::uint32_t pair = o.entries[i].pair;
       if (b.counts[pair] == 0) continue;
@@ -326,7 +350,7 @@ IndexFigures ComputeIndexFigures(const FrameStore& frame, std::uint16_t indexCod
 }
 
 ChannelMeans ComputeChannelMeans(const FrameStore& frame, FrameRect rect) {
-  const FrameRect r = Clip(rect);
+  const FrameRect r = ClipToFrame(rect);
   ChannelMeans m;
   std::array<std::uint64_t, 4> sums{};
   const Plane* planes[] = {&frame.red, &frame.green, &frame.blue, &frame.nir};
@@ -343,14 +367,14 @@ ChannelMeans ComputeChannelMeans(const FrameStore& frame, FrameRect rect) {
 }
 
 IndexStatistics ComputeIndexStatistics(const FrameStore& frame, std::uint16_t indexCode, std::uint16_t viGain,
-                                       FrameRect rect, StatisticsWorkspace& work) {
-  const FrameRect r = Clip(rect);
+                                       FrameRect rect, StatisticsWorkspace& work, const BandScales* reflectance) {
+  const FrameRect r = ClipToFrame(rect);
   const std::uint32_t factor = ViGainFactor(viGain);
   StatisticsWorkspace::Buffers& b = work.buffers();
   const IndexDescriptor& index = SelectedIndex(indexCode);
-  if (index.pair) return PairStatistics(frame, index, indexCode, factor, r, b);
-  return index.bit == kIndexEvi ? PixelStatistics<IndexKind::Evi, false>(frame, factor, r, b)
-                                : PixelStatistics<IndexKind::Sipi, false>(frame, factor, r, b);
+  const PairOrder* order = nullptr;
+  if (index.pair) return PairStatistics(frame, index, indexCode, factor, reflectance, r, b, order);
+  return PixelIndexStatistics<false>(frame, index, factor, reflectance, r, b);
 }
 
 }  // namespace taloran

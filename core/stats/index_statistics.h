@@ -16,6 +16,7 @@
 #include <string>
 
 #include "core/capture/frame_store.h"
+#include "core/index/index_table.h"
 
 namespace taloran {
 
@@ -55,9 +56,10 @@ inline constexpr int kStatisticDecimals = 6;
 std::array<std::string, 9> StatisticTexts(const IndexStatistics& s);
 
 // The statistics of the index `indexCode` selects (with its band) at `viGain` over `rect`, cut to
-// the frame.
+// the frame; of the reflectances `reflectance` gives where there is one (the gain then only colours).
 IndexStatistics ComputeIndexStatistics(const FrameStore& frame, std::uint16_t indexCode, std::uint16_t viGain,
-                                       FrameRect rect, StatisticsWorkspace& work);
+                                       FrameRect rect, StatisticsWorkspace& work,
+                                       const BandScales* reflectance = nullptr);
 
 // The index values of a rect in equal bins over [low, high], with the mean display value of each
 // bin's pixels, for drawing it in the colours they are shown in; values beyond the range are
@@ -80,7 +82,8 @@ struct IndexFigures {
 // `range` picks from them, in one pass over the pixels.
 using HistogramRange = std::function<std::pair<double, double>(const IndexStatistics&)>;
 IndexFigures ComputeIndexFigures(const FrameStore& frame, std::uint16_t indexCode, std::uint16_t viGain, FrameRect rect,
-                                 const HistogramRange& range, StatisticsWorkspace& work);
+                                 const HistogramRange& range, StatisticsWorkspace& work,
+                                 const BandScales* reflectance = nullptr);
 
 // The mean of each raw channel over the rect (red, green, blue, NIR) and its pixel count.
 struct ChannelMeans {

@@ -6,6 +6,7 @@
 // and a denominator is zero exactly when its integer is.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 #include "core/index/index_table.h"
@@ -60,6 +61,55 @@ inline bool Evaluate(std::uint32_t f, PixelSamples s, std::uint8_t v, double& va
   if (denominator == 0) return false;
   value = static_cast<double>(numerator) / static_cast<double>(denominator);  // both < 2^28, exact
   return true;
+}
+
+// The same formulas on calibrated reflectances rho = k x (sample - black), band 0-2 the band
+// sample's place. A denominator is zero exactly when all its sample terms are (their integers
+// decide it); only where black levels give terms of both signs can the terms cancel, and that
+// zero is caught before it divides. A band without reflectance (scale NaN) leaves the value undefined.
+template <IndexKind K>
+inline bool EvaluateReflectance(const BandScales& k, PixelSamples s, std::size_t band, double& value) {
+  const std::int32_t dn[4] = {s.red - k.black[0], s.green - k.black[1], s.blue - k.black[2],
+                              s.nir - k.black[3]};  // -255..255
+  const double r = k.scale[0] * dn[0], g = k.scale[1] * dn[1], b = k.scale[2] * dn[2], n = k.scale[3] * dn[3];
+  const double w = k.scale[band] * dn[band];
+  double numerator = 0, denominator = 1;
+  bool zero = false;  // decided on the integers
+  switch (K) {
+    case IndexKind::Ndvi:
+      numerator = n - w, denominator = n + w, zero = dn[3] == 0 && dn[band] == 0;
+      break;
+    case IndexKind::Evi:
+      numerator = 2.5 * (n - r), denominator = n + 6 * r - 7.5 * b + 1;
+      break;
+    case IndexKind::Sipi:
+      numerator = n - b, denominator = n - r, zero = dn[3] == 0 && dn[0] == 0;
+      break;
+    case IndexKind::Osavi:
+      numerator = n - w, denominator = n + w + 0.16;
+      break;
+    case IndexKind::Rvi:
+      numerator = n, denominator = r, zero = dn[0] == 0;
+      break;
+    case IndexKind::Grvi:
+      numerator = n, denominator = g, zero = dn[1] == 0;
+      break;
+    case IndexKind::Ipvi:
+      numerator = n, denominator = n + r, zero = dn[3] == 0 && dn[0] == 0;
+      break;
+    case IndexKind::Ci:
+      numerator = n - g, denominator = g, zero = dn[1] == 0;
+      break;
+    case IndexKind::Dvi:
+      numerator = n - r;
+      break;
+    case IndexKind::Gi:
+      numerator = g, denominator = r, zero = dn[0] == 0;
+      break;
+  }
+  if (zero || denominator == 0) return false;
+  value = numerator / denominator;
+  return !std::isnan(value);  // a band without reflectance has a NaN scale
 }
 
 }  // namespace taloran::detail
