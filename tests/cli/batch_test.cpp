@@ -11,6 +11,8 @@
 
 #include "cli/batch_report.h"
 #include "cli/cli.h"
+#include "core/capture/capture_reader.h"
+#include "image_io/calibration_file.h"
 #include "tests/support/test_support.h"
 
 namespace taloran {
@@ -19,6 +21,11 @@ namespace {
 struct BatchRun {
   int code;
   std::string err;
+};
+
+struct CliRun {
+  int code;
+  std::string text;  // standard output, then standard error
 };
 
 BatchRun Batch(std::vector<std::string> args, const std::string& stdinText = "", bool terminal = false) {
@@ -245,6 +252,75 @@ TEST_F(BatchFixture, ClashingImageNamesAndBadArgumentsAreUsageErrors) {
                                                      {"--view", "ndwi", "x"},
                                                      {"--band", "nir", "x"}};
   for (const auto& args : bad) EXPECT_EQ(Batch(args).code, kExitUsage) << ::testing::PrintToString(args);
+}
+
+CliRun Command(std::vector<std::string> args) {
+  args.insert(args.begin(), "taloran-cli");
+  std::vector<const char*> argv;
+  for (const auto& a : args) argv.push_back(a.c_str());
+  std::ostringstream out, err;
+  const int code = RunCli(static_cast<int>(argv.size()), argv.data(), out, err);
+  return {code, out.str() + err.str()};
+}
+
+// calibrate writes the file, refuses a poor panel (65) and bad arguments (64); with the file the
+// batch's statistics are the core's of the capture's reflectances, its extra columns follow the
+// old ones, and info gives the capture's factors. A spoilt file is refused by every command.
+TEST_F(BatchFixture, ACalibrationCarriesThroughEveryCommand) {
+  const std::string cal = Out("cal.json").string();
+  const CliRun made = Command({"calibrate", "--area", "100,600,10,10", "--reflectance", "0.5", "-o", cal, Capture(0)});
+  ASSERT_EQ(made.code, kExitOk) << made.text;
+  EXPECT_EQ(Command({"calibrate", "--area", "600,300,12,12", "--reflectance", "0.5", "-o", Out("no.json").string(),
+                     Capture(0)})
+                .code,
+            kExitPanelRefused);
+  EXPECT_FALSE(std::filesystem::exists(Out("no.json")));
+  for (const std::vector<std::string>& bad :
+       std::vector<std::vector<std::string>>{{"--area", "1340,0,10,10", "--reflectance", "0.5"},
+                                             {"--area", "1,1,10,10", "--reflectance", "0"},
+                                             {"--area", "1,1,10,10", "--reflectance", "0.5,0.5"},
+                                             {"--area", "1,1,10,10", "--reflectance", "0.5", "--black", "255"},
+                                             {"--area", "1,1,10,10", "--reflectance", "0.5", "--exposure", "auto"}}) {
+    std::vector<std::string> args{"calibrate", "-o", Out("no.json").string(), Capture(0)};
+    args.insert(args.begin() + 1, bad.begin(), bad.end());
+    EXPECT_EQ(Command(args).code, kExitUsage) << ::testing::PrintToString(bad);
+  }
+
+  ASSERT_EQ(Batch({"--format", "none", "--index", "ndvi,sipi", "--stats", Out("s.csv").string(), "--calibration", cal,
+                   Capture(1), Capture(2)})
+                .code,
+            kExitSomeUnread);
+  const auto rows = ParseCsv(ReadText(Out("s.csv")));
+  ASSERT_EQ(rows.size(), 3u);
+  ASSERT_EQ(rows[0].size(), 6 + 18 + 10u);
+  EXPECT_EQ(rows[0][24], "calibration");
+  EXPECT_EQ(rows[0][33], "rho_nir_over1");
+  EXPECT_EQ(rows[1][24], "cal.json");
+  EXPECT_EQ(rows[2][24], "cal.json");  // the unreadable capture's row names it too, and nothing else
+
+  Calibration calibration;
+  ASSERT_FALSE(ReadCalibrationFile(cal, calibration));
+  const auto frame = test::NewFrameStore();
+  ASSERT_EQ(ReadCapture(Capture(1), *frame, 0), kReadOk);
+  const CaptureReflectance k = ReflectanceOf(calibration, frame->metadata);
+  StatisticsWorkspace work;
+  EXPECT_EQ(rows[1][8], StatisticTexts(ComputeIndexStatistics(*frame, kIndexNdvi, 50, {}, work, &k.scales))[2]);
+  EXPECT_EQ(rows[1][17], StatisticTexts(ComputeIndexStatistics(*frame, kIndexSipi, 50, {}, work, &k.scales))[2]);
+
+  const CliRun info = Command({"info", "--json", "--calibration", cal, Capture(1)});
+  const auto factors = nlohmann::json::parse(info.text)["reflectance_factors"];
+  for (std::size_t b = 0; b < 4; ++b) EXPECT_DOUBLE_EQ(factors[b].get<double>(), k.scales.scale[b]);
+
+  std::ofstream(Out("bad.json")) << ReadText(cal).replace(ReadText(cal).find("\"version\": 1"), 12, "\"version\": 7");
+  const std::string bad = Out("bad.json").string();
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"render", "--view", "ndvi", "--calibration", bad, "-o", Out("x.png").string(), Capture(1)},
+           {"info", "--calibration", bad, Capture(1)},
+           {"batch", "--calibration", bad, "--format", "none", Capture(1)}}) {
+    const CliRun run = Command(args);
+    EXPECT_EQ(run.code, kExitUsage) << args[0];
+    EXPECT_NE(run.text.find("bad.json: version: 7"), std::string::npos) << run.text;
+  }
 }
 
 }  // namespace
