@@ -81,6 +81,8 @@ void DesktopPresenter::Run(DesktopCommand command) {
       return view_.ShowShortcuts(ShortcutHelp());
     case DesktopCommand::About:
       return dialog_.OnSysCommand(res::kAboutCommand);
+    case DesktopCommand::ToggleFixedScale:
+      return SetFixedScale(!settings_.fixedScale);
     default:
       return;  // the picture's own commands: zoom, statistics, selection
   }
@@ -136,6 +138,61 @@ void DesktopPresenter::SetStatisticsOpen(bool open) {
 }
 
 void DesktopPresenter::Changed() { view_.SaveSettings(settings_); }
+
+void DesktopPresenter::EnableCalibration(CalibrationView& view) {
+  calibration_ = std::make_unique<CalibrationPresenter>(view);
+  calibration_->SetFixedScale(settings_.fixedScale);
+  if (!settings_.calibrationPath.empty() && !calibration_->LoadFile(settings_.calibrationPath)) {
+    settings_.calibrationPath.clear();  // said once; not asked again at every start
+    Changed();
+  }
+  dialog_.SetIndexPainter(calibration_.get());
+}
+
+void DesktopPresenter::CalibrateFromArea(FrameRect area) {
+  if (!calibration_) return;
+  if (dialog_.LoadedPath.empty()) return view_.ShowStatusMessage("No capture to calibrate from");
+  if (calibration_->CalibrateFromArea(dialog_.Frame(), dialog_.LoadedPath, area)) CalibrationChanged();
+}
+
+void DesktopPresenter::LoadCalibration() {
+  if (calibration_ && calibration_->Load()) CalibrationChanged();
+}
+
+void DesktopPresenter::ClearCalibration() {
+  if (!calibration_) return;
+  calibration_->Clear();
+  CalibrationChanged();
+}
+
+void DesktopPresenter::SetFixedScale(bool on) {
+  if (!calibration_) return;
+  calibration_->SetFixedScale(on);
+  CalibrationChanged();
+}
+
+bool DesktopPresenter::CalibrationLoaded() const { return calibration_ && calibration_->calibration(); }
+
+std::string DesktopPresenter::CalibrationText() const {
+  return calibration_ ? calibration_->StatusText(dialog_.Frame()) : std::string();
+}
+
+ShownView DesktopPresenter::Shown() const {
+  ShownView shown{dialog_.ImageShown != 0, dialog_.ViewMode, dialog_.IndexCode, dialog_.Gains, std::nullopt, false};
+  if (!calibration_) return shown;
+  if (const auto k = calibration_->ReflectanceOf(dialog_.Frame())) shown.reflectance = k->scales;
+  shown.fixedScale = calibration_->fixedScale();
+  return shown;
+}
+
+// The picture is painted again, and everything that reads it follows.
+void DesktopPresenter::CalibrationChanged() {
+  settings_.calibrationPath = calibration_->path();
+  settings_.fixedScale = calibration_->fixedScale();
+  Changed();
+  dialog_.RepaintIndexPicture();
+  view_.PictureChanged();
+}
 
 // The folder is listed once a new capture is shown, not on every click: a flight's folder holds
 // thousands of captures.

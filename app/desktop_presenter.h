@@ -8,9 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "app/calibration_presenter.h"
 #include "app/desktop_view.h"
 #include "app/dialog_view.h"
 #include "app/key_commands.h"
+#include "app/picture_readings.h"
 #include "app/taloran_dlg.h"
 
 namespace taloran {
@@ -47,6 +49,23 @@ class DesktopPresenter {
   enum class Opened { ByStep, ByPerson };
   void Refresh(Opened opened = Opened::ByStep);
 
+  // Reflectance calibration and the fixed scale, asked through `view`: the remembered calibration
+  // is loaded and the dialog's index pictures are painted through it from here on.
+  void EnableCalibration(CalibrationView& view);
+  // "Calibrate from area...", "Load calibration...", "Clear calibration" and "Fixed scale": each
+  // remembered, and the picture, probe and figures follow.
+  void CalibrateFromArea(FrameRect area);
+  void LoadCalibration();
+  void ClearCalibration();
+  void SetFixedScale(bool on);
+  bool CalibrationLoaded() const;
+  // The strip's words on the calibration: "Calibration: cal.json" and the shown capture's
+  // warning; "" for none.
+  std::string CalibrationText() const;
+  // The view shown, as the picture's readings take it: with the shown capture's reflectances
+  // under the loaded calibration, and whether the fixed scale is on.
+  ShownView Shown() const;
+
   const DesktopSettings& settings() const { return settings_; }
   std::vector<RecentCapture> RecentCaptures() const;
   std::string Title() const { return title_; }
@@ -59,6 +78,7 @@ class DesktopPresenter {
   void SavePicture();
   std::string CaptureWord() const;
   void Changed();
+  void CalibrationChanged();
 
   CTaloranDlg& dialog_;
   DialogView& dialogView_;
@@ -69,6 +89,7 @@ class DesktopPresenter {
   std::string place_;                // its place in its folder, " (2 of 3)"
   unsigned readsSeen_ = 0;           // the dialog's successful reads when the title was made
   std::unique_ptr<PngEncoder> png_;  // made on the first PNG saved
+  std::unique_ptr<CalibrationPresenter> calibration_;
 };
 
 }  // namespace taloran

@@ -17,6 +17,8 @@ struct DesktopSettings {
   std::vector<std::string> recent;  // the last captures shown, newest first
   bool legendShown = true;          // the colour bar over an index picture
   bool statisticsOpen = false;      // the statistics window
+  std::string calibrationPath;      // the calibration loaded; "" for none
+  bool fixedScale = false;          // index pictures on their fixed scale
 };
 
 inline constexpr std::size_t kRecentCaptures = 8;

@@ -99,6 +99,10 @@ void CTaloranDlg::ShowCurrentCapture() {
 void CTaloranDlg::RenderAndShow() {
   ApplyCorrection(false);
   ImageShown = 1;
+  if (PaintIndex()) {
+    view_.LoadPicture(frame_.bmp, static_cast<int>(kBmpFileSize));
+    return;
+  }
   // The colour picture carries the gains its texts show.
   const RenderTarget target = RenderAsShown(frame_, ViewMode, IndexCode, Gains);
   view_.LoadPicture(frame_.bmp, target.byteSize + static_cast<int>(kBmpHeaderSize));

@@ -149,7 +149,18 @@ void CTaloranDlg::ApplyGain(int channel) {
   }
 }
 
+bool CTaloranDlg::PaintIndex() {
+  return ViewMode >= kViewIndex && painter_ != nullptr && painter_->PaintIndex(frame_, IndexCode, Gains.vi);
+}
+
+void CTaloranDlg::RepaintIndexPicture() {
+  if (ImageShown != 1 || ViewMode < kViewIndex) return;
+  RerenderView();
+  view_.LoadPicture(frame_.bmp, static_cast<int>(kBmpFileSize));
+}
+
 void CTaloranDlg::RerenderView() {
+  if (PaintIndex()) return;
   RenderTarget target;
   target.bmp = &frame_.bmp;
   RenderFrame(FrameRequest(frame_, ViewMode, IndexCode, Gains), target);

@@ -26,6 +26,7 @@ enum class DesktopCommand {
   ZoomFit,
   ToggleStatistics,
   ClearSelection,
+  ToggleFixedScale,
 };
 
 enum class Key {

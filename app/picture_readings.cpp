@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "core/index/fixed_scale.h"
 #include "core/index/index_display.h"
 #include "core/index/index_value.h"
 
@@ -35,10 +36,21 @@ std::string ProbeText(const FrameStore& frame, const ShownView& view, FramePixel
   const std::uint8_t* shown = frame.bmp.data() + kBmpHeaderSize + 3 * j;  // blue, green, red
   if (view.viewMode < kViewColour) return text + Printed(" | grey %u", shown[0]);
   if (view.viewMode == kViewColour) return text + Printed(" | shown R %u G %u B %u", shown[2], shown[1], shown[0]);
-  const std::optional<double> value = IndexValue(view.indexCode, view.gains.vi, s);
-  const int display = DisplayValue(view.indexCode, view.gains.vi, s);
-  return text + " | " + SelectedIndex(view.indexCode).name +
-         (value ? Printed(" %.4f", *value) : std::string(" undefined")) + Printed(" (display %d)", display);
+  const IndexDescriptor& index = SelectedIndex(view.indexCode);
+  std::optional<double> value;
+  if (view.reflectance) {
+    const BandScales& k = *view.reflectance;
+    const std::uint8_t dn[] = {s.red, s.green, s.blue, s.nir};
+    double rho[4];
+    for (std::size_t b = 0; b < 4; ++b) rho[b] = k.scale[b] * (dn[b] - k.black[b]);
+    text += Printed(" | rho R %.4f G %.4f B %.4f NIR %.4f", rho[0], rho[1], rho[2], rho[3]);
+    if (double v = 0; index.reflectance(k, s, BandPlace(view.indexCode), v)) value = v;
+  } else {
+    value = IndexValue(view.indexCode, view.gains.vi, s);
+  }
+  text += std::string(" | ") + index.name + (value ? Printed(" %.4f", *value) : std::string(" undefined"));
+  if (view.fixedScale) return text;
+  return text + Printed(" (display %d)", DisplayValue(view.indexCode, view.gains.vi, s));
 }
 
 namespace {
@@ -114,10 +126,25 @@ std::vector<LegendRow> RowsOver(const ShownView& view, const FrameStore& frame, 
   return rows;
 }
 
+// The ramp of a fixed scale, a step a display value, labelled at every eighth of its range.
+Legend FixedScaleLegend(const FixedScale& scale) {
+  constexpr int kLabels = 8;
+  Legend legend;
+  legend.low = 0, legend.high = kRampSteps - 1;
+  for (int step = 0; step < kRampSteps; ++step) legend.colours.push_back(RampColour(scale.ramp, step));
+  for (int i = 0; i <= kLabels; ++i) {
+    const int step = i * kRampSteps / kLabels;  // the last is the ramp's top edge
+    legend.boundaries.push_back({step, FixedScaleValue(scale, step)});
+  }
+  legend.indexLabelled = legend.fixedScale = true;
+  return legend;
+}
+
 }  // namespace
 
 std::optional<Legend> LegendFor(const ShownView& view) {
   if (!view.shown || view.viewMode < kViewIndex) return std::nullopt;
+  if (view.fixedScale) return FixedScaleLegend(SelectedIndex(view.indexCode).fixedScale);
   const ColourMap map = MapOf(view.indexCode);
   const DisplayRange domain = MapDomain(map);
   Legend legend;
@@ -146,6 +173,7 @@ AreaFigures ComputeAreaFigures(const FrameStore& frame, const ShownView& view, s
   const FrameRect rect = selection.value_or(FrameRect{});
   f.channels = ComputeChannelMeans(frame, rect);
   f.indexCode = FiguresIndex(view);
+  f.reflectance = view.reflectance.has_value(), f.fixedScale = view.fixedScale;
   // Over the index values the legend spans where it names them, else over the middle 90 % of the
   // values present widened by a tenth each way (outliers such as SIPI's near-zero denominators
   // would squeeze the rest into a bar or two); values beyond go to the end bins.
@@ -158,7 +186,8 @@ AreaFigures ComputeAreaFigures(const FrameStore& frame, const ShownView& view, s
     const double spread = s.p95 - s.p05;
     return std::pair(s.p05 - spread / 10, s.p95 + spread / 10);
   };
-  const IndexFigures figures = ComputeIndexFigures(frame, f.indexCode, view.gains.vi, rect, range, work);
+  const IndexFigures figures = ComputeIndexFigures(frame, f.indexCode, view.gains.vi, rect, range, work,
+                                                   view.reflectance ? &*view.reflectance : nullptr);
   f.statistics = figures.statistics, f.histogram = figures.histogram;
   return f;
 }
@@ -168,7 +197,8 @@ std::string LegendText(const Legend& legend) {
   auto add = [&text](const std::string& entry) { text += (text.empty() ? "" : "; ") + entry; };
   if (legend.indexLabelled) {
     for (auto b = legend.boundaries.rbegin(); b != legend.boundaries.rend(); ++b) {
-      if (b->index) add(Printed("from %.3f (%d)", *b->index, b->display));
+      if (!b->index) continue;
+      add(legend.fixedScale ? Printed("%.3f", *b->index) : Printed("from %.3f (%d)", *b->index, b->display));
     }
     return text;
   }
@@ -185,7 +215,7 @@ std::string FiguresSubject(const std::string& capture, const ShownView& view) {
   constexpr const char* kBands[] = {"R-NIR", "G-NIR", "B-NIR", "R-NIR"};
   std::string text = capture + ": " + index.name;
   if (index.samples[1] == Sample::Band) text += std::string(", ") + kBands[code & kBandMask];
-  return text + ", VI gain " + std::to_string(view.gains.vi);
+  return text + (view.reflectance ? std::string(", reflectance") : ", VI gain " + std::to_string(view.gains.vi));
 }
 
 std::string FiguresText(const AreaFigures& f) {

@@ -17,14 +17,25 @@ namespace taloran {
 
 // The view the picture shows, as the dialog holds it.
 struct ShownView {
-  bool shown = false;  // a picture is on screen
-  std::uint16_t viewMode = kViewRed;
-  std::uint16_t indexCode = 0;
+  ShownView(bool shown = false, std::uint16_t viewMode = kViewRed, std::uint16_t indexCode = 0, GainSet gains = {},
+            std::optional<BandScales> reflectance = std::nullopt, bool fixedScale = false)
+      : shown(shown), viewMode(viewMode), indexCode(indexCode), gains(gains), reflectance(reflectance),
+        fixedScale(fixedScale) {}
+
+  bool shown;  // a picture is on screen
+  std::uint16_t viewMode;
+  std::uint16_t indexCode;
   GainSet gains;
+  // With a calibration loaded, the shown capture's reflectances: index values (probe, figures) are
+  // then of reflectances, and the VI gain only colours the picture.
+  std::optional<BandScales> reflectance;
+  bool fixedScale;  // index pictures drawn on their fixed range and ramp
 };
 
 // "x 120 y 45 | R 20 G 80 B 15 NIR 200 | NDVI 0.8182 (display 180)": the samples, and the grey
-// value, the three bytes shown (colour) or the index value and display value.
+// value, the three bytes shown (colour) or the index value and display value. With reflectances
+// their four values come before the index's ("| rho R 0.0412 G 0.0731 B 0.0350 NIR 0.4120"), and
+// on the fixed scale there is no display value.
 std::string ProbeText(const FrameStore& frame, const ShownView& view, FramePixel pixel);
 
 struct LegendBoundary {
@@ -44,10 +55,12 @@ struct Legend {
   std::vector<Bgr> colours;                // the colour of each display value low..high
   std::vector<LegendBoundary> boundaries;  // the mapping's rows, and both ends
   bool indexLabelled = false;
+  bool fixedScale = false;      // the ramp of a fixed scale: its boundaries are labelled by value alone
   std::vector<LegendRow> rows;  // where it is not index-labelled: what each row shows of this frame
 };
 
-// The legend of an index picture at its VI gain; nothing for a raw or colour picture.
+// The legend of an index picture at its VI gain, or of its fixed scale; nothing for a raw or colour
+// picture.
 std::optional<Legend> LegendFor(const ShownView& view);
 
 // The legend's entries as a screen reader reads them, from the top: "from 0.391 (153); ..." where
@@ -67,6 +80,8 @@ struct AreaFigures {
   std::optional<FrameRect> selection;
   ChannelMeans channels;
   std::uint16_t indexCode = kIndexNdvi;
+  bool reflectance = false;  // the values are of reflectances
+  bool fixedScale = false;   // the histogram is coloured by its fixed scale
   IndexStatistics statistics;
   IndexHistogram histogram;
 };
@@ -75,7 +90,8 @@ AreaFigures ComputeAreaFigures(const FrameStore& frame, const ShownView& view, s
                                StatisticsWorkspace& work);
 
 // "field_01.tif: NDVI, R-NIR, VI gain 76": the capture and the index, band and gain that the
-// figures of `view` are of (NDVI on the red band for raw and colour pictures).
+// figures of `view` are of (NDVI on the red band for raw and colour pictures); "reflectance" in
+// place of the gain where they are of reflectances.
 std::string FiguresSubject(const std::string& capture, const ShownView& view);
 
 // The figures as tab-separated text: their subject where they have one, then a header line and

@@ -12,6 +12,14 @@
 
 namespace taloran {
 
+// Draws index pictures another way than the renderers' own colours (the fixed scale).
+class IndexPainter {
+ public:
+  virtual ~IndexPainter() = default;
+  // Paints the index picture into the frame's BMP buffer; false to leave it to the renderers.
+  virtual bool PaintIndex(FrameStore& frame, std::uint16_t indexCode, std::uint16_t viGain) = 0;
+};
+
 class CTaloranDlg {
  public:
   // The dialog reads captures into `frame` and renders from it; both outlive it.
@@ -41,6 +49,11 @@ class CTaloranDlg {
   void OnStep(Step step);
   // Reads the current capture again, as "Search Tif file" reads a chosen one; nothing without one.
   void Reload();
+
+  // Index pictures are painted by `painter` where it takes them (none: the renderers' colours);
+  // it outlives the dialog. RepaintIndexPicture shows the index picture again after it changed.
+  void SetIndexPainter(IndexPainter* painter) { painter_ = painter; }
+  void RepaintIndexPicture();
 
   // The viewer's state, as its handlers keep it.
   std::uint16_t ImageShown = 0;
@@ -111,8 +124,12 @@ class CTaloranDlg {
 
   void DoDataExchange(bool save);
 
+  // Renders the index view with the painter where it takes it; true where it did.
+  bool PaintIndex();
+
   DialogView& view_;
   FrameStore& frame_;
+  IndexPainter* painter_ = nullptr;
 };
 
 }  // namespace taloran

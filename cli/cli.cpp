@@ -314,8 +314,8 @@ int RunCli(int argc, const char* const* argv, const CliStreams& io) {
         throw CLI::ValidationError("--area", "X,Y,W,H: whole numbers, a rectangle inside the 1344 x 759 frame");
       }
       if (!ParseBands(reflectanceText, panel.reflectance,
-                      [](const std::string& t, double& v) { return ParseReal(t, v) && v > 0; })) {
-        throw CLI::ValidationError("--reflectance", "one number above 0, or four as R,G,B,NIR");
+                      [](const std::string& t, double& v) { return ParseReal(t, v) && v > 0 && v <= 1; })) {
+        throw CLI::ValidationError("--reflectance", "one number above 0 and at most 1, or four as R,G,B,NIR");
       }
       if (!ParseBands(blackText, panel.black, [](const std::string& t, std::int32_t& v) {
             unsigned n = 0;

@@ -1,6 +1,7 @@
 #include "qt/modal_dialogs.h"
 
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 
 namespace taloran {
@@ -26,6 +27,30 @@ std::optional<std::string> QtModalDialogs::ChooseSavePath(QWidget* parent, const
 
 void QtModalDialogs::ShowMessage(QWidget* parent, const std::string& text) {
   QMessageBox::information(parent, parent != nullptr ? parent->windowTitle() : QString(), QString::fromStdString(text));
+}
+
+std::optional<std::string> QtModalDialogs::AskText(QWidget* parent, const QString& title, const std::string& prompt,
+                                                   const QString& initial) {
+  bool ok = false;
+  const QString text =
+      QInputDialog::getText(parent, title, QString::fromStdString(prompt), QLineEdit::Normal, initial, &ok);
+  if (!ok) return std::nullopt;
+  return text.toStdString();
+}
+
+bool QtModalDialogs::ConfirmSave(QWidget* parent, const QString& title, const std::string& text) {
+  return QMessageBox::question(parent, title, QString::fromStdString(text), QMessageBox::Save | QMessageBox::Cancel,
+                               QMessageBox::Save) == QMessageBox::Save;
+}
+
+std::optional<std::string> QtModalDialogs::ChooseJsonFile(QWidget* parent, const QString& title,
+                                                          const std::string& suggested, bool save) {
+  const QString filter = "Calibration (*.json)";
+  const QString start = QString::fromStdString(suggested);
+  const QString path = save ? QFileDialog::getSaveFileName(parent, title, start, filter)
+                            : QFileDialog::getOpenFileName(parent, title, start, filter);
+  if (path.isEmpty()) return std::nullopt;
+  return path.toStdString();
 }
 
 }  // namespace taloran

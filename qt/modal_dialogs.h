@@ -1,5 +1,6 @@
 // The modal dialogs through which the window asks the person at the screen: the captures to open,
-// where to save a picture, and a message to acknowledge. The viewer uses QtModalDialogs; a run
+// where to save a picture, a message to acknowledge, a line of text, a save to confirm, a
+// calibration file. The viewer uses QtModalDialogs; a run
 // without a person at the screen (the tests) hands the window dialogs that answer by themselves.
 #pragma once
 
@@ -22,6 +23,15 @@ class ModalDialogs {
   virtual std::optional<std::string> ChooseSavePath(QWidget* parent, const std::string& suggested) = 0;
   // A message with an OK button, titled as `parent`.
   virtual void ShowMessage(QWidget* parent, const std::string& text) = 0;
+  // A line of text asked under `title` with `prompt`, `initial` offered; nothing when cancelled.
+  virtual std::optional<std::string> AskText(QWidget* parent, const QString& title, const std::string& prompt,
+                                             const QString& initial) = 0;
+  // `text` with Save and Cancel; true for Save.
+  virtual bool ConfirmSave(QWidget* parent, const QString& title, const std::string& text) = 0;
+  // A JSON file to save to (from `suggested`) or to open (in `suggested`'s folder); nothing when
+  // cancelled.
+  virtual std::optional<std::string> ChooseJsonFile(QWidget* parent, const QString& title, const std::string& suggested,
+                                                    bool save) = 0;
 };
 
 // Qt's file dialogs and message box.
@@ -30,6 +40,11 @@ class QtModalDialogs : public ModalDialogs {
   std::vector<std::string> ChooseFiles(QWidget* parent, const QString& filter, const QString& folder) override;
   std::optional<std::string> ChooseSavePath(QWidget* parent, const std::string& suggested) override;
   void ShowMessage(QWidget* parent, const std::string& text) override;
+  std::optional<std::string> AskText(QWidget* parent, const QString& title, const std::string& prompt,
+                                     const QString& initial) override;
+  bool ConfirmSave(QWidget* parent, const QString& title, const std::string& text) override;
+  std::optional<std::string> ChooseJsonFile(QWidget* parent, const QString& title, const std::string& suggested,
+                                            bool save) override;
 };
 
 }  // namespace taloran

@@ -141,7 +141,8 @@ void CPictureCtrl::PaintLegend(QPainter& painter, const QRect& area) const {
   for (const LegendBoundary& b : l.boundaries) {
     const int y = static_cast<int>(yOf(b.display));
     painter.drawLine(bar.right() + 1, y, bar.right() + 1 + kLegendTickLength, y);
-    if (b.index) label(y, QString::number(b.display) + "  " + IndexLabel(*b.index));
+    if (!b.index) continue;
+    label(y, l.fixedScale ? IndexLabel(*b.index) : QString::number(b.display) + "  " + IndexLabel(*b.index));
   }
   // Each row's values at its middle, where it leaves room for the label above it.
   int free = bar.bottom() + line;

@@ -1,5 +1,7 @@
 #include "qt/statistics_window.h"
 
+#include "core/index/fixed_scale.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
@@ -54,7 +56,11 @@ void HistogramView::paintEvent(QPaintEvent*) {
   const double barWidth = plot.width() / static_cast<double>(IndexHistogram::kBins);
   for (std::size_t i = 0; i < h.counts.size(); ++i) {
     if (h.counts[i] == 0) continue;
-    const Bgr c = MapColour(map, static_cast<int>(std::lround(h.meanDisplay[i])));
+    // On the fixed scale a bin shows the colour of the value at its middle.
+    const double middle = h.low + (static_cast<double>(i) + 0.5) * (h.high - h.low) / IndexHistogram::kBins;
+    const FixedScale& scale = SelectedIndex(figures_->indexCode).fixedScale;
+    const Bgr c = figures_->fixedScale ? RampColour(scale.ramp, FixedScaleStep(scale, middle))
+                                       : MapColour(map, static_cast<int>(std::lround(h.meanDisplay[i])));
     const double barHeight = plot.height() * static_cast<double>(h.counts[i]) / static_cast<double>(highest);
     painter.fillRect(
         QRectF(plot.x() + static_cast<double>(i) * barWidth, plot.bottom() - barHeight, barWidth, barHeight),

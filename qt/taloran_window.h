@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/calibration_presenter.h"
 #include "app/desktop_presenter.h"
 #include "app/desktop_view.h"
 #include "app/dialog_view.h"
@@ -33,7 +34,7 @@ class CTaloranDlg;
 class CPictureCtrl;
 class StatisticsWindow;
 
-class TaloranWindow : public QDialog, public DialogView, public DesktopView {
+class TaloranWindow : public QDialog, public DialogView, public DesktopView, public CalibrationView {
  public:
   // Asks the person through `dialogs`, or through Qt's own dialogs where it is null.
   explicit TaloranWindow(ModalDialogs* dialogs = nullptr, QWidget* parent = nullptr);
@@ -49,6 +50,7 @@ class TaloranWindow : public QDialog, public DialogView, public DesktopView {
   QLabel* StatusMessage() const { return message_; }
   QLabel* ZoomStrip() const { return zoom_; }
   QLabel* ProbeStrip() const { return probe_; }
+  QLabel* CalibrationStrip() const { return calibration_; }
   StatisticsWindow* Statistics() const { return statistics_; }
   // Opens or closes the statistics window (Ctrl+I), and remembers which.
   void ToggleStatistics();
@@ -99,6 +101,13 @@ class TaloranWindow : public QDialog, public DialogView, public DesktopView {
   void SaveSettings(const DesktopSettings& settings) override;
   void PictureChanged() override;
 
+  // CalibrationView
+  std::optional<std::string> AskPanelReflectance(const std::string& problem) override;
+  bool ConfirmCalibration(const std::string& figures) override;
+  void ShowCalibrationProblem(const std::string& text) override;
+  std::optional<std::string> ChooseCalibrationSavePath(const std::string& suggested) override;
+  std::optional<std::string> ChooseCalibrationFile() override;
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
@@ -134,6 +143,7 @@ class TaloranWindow : public QDialog, public DialogView, public DesktopView {
   QLabel* probe_ = nullptr;
   QLabel* zoom_ = nullptr;
   QLabel* message_ = nullptr;
+  QLabel* calibration_ = nullptr;  // the calibration loaded, and the shown capture's warning
   QTimer* probeTimer_ = nullptr;
   QTimer* legendTimer_ = nullptr;  // EVI's and SIPI's legend values, once the picture settles                      //
                                    // the strip follows the pointer once a frame

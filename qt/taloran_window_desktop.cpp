@@ -37,6 +37,8 @@ DesktopSettings LoadSettings(QSettings& s) {
   d.keepAspect = s.value("viewer/keepAspect", false).toBool();
   d.legendShown = s.value("viewer/legendShown", true).toBool();
   d.statisticsOpen = s.value("viewer/statisticsOpen", false).toBool();
+  d.calibrationPath = s.value("viewer/calibration").toString().toStdString();
+  d.fixedScale = s.value("viewer/fixedScale", false).toBool();
   for (const QString& path : s.value("viewer/recent").toStringList()) {
     if (d.recent.size() < kRecentCaptures) d.recent.push_back(path.toStdString());
   }
@@ -93,6 +95,7 @@ void TaloranWindow::Attach(CTaloranDlg* dialog) {
   presenter_ = std::make_unique<DesktopPresenter>(*dialog, *this, *this, LoadSettings(*settings_));
   picture_->SetKeepAspect(presenter_->settings().keepAspect);
   if (presenter_->settings().statisticsOpen) statistics_->show();
+  presenter_->EnableCalibration(*this);
 }
 
 void TaloranWindow::FitTo(const QRect& available) {
@@ -283,6 +286,8 @@ void TaloranWindow::SaveSettings(const DesktopSettings& d) {
   settings_->setValue("viewer/keepAspect", d.keepAspect);
   settings_->setValue("viewer/legendShown", d.legendShown);
   settings_->setValue("viewer/statisticsOpen", d.statisticsOpen);
+  settings_->setValue("viewer/calibration", QString::fromStdString(d.calibrationPath));
+  settings_->setValue("viewer/fixedScale", d.fixedScale);
   QStringList recent;
   for (const std::string& path : d.recent) recent << QString::fromStdString(path);
   settings_->setValue("viewer/recent", recent);

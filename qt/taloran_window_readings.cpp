@@ -47,10 +47,7 @@ void TaloranWindow::BuildReadings() {
   });
 }
 
-ShownView TaloranWindow::CurrentView() const {
-  if (dialog_ == nullptr) return {};
-  return {dialog_->ImageShown != 0, dialog_->ViewMode, dialog_->IndexCode, dialog_->Gains};
-}
+ShownView TaloranWindow::CurrentView() const { return presenter_ ? presenter_->Shown() : ShownView{}; }
 
 void TaloranWindow::ShowProbe() {
   if (!probeAt_) return;
@@ -88,6 +85,46 @@ void TaloranWindow::AddPictureMenuItems(QMenu& menu) {
   statistics->setChecked(statistics_->isVisible());
   QAction* fit = menu.addAction("Fit picture", this, [this] { picture_->Handle(DesktopCommand::ZoomFit); });
   fit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
+  menu.addSeparator();
+  QAction* fixed = menu.addAction("Fixed scale", this, [this](bool on) { presenter_->SetFixedScale(on); });
+  fixed->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+  fixed->setCheckable(true);
+  fixed->setChecked(presenter_->settings().fixedScale);
+  QAction* calibrate = menu.addAction("Calibrate from area...", this, [this] {
+    if (const auto area = picture_->selection()) presenter_->CalibrateFromArea(*area);
+  });
+  calibrate->setEnabled(picture_->selection().has_value() && !dialog_->LoadedPath.empty());
+  menu.addAction("Load calibration...", this, [this] { presenter_->LoadCalibration(); });
+  QAction* clearCalibration = menu.addAction("Clear calibration", this, [this] { presenter_->ClearCalibration(); });
+  clearCalibration->setEnabled(presenter_->CalibrationLoaded());
+}
+
+// ---- Calibration ----------------------------------------------------------------------------------
+
+namespace {
+const QString kCalibrateTitle = "Calibrate from area";
+}  // namespace
+
+std::optional<std::string> TaloranWindow::AskPanelReflectance(const std::string& problem) {
+  return dialogs_.AskText(this, kCalibrateTitle,
+                          (problem.empty() ? "" : problem + "\n\n") +
+                              "The panel's certified reflectance, 0 to 1: one value for every band, or four as "
+                              "R,G,B,NIR",
+                          "0.5");
+}
+
+bool TaloranWindow::ConfirmCalibration(const std::string& figures) {
+  return dialogs_.ConfirmSave(this, kCalibrateTitle, figures + "\nSave this calibration and use it?");
+}
+
+void TaloranWindow::ShowCalibrationProblem(const std::string& text) { dialogs_.ShowMessage(this, text); }
+
+std::optional<std::string> TaloranWindow::ChooseCalibrationSavePath(const std::string& suggested) {
+  return dialogs_.ChooseJsonFile(this, "Save calibration as", suggested, true);
+}
+
+std::optional<std::string> TaloranWindow::ChooseCalibrationFile() {
+  return dialogs_.ChooseJsonFile(this, "Load calibration", presenter_->settings().fileDialogFolder, false);
 }
 
 // After anything that may have changed what the picture shows: its description, the legend, the
@@ -103,6 +140,8 @@ void TaloranWindow::PictureChanged() {
   const bool quick = view.viewMode < kViewIndex || SelectedIndex(view.indexCode).pair;
   ShowLegend(!legend ? std::nullopt : quick ? LegendFor(view, dialog_->Frame()) : LegendFor(view), description);
   if (legend && !quick) legendTimer_->start();
+  calibration_->setText(QString::fromStdString(presenter_->CalibrationText()));
+  calibration_->setAccessibleName(calibration_->text());
   statistics_->Refresh(dialog_->Frame(), view, picture_->selection(),
                        FiguresSubject(NameOf(dialog_->LoadedPath.empty() ? "no capture" : dialog_->LoadedPath), view));
 }

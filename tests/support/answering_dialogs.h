@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,24 @@ struct AnsweringDialogs : ModalDialogs {
   std::vector<std::string> ChooseFiles(QWidget*, const QString&, const QString&) override { return files(); }
   std::optional<std::string> ChooseSavePath(QWidget*, const std::string&) override { return std::nullopt; }
   void ShowMessage(QWidget*, const std::string& text) override { messages.push_back(text); }
+
+  // The calibration's questions: the text typed, whether to save, the file chosen.
+  std::vector<std::string> typed;  // answers in turn; cancelled once they run out
+  bool save = true;
+  std::optional<std::string> jsonFile;
+  std::optional<std::string> AskText(QWidget*, const QString&, const std::string&, const QString&) override {
+    if (typed.empty()) return std::nullopt;
+    std::string answer = typed.front();
+    typed.erase(typed.begin());
+    return answer;
+  }
+  bool ConfirmSave(QWidget*, const QString&, const std::string& text) override {
+    messages.push_back(text);
+    return save;
+  }
+  std::optional<std::string> ChooseJsonFile(QWidget*, const QString&, const std::string&, bool) override {
+    return jsonFile;
+  }
 };
 
 }  // namespace taloran::test
