@@ -53,9 +53,8 @@ std::string PanelFiguresText(const PanelOutcome& o) {
                 c.area.y, c.area.width, c.area.height, static_cast<unsigned long long>(o.pixels));
   std::string text = head;
   text += "Mean sample:  " + Four(c.panelMeanDn, "%.2f") + "\n";
-  text += "Variation:    " + Four({100 * c.panelCv[0], 100 * c.panelCv[1], 100 * c.panelCv[2], 100 * c.panelCv[3]},
-                                  "%.2f %%") +
-          "\n";
+  text += "Variation:    " +
+          Four({100 * c.panelCv[0], 100 * c.panelCv[1], 100 * c.panelCv[2], 100 * c.panelCv[3]}, "%.2f %%") + "\n";
   text += "Irradiance:   " + Four(c.panelIrradiance, "%.0f") + "\n";
   if (!o.refusal) text += "Factors:      " + Four(c.factors, "%.6g") + "\n";
   return text;
@@ -63,8 +62,7 @@ std::string PanelFiguresText(const PanelOutcome& o) {
 
 CalibrationPresenter::CalibrationPresenter(CalibrationView& view) : view_(view) {}
 
-bool CalibrationPresenter::CalibrateFromArea(const FrameStore& frame, const std::string& capturePath,
-                                             FrameRect area) {
+bool CalibrationPresenter::CalibrateFromArea(const FrameStore& frame, const std::string& capturePath, FrameRect area) {
   if (!FrameComplete(frame)) {
     view_.ShowCalibrationProblem(NameOf(capturePath) + " is " + TruncationStatus(frame.frameBytes) +
                                  ": a panel is measured on a whole frame only.");

@@ -19,7 +19,11 @@ namespace taloran {
 struct ShownView {
   ShownView(bool shown = false, std::uint16_t viewMode = kViewRed, std::uint16_t indexCode = 0, GainSet gains = {},
             std::optional<BandScales> reflectance = std::nullopt, bool fixedScale = false)
-      : shown(shown), viewMode(viewMode), indexCode(indexCode), gains(gains), reflectance(reflectance),
+      : shown(shown),
+        viewMode(viewMode),
+        indexCode(indexCode),
+        gains(gains),
+        reflectance(reflectance),
         fixedScale(fixedScale) {}
 
   bool shown;  // a picture is on screen

@@ -1,7 +1,5 @@
 #include "qt/statistics_window.h"
 
-#include "core/index/fixed_scale.h"
-
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
@@ -15,6 +13,7 @@
 #include <cstring>
 
 #include "core/index/colour_maps.h"
+#include "core/index/fixed_scale.h"
 #include "core/index/index_display.h"
 #include "core/index/index_value.h"
 

@@ -95,7 +95,7 @@ TEST_F(CalibrationTest, APanelMarkedInTheViewerCalibratesAsTheBatchDoes) {
   StatisticsWorkspace work;
   const AreaFigures viewer = ComputeAreaFigures(dlg.Frame(), shown, std::nullopt, work);
   const std::string csv = (dir.path() / "s.csv").string();
-  const char* argv[] = {"taloran-cli", "batch",         "--format", "none",          "--stats",
+  const char* argv[] = {"taloran-cli", "batch",         "--format",  "none",         "--stats",
                         csv.c_str(),   "--calibration", cal.c_str(), capture.c_str()};
   std::ostringstream out, err;
   ASSERT_EQ(RunCli(9, argv, out, err), 0) << err.str();

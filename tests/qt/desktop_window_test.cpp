@@ -427,6 +427,39 @@ TEST_F(PictureReadingTest, AreaStatisticsFollowTheSelectionAndTheView) {
   EXPECT_FALSE(QSettings().value("viewer/statisticsOpen").toBool());
 }
 
+// The menu's calibration: a marked panel becomes the loaded calibration, named in the strip; the
+// probe reads reflectances; the fixed scale (Ctrl+F) draws the picture and legend on its ramp.
+TEST_F(PictureReadingTest, CalibrationFromTheMenu) {
+  dialogs.SetFiles([this] { return std::vector<std::string>{Capture()}; });
+  window->Click(kSearchFile);
+  window->Click(kViOut);
+  const auto action = [this](const QString& text) {
+    const std::unique_ptr<QMenu> menu = window->ContextMenu();
+    for (QAction* a : menu->actions()) {
+      if (a->text() == text && a->isEnabled()) return a->trigger(), true;
+    }
+    return false;
+  };
+  EXPECT_FALSE(action("Calibrate from area..."));  // nothing marked
+  Mouse(QEvent::MouseButtonPress, Over(100, 600), Qt::LeftButton, Qt::ShiftModifier);
+  Mouse(QEvent::MouseMove, Over(109, 609), Qt::LeftButton, Qt::ShiftModifier);
+  Mouse(QEvent::MouseButtonRelease, Over(109, 609), Qt::NoButton, Qt::ShiftModifier);
+  dialogs.typed = {"0.5"};
+  dialogs.jsonFile = (dir.path() / "cal.json").string();
+  ASSERT_TRUE(action("Calibrate from area..."));
+  EXPECT_EQ(window->CalibrationStrip()->text(), "Calibration: cal.json");
+  Mouse(QEvent::MouseMove, Over(20, 10), Qt::NoButton);
+  EXPECT_NE(Probe().find("| rho R "), std::string::npos);
+  Key(window->Control(kIdOk), Qt::Key_F, Qt::ControlModifier);
+  EXPECT_TRUE(window->Presenter().settings().fixedScale);
+  EXPECT_TRUE(QAccessible::queryAccessibleInterface(window->Picture())
+                  ->text(QAccessible::Description)
+                  .endsWith("Legend: 1.000; 0.750; 0.500; 0.250; 0.000; -0.250; -0.500; -0.750; -1.000"));
+  EXPECT_TRUE(window->grab().save(QString::fromStdString(Screenshot("fixed-scale.png").string())));
+  ASSERT_TRUE(action("Clear calibration"));
+  EXPECT_EQ(window->CalibrationStrip()->text(), "");
+}
+
 }  // namespace
 }  // namespace taloran
 
