@@ -88,6 +88,14 @@ TALORAN_COMMAND(batch_stats_ndvi_jobs1, "batch", "--format", "none", "--stats", 
 TALORAN_COMMAND(batch_stats_ndvi_jobs2, "batch", "--format", "none", "--stats", "OUT/s.csv", "--jobs", "2", "FLIGHT");
 TALORAN_COMMAND(batch_stats_all_jobs2, "batch", "--format", "none", "--stats", "OUT/s.csv", "--jobs", "2", "--index",
                 "ndvi,evi,rvi,grvi,ipvi,sipi,osavi,ci,dvi,gi", "FLIGHT");
+// A calibration from a flat corner of the first capture, then the flight's reflectance statistics.
+TALORAN_COMMAND(calibrate, "calibrate", "--area", "0,0,10,10", "--reflectance", "0.5", "-o", "OUT/cal.json", "CAPTURE");
+TALORAN_COMMAND(batch_stats_ndvi_calibrated_jobs2, "batch", "--format", "none", "--stats", "OUT/s.csv", "--jobs", "2",
+                "--calibration", "OUT/cal.json", "FLIGHT");
+TALORAN_COMMAND(batch_stats_evi_calibrated_jobs2, "batch", "--format", "none", "--stats", "OUT/s.csv", "--jobs", "2",
+                "--index", "evi", "--calibration", "OUT/cal.json", "FLIGHT");
+TALORAN_COMMAND(render_ndvi_calibrated_png, "render", "--view", "ndvi", "--calibration", "OUT/cal.json", "-o",
+                "OUT/x.png", "CAPTURE");
 TALORAN_COMMAND(batch_png_ndvi_jobs2, "batch", "--format", "png", "-o", "OUT", "--stats", "OUT/s.csv", "--jobs", "2",
                 "FLIGHT");
 

@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "core/capture/capture_reader.h"
+#include "core/index/fixed_scale.h"
+#include "core/reflectance/reflectance.h"
 #include "core/render/render.h"
 #include "core/stats/index_statistics.h"
 #include "tools/sample_capture.h"
@@ -117,6 +119,45 @@ void StatisticsAndHistogram(benchmark::State& state) {
   state.SetLabel(view.name);
 }
 BENCHMARK(StatisticsAndHistogram)->DenseRange(3, 6, 1)->Arg(13);
+
+// The capture's reflectances under a calibration from a flat corner of it.
+const BandScales& Reflectance() {
+  static const BandScales scales = [] {
+    ReadSample(false);
+    const PanelOutcome panel =
+        CalibrateFromPanel(Store(), {"bench.tif", {0, 0, 10, 10}, {0.5, 0.5, 0.5, 0.5}, Exposure::None, true, {}, ""});
+    return ReflectanceOf(panel.calibration, Store().metadata).scales;
+  }();
+  return scales;
+}
+
+// Statistics of reflectances: the pairs present are valued and sorted for every capture.
+void CalibratedStatistics(benchmark::State& state) {
+  const View& view = kViews[state.range(0)];
+  const BandScales& k = Reflectance();
+  static StatisticsWorkspace work;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(ComputeIndexStatistics(Store(), view.index, 50, FrameRect{}, work, &k));
+  }
+  state.SetLabel(view.name);
+}
+BENCHMARK(CalibratedStatistics)->DenseRange(3, 13, 1);
+
+// Index pictures on the fixed scale: raw (0), of one capture's reflectances (1: a two-sample
+// index's table is kept), and of a new capture's each time (2: its table is filled again).
+void FixedScaleRender(benchmark::State& state) {
+  const View& view = kViews[state.range(0)];
+  BandScales k[2] = {Reflectance(), Reflectance()};
+  k[1].scale[3] *= 1.01;
+  static FixedScaleRenderer renderer;
+  int turn = 0;
+  for (auto _ : state) {
+    renderer.Render(Store(), view.index, 50, state.range(1) == 0 ? nullptr : &k[state.range(1) == 2 ? turn ^= 1 : 0]);
+    benchmark::ClobberMemory();
+  }
+  state.SetLabel(view.name);
+}
+BENCHMARK(FixedScaleRender)->ArgsProduct({{3, 5, 6, 12}, {0, 1, 2}});
 
 }  // namespace
 }  // namespace taloran

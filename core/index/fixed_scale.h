@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "core/capture/frame_store.h"
 #include "core/index/index_table.h"
@@ -21,7 +22,7 @@ int FixedScaleStep(const FixedScale& scale, double value);
 // The index value at which a ramp step begins.
 double FixedScaleValue(const FixedScale& scale, int step);
 
-// One per thread that renders: it holds the table of the 65,536 sample pairs' steps, made once.
+// One per thread that renders: it holds the table of the 65,536 sample pairs' colours, made once.
 class FixedScaleRenderer {
  public:
   FixedScaleRenderer();
@@ -34,7 +35,15 @@ class FixedScaleRenderer {
   RenderTarget Render(FrameStore& frame, std::uint16_t indexCode, std::uint16_t viGain, const BandScales* reflectance);
 
  private:
-  std::unique_ptr<std::array<std::uint16_t, 65'536>> steps_;  // per pair: a step, or kRampSteps for undefined
+  // What the pair table was last filled for; a render for the same is spared the filling.
+  struct TableKey {
+    std::uint16_t indexCode = 0;
+    std::uint32_t factor = 0;
+    std::optional<BandScales> reflectance;
+    bool operator==(const TableKey& other) const;
+  };
+  std::optional<TableKey> filled_;
+  std::unique_ptr<std::array<std::uint32_t, 65'536>> colours_;  // per pair, packed blue | green << 8 | red << 16
 };
 
 }  // namespace taloran
