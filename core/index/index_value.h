@@ -16,7 +16,9 @@
 //
 // Every term is a whole multiple of 1 / (255 x 32,768), so "undefined" is decided exactly on
 // integers, never by comparing a floating-point denominator with 0. The viewer and taloran-cli
-// take every index value from here.
+// take every index value from here; under a calibration the same formulas and rules take the
+// calibrated reflectances instead (core/reflectance, the table's `reflectance` value), without the
+// VI gain.
 #pragma once
 
 #include <cstdint>

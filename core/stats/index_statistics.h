@@ -5,7 +5,9 @@
 //
 // Eight indices depend on two samples only, so they count the 65,536 sample pairs instead of
 // sorting a million values (the pairs' order by value is kept per index and gain); EVI and SIPI
-// take every pixel's value and select the percentiles by buckets. A StatisticsWorkspace holds all
+// take every pixel's value and select the percentiles by buckets. Under a calibration the values
+// are of reflectances: the order of the pairs then changes with every capture, so the pairs
+// present are valued and sorted each time. A StatisticsWorkspace holds all
 // the memory: one per thread, allocated once, reused for every capture.
 #pragma once
 
