@@ -40,19 +40,6 @@ struct FakeCalibrationView : CalibrationView {
   std::optional<std::string> ChooseCalibrationFile() override { return loadPath; }
 };
 
-struct QuietDesktop : DesktopView {
-  DesktopSettings saved;
-  void SetTitle(const std::string&) override {}
-  void ShowStatusMessage(const std::string&) override {}
-  void ShowDecimalPosition(const std::string&, const std::string&) override {}
-  void CopyPictureToClipboard() override {}
-  void CopyTextToClipboard(const std::string&) override {}
-  std::optional<std::string> ChooseSavePath(const std::string&) override { return std::nullopt; }
-  void ShowShortcuts(const std::vector<std::pair<std::string, std::string>>&) override {}
-  void SaveSettings(const DesktopSettings& s) override { saved = s; }
-  void PictureChanged() override {}
-};
-
 constexpr FrameRect kPanel{100, 600, 10, 10};  // a flat corner of the sample scene
 
 struct CalibrationTest : ::testing::Test {
@@ -62,7 +49,7 @@ struct CalibrationTest : ::testing::Test {
   test::FakeView view;
   std::unique_ptr<FrameStore> frame = test::NewFrameStore();
   CTaloranDlg dlg{view, *frame};
-  QuietDesktop desktop;
+  test::FakeDesktop desktop;
   FakeCalibrationView asking;
   std::unique_ptr<DesktopPresenter> presenter;
 

@@ -20,27 +20,6 @@ namespace {
 
 using namespace res;
 
-struct FakeDesktop : DesktopView {
-  std::string title, status, copiedText;
-  std::pair<std::string, std::string> position;
-  int picturesCopied = 0;
-  std::optional<std::string> savePath;
-  std::string suggested;
-  DesktopSettings saved;
-  void SetTitle(const std::string& t) override { title = t; }
-  void ShowStatusMessage(const std::string& t) override { status = t; }
-  void ShowDecimalPosition(const std::string& lat, const std::string& lon) override { position = {lat, lon}; }
-  void CopyPictureToClipboard() override { ++picturesCopied; }
-  void CopyTextToClipboard(const std::string& t) override { copiedText = t; }
-  std::optional<std::string> ChooseSavePath(const std::string& s) override {
-    suggested = s;
-    return savePath;
-  }
-  void ShowShortcuts(const std::vector<std::pair<std::string, std::string>>&) override {}
-  void SaveSettings(const DesktopSettings& s) override { saved = s; }
-  void PictureChanged() override {}
-};
-
 std::string ReadText(const std::filesystem::path& path) {
   std::ifstream file(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
@@ -50,7 +29,7 @@ struct PresenterTest : ::testing::Test {
   test::FakeView view;
   std::unique_ptr<FrameStore> frame = test::NewFrameStore();
   CTaloranDlg dlg{view, *frame};
-  FakeDesktop desktop;
+  test::FakeDesktop desktop;
   std::unique_ptr<DesktopPresenter> presenter;
   test::TempDir dir;
   std::vector<std::string> paths;

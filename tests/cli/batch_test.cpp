@@ -263,7 +263,7 @@ CliRun Command(std::vector<std::string> args) {
   return {code, out.str() + err.str()};
 }
 
-// calibrate writes the file, refuses a poor panel (65) and bad arguments (64); with the file the
+// calibrate writes the file and refuses a poor panel (65); with the file the
 // batch's statistics are the core's of the capture's reflectances, its extra columns follow the
 // old ones, and info gives the capture's factors. A spoilt file is refused by every command.
 TEST_F(BatchFixture, ACalibrationCarriesThroughEveryCommand) {
@@ -275,16 +275,6 @@ TEST_F(BatchFixture, ACalibrationCarriesThroughEveryCommand) {
                 .code,
             kExitPanelRefused);
   EXPECT_FALSE(std::filesystem::exists(Out("no.json")));
-  for (const std::vector<std::string>& bad :
-       std::vector<std::vector<std::string>>{{"--area", "1340,0,10,10", "--reflectance", "0.5"},
-                                             {"--area", "1,1,10,10", "--reflectance", "0"},
-                                             {"--area", "1,1,10,10", "--reflectance", "0.5,0.5"},
-                                             {"--area", "1,1,10,10", "--reflectance", "0.5", "--black", "255"},
-                                             {"--area", "1,1,10,10", "--reflectance", "0.5", "--exposure", "auto"}}) {
-    std::vector<std::string> args{"calibrate", "-o", Out("no.json").string(), Capture(0)};
-    args.insert(args.begin() + 1, bad.begin(), bad.end());
-    EXPECT_EQ(Command(args).code, kExitUsage) << ::testing::PrintToString(bad);
-  }
 
   ASSERT_EQ(Batch({"--format", "none", "--index", "ndvi,sipi", "--stats", Out("s.csv").string(), "--calibration", cal,
                    Capture(1), Capture(2)})

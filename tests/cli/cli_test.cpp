@@ -203,6 +203,9 @@ TEST_F(CliFixture, BadArgumentsExitWithUsage) {
       {"render", "--view", "red", in},
       {"render", "-o", out, in},
       {"info", "--jsn", in},
+      {"calibrate", "--area", "1340,0,10,10", "--reflectance", "0.5", "-o", out, in},
+      {"calibrate", "--area", "1,1,10,10", "--reflectance", "0.5,0.5", "-o", out, in},
+      {"calibrate", "--area", "1,1,10,10", "--reflectance", "0", "--black", "255", "-o", out, in},
   };
   for (const auto& args : cases) {
     const CliRun run = Cli(args);

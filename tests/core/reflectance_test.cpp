@@ -24,8 +24,11 @@ void SetRecord(MetadataRecord& m, std::array<unsigned, 4> irradiance, unsigned s
   m[75] = static_cast<std::uint8_t>(gain);
 }
 
-// A scene of random samples from 20 to 120 (times `scale`), the panel area a flat 100, 50, 40, 110.
-void FillScene(FrameStore& f, unsigned scale) {
+// A scene of random samples from 20 to 120 (times `scale`), the panel area a flat 100, 50, 40, 110,
+// lit 1000, 2000, 500, 800 at shutter 100 and gain 2.
+std::unique_ptr<FrameStore> Scene(unsigned scale = 1) {
+  auto frame = test::NewFrameStore();
+  FrameStore& f = *frame;
   std::mt19937 random(7);
   std::uniform_int_distribution<int> sample(20, 120);
   for (Plane* p : {&f.red, &f.green, &f.blue, &f.nir}) {
@@ -39,6 +42,8 @@ void FillScene(FrameStore& f, unsigned scale) {
     }
   }
   f.frameBytes = 4'080'384;
+  SetRecord(f.metadata, {1000, 2000, 500, 800}, 100, 2);
+  return frame;
 }
 
 PanelRequest Request(Exposure exposure, bool irradiance, std::array<std::int32_t, 4> black = {}) {
@@ -58,9 +63,7 @@ TEST(Calibration, FactorsFollowThePanel) {
       {"shutter x gain 100 x 2", Exposure::ShutterGain, false, {}, {0.5 / 0.5, 0.5 / 0.25, 0.5 / 0.2, 0.25 / 0.55}},
       {"black 10", Exposure::None, true, {10, 10, 10, 10}, {0.5 / 90, 0.5 / 40, 0.5 / 30, 0.25 / 100}},
   };
-  const auto f = test::NewFrameStore();
-  FillScene(*f, 1);
-  SetRecord(f->metadata, {1000, 2000, 500, 800}, 100, 2);
+  const auto f = Scene();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const PanelOutcome out = CalibrateFromPanel(*f, Request(c.exposure, c.irradiance, c.black));
@@ -74,9 +77,7 @@ TEST(Calibration, FactorsFollowThePanel) {
 // The same scene under twice the light (samples and irradiance doubled), or twice the exposure,
 // has the same reflectances: every index's statistics agree within 1 %.
 TEST(Calibration, ReflectanceDoesNotFollowTheLight) {
-  const auto panel = test::NewFrameStore(), bright = test::NewFrameStore();
-  FillScene(*panel, 1);
-  FillScene(*bright, 2);
+  const auto panel = Scene(), bright = Scene(2);
   struct Case {
     const char* name;
     Exposure exposure;
@@ -84,7 +85,6 @@ TEST(Calibration, ReflectanceDoesNotFollowTheLight) {
     unsigned shutter;
   } cases[] = {{"double irradiance", Exposure::None, {2000, 4000, 1000, 1600}, 100},
                {"double exposure", Exposure::ShutterGain, {1000, 2000, 500, 800}, 200}};
-  SetRecord(panel->metadata, {1000, 2000, 500, 800}, 100, 2);
   StatisticsWorkspace work;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -105,9 +105,7 @@ TEST(Calibration, ReflectanceDoesNotFollowTheLight) {
 // Each index of reflectances against the formulas written out plainly, rho from the model itself;
 // the statistics' mean against the plain mean of those values.
 TEST(Calibration, IndexValuesOfReflectances) {
-  const auto f = test::NewFrameStore();
-  FillScene(*f, 1);
-  SetRecord(f->metadata, {1000, 2000, 500, 800}, 100, 2);
+  const auto f = Scene();
   const Calibration cal = CalibrateFromPanel(*f, Request(Exposure::None, true, {5, 5, 5, 5})).calibration;
   MetadataRecord other = f->metadata;
   SetRecord(other, {1250, 1000, 400, 1600}, 100, 2);
@@ -181,9 +179,7 @@ TEST(Calibration, RefusesAPoorPanel) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const auto f = test::NewFrameStore();
-    FillScene(*f, 1);
-    SetRecord(f->metadata, {1000, 2000, 500, 800}, 100, 2);
+    const auto f = Scene();
     c.spoil(*f);
     PanelRequest request = Request(c.exposure, true);
     request.area = c.area;
@@ -196,9 +192,7 @@ TEST(Calibration, RefusesAPoorPanel) {
 // A capture whose band has no irradiance reading has no value of an index reading that band; one
 // lit far more brightly than the panel is warned of.
 TEST(Calibration, CapturesWithoutLightOrFarFromIt) {
-  const auto f = test::NewFrameStore();
-  FillScene(*f, 1);
-  SetRecord(f->metadata, {1000, 2000, 500, 800}, 100, 2);
+  const auto f = Scene();
   const Calibration cal = CalibrateFromPanel(*f, Request(Exposure::None, true)).calibration;
   SetRecord(f->metadata, {0, 2000, 500, 2000}, 100, 2);
   const CaptureReflectance k = ReflectanceOf(cal, f->metadata);
@@ -213,9 +207,7 @@ TEST(Calibration, CapturesWithoutLightOrFarFromIt) {
 
 // Pixels above reflectance 1 counted as each pixel's reflectance says, and the band means.
 TEST(Calibration, BandReflectanceCountsGlints) {
-  const auto f = test::NewFrameStore();
-  FillScene(*f, 1);
-  SetRecord(f->metadata, {1000, 2000, 500, 800}, 100, 2);
+  const auto f = Scene();
   const Calibration cal = CalibrateFromPanel(*f, Request(Exposure::None, false)).calibration;
   const CaptureReflectance k = ReflectanceOf(cal, f->metadata);
   const BandReflectance got = ComputeBandReflectance(*f, k, {});
@@ -232,8 +224,7 @@ TEST(Calibration, BandReflectanceCountsGlints) {
 
 // A fixed-scale picture colours each pixel by its value's step; undefined pixels are black.
 TEST(FixedScale, ColoursFollowTheValue) {
-  const auto f = test::NewFrameStore();
-  FillScene(*f, 1);
+  const auto f = Scene();
   f->red[0] = 0, f->nir[0] = 0;  // RVI and NDVI undefined there
   FixedScaleRenderer renderer;
   for (const IndexDescriptor& index : kIndices) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/desktop_view.h"
 #include "app/dialog_view.h"
 #include "app/taloran_dlg.h"
 #include "core/capture/folder_listing.h"
@@ -90,6 +91,29 @@ class FakeView : public DialogView {
     if (keepPictures) shown.assign(bmp.begin(), bmp.begin() + size);
     return true;
   }
+};
+
+// The desktop around the dialog without a display: it records the title, the strip, what was
+// copied and the settings saved, and answers a save dialog with `savePath`.
+struct FakeDesktop : DesktopView {
+  std::string title, status, copiedText;
+  std::pair<std::string, std::string> position;
+  int picturesCopied = 0;
+  std::optional<std::string> savePath;
+  std::string suggested;
+  DesktopSettings saved;
+  void SetTitle(const std::string& t) override { title = t; }
+  void ShowStatusMessage(const std::string& t) override { status = t; }
+  void ShowDecimalPosition(const std::string& lat, const std::string& lon) override { position = {lat, lon}; }
+  void CopyPictureToClipboard() override { ++picturesCopied; }
+  void CopyTextToClipboard(const std::string& t) override { copiedText = t; }
+  std::optional<std::string> ChooseSavePath(const std::string& s) override {
+    suggested = s;
+    return savePath;
+  }
+  void ShowShortcuts(const std::vector<std::pair<std::string, std::string>>&) override {}
+  void SaveSettings(const DesktopSettings& s) override { saved = s; }
+  void PictureChanged() override {}
 };
 
 }  // namespace taloran::test
