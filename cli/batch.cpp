@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "cli/batch_report.h"
+#include "cli/parallel_run.h"
 #include "core/capture/camera_metadata.h"
 #include "core/capture/capture_reader.h"
 #include "core/capture/folder_listing.h"
@@ -48,51 +49,7 @@ std::uint16_t StatisticsCode(const IndexDescriptor& index, std::uint16_t band) {
   return index.bit == kIndexNdvi || index.bit == kIndexOsavi ? static_cast<std::uint16_t>(index.bit | band) : index.bit;
 }
 
-// Shared by the workers: the next position to take, what is done, and why the batch stopped.
-class BatchState {
- public:
-  explicit BatchState(std::size_t total) : total_(total) {}
-
-  std::optional<std::size_t> Take() {
-    if (stopped_.load()) return std::nullopt;
-    const std::size_t i = next_.fetch_add(1);
-    return i < total_ ? std::optional(i) : std::nullopt;
-  }
-  void Done() {
-    std::lock_guard lock(mutex_);
-    ++done_;
-    changed_.notify_all();
-  }
-  void Stop(std::string why) {
-    std::lock_guard lock(mutex_);
-    if (!stopped_.exchange(true)) stopReason_ = std::move(why);
-    changed_.notify_all();
-  }
-  // Waits until everything is done, the batch stops, or `period` passes; returns the done count.
-  std::size_t Wait(std::chrono::milliseconds period) {
-    std::unique_lock lock(mutex_);
-    changed_.wait_for(lock, period, [this] { return done_ == total_ || stopped_.load(); });
-    return done_;
-  }
-  bool stopped() const { return stopped_.load(); }
-  const std::string& stopReason() const { return stopReason_; }
-  // Writes a line on the error stream, one at a time.
-  void Say(std::ostream& err, const std::string& line, bool clearProgress) {
-    std::lock_guard lock(mutex_);
-    err << (clearProgress ? "\r\033[K" : "") << line << '\n' << std::flush;
-  }
-
- private:
-  const std::size_t total_;
-  std::atomic<std::size_t> next_{0};
-  std::atomic<bool> stopped_{false};
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::size_t done_ = 0;
-  std::string stopReason_;
-};
-
-void ProcessCapture(const BatchOptions& o, CaptureWorkspace& work, CaptureReport& report, BatchState& state,
+void ProcessCapture(const BatchOptions& o, CaptureWorkspace& work, CaptureReport& report, RunState& state,
                     std::ostream& err) {
   report.readResult = work.Read(report.file, o.fourLayer);
   if (report.readResult == kReadOk) {
@@ -127,21 +84,6 @@ void ProcessCapture(const BatchOptions& o, CaptureWorkspace& work, CaptureReport
   work.Render(o.view, o.gains, o.fixedScale || reflectance, reflectance ? &reflectance->scales : nullptr);
   const std::filesystem::path image = ImagePath(o, report.file);
   if (!WriteWholeFile(image, work.Encode(*o.format, o.view))) state.Stop("Cannot write " + image.string());
-}
-
-std::string Clock(double seconds) {
-  const auto s = static_cast<long>(seconds + 0.5);
-  char text[32];
-  std::snprintf(text, sizeof text, "%ld:%02ld", s / 60, s % 60);
-  return text;
-}
-
-void ShowProgress(std::ostream& err, std::size_t done, std::size_t total, double seconds) {
-  const double rate = seconds > 0 ? static_cast<double>(done) / seconds : 0;
-  char line[128];
-  std::snprintf(line, sizeof line, "\r\033[K%zu/%zu captures, %.1f/s, %s left", done, total, rate,
-                rate > 0 ? Clock(static_cast<double>(total - done) / rate).c_str() : "-:--");
-  err << line << std::flush;
 }
 
 // Two captures whose images would land on the same name: the first such pair.
@@ -210,30 +152,11 @@ int RunBatch(const BatchOptions& o, std::istream& in, std::ostream& err) {
     }
   }
 
-  BatchState state(reports.size());
-  std::vector<std::thread> workers;
-  const unsigned jobs = std::max(1u, std::min<unsigned>(o.jobs, static_cast<unsigned>(reports.size())));
-  for (unsigned w = 0; w < jobs; ++w) {
-    workers.emplace_back([&] {
-      CaptureWorkspace work;  // this worker's own frame, scratch and encoder
-      while (const std::optional<std::size_t> i = state.Take()) {
-        ProcessCapture(o, work, reports[*i], state, err);
-        state.Done();
-      }
-    });
-  }
-  const auto start = std::chrono::steady_clock::now();
-  for (std::size_t done = 0; done < reports.size() && !state.stopped();) {
-    done = state.Wait(std::chrono::milliseconds(200));
-    if (o.progress) {
-      ShowProgress(err, done, reports.size(),
-                   std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-    }
-  }
-  for (std::thread& worker : workers) worker.join();
-  if (o.progress) err << '\n';
-  if (state.stopped()) {
-    err << state.stopReason() << '\n';
+  const auto stopped = RunParallel(
+      reports.size(), o.jobs, o.progress, err,
+      [&](std::size_t i, CaptureWorkspace& work, RunState& state) { ProcessCapture(o, work, reports[i], state, err); });
+  if (stopped) {
+    err << *stopped << '\n';
     return kExitCannotWrite;
   }
 

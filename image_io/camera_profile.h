@@ -1,0 +1,25 @@
+// The camera profile of an export: what the camera record does not say about the camera, in a
+// small JSON file. Every field is optional; without a profile (or a field) the export writes the
+// defaults below and leaves out what only a profile could give.
+#pragma once
+
+#include <array>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace taloran {
+
+struct CameraProfile {
+  std::string make = "Taloran";
+  std::string model = "Four-band camera";
+  std::optional<double> sensorWidthMm, sensorHeightMm;               // the sensor's size: focal-plane resolution
+  std::optional<double> shutterUnitS;                                // seconds of one unit of the record's shutter
+  std::array<std::optional<double>, 4> centralWavelengthNm, fwhmNm;  // red, green, blue, NIR
+  double timeOffsetS = 0;  // added to the capture file's time for DateTimeOriginal
+};
+
+// Reads a profile; on refusal returns "PROFILE.json: sensor_width_mm: ..." and leaves `profile` as it was.
+std::optional<std::string> ReadCameraProfile(const std::filesystem::path& path, CameraProfile& profile);
+
+}  // namespace taloran

@@ -1,0 +1,49 @@
+// TIFF band images as photogrammetry and GIS tools read them, through libtiff: one page, the top
+// line first, the bands as the samples of a pixel (one band: a grey image), 8- or 16-bit unsigned
+// or 32-bit floating-point samples, uncompressed or deflate. The EXIF, GPS and XMP tags are written
+// in the same pass (the EXIF and GPS directories libtiff writes beside the image's), and the file
+// appears whole under its name or not at all.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "core/export/band_samples.h"
+
+namespace taloran {
+
+struct TiffImage {
+  int width = 0;
+  int height = 0;
+  int bands = 1;
+  ExportSamples samples = ExportSamples::Uint8;
+  std::span<const std::uint8_t> data;  // rows from the top, a pixel's bands together, native byte order
+};
+
+struct GpsTags {
+  double latitudeDeg = 0;   // south negative
+  double longitudeDeg = 0;  // west negative
+  double altitudeM = 0;     // below sea level negative
+};
+
+// The tags of an image; an empty text or an absent value is left out.
+struct TiffTags {
+  std::string make, model;
+  std::string dateTimeOriginal;  // "2026:12:07 17:05:00"
+  std::string subSecTimeOriginal;
+  std::optional<double> fNumber, focalLengthMm, exposureTimeS;
+  std::optional<double> focalPlaneXResolution, focalPlaneYResolution;  // pixels a centimetre
+  std::string imageUniqueId;
+  std::optional<GpsTags> gps;
+  std::string xmp;  // an XMP packet
+};
+
+// Writes the image and its tags to `path` by way of `path`.partial; nothing, or why not
+// ("Cannot write OUT/x.tif: No space left on device").
+std::optional<std::string> WriteTiff(const std::filesystem::path& path, const TiffImage& image, const TiffTags& tags,
+                                     bool deflate);
+
+}  // namespace taloran

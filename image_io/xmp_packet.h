@@ -1,0 +1,29 @@
+// The XMP packet of an exported band image, in the camera namespace the photogrammetry tools match
+// literally (http://pix4d.com/camera/1.0/, prefix Camera): single values as attributes of the
+// rdf:Description, lists as rdf:Seq. What is not known is left out.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace taloran {
+
+inline constexpr const char* kCameraNamespace = "http://pix4d.com/camera/1.0/";
+inline constexpr const char* kTaloranNamespace = "https://taloran.org/xmp/1.0/";
+
+struct CameraXmp {
+  std::vector<std::string> bandNames;  // one band image: its name; a stack: the bands in order
+  std::string rigName;
+  std::optional<int> rigCameraIndex;
+  std::string captureUuid;
+  std::optional<double> yaw, pitch, roll;
+  std::vector<double> irradiance;                             // per band, as bandNames
+  std::vector<double> centralWavelengthNm, wavelengthFwhmNm;  // per band, or empty
+  std::string calibrationFile;                                // with a calibration
+  std::vector<double> reflectanceFactors;                     // per band, as applied
+};
+
+std::string XmpPacket(const CameraXmp& xmp);
+
+}  // namespace taloran
