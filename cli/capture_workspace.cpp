@@ -14,6 +14,11 @@ StatisticsWorkspace& CaptureWorkspace::statistics() {
   return *statistics_;
 }
 
+std::vector<std::uint8_t>& CaptureWorkspace::scratch(std::size_t size) {
+  if (scratch_.size() < size) scratch_.resize(size);
+  return scratch_;
+}
+
 std::uint16_t CaptureWorkspace::Read(const std::filesystem::path& capture, bool fourLayer) {
   return ReadCapture(capture, store(), fourLayer ? 1 : 0);
 }

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 #include <span>
+#include <vector>
 
 #include "core/capture/frame_store.h"
 #include "core/index/fixed_scale.h"
@@ -31,6 +32,9 @@ class CaptureWorkspace {
   PngEncoder& png();
   StatisticsWorkspace& statistics();
 
+  // Bytes for an exported image, at least `size` of them; grown on first use and kept.
+  std::vector<std::uint8_t>& scratch(std::size_t size);
+
   // ReadCapture into this workspace's planes and record; returns its code.
   std::uint16_t Read(const std::filesystem::path& capture, bool fourLayer);
   // Renders the view into the BMP buffer; the colour view with its channel gains, as the viewer
@@ -46,6 +50,7 @@ class CaptureWorkspace {
   std::optional<PngEncoder> png_;
   std::optional<StatisticsWorkspace> statistics_;
   std::optional<FixedScaleRenderer> fixedScale_;
+  std::vector<std::uint8_t> scratch_;
 };
 
 }  // namespace taloran

@@ -14,6 +14,7 @@
 #include "cli/batch_report.h"
 #include "cli/calibrate.h"
 #include "cli/capture_workspace.h"
+#include "cli/export.h"
 #include "core/capture/camera_metadata.h"
 #include "core/capture/capture_reader.h"
 #include "image_io/output_file.h"
@@ -297,6 +298,30 @@ int RunCli(int argc, const char* const* argv, const CliStreams& io) {
   batch->add_option("inputs", batchOptions.inputs, "Capture files, folders, or - for paths on standard input")
       ->required();
 
+  ExportOptions exportOptions;
+  std::string layout = "bands", cameraPath, sampleFormat = "auto", compress = "none", exportShard = "1/1",
+              exportDir = ".";
+  unsigned exportJobs = std::max(1u, std::thread::hardware_concurrency());
+  CLI::App* exporter = app.add_subcommand(
+      "export", "Write each capture as band images for photogrammetry and GIS tools (TIFF with EXIF, GPS and XMP)");
+  exporter->add_flag("--four-layer", exportOptions.fourLayer, "The captures are in the 4-layer layout");
+  exporter->add_option("--calibration", calibrationPath, "A calibration file: reflectance images");
+  exporter->add_option("--layout", layout, "bands (a file per band, default) or stack (one file of four bands)")
+      ->check(CLI::IsMember({"bands", "stack"}));
+  exporter->add_option("--camera", cameraPath, "A camera profile (JSON): make, model, sensor, shutter unit, bands");
+  exporter
+      ->add_option("--sample-format", sampleFormat,
+                   "auto (uint8, or uint16 reflectance x 32,768 with a calibration), uint8, uint16 or float32")
+      ->check(CLI::IsMember({"auto", "uint8", "uint16", "float32"}));
+  exporter->add_option("--compress", compress, "none (default) or deflate")->check(CLI::IsMember({"none", "deflate"}));
+  exporter->add_option("-o,--output", exportDir, "The folder of the images (default .)");
+  exporter->add_option("--jobs", exportJobs, "Captures exported at once (default: the number of cores)")
+      ->check(CLI::Range(1u, 256u));
+  exporter->add_option("--shard", exportShard, "K/N: only the captures at positions i with i mod N = K - 1");
+  exporter->add_flag("--no-progress", noProgress, "No progress line on a terminal");
+  exporter->add_option("inputs", exportOptions.inputs, "Capture files, folders, or - for paths on standard input")
+      ->required();
+
   GainSet gains;
   try {
     app.parse(argc, argv);
@@ -326,6 +351,9 @@ int RunCli(int argc, const char* const* argv, const CliStreams& io) {
       panel.exposure = exposure == "shutter_gain" ? Exposure::ShutterGain : Exposure::None;
       panel.irradiance = !noIrradiance;
     }
+    if (exporter->parsed() && !ParseShard(exportShard, exportOptions.shard, exportOptions.shards)) {
+      throw CLI::ValidationError("--shard", "K/N with 1 <= K <= N");
+    }
     if (batch->parsed()) {
       if (!ParseShard(shardText, batchOptions.shard, batchOptions.shards)) {
         throw CLI::ValidationError("--shard", "K/N with 1 <= K <= N");
@@ -345,6 +373,7 @@ int RunCli(int argc, const char* const* argv, const CliStreams& io) {
                : info->parsed()      ? info->help()
                : batch->parsed()     ? batch->help()
                : calibrate->parsed() ? calibrate->help()
+               : exporter->parsed()  ? exporter->help()
                                      : app.help());
     return kExitUsage;
   }
@@ -361,6 +390,27 @@ int RunCli(int argc, const char* const* argv, const CliStreams& io) {
     return Render(capture, fourLayer, ChosenView(view, band), gains, calibration, fixedScale, output, io.err);
   }
   if (info->parsed()) return Info(capture, json, calibration, io.out, io.err);
+  if (exporter->parsed()) {
+    if (!cameraPath.empty()) {
+      if (const auto refusal = ReadCameraProfile(cameraPath, exportOptions.profile)) {
+        io.err << *refusal << '\n';
+        return kExitUsage;
+      }
+    }
+    exportOptions.calibration = calibration;
+    exportOptions.calibrationName = std::filesystem::path(calibrationPath).filename().string();
+    exportOptions.layout = layout == "stack" ? ExportLayout::Stack : ExportLayout::Bands;
+    if (sampleFormat != "auto") {
+      exportOptions.samples = sampleFormat == "uint8"    ? ExportSamples::Uint8
+                              : sampleFormat == "uint16" ? ExportSamples::Uint16
+                                                         : ExportSamples::Float32;
+    }
+    exportOptions.deflate = compress == "deflate";
+    exportOptions.outDir = exportDir;
+    exportOptions.jobs = exportJobs;
+    exportOptions.progress = io.errIsTerminal && !noProgress;
+    return RunExport(exportOptions, io.in, io.err);
+  }
 
   batchOptions.view = ChosenView(batchView, band);
   batchOptions.band = kBands.at(band);
