@@ -1,0 +1,169 @@
+// taloran-cli export end to end: the pixels read back through libtiff against the capture's planes,
+// every tag read back by exiftool, the capture UUIDs, and the refusals.
+#include "cli/export.h"
+
+#include <gtest/gtest.h>
+#include <tiffio.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "cli/cli.h"
+#include "core/capture/camera_metadata.h"
+#include "core/capture/capture_reader.h"
+#include "image_io/calibration_file.h"
+#include "tests/support/test_support.h"
+
+namespace taloran {
+namespace {
+
+int Cli(std::vector<std::string> args, std::string* err = nullptr) {
+  args.insert(args.begin(), "taloran-cli");
+  std::vector<const char*> argv;
+  for (const auto& a : args) argv.push_back(a.c_str());
+  std::ostringstream out, errors;
+  const int code = RunCli(static_cast<int>(argv.size()), argv.data(), out, errors);
+  if (err != nullptr) *err = errors.str();
+  return code;
+}
+
+// What exiftool reads from a file, as numbers where it can (-n), each tag under its group.
+nlohmann::json Exif(const std::filesystem::path& file) {
+  const std::string command = "exiftool -j -n -G1 '" + file.string() + "'";
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+  std::string text;
+  char chunk[4096];
+  while (pipe && std::fgets(chunk, sizeof chunk, pipe.get()) != nullptr) text += chunk;
+  return nlohmann::json::parse(text).at(0);
+}
+
+// The samples of a one-page TIFF as libtiff decodes them, rows from the top.
+std::vector<std::uint8_t> Pixels(const std::filesystem::path& file, std::uint16_t& bands, std::uint16_t& bits) {
+  std::unique_ptr<TIFF, void (*)(TIFF*)> tif(TIFFOpen(file.c_str(), "r"), TIFFClose);
+  std::vector<std::uint8_t> data;
+  if (!tif) return data;
+  std::uint32_t width = 0, height = 0;
+  TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &width);
+  TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &height);
+  TIFFGetField(tif.get(), TIFFTAG_SAMPLESPERPIXEL, &bands);
+  TIFFGetField(tif.get(), TIFFTAG_BITSPERSAMPLE, &bits);
+  const auto line = static_cast<std::size_t>(TIFFScanlineSize64(tif.get()));
+  data.resize(line * height);
+  for (std::uint32_t row = 0; row < height; ++row) TIFFReadScanline(tif.get(), data.data() + row * line, row);
+  return data;
+}
+
+struct ExportTest : ::testing::Test {
+  test::TempDir dir;
+  std::vector<std::string> captures = {dir.Write("a.tif", EncodeCapture(FieldScene(1), false)).string(),
+                                       dir.Write("b.tif", EncodeCapture(FieldScene(2), false)).string()};
+  std::filesystem::path out = dir.path() / "out";
+  std::unique_ptr<FrameStore> frame = test::NewFrameStore();
+  const Plane& Band(std::size_t b) const {
+    return *std::array{&frame->red, &frame->green, &frame->blue, &frame->nir}[b];
+  }
+};
+
+constexpr const char* kBandNames[] = {"Red", "Green", "Blue", "NIR"};
+
+// Each band file holds the band's samples top line first, and the tags a stitcher reads.
+TEST_F(ExportTest, BandFilesHoldTheSamplesAndTheTags) {
+  const std::string profile = (dir.path() / "camera.json").string();
+  std::ofstream(profile) << R"({"make": "Acme", "model": "Quad", "sensor_width_mm": 6.72, "sensor_height_mm": 3.795,
+    "shutter_unit_s": 0.00001, "bands": {"red": {"central_wavelength_nm": 650, "fwhm_nm": 16},
+    "green": {"central_wavelength_nm": 560, "fwhm_nm": 27}, "blue": {"central_wavelength_nm": 475, "fwhm_nm": 32},
+    "nir": {"central_wavelength_nm": 842, "fwhm_nm": 57}}})";
+  ASSERT_EQ(Cli({"export", "--camera", profile, "-o", out.string(), captures[0], captures[1]}), 0);
+  std::string uuids[2];
+  for (std::size_t c = 0; c < 2; ++c) {
+    ASSERT_EQ(ReadCapture(captures[c], *frame, 0), kReadOk);
+    const CapturePosition at = DecodePosition(frame->metadata);
+    const CameraPanel panel = DecodeCameraMetadata(frame->metadata);
+    for (std::size_t b = 0; b < 4; ++b) {
+      SCOPED_TRACE(std::string(1, "ab"[c]) + " " + kBandNames[b]);
+      const std::filesystem::path file = out / (std::string(1, "ab"[c]) + "_" + kBandNames[b] + ".tif");
+      std::uint16_t bands = 0, bits = 0;
+      const std::vector<std::uint8_t> pixels = Pixels(file, bands, bits);
+      ASSERT_EQ(pixels.size(), kFramePixels);
+      EXPECT_EQ(bands, 1);
+      EXPECT_EQ(bits, 8);
+      for (std::size_t y : {0u, 100u, 758u}) {  // file row y is plane line 758 - y
+        EXPECT_TRUE(std::equal(pixels.begin() + static_cast<std::ptrdiff_t>(y * kFrameWidth),
+                               pixels.begin() + static_cast<std::ptrdiff_t>((y + 1) * kFrameWidth),
+                               Band(b).begin() + static_cast<std::ptrdiff_t>((758 - y) * kFrameWidth)));
+      }
+      const nlohmann::json t = Exif(file);
+      EXPECT_EQ(t["IFD0:Make"], "Acme");
+      EXPECT_EQ(t["IFD0:Model"], "Quad");
+      EXPECT_NEAR(t["GPS:GPSLatitude"].get<double>(), at.latitudeDeg, 1e-7);
+      EXPECT_NEAR(t["GPS:GPSLongitude"].get<double>(), at.longitudeDeg, 1e-7);
+      EXPECT_NEAR(t["GPS:GPSAltitude"].get<double>(), at.heightM, 1e-9);
+      EXPECT_EQ(t["GPS:GPSVersionID"], "2 3 0 0");
+      EXPECT_NEAR(t["ExifIFD:FocalPlaneXResolution"].get<double>(), 2000, 1e-6);  // 1344 px / 0.672 cm
+      EXPECT_TRUE(t.contains("ExifIFD:ExposureTime") && t.contains("ExifIFD:DateTimeOriginal"));
+      EXPECT_EQ(t["XMP-Camera:BandName"], kBandNames[b]);
+      EXPECT_EQ(t["XMP-Camera:RigCameraIndex"], b);
+      EXPECT_EQ(t["XMP-Camera:Irradiance"], panel.irradianceLevels[b]);
+      constexpr int kWavelengths[] = {650, 560, 475, 842};
+      EXPECT_EQ(t["XMP-Camera:CentralWavelength"], kWavelengths[b]);
+      EXPECT_EQ(t["XMP-Camera:Yaw"], at.headingDeg);
+      const std::string uuid = t["XMP-Camera:CaptureUUID"];
+      if (b == 0) uuids[c] = uuid;
+      EXPECT_EQ(uuid, uuids[c]);  // the four bands of a capture share it
+    }
+  }
+  EXPECT_NE(uuids[0], uuids[1]);
+  ASSERT_EQ(Cli({"export", "-o", (dir.path() / "again").string(), captures[0]}), 0);  // the same bytes, the same UUID
+  EXPECT_EQ(Exif(dir.path() / "again" / "a_NIR.tif")["XMP-Camera:CaptureUUID"], uuids[0]);
+}
+
+// A calibrated stack: four 16-bit samples a pixel, reflectance x 32,768, the bands listed in order.
+TEST_F(ExportTest, ACalibratedStackHoldsReflectances) {
+  const std::string cal = (dir.path() / "cal.json").string();
+  ASSERT_EQ(Cli({"calibrate", "--area", "100,600,10,10", "--reflectance", "0.5", "-o", cal, captures[0]}), 0);
+  ASSERT_EQ(Cli({"export", "--layout", "stack", "--compress", "deflate", "--calibration", cal, "-o", out.string(),
+                 captures[1]}),
+            0);
+  Calibration calibration;
+  ASSERT_FALSE(ReadCalibrationFile(cal, calibration));
+  ASSERT_EQ(ReadCapture(captures[1], *frame, 0), kReadOk);
+  const CaptureReflectance k = ReflectanceOf(calibration, frame->metadata);
+  std::uint16_t bands = 0, bits = 0;
+  const std::vector<std::uint8_t> pixels = Pixels(out / "b.tif", bands, bits);
+  ASSERT_EQ(pixels.size(), kFramePixels * 8);
+  EXPECT_EQ(bands, 4);
+  EXPECT_EQ(bits, 16);
+  for (std::size_t j : {0u, 12'345u, 1'020'095u}) {  // top-down pixel j is plane pixel (758 - y) x 1344 + x
+    const std::size_t plane = (758 - j / kFrameWidth) * kFrameWidth + j % kFrameWidth;
+    for (std::size_t b = 0; b < 4; ++b) {
+      std::uint16_t got = 0;
+      std::memcpy(&got, pixels.data() + 8 * j + 2 * b, 2);
+      EXPECT_EQ(got, std::lround(k.scales.scale[b] * Band(b)[plane] * 32'768)) << j << " " << kBandNames[b];
+    }
+  }
+  const nlohmann::json t = Exif(out / "b.tif");
+  EXPECT_EQ(t["XMP-Camera:BandName"], nlohmann::json({"Red", "Green", "Blue", "NIR"}));
+  EXPECT_EQ(t["XMP-Taloran:Calibration"], "cal.json");
+}
+
+TEST_F(ExportTest, RefusalsComeBeforeAnyFile) {
+  const std::string profile = (dir.path() / "camera.json").string();
+  std::ofstream(profile) << R"({"sensor_width_mm": -1})";
+  std::string err;
+  EXPECT_EQ(Cli({"export", "--camera", profile, "-o", out.string(), captures[0]}, &err), kExitUsage);
+  EXPECT_NE(err.find("camera.json: sensor_width_mm: not a number above 0"), std::string::npos) << err;
+  std::filesystem::create_directories(dir.path() / "other");
+  std::filesystem::copy_file(captures[0], dir.path() / "other" / "a.tif");
+  EXPECT_EQ(Cli({"export", "-o", out.string(), captures[0], (dir.path() / "other" / "a.tif").string()}, &err),
+            kExitUsage);
+  EXPECT_NE(err.find("would both write"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+}  // namespace
+}  // namespace taloran
