@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -59,23 +60,36 @@ int Spawn(const std::vector<std::string>& args) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// A command line; an argument "FRESH:folder" names an output folder that each run starts without
+// (removed outside the timing), as a first export into a new folder finds it.
 void Command(benchmark::State& state, std::vector<std::string> args) {
+  std::optional<std::filesystem::path> fresh;
+  for (std::string& a : args) {
+    if (a.starts_with("FRESH:")) a = a.substr(6), fresh = a;
+  }
   for (std::string& a : args) {
     if (a == "CAPTURE") a = (Flight() / "IMG_0001.tif").string();
     if (a == "FLIGHT") a = Flight().string();
     if (a.starts_with("OUT")) a = (Flight() / "out").string() + a.substr(3);
   }
   args.insert(args.begin(), TALORAN_CLI_PATH);
+  if (fresh && fresh->string().starts_with("OUT")) fresh = (Flight() / "out").string() + fresh->string().substr(3);
   for (auto _ : state) {
+    if (fresh) {
+      state.PauseTiming();
+      std::filesystem::remove_all(*fresh);
+      state.ResumeTiming();
+    }
     if (Spawn(args) != 0) state.SkipWithError("the command failed");
   }
 }
 
-#define TALORAN_COMMAND(name, ...)                                        \
+#define TALORAN_COMMAND_RUNS(name, runs, ...)                             \
   BENCHMARK_CAPTURE(Command, name, std::vector<std::string>{__VA_ARGS__}) \
       ->Iterations(1)                                                     \
-      ->Repetitions(kRuns)                                                \
+      ->Repetitions(runs)                                                 \
       ->UseRealTime()
+#define TALORAN_COMMAND(name, ...) TALORAN_COMMAND_RUNS(name, kRuns, __VA_ARGS__)
 
 TALORAN_COMMAND(render_ndvi_bmp, "render", "--view", "ndvi", "-o", "OUT/x.bmp", "CAPTURE");
 TALORAN_COMMAND(render_ndvi_png, "render", "--view", "ndvi", "-o", "OUT/x.png", "CAPTURE");
@@ -96,6 +110,11 @@ TALORAN_COMMAND(batch_stats_evi_calibrated_jobs2, "batch", "--format", "none", "
                 "--index", "evi", "--calibration", "OUT/cal.json", "FLIGHT");
 TALORAN_COMMAND(render_ndvi_calibrated_png, "render", "--view", "ndvi", "--calibration", "OUT/cal.json", "-o",
                 "OUT/x.png", "CAPTURE");
+// The export writes 4 MB a capture: a whole flight five times, not fifteen.
+TALORAN_COMMAND(export_one_capture, "export", "-o", "FRESH:OUT/export", "CAPTURE");
+TALORAN_COMMAND(export_one_capture_again, "export", "-o", "OUT/export", "CAPTURE");  // replacing the files
+TALORAN_COMMAND_RUNS(export_bands_uint8_jobs2, 5, "export", "--jobs", "2", "--no-progress", "-o", "OUT/export",
+                     "FLIGHT");
 TALORAN_COMMAND(batch_png_ndvi_jobs2, "batch", "--format", "png", "-o", "OUT", "--stats", "OUT/s.csv", "--jobs", "2",
                 "FLIGHT");
 
@@ -111,7 +130,7 @@ int main(int argc, char** argv) {
   for (const auto& row : collector.rows) {
     if (!row.name.starts_with("Command/")) continue;
     const std::string name = row.name.substr(8, row.name.find('/', 8) - 8);
-    const bool batch = name.starts_with("batch");
+    const bool batch = name.starts_with("batch") || name.starts_with("export_bands");
     const double rate = taloran::kFlightSize / (row.ms / 1e3);
     if (name == "batch_stats_ndvi_jobs1") jobs1 = rate;
     if (name == "batch_stats_ndvi_jobs2") jobs2 = rate;

@@ -14,9 +14,10 @@ StatisticsWorkspace& CaptureWorkspace::statistics() {
   return *statistics_;
 }
 
-std::vector<std::uint8_t>& CaptureWorkspace::scratch(std::size_t size) {
-  if (scratch_.size() < size) scratch_.resize(size);
-  return scratch_;
+std::span<std::uint8_t> CaptureWorkspace::scratch(std::size_t size) {
+  if (scratchSize_ < size)
+    scratch_.reset(new std::uint8_t[size]), scratchSize_ = size;  // every byte is written before use
+  return {scratch_.get(), size};
 }
 
 std::uint16_t CaptureWorkspace::Read(const std::filesystem::path& capture, bool fourLayer) {

@@ -5,9 +5,9 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <span>
-#include <vector>
 
 #include "core/capture/frame_store.h"
 #include "core/index/fixed_scale.h"
@@ -32,8 +32,8 @@ class CaptureWorkspace {
   PngEncoder& png();
   StatisticsWorkspace& statistics();
 
-  // Bytes for an exported image, at least `size` of them; grown on first use and kept.
-  std::vector<std::uint8_t>& scratch(std::size_t size);
+  // Bytes for an exported image, at least `size` of them, not cleared; grown on first use and kept.
+  std::span<std::uint8_t> scratch(std::size_t size);
 
   // ReadCapture into this workspace's planes and record; returns its code.
   std::uint16_t Read(const std::filesystem::path& capture, bool fourLayer);
@@ -50,7 +50,8 @@ class CaptureWorkspace {
   std::optional<PngEncoder> png_;
   std::optional<StatisticsWorkspace> statistics_;
   std::optional<FixedScaleRenderer> fixedScale_;
-  std::vector<std::uint8_t> scratch_;
+  std::unique_ptr<std::uint8_t[]> scratch_;
+  std::size_t scratchSize_ = 0;
 };
 
 }  // namespace taloran

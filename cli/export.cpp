@@ -114,7 +114,7 @@ void ExportCapture(const ExportOptions& o, const std::string& capture, CaptureWo
   const std::vector<std::filesystem::path> paths = ExportPaths(o, capture);
   const bool stack = o.layout == ExportLayout::Stack;
   const std::size_t bands = stack ? kBands : 1;
-  std::vector<std::uint8_t>& buffer = work.scratch(kFramePixels * bands * bytes);
+  const std::span<std::uint8_t> buffer = work.scratch(kFramePixels * bands * bytes);
   for (std::size_t image = 0; image < paths.size(); ++image) {
     CameraXmp x = xmp;
     for (std::size_t k = 0; k < bands; ++k) {

@@ -1,5 +1,5 @@
 // taloran-cli export end to end: the pixels read back through libtiff against the capture's planes,
-// every tag read back by exiftool, the capture UUIDs, and the refusals.
+// every tag read back by exiftool, every file opened by GDAL, the capture UUIDs, and the refusals.
 #include "cli/export.h"
 
 #include <gtest/gtest.h>
@@ -32,14 +32,25 @@ int Cli(std::vector<std::string> args, std::string* err = nullptr) {
   return code;
 }
 
-// What exiftool reads from a file, as numbers where it can (-n), each tag under its group.
-nlohmann::json Exif(const std::filesystem::path& file) {
-  const std::string command = "exiftool -j -n -G1 '" + file.string() + "'";
+// What a command prints.
+std::string Output(const std::string& command) {
   std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
   std::string text;
   char chunk[4096];
   while (pipe && std::fgets(chunk, sizeof chunk, pipe.get()) != nullptr) text += chunk;
-  return nlohmann::json::parse(text).at(0);
+  return text;
+}
+
+// What exiftool reads from a file, as numbers where it can (-n), each tag under its group.
+nlohmann::json Exif(const std::filesystem::path& file) {
+  return nlohmann::json::parse(Output("exiftool -j -n -G1 '" + file.string() + "'")).at(0);
+}
+
+// Whether GDAL opens the file as an image of `bands` bands of `type`.
+bool GdalOpens(const std::filesystem::path& file, int bands, const std::string& type) {
+  const std::string info = Output("gdalinfo '" + file.string() + "' 2>&1");
+  return info.find("Size is 1344, 759") != std::string::npos &&
+         info.find("Band " + std::to_string(bands) + " Block=1344x64 Type=" + type) != std::string::npos;
 }
 
 // The samples of a one-page TIFF as libtiff decodes them, rows from the top.
@@ -97,6 +108,7 @@ TEST_F(ExportTest, BandFilesHoldTheSamplesAndTheTags) {
                                pixels.begin() + static_cast<std::ptrdiff_t>((y + 1) * kFrameWidth),
                                Band(b).begin() + static_cast<std::ptrdiff_t>((758 - y) * kFrameWidth)));
       }
+      EXPECT_TRUE(GdalOpens(file, 1, "Byte"));
       const nlohmann::json t = Exif(file);
       EXPECT_EQ(t["IFD0:Make"], "Acme");
       EXPECT_EQ(t["IFD0:Model"], "Quad");
@@ -146,6 +158,7 @@ TEST_F(ExportTest, ACalibratedStackHoldsReflectances) {
       EXPECT_EQ(got, std::lround(k.scales.scale[b] * Band(b)[plane] * 32'768)) << j << " " << kBandNames[b];
     }
   }
+  EXPECT_TRUE(GdalOpens(out / "b.tif", 4, "UInt16"));
   const nlohmann::json t = Exif(out / "b.tif");
   EXPECT_EQ(t["XMP-Camera:BandName"], nlohmann::json({"Red", "Green", "Blue", "NIR"}));
   EXPECT_EQ(t["XMP-Taloran:Calibration"], "cal.json");
