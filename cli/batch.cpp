@@ -2,21 +2,27 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
+#include <fstream>
 #include <istream>
 #include <map>
 #include <mutex>
+#include <nlohmann/json.hpp>
 #include <ostream>
 #include <set>
 #include <thread>
 
 #include "cli/batch_report.h"
 #include "cli/parallel_run.h"
+#include "cli/run_journal.h"
 #include "core/capture/camera_metadata.h"
 #include "core/capture/capture_reader.h"
 #include "core/capture/folder_listing.h"
+#include "image_io/calibration_file.h"
 #include "image_io/output_file.h"
 
 namespace taloran {
@@ -83,7 +89,35 @@ void ProcessCapture(const BatchOptions& o, CaptureWorkspace& work, CaptureReport
   if (!o.format) return;
   work.Render(o.view, o.gains, o.fixedScale || reflectance, reflectance ? &reflectance->scales : nullptr);
   const std::filesystem::path image = ImagePath(o, report.file);
-  if (!WriteWholeFile(image, work.Encode(*o.format, o.view))) state.Stop("Cannot write " + image.string());
+  if (const auto failure = WriteWholeFileOrWhy(image, work.Encode(*o.format, o.view))) state.Stop(*failure);
+}
+
+// Whether an earlier run's image is whole: a BMP of its one size, a PNG that ends in its IEND chunk.
+bool ImageFinished(const std::filesystem::path& image, ImageFormat format) {
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(image, error);
+  if (error) return false;
+  if (format == ImageFormat::Bmp) return size == kBmpFileSize;
+  constexpr unsigned char kIend[12] = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
+  unsigned char tail[12] = {};
+  std::ifstream file(image, std::ios::binary);
+  file.seekg(-12, std::ios::end);
+  return size > 12 && file.read(reinterpret_cast<char*>(tail), 12) && std::equal(tail, tail + 12, kIend);
+}
+
+// The arguments a journal belongs to: everything that shapes the run's files, and its captures.
+std::string JournalArguments(const BatchOptions& o, const std::vector<CaptureReport>& reports) {
+  nlohmann::json j;
+  j["command"] = "batch", j["four_layer"] = o.fourLayer, j["view"] = o.viewName, j["band"] = o.band;
+  j["gains"] = {o.gains.red, o.gains.green, o.gains.blue, o.gains.vi};
+  j["format"] = !o.format ? "none" : *o.format == ImageFormat::Bmp ? "bmp" : "png";
+  j["out"] = o.outDir.string(), j["stats"] = o.statsCsv ? o.statsCsv->string() : "";
+  j["geojson"] = o.geoJson ? o.geoJson->string() : "";
+  for (const IndexDescriptor* index : o.indices) j["indices"].push_back(index->key);
+  j["calibration"] = o.calibration ? CalibrationJson(*o.calibration) : "";
+  j["fixed_scale"] = o.fixedScale;
+  for (const CaptureReport& r : reports) j["captures"].push_back(r.file);
+  return j.dump();
 }
 
 // Two captures whose images would land on the same name: the first such pair.
@@ -109,6 +143,12 @@ bool Writable(const std::filesystem::path& path) {
 }
 
 }  // namespace
+
+std::filesystem::path BatchJournalPath(const BatchOptions& o) {
+  if (o.statsCsv) return o.statsCsv->string() + ".journal";
+  if (o.geoJson) return o.geoJson->string() + ".journal";
+  return o.outDir / ".taloran-batch.journal";
+}
 
 std::vector<std::string> ExpandInputs(const std::vector<std::string>& inputs, std::istream& in) {
   std::vector<std::string> captures;
@@ -152,9 +192,36 @@ int RunBatch(const BatchOptions& o, std::istream& in, std::ostream& err) {
     }
   }
 
-  const auto stopped = RunParallel(
-      reports.size(), o.jobs, o.progress, err,
-      [&](std::size_t i, CaptureWorkspace& work, RunState& state) { ProcessCapture(o, work, reports[i], state, err); });
+  // The journal: finished captures of an earlier run are taken from it where their images are whole.
+  // A run that writes nothing keeps no journal.
+  RunJournal journal;
+  const bool journaled = o.format || o.statsCsv || o.geoJson;
+  const std::filesystem::path journalPath = BatchJournalPath(o);
+  if (const auto refusal =
+          journaled ? journal.Open(journalPath, JournalArguments(o, reports), o.resume) : std::nullopt) {
+    err << *refusal << '\n';
+    return refusal->find("other arguments") != std::string::npos ? kExitUsage : kExitCannotWrite;
+  }
+  std::vector<char> finished(reports.size(), 0);
+  for (const auto& [position, line] : journal.entries()) {
+    std::optional<CaptureReport> earlier = position < reports.size() ? ReportFromJournal(line) : std::nullopt;
+    if (!earlier || earlier->file != reports[position].file) continue;
+    if (o.format && earlier->complete() && !ImageFinished(ImagePath(o, earlier->file), *o.format)) continue;
+    reports[position] = std::move(*earlier);
+    finished[position] = 1;
+  }
+  std::vector<std::size_t> todo;
+  for (std::size_t i = 0; i < reports.size(); ++i) {
+    if (finished[i] == 0) todo.push_back(i);
+  }
+  const auto stopped =
+      RunParallel(todo.size(), o.jobs, o.progress, err, [&](std::size_t k, CaptureWorkspace& work, RunState& state) {
+        CaptureReport& report = reports[todo[k]];
+        ProcessCapture(o, work, report, state, err);
+        if (journaled && !state.stopped() && !journal.Append(todo[k], ReportJournalLine(report))) {
+          state.Stop("Cannot write " + journalPath.string() + ": " + std::strerror(errno));
+        }
+      });
   if (stopped) {
     err << *stopped << '\n';
     return kExitCannotWrite;
@@ -162,13 +229,14 @@ int RunBatch(const BatchOptions& o, std::istream& in, std::ostream& err) {
 
   const std::optional<std::string> calibration =
       o.calibration ? std::optional<std::string>(o.calibrationName) : std::nullopt;
-  if (o.statsCsv && !WriteWholeFile(*o.statsCsv, FormatCsv(reports, o.indices, calibration))) {
-    err << "Cannot write " << o.statsCsv->string() << '\n';
-    return kExitCannotWrite;
-  }
-  if (o.geoJson && !WriteWholeFile(*o.geoJson, FormatGeoJson(reports, o.indices, calibration))) {
-    err << "Cannot write " << o.geoJson->string() << '\n';
-    return kExitCannotWrite;
+  for (const auto& [file, text] :
+       {std::pair(&o.statsCsv, o.statsCsv ? FormatCsv(reports, o.indices, calibration) : ""),
+        std::pair(&o.geoJson, o.geoJson ? FormatGeoJson(reports, o.indices, calibration) : "")}) {
+    if (!*file) continue;
+    if (const auto failure = WriteWholeFileOrWhy(**file, text)) {
+      err << *failure << '\n';
+      return kExitCannotWrite;
+    }
   }
   const bool allRead = std::all_of(reports.begin(), reports.end(), [](const CaptureReport& r) { return r.complete(); });
   return allRead ? kExitOk : kExitSomeUnread;

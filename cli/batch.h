@@ -38,14 +38,20 @@ struct BatchOptions {
   std::optional<Calibration> calibration;
   std::string calibrationName;  // the file's name, as the reports give it
   bool fixedScale = false;
+  // Continue a killed run with the same arguments: its finished captures come from its journal.
+  bool resume = false;
 };
+
+// Where a batch keeps its journal: beside the CSV, else the GeoJSON, else in the image folder.
+std::filesystem::path BatchJournalPath(const BatchOptions& options);
 
 // The captures the inputs name, in order: a folder gives its *.tif files as the viewer lists
 // them, "-" the lines of `in`; a capture met again (by its canonical path) is left out.
 std::vector<std::string> ExpandInputs(const std::vector<std::string>& inputs, std::istream& in);
 
 // Runs the batch; returns 0 when every capture was read, 4 when some were not, 3 when an output
-// could not be written (the batch stops at once), 64 for inputs that would overwrite each other.
+// could not be written (the batch stops at once), 64 for inputs that would overwrite each other or
+// a journal from other arguments.
 int RunBatch(const BatchOptions& options, std::istream& in, std::ostream& err);
 
 }  // namespace taloran

@@ -53,6 +53,51 @@ void ForEachBandFigure(const CaptureReport::Calibrated& c, Put put) {
 
 }  // namespace
 
+std::string ReportJournalLine(const CaptureReport& r) {
+  nlohmann::json j;
+  j["file"] = r.file, j["read"] = r.readResult, j["bytes"] = r.frameBytes;
+  j["position"] = {r.position.latitudeDeg, r.position.longitudeDeg, r.position.heightM, r.position.headingDeg};
+  nlohmann::json stats = nlohmann::json::array();
+  for (const IndexStatistics& s : r.stats) {
+    stats.push_back({s.valid, s.undefined, s.mean, s.sd, s.min, s.p05, s.p50, s.p95, s.max});
+  }
+  j["stats"] = stats;
+  if (r.calibrated) {
+    j["calibrated"] = {{"warning", r.calibrated->warning},
+                       {"available", r.calibrated->available},
+                       {"mean", r.calibrated->bands.mean},
+                       {"over", r.calibrated->bands.overOne}};
+  }
+  return j.dump();  // doubles in their shortest round-trip form: the CSV reads the same
+}
+
+std::optional<CaptureReport> ReportFromJournal(const std::string& line) {
+  try {
+    const nlohmann::json j = nlohmann::json::parse(line);
+    CaptureReport r;
+    r.file = j.at("file").get<std::string>();
+    r.readResult = j.at("read").get<std::uint16_t>();
+    r.frameBytes = j.at("bytes").get<std::size_t>();
+    const auto p = j.at("position").get<std::array<double, 4>>();
+    r.position = {p[0], p[1], p[2], p[3]};
+    for (const nlohmann::json& s : j.at("stats")) {
+      r.stats.push_back({s.at(0).get<std::uint64_t>(), s.at(1).get<std::uint64_t>(), s.at(2).get<double>(),
+                         s.at(3).get<double>(), s.at(4).get<double>(), s.at(5).get<double>(), s.at(6).get<double>(),
+                         s.at(7).get<double>(), s.at(8).get<double>()});
+    }
+    if (j.contains("calibrated")) {
+      const nlohmann::json& c = j.at("calibrated");
+      r.calibrated = CaptureReport::Calibrated{
+          c.at("warning").get<std::string>(),
+          c.at("available").get<std::array<bool, 4>>(),
+          {c.at("mean").get<std::array<double, 4>>(), c.at("over").get<std::array<std::uint64_t, 4>>()}};
+    }
+    return r;
+  } catch (const nlohmann::json::exception&) {
+    return std::nullopt;
+  }
+}
+
 double Rounded(double value, int decimals) {
   const double scale = std::pow(10.0, decimals);
   const double rounded = std::round(value * scale) / scale;

@@ -35,6 +35,11 @@ struct CaptureReport {
   bool complete() const { return readResult == kReadOk && frameBytes == kFrameFileBytes; }
 };
 
+// A report as one line of JSON for the run's journal, every number as it was (round trip), and back;
+// nothing where the line is not one.
+std::string ReportJournalLine(const CaptureReport& report);
+std::optional<CaptureReport> ReportFromJournal(const std::string& line);
+
 // Decimals as the reports write them: degrees 7, height 1, heading 0 (statistics: kStatisticDecimals).
 inline constexpr int kDegreeDecimals = 7;
 inline constexpr int kHeightDecimals = 1;

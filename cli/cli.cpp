@@ -295,6 +295,8 @@ int RunCli(int argc, const char* const* argv, const CliStreams& io) {
   batch->add_option("--calibration", calibrationPath,
                     "A calibration file: statistics of reflectances, index images on the fixed scale");
   batch->add_flag("--fixed-scale", batchOptions.fixedScale, "Draw index images on their fixed range and ramp");
+  batch->add_flag("--resume", batchOptions.resume,
+                  "Continue a killed run with the same arguments, keeping what it finished");
   batch->add_option("inputs", batchOptions.inputs, "Capture files, folders, or - for paths on standard input")
       ->required();
 
@@ -319,6 +321,8 @@ int RunCli(int argc, const char* const* argv, const CliStreams& io) {
       ->check(CLI::Range(1u, 256u));
   exporter->add_option("--shard", exportShard, "K/N: only the captures at positions i with i mod N = K - 1");
   exporter->add_flag("--no-progress", noProgress, "No progress line on a terminal");
+  exporter->add_flag("--resume", exportOptions.resume,
+                     "Continue a killed run with the same arguments, keeping the files it finished");
   exporter->add_option("inputs", exportOptions.inputs, "Capture files, folders, or - for paths on standard input")
       ->required();
 

@@ -1,18 +1,24 @@
 #include "cli/export.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <ostream>
 
 #include "cli/batch.h"
 #include "cli/exit_codes.h"
 #include "cli/parallel_run.h"
+#include "cli/run_journal.h"
 #include "core/capture/camera_metadata.h"
 #include "core/capture/capture_digest.h"
 #include "core/capture/capture_reader.h"
+#include "image_io/calibration_file.h"
 #include "image_io/tiff_writer.h"
 #include "image_io/xmp_packet.h"
 
@@ -138,6 +144,24 @@ void ExportCapture(const ExportOptions& o, const std::string& capture, CaptureWo
   exported = true;
 }
 
+// The arguments a journal belongs to: everything that shapes the files, and the captures.
+std::string JournalArguments(const ExportOptions& o, const std::vector<std::string>& captures) {
+  nlohmann::json j;
+  j["command"] = "export", j["four_layer"] = o.fourLayer, j["out"] = o.outDir.string();
+  j["layout"] = o.layout == ExportLayout::Stack ? "stack" : "bands";
+  j["samples"] = o.samples ? static_cast<int>(*o.samples) : -1, j["deflate"] = o.deflate;
+  j["calibration"] = o.calibration ? CalibrationJson(*o.calibration) : "";
+  const CameraProfile& p = o.profile;
+  j["profile"] = {
+      p.make,       p.model, p.sensorWidthMm.value_or(0), p.sensorHeightMm.value_or(0), p.shutterUnitS.value_or(0),
+      p.timeOffsetS};
+  for (std::size_t b = 0; b < kBands; ++b) {
+    j["bands"].push_back({p.centralWavelengthNm[b].value_or(0), p.fwhmNm[b].value_or(0)});
+  }
+  j["captures"] = captures;
+  return j.dump();
+}
+
 }  // namespace
 
 std::vector<std::filesystem::path> ExportPaths(const ExportOptions& o, const std::string& capture) {
@@ -169,13 +193,36 @@ int RunExport(const ExportOptions& o, std::istream& in, std::ostream& err) {
     err << "Cannot write " << o.outDir.string() << ": " << error.message() << '\n';
     return kExitCannotWrite;
   }
+  RunJournal journal;
+  const std::filesystem::path journalPath = o.outDir / ".taloran-export.journal";
+  if (const auto refusal = journal.Open(journalPath, JournalArguments(o, captures), o.resume)) {
+    err << *refusal << '\n';
+    return refusal->find("other arguments") != std::string::npos ? kExitUsage : kExitCannotWrite;
+  }
+  // Captures the earlier run finished, where every one of their files is still whole.
   std::vector<char> exported(captures.size(), 0);
-  const auto stopped = RunParallel(captures.size(), o.jobs, o.progress, err,
-                                   [&](std::size_t i, CaptureWorkspace& work, RunState& state) {
-                                     bool done = false;
-                                     ExportCapture(o, captures[i], work, state, done, err);
-                                     exported[i] = done ? 1 : 0;
-                                   });
+  const int bands = o.layout == ExportLayout::Stack ? static_cast<int>(kBands) : 1;
+  for (const auto& [position, line] : journal.entries()) {
+    if (position >= captures.size() || line != nlohmann::json(captures[position]).dump()) continue;
+    const std::vector<std::filesystem::path> paths = ExportPaths(o, captures[position]);
+    exported[position] = std::all_of(paths.begin(), paths.end(), [&](const std::filesystem::path& p) {
+      return TiffFinished(p, kFrameWidth, kFrameHeight, bands);
+    });
+  }
+  std::vector<std::size_t> todo;
+  for (std::size_t i = 0; i < captures.size(); ++i) {
+    if (exported[i] == 0) todo.push_back(i);
+  }
+  const auto stopped =
+      RunParallel(todo.size(), o.jobs, o.progress, err, [&](std::size_t k, CaptureWorkspace& work, RunState& state) {
+        const std::size_t i = todo[k];
+        bool done = false;
+        ExportCapture(o, captures[i], work, state, done, err);
+        exported[i] = done ? 1 : 0;
+        if (done && !journal.Append(i, nlohmann::json(captures[i]).dump())) {  // one line, whatever the name
+          state.Stop("Cannot write " + journalPath.string() + ": " + std::strerror(errno));
+        }
+      });
   if (stopped) {
     err << *stopped << '\n';
     return kExitCannotWrite;

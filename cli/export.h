@@ -30,6 +30,8 @@ struct ExportOptions {
   unsigned shard = 1, shards = 1;
   bool progress = false;
   std::vector<std::string> inputs;
+  // Continue a killed run with the same arguments: captures whose files it finished are kept.
+  bool resume = false;
 };
 
 // The files a capture is exported to: OUTDIR/<stem>_Red.tif ... _NIR.tif, or OUTDIR/<stem>.tif.
@@ -37,7 +39,8 @@ std::vector<std::filesystem::path> ExportPaths(const ExportOptions& options, con
 
 // Runs the export; returns 0 when every capture was exported, 4 when some could not be read (or
 // have no reflectance under the calibration), 3 when a file could not be written (the run stops at
-// once), 64 for captures whose files would share a name.
+// once), 64 for captures whose files would share a name or a journal from other arguments. The
+// journal is OUTDIR/.taloran-export.journal.
 int RunExport(const ExportOptions& options, std::istream& in, std::ostream& err);
 
 }  // namespace taloran

@@ -140,4 +140,23 @@ std::optional<std::string> WriteTiff(const std::filesystem::path& path, const Ti
   return std::nullopt;
 }
 
+bool TiffFinished(const std::filesystem::path& path, int width, int height, int bands) {
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(path, error);
+  if (error) return false;
+  std::unique_ptr<TIFF, Closer> tif(TIFFOpen(path.c_str(), "r"));
+  std::uint32_t w = 0, h = 0;
+  std::uint16_t samples = 0;
+  if (!tif || TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &w) != 1 ||
+      TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &h) != 1 ||
+      TIFFGetFieldDefaulted(tif.get(), TIFFTAG_SAMPLESPERPIXEL, &samples) != 1) {
+    return false;
+  }
+  if (w != static_cast<std::uint32_t>(width) || h != static_cast<std::uint32_t>(height) || samples != bands)
+    return false;
+  const tstrip_t last = TIFFNumberOfStrips(tif.get()) - 1;
+  const std::uint64_t end = TIFFGetStrileOffset(tif.get(), last) + TIFFGetStrileByteCount(tif.get(), last);
+  return end <= size;
+}
+
 }  // namespace taloran

@@ -46,4 +46,8 @@ struct TiffTags {
 std::optional<std::string> WriteTiff(const std::filesystem::path& path, const TiffImage& image, const TiffTags& tags,
                                      bool deflate);
 
+// Whether `path` is a whole image as WriteTiff writes it: its directory reads, the size and bands
+// are `width` x `height` x `bands`, and its last strip ends within the file.
+bool TiffFinished(const std::filesystem::path& path, int width, int height, int bands);
+
 }  // namespace taloran

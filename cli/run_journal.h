@@ -1,0 +1,43 @@
+// The journal of a long run (batch, export), so that a killed run can be resumed: its first line
+// names the run's arguments, and each finished capture appends a line, flushed at once, after its
+// files are in place. A run with --resume takes the finished captures from the journal of an
+// earlier run with the same arguments and does only the rest; a run without it starts a new one.
+//
+// Threading contract: Open on one thread before the workers start; Append from any worker, one
+// line at a time under the journal's own lock; entries() only while no worker runs.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+
+namespace taloran {
+
+class RunJournal {
+ public:
+  RunJournal() = default;
+  ~RunJournal();
+  RunJournal(const RunJournal&) = delete;
+  RunJournal& operator=(const RunJournal&) = delete;
+
+  // Opens the journal at `path` for a run with `arguments` (one line of text): a new one, or with
+  // `resume` the earlier run's (none yet is a new one). Why not, where it cannot.
+  std::optional<std::string> Open(const std::filesystem::path& path, const std::string& arguments, bool resume);
+
+  // The earlier run's finished captures: position in the run, and the line it wrote.
+  const std::map<std::size_t, std::string>& entries() const { return entries_; }
+
+  // Records capture `position` as finished with `entry` (one line); false when it cannot be written.
+  bool Append(std::size_t position, const std::string& entry);
+
+ private:
+  std::FILE* file_ = nullptr;
+  std::mutex mutex_;
+  std::map<std::size_t, std::string> entries_;
+};
+
+}  // namespace taloran
