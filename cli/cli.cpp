@@ -396,21 +396,22 @@ int RunCli(int argc, const char* const* argv, const CliStreams& io) {
   if (info->parsed()) return Info(capture, json, calibration, io.out, io.err);
   if (exporter->parsed()) {
     if (!cameraPath.empty()) {
-      if (const auto refusal = ReadCameraProfile(cameraPath, exportOptions.profile)) {
+      if (const auto refusal = ReadCameraProfile(cameraPath, exportOptions.settings.profile)) {
         io.err << *refusal << '\n';
         return kExitUsage;
       }
     }
-    exportOptions.calibration = calibration;
-    exportOptions.calibrationName = std::filesystem::path(calibrationPath).filename().string();
-    exportOptions.layout = layout == "stack" ? ExportLayout::Stack : ExportLayout::Bands;
+    ExportSettings& e = exportOptions.settings;
+    e.calibration = calibration;
+    e.calibrationName = std::filesystem::path(calibrationPath).filename().string();
+    e.layout = layout == "stack" ? ExportLayout::Stack : ExportLayout::Bands;
     if (sampleFormat != "auto") {
-      exportOptions.samples = sampleFormat == "uint8"    ? ExportSamples::Uint8
-                              : sampleFormat == "uint16" ? ExportSamples::Uint16
-                                                         : ExportSamples::Float32;
+      e.samples = sampleFormat == "uint8"    ? ExportSamples::Uint8
+                  : sampleFormat == "uint16" ? ExportSamples::Uint16
+                                             : ExportSamples::Float32;
     }
-    exportOptions.deflate = compress == "deflate";
-    exportOptions.outDir = exportDir;
+    e.deflate = compress == "deflate";
+    e.outDir = exportDir;
     exportOptions.jobs = exportJobs;
     exportOptions.progress = io.errIsTerminal && !noProgress;
     return RunExport(exportOptions, io.in, io.err);

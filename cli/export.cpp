@@ -2,11 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <cmath>
-#include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <ostream>
@@ -15,74 +11,12 @@
 #include "cli/exit_codes.h"
 #include "cli/parallel_run.h"
 #include "cli/run_journal.h"
-#include "core/capture/camera_metadata.h"
-#include "core/capture/capture_digest.h"
 #include "core/capture/capture_reader.h"
 #include "image_io/calibration_file.h"
-#include "image_io/tiff_writer.h"
-#include "image_io/xmp_packet.h"
 
 namespace taloran {
 
 namespace {
-
-constexpr const char* kBandNames[] = {"Red", "Green", "Blue", "NIR"};
-constexpr std::size_t kBands = 4;
-// Record bytes the tags read beside DecodePosition's.
-constexpr std::size_t kFocalLengthByte = 52, kFStopByte = 55, kPitchByte = 34, kRollByte = 35;
-constexpr std::size_t kShutterHigh = 72, kShutterLow = 73;
-constexpr double kTenths = 10;
-constexpr double kMmPerCm = 10;
-
-// Pitch and roll: two's complement over 8 bits, 128 still counting as positive (as the panel shows).
-double SignedByte(std::uint8_t v) { return v > 128 ? -(256.0 - v) : v; }
-
-// "2026:12:07 17:05:00" and its milliseconds, of the capture file's time plus the profile's offset.
-std::pair<std::string, std::string> CaptureTime(const std::string& capture, double offsetS) {
-  std::error_code error;
-  const auto written = std::filesystem::last_write_time(capture, error);
-  if (error) return {};
-  const auto at =
-      std::chrono::file_clock::to_sys(written) +
-      std::chrono::duration_cast<std::chrono::system_clock::duration>(std::chrono::duration<double>(offsetS));
-  const auto seconds = std::chrono::floor<std::chrono::seconds>(at);
-  const auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(at - seconds).count();
-  const std::time_t t = std::chrono::system_clock::to_time_t(seconds);
-  std::tm utc{};
-  gmtime_r(&t, &utc);
-  char text[32], sub[24];
-  std::strftime(text, sizeof text, "%Y:%m:%d %H:%M:%S", &utc);
-  std::snprintf(sub, sizeof sub, "%03lld", static_cast<long long>(millis));
-  return {text, sub};
-}
-
-// The tags every image of a capture shares.
-TiffTags CaptureTags(const ExportOptions& o, const std::string& capture, const FrameStore& frame) {
-  const MetadataRecord& m = frame.metadata;
-  TiffTags t;
-  t.make = o.profile.make, t.model = o.profile.model;
-  std::tie(t.dateTimeOriginal, t.subSecTimeOriginal) = CaptureTime(capture, o.profile.timeOffsetS);
-  if (m[kFStopByte] != 0) t.fNumber = m[kFStopByte] / kTenths;
-  if (m[kFocalLengthByte] != 0) t.focalLengthMm = m[kFocalLengthByte] / kTenths;
-  if (o.profile.sensorWidthMm && o.profile.sensorHeightMm) {
-    t.focalPlaneXResolution = kFrameWidth / (*o.profile.sensorWidthMm / kMmPerCm);
-    t.focalPlaneYResolution = kFrameHeight / (*o.profile.sensorHeightMm / kMmPerCm);
-  }
-  const unsigned shutter = (unsigned{m[kShutterHigh]} << 8 | m[kShutterLow]) >> 4;
-  if (o.profile.shutterUnitS && shutter != 0) t.exposureTimeS = shutter * *o.profile.shutterUnitS;
-  const CapturePosition p = DecodePosition(m);
-  if (p.latitudeDeg != 0 || p.longitudeDeg != 0) t.gps = GpsTags{p.latitudeDeg, p.longitudeDeg, p.heightM};
-  return t;
-}
-
-// 32 hex digits, different for each image of a capture.
-std::string ImageId(const CaptureDigest& d, std::size_t image) {
-  char text[40];
-  std::snprintf(text, sizeof text, "%016llx%016llx",
-                static_cast<unsigned long long>(d[0] ^ (image + 1) * 0x9E3779B97F4A7C15ull),
-                static_cast<unsigned long long>(d[1]));
-  return text;
-}
 
 void ExportCapture(const ExportOptions& o, const std::string& capture, CaptureWorkspace& work, RunState& state,
                    bool& exported, std::ostream& err) {
@@ -93,69 +27,30 @@ void ExportCapture(const ExportOptions& o, const std::string& capture, CaptureWo
               o.progress);
     return;
   }
-  const FrameStore& frame = work.store();
-  std::optional<CaptureReflectance> reflectance;
-  if (o.calibration) {
-    reflectance = ReflectanceOf(*o.calibration, frame.metadata);
-    if (!reflectance->complete()) {
-      state.Say(err, capture + ": " + reflectance->status, o.progress);
-      return;
-    }
+  const auto failure =
+      ExportCaptureFiles(o.settings, capture, work.store(), work.scratch(ExportBufferBytes(o.settings)));
+  if (!failure) {
+    exported = true;
+  } else if (failure->writing) {
+    state.Stop(failure->text);
+  } else {
+    state.Say(err, failure->text, o.progress);
   }
-  const ExportSamples samples = o.samples.value_or(o.calibration ? ExportSamples::Uint16 : ExportSamples::Uint8);
-  const bool calibrated = reflectance && samples != ExportSamples::Uint8;
-  const BandScales* scales = calibrated ? &reflectance->scales : nullptr;
-
-  TiffTags tags = CaptureTags(o, capture, frame);
-  const CaptureDigest digest = DigestOf(frame);
-  const CameraPanel panel = DecodeCameraMetadata(frame.metadata);
-  CameraXmp xmp;
-  xmp.rigName = o.profile.model;
-  xmp.captureUuid = UuidText(digest);
-  xmp.yaw = DecodePosition(frame.metadata).headingDeg;
-  xmp.pitch = SignedByte(frame.metadata[kPitchByte]), xmp.roll = SignedByte(frame.metadata[kRollByte]);
-  if (calibrated) xmp.calibrationFile = o.calibrationName;
-
-  const std::size_t bytes = SampleBytes(samples);
-  const std::vector<std::filesystem::path> paths = ExportPaths(o, capture);
-  const bool stack = o.layout == ExportLayout::Stack;
-  const std::size_t bands = stack ? kBands : 1;
-  const std::span<std::uint8_t> buffer = work.scratch(kFramePixels * bands * bytes);
-  for (std::size_t image = 0; image < paths.size(); ++image) {
-    CameraXmp x = xmp;
-    for (std::size_t k = 0; k < bands; ++k) {
-      const std::size_t b = stack ? k : image;
-      WriteBandSamples(frame, b, samples, scales, buffer.data() + k * bytes, bands * bytes);
-      x.bandNames.push_back(kBandNames[b]);
-      x.irradiance.push_back(panel.irradianceLevels[b]);
-      if (o.profile.centralWavelengthNm[b]) x.centralWavelengthNm.push_back(*o.profile.centralWavelengthNm[b]);
-      if (o.profile.fwhmNm[b]) x.wavelengthFwhmNm.push_back(*o.profile.fwhmNm[b]);
-      if (calibrated) x.reflectanceFactors.push_back(reflectance->scales.scale[b]);
-    }
-    if (x.centralWavelengthNm.size() != bands) x.centralWavelengthNm.clear();  // only where every band has one
-    if (x.wavelengthFwhmNm.size() != bands) x.wavelengthFwhmNm.clear();
-    if (!stack) x.rigCameraIndex = static_cast<int>(image);
-    tags.xmp = XmpPacket(x);
-    tags.imageUniqueId = ImageId(digest, image);
-    const TiffImage tiff{
-        kFrameWidth, kFrameHeight, static_cast<int>(bands), samples, {buffer.data(), kFramePixels * bands * bytes}};
-    if (const auto failure = WriteTiff(paths[image], tiff, tags, o.deflate)) return state.Stop(*failure);
-  }
-  exported = true;
 }
 
 // The arguments a journal belongs to: everything that shapes the files, and the captures.
 std::string JournalArguments(const ExportOptions& o, const std::vector<std::string>& captures) {
   nlohmann::json j;
-  j["command"] = "export", j["four_layer"] = o.fourLayer, j["out"] = o.outDir.string();
-  j["layout"] = o.layout == ExportLayout::Stack ? "stack" : "bands";
-  j["samples"] = o.samples ? static_cast<int>(*o.samples) : -1, j["deflate"] = o.deflate;
-  j["calibration"] = o.calibration ? CalibrationJson(*o.calibration) : "";
-  const CameraProfile& p = o.profile;
+  const ExportSettings& e = o.settings;
+  j["command"] = "export", j["four_layer"] = o.fourLayer, j["out"] = e.outDir.string();
+  j["layout"] = e.layout == ExportLayout::Stack ? "stack" : "bands";
+  j["samples"] = e.samples ? static_cast<int>(*e.samples) : -1, j["deflate"] = e.deflate;
+  j["calibration"] = e.calibration ? CalibrationJson(*e.calibration) : "";
+  const CameraProfile& p = e.profile;
   j["profile"] = {
       p.make,       p.model, p.sensorWidthMm.value_or(0), p.sensorHeightMm.value_or(0), p.shutterUnitS.value_or(0),
       p.timeOffsetS};
-  for (std::size_t b = 0; b < kBands; ++b) {
+  for (std::size_t b = 0; b < p.centralWavelengthNm.size(); ++b) {
     j["bands"].push_back({p.centralWavelengthNm[b].value_or(0), p.fwhmNm[b].value_or(0)});
   }
   j["captures"] = captures;
@@ -163,14 +58,6 @@ std::string JournalArguments(const ExportOptions& o, const std::vector<std::stri
 }
 
 }  // namespace
-
-std::vector<std::filesystem::path> ExportPaths(const ExportOptions& o, const std::string& capture) {
-  const std::string stem = std::filesystem::path(capture).stem().string();
-  if (o.layout == ExportLayout::Stack) return {o.outDir / (stem + ".tif")};
-  std::vector<std::filesystem::path> paths;
-  for (const char* band : kBandNames) paths.push_back(o.outDir / (stem + "_" + band + ".tif"));
-  return paths;
-}
 
 int RunExport(const ExportOptions& o, std::istream& in, std::ostream& err) {
   std::vector<std::string> captures;
@@ -180,7 +67,7 @@ int RunExport(const ExportOptions& o, std::istream& in, std::ostream& err) {
   }
   std::map<std::filesystem::path, const std::string*> owners;
   for (const std::string& c : captures) {
-    const std::filesystem::path first = ExportPaths(o, c).front();
+    const std::filesystem::path first = ExportPaths(o.settings, c).front();
     const auto [at, inserted] = owners.emplace(first, &c);
     if (!inserted) {
       err << *at->second << " and " << c << " would both write " << first.string() << '\n';
@@ -188,26 +75,22 @@ int RunExport(const ExportOptions& o, std::istream& in, std::ostream& err) {
     }
   }
   std::error_code error;
-  std::filesystem::create_directories(o.outDir, error);
+  std::filesystem::create_directories(o.settings.outDir, error);
   if (error) {
-    err << "Cannot write " << o.outDir.string() << ": " << error.message() << '\n';
+    err << "Cannot write " << o.settings.outDir.string() << ": " << error.message() << '\n';
     return kExitCannotWrite;
   }
   RunJournal journal;
-  const std::filesystem::path journalPath = o.outDir / ".taloran-export.journal";
+  const std::filesystem::path journalPath = o.settings.outDir / ".taloran-export.journal";
   if (const auto refusal = journal.Open(journalPath, JournalArguments(o, captures), o.resume)) {
     err << *refusal << '\n';
     return refusal->find("other arguments") != std::string::npos ? kExitUsage : kExitCannotWrite;
   }
   // Captures the earlier run finished, where every one of their files is still whole.
   std::vector<char> exported(captures.size(), 0);
-  const int bands = o.layout == ExportLayout::Stack ? static_cast<int>(kBands) : 1;
   for (const auto& [position, line] : journal.entries()) {
     if (position >= captures.size() || line != nlohmann::json(captures[position]).dump()) continue;
-    const std::vector<std::filesystem::path> paths = ExportPaths(o, captures[position]);
-    exported[position] = std::all_of(paths.begin(), paths.end(), [&](const std::filesystem::path& p) {
-      return TiffFinished(p, kFrameWidth, kFrameHeight, bands);
-    });
+    exported[position] = ExportFinished(o.settings, captures[position]);
   }
   std::vector<std::size_t> todo;
   for (std::size_t i = 0; i < captures.size(); ++i) {

@@ -9,23 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "core/export/band_samples.h"
-#include "core/reflectance/reflectance.h"
-#include "image_io/camera_profile.h"
+#include "image_io/capture_export.h"
 
 namespace taloran {
 
-enum class ExportLayout { Bands, Stack };
-
 struct ExportOptions {
   bool fourLayer = false;
-  std::optional<Calibration> calibration;
-  std::string calibrationName;
-  ExportLayout layout = ExportLayout::Bands;
-  CameraProfile profile;
-  std::optional<ExportSamples> samples;  // none: uint8 without a calibration, uint16 with one
-  bool deflate = false;
-  std::filesystem::path outDir = ".";
+  ExportSettings settings;  // the files of each capture
   unsigned jobs = 1;
   unsigned shard = 1, shards = 1;
   bool progress = false;
@@ -33,9 +23,6 @@ struct ExportOptions {
   // Continue a killed run with the same arguments: captures whose files it finished are kept.
   bool resume = false;
 };
-
-// The files a capture is exported to: OUTDIR/<stem>_Red.tif ... _NIR.tif, or OUTDIR/<stem>.tif.
-std::vector<std::filesystem::path> ExportPaths(const ExportOptions& options, const std::string& capture);
 
 // Runs the export; returns 0 when every capture was exported, 4 when some could not be read (or
 // have no reflectance under the calibration), 3 when a file could not be written (the run stops at

@@ -1,0 +1,146 @@
+#include "image_io/capture_export.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+
+#include "core/capture/camera_metadata.h"
+#include "core/capture/capture_digest.h"
+#include "image_io/tiff_writer.h"
+#include "image_io/xmp_packet.h"
+
+namespace taloran {
+
+namespace {
+
+constexpr const char* kBandNames[] = {"Red", "Green", "Blue", "NIR"};
+constexpr std::size_t kBands = 4;
+// Record bytes the tags read beside DecodePosition's.
+constexpr std::size_t kFocalLengthByte = 52, kFStopByte = 55, kPitchByte = 34, kRollByte = 35;
+constexpr std::size_t kShutterHigh = 72, kShutterLow = 73;
+constexpr double kTenths = 10;
+constexpr double kMmPerCm = 10;
+
+// Pitch and roll: two's complement over 8 bits, 128 still counting as positive (as the panel shows).
+double SignedByte(std::uint8_t v) { return v > 128 ? -(256.0 - v) : v; }
+
+// "2026:12:07 17:05:00" and its milliseconds, of the capture file's time plus the profile's offset.
+std::pair<std::string, std::string> CaptureTime(const std::string& capture, double offsetS) {
+  std::error_code error;
+  const auto written = std::filesystem::last_write_time(capture, error);
+  if (error) return {};
+  const auto at =
+      std::chrono::file_clock::to_sys(written) +
+      std::chrono::duration_cast<std::chrono::system_clock::duration>(std::chrono::duration<double>(offsetS));
+  const auto seconds = std::chrono::floor<std::chrono::seconds>(at);
+  const auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(at - seconds).count();
+  const std::time_t t = std::chrono::system_clock::to_time_t(seconds);
+  std::tm utc{};
+  gmtime_r(&t, &utc);
+  char text[32], sub[24];
+  std::strftime(text, sizeof text, "%Y:%m:%d %H:%M:%S", &utc);
+  std::snprintf(sub, sizeof sub, "%03lld", static_cast<long long>(millis));
+  return {text, sub};
+}
+
+// The tags every image of a capture shares.
+TiffTags CaptureTags(const ExportSettings& o, const std::string& capture, const FrameStore& frame) {
+  const MetadataRecord& m = frame.metadata;
+  TiffTags t;
+  t.make = o.profile.make, t.model = o.profile.model;
+  std::tie(t.dateTimeOriginal, t.subSecTimeOriginal) = CaptureTime(capture, o.profile.timeOffsetS);
+  if (m[kFStopByte] != 0) t.fNumber = m[kFStopByte] / kTenths;
+  if (m[kFocalLengthByte] != 0) t.focalLengthMm = m[kFocalLengthByte] / kTenths;
+  if (o.profile.sensorWidthMm && o.profile.sensorHeightMm) {
+    t.focalPlaneXResolution = kFrameWidth / (*o.profile.sensorWidthMm / kMmPerCm);
+    t.focalPlaneYResolution = kFrameHeight / (*o.profile.sensorHeightMm / kMmPerCm);
+  }
+  const unsigned shutter = (unsigned{m[kShutterHigh]} << 8 | m[kShutterLow]) >> 4;
+  if (o.profile.shutterUnitS && shutter != 0) t.exposureTimeS = shutter * *o.profile.shutterUnitS;
+  const CapturePosition p = DecodePosition(m);
+  if (p.latitudeDeg != 0 || p.longitudeDeg != 0) t.gps = GpsTags{p.latitudeDeg, p.longitudeDeg, p.heightM};
+  return t;
+}
+
+// 32 hex digits, different for each image of a capture.
+std::string ImageId(const CaptureDigest& d, std::size_t image) {
+  char text[40];
+  std::snprintf(text, sizeof text, "%016llx%016llx",
+                static_cast<unsigned long long>(d[0] ^ (image + 1) * 0x9E3779B97F4A7C15ull),
+                static_cast<unsigned long long>(d[1]));
+  return text;
+}
+
+}  // namespace
+
+std::vector<std::filesystem::path> ExportPaths(const ExportSettings& o, const std::string& capture) {
+  const std::string stem = std::filesystem::path(capture).stem().string();
+  if (o.layout == ExportLayout::Stack) return {o.outDir / (stem + ".tif")};
+  std::vector<std::filesystem::path> paths;
+  for (const char* band : kBandNames) paths.push_back(o.outDir / (stem + "_" + band + ".tif"));
+  return paths;
+}
+
+std::size_t ExportBufferBytes(const ExportSettings& o) {
+  const ExportSamples samples = o.samples.value_or(o.calibration ? ExportSamples::Uint16 : ExportSamples::Uint8);
+  return kFramePixels * (o.layout == ExportLayout::Stack ? kBands : 1) * SampleBytes(samples);
+}
+
+std::optional<ExportFailure> ExportCaptureFiles(const ExportSettings& o, const std::string& capture,
+                                                const FrameStore& frame, std::span<std::uint8_t> buffer) {
+  std::optional<CaptureReflectance> reflectance;
+  if (o.calibration) {
+    reflectance = ReflectanceOf(*o.calibration, frame.metadata);
+    if (!reflectance->complete()) return ExportFailure{capture + ": " + reflectance->status, false};
+  }
+  const ExportSamples samples = o.samples.value_or(o.calibration ? ExportSamples::Uint16 : ExportSamples::Uint8);
+  const bool calibrated = reflectance && samples != ExportSamples::Uint8;
+  const BandScales* scales = calibrated ? &reflectance->scales : nullptr;
+
+  TiffTags tags = CaptureTags(o, capture, frame);
+  const CaptureDigest digest = DigestOf(frame);
+  const CameraPanel panel = DecodeCameraMetadata(frame.metadata);
+  CameraXmp xmp;
+  xmp.rigName = o.profile.model;
+  xmp.captureUuid = UuidText(digest);
+  xmp.yaw = DecodePosition(frame.metadata).headingDeg;
+  xmp.pitch = SignedByte(frame.metadata[kPitchByte]), xmp.roll = SignedByte(frame.metadata[kRollByte]);
+  if (calibrated) xmp.calibrationFile = o.calibrationName;
+
+  const std::size_t bytes = SampleBytes(samples);
+  const std::vector<std::filesystem::path> paths = ExportPaths(o, capture);
+  const bool stack = o.layout == ExportLayout::Stack;
+  const std::size_t bands = stack ? kBands : 1;
+  for (std::size_t image = 0; image < paths.size(); ++image) {
+    CameraXmp x = xmp;
+    for (std::size_t k = 0; k < bands; ++k) {
+      const std::size_t b = stack ? k : image;
+      WriteBandSamples(frame, b, samples, scales, buffer.data() + k * bytes, bands * bytes);
+      x.bandNames.push_back(kBandNames[b]);
+      x.irradiance.push_back(panel.irradianceLevels[b]);
+      if (o.profile.centralWavelengthNm[b]) x.centralWavelengthNm.push_back(*o.profile.centralWavelengthNm[b]);
+      if (o.profile.fwhmNm[b]) x.wavelengthFwhmNm.push_back(*o.profile.fwhmNm[b]);
+      if (calibrated) x.reflectanceFactors.push_back(reflectance->scales.scale[b]);
+    }
+    if (x.centralWavelengthNm.size() != bands) x.centralWavelengthNm.clear();  // only where every band has one
+    if (x.wavelengthFwhmNm.size() != bands) x.wavelengthFwhmNm.clear();
+    if (!stack) x.rigCameraIndex = static_cast<int>(image);
+    tags.xmp = XmpPacket(x);
+    tags.imageUniqueId = ImageId(digest, image);
+    const TiffImage tiff{
+        kFrameWidth, kFrameHeight, static_cast<int>(bands), samples, {buffer.data(), kFramePixels * bands * bytes}};
+    if (const auto failure = WriteTiff(paths[image], tiff, tags, o.deflate)) return ExportFailure{*failure, true};
+  }
+  return std::nullopt;
+}
+
+bool ExportFinished(const ExportSettings& o, const std::string& capture) {
+  const int bands = o.layout == ExportLayout::Stack ? static_cast<int>(kBands) : 1;
+  const std::vector<std::filesystem::path> paths = ExportPaths(o, capture);
+  return std::all_of(paths.begin(), paths.end(),
+                     [&](const std::filesystem::path& p) { return TiffFinished(p, kFrameWidth, kFrameHeight, bands); });
+}
+
+}  // namespace taloran
