@@ -44,7 +44,7 @@ test-san: deps
 # built with ThreadSanitizer.
 test-tsan: deps
 	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALORAN_TSAN=ON -DTALORAN_VIEWER=OFF -DTALORAN_BENCH=OFF
-	cmake --build $(TSAN_BUILD) -j $(JOBS) --target batch_test statistics_job_test
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target batch_test export_test statistics_job_test export_job_test
 	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1 ctest -j $(JOBS) --output-on-failure
 
 # libFuzzer over the reader, the metadata decoding and a render, for a bounded time.

@@ -8,6 +8,7 @@
 #include "core/capture/folder_listing.h"
 #include "core/capture/frame_store.h"
 #include "core/index/index_value.h"
+#include "image_io/camera_profile.h"
 #include "image_io/output_file.h"
 #include "image_io/png_writer.h"
 #include "res/dialog_templates.h"
@@ -183,6 +184,82 @@ ShownView DesktopPresenter::Shown() const {
   if (const auto k = calibration_->ReflectanceOf(dialog_.Frame())) shown.reflectance = k->scales;
   shown.fixedScale = calibration_->fixedScale();
   return shown;
+}
+
+void DesktopPresenter::EnableExport(ExportView& view) {
+  exportView_ = &view;
+  exportJob_ = std::make_unique<ExportJob>(
+      [this](std::size_t done, std::size_t total) {
+        exportView_->Post([this, done, total] {
+          if (exporting_) exportView_->ShowExportProgress(done, total);
+        });
+      },
+      [this](const ExportJob::Summary& summary) {
+        exportView_->Post([this, summary] {
+          exporting_ = false;
+          exportView_->ShowExportResult(ExportSummaryText(summary, lastExport_.folder));
+        });
+      });
+}
+
+// The settings the person chooses, with the loaded calibration; nothing when cancelled or when the
+// camera profile is refused (which is said).
+std::optional<ExportSettings> DesktopPresenter::AskExport(bool folder) {
+  if (lastExport_.folder.empty()) lastExport_.folder = FolderOf(dialog_.LoadedPath) + "export";
+  const std::optional<ExportChoice> choice = exportView_->ChooseExport(lastExport_, folder);
+  if (!choice) return std::nullopt;
+  lastExport_ = *choice;
+  ExportSettings settings;
+  if (!choice->cameraProfile.empty()) {
+    if (const auto refusal = ReadCameraProfile(choice->cameraProfile, settings.profile)) {
+      exportView_->ShowExportResult("The camera profile is refused: " + *refusal);
+      return std::nullopt;
+    }
+  }
+  if (CalibrationLoaded()) {
+    settings.calibration = calibration_->calibration();
+    settings.calibrationName = NameOf(calibration_->path());
+  }
+  settings.layout = choice->layout, settings.samples = choice->samples, settings.deflate = choice->deflate;
+  settings.outDir = choice->folder;
+  return settings;
+}
+
+void DesktopPresenter::ExportCapture() {
+  if (exportView_ == nullptr || exporting_) return;
+  if (dialog_.LoadedPath.empty()) return view_.ShowStatusMessage("No capture to export");
+  const std::optional<ExportSettings> settings = AskExport(false);
+  if (!settings) return;
+  ExportJob::Summary summary;
+  summary.total = 1;
+  std::error_code error;
+  std::filesystem::create_directories(settings->outDir, error);
+  const FrameStore& frame = dialog_.Frame();
+  std::vector<std::uint8_t> buffer(ExportBufferBytes(*settings));
+  if (!FrameComplete(frame)) {
+    summary.problems.push_back(NameOf(dialog_.LoadedPath) + " is " + TruncationStatus(frame.frameBytes));
+  } else if (const auto failure = ExportCaptureFiles(*settings, dialog_.LoadedPath, frame, buffer)) {
+    summary.problems.push_back(failure->text);
+  } else {
+    summary.exported = 1;
+  }
+  exportView_->ShowExportResult(ExportSummaryText(summary, settings->outDir.string()));
+}
+
+void DesktopPresenter::ExportFolder() {
+  if (exportView_ == nullptr || exporting_) return;
+  if (dialog_.LoadedPath.empty()) return view_.ShowStatusMessage("No folder to export");
+  const std::optional<ExportSettings> settings = AskExport(true);
+  if (!settings) return;
+  const std::string folder = FolderOf(dialog_.LoadedPath);
+  std::vector<std::string> captures;
+  for (const std::string& name : dialogView_.ListFolder(folder, kCapturePattern)) captures.push_back(folder + name);
+  exporting_ = exportJob_->Start(*settings, captures, dialog_.FourLayerInput != 0);
+  if (exporting_) exportView_->ShowExportProgress(0, captures.size());
+}
+
+void DesktopPresenter::CancelExport() {
+  if (exportJob_) exportJob_->Cancel();
 }
 
 // The picture is painted again, and everything that reads it follows.

@@ -11,6 +11,8 @@
 #include "app/calibration_presenter.h"
 #include "app/desktop_view.h"
 #include "app/dialog_view.h"
+#include "app/export_job.h"
+#include "app/export_view.h"
 #include "app/key_commands.h"
 #include "app/picture_readings.h"
 #include "app/taloran_dlg.h"
@@ -66,6 +68,14 @@ class DesktopPresenter {
   // under the loaded calibration, and whether the fixed scale is on.
   ShownView Shown() const;
 
+  // "Export capture..." and "Export folder...": band images for photogrammetry tools, with the
+  // loaded calibration; a folder on a worker with progress and Cancel (asked through `view`).
+  void EnableExport(ExportView& view);
+  void ExportCapture();
+  void ExportFolder();
+  void CancelExport();
+  bool Exporting() const { return exporting_; }
+
   const DesktopSettings& settings() const { return settings_; }
   std::vector<RecentCapture> RecentCaptures() const;
   std::string Title() const { return title_; }
@@ -79,6 +89,7 @@ class DesktopPresenter {
   std::string CaptureWord() const;
   void Changed();
   void CalibrationChanged();
+  std::optional<ExportSettings> AskExport(bool folder);
 
   CTaloranDlg& dialog_;
   DialogView& dialogView_;
@@ -90,6 +101,10 @@ class DesktopPresenter {
   unsigned readsSeen_ = 0;           // the dialog's successful reads when the title was made
   std::unique_ptr<PngEncoder> png_;  // made on the first PNG saved
   std::unique_ptr<CalibrationPresenter> calibration_;
+  ExportView* exportView_ = nullptr;
+  ExportChoice lastExport_;  // offered again the next time
+  std::unique_ptr<ExportJob> exportJob_;
+  bool exporting_ = false;
 };
 
 }  // namespace taloran

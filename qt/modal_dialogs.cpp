@@ -4,6 +4,8 @@
 #include <QInputDialog>
 #include <QMessageBox>
 
+#include "qt/export_dialog.h"
+
 namespace taloran {
 
 // The filter names only its description, as the template does.
@@ -51,6 +53,10 @@ std::optional<std::string> QtModalDialogs::ChooseJsonFile(QWidget* parent, const
                             : QFileDialog::getOpenFileName(parent, title, start, filter);
   if (path.isEmpty()) return std::nullopt;
   return path.toStdString();
+}
+
+std::optional<ExportChoice> QtModalDialogs::ChooseExport(QWidget* parent, const ExportChoice& suggested, bool folder) {
+  return AskExportChoice(parent, suggested, folder);
 }
 
 }  // namespace taloran

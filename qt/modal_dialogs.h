@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "app/export_view.h"
+
 class QWidget;
 
 namespace taloran {
@@ -32,6 +34,8 @@ class ModalDialogs {
   // cancelled.
   virtual std::optional<std::string> ChooseJsonFile(QWidget* parent, const QString& title, const std::string& suggested,
                                                     bool save) = 0;
+  // An export's settings, `suggested` filled in; nothing when cancelled.
+  virtual std::optional<ExportChoice> ChooseExport(QWidget* parent, const ExportChoice& suggested, bool folder) = 0;
 };
 
 // Qt's file dialogs and message box.
@@ -45,6 +49,7 @@ class QtModalDialogs : public ModalDialogs {
   bool ConfirmSave(QWidget* parent, const QString& title, const std::string& text) override;
   std::optional<std::string> ChooseJsonFile(QWidget* parent, const QString& title, const std::string& suggested,
                                             bool save) override;
+  std::optional<ExportChoice> ChooseExport(QWidget* parent, const ExportChoice& suggested, bool folder) override;
 };
 
 }  // namespace taloran

@@ -15,6 +15,7 @@
 #include "app/desktop_presenter.h"
 #include "app/desktop_view.h"
 #include "app/dialog_view.h"
+#include "app/export_view.h"
 #include "app/picture_readings.h"
 #include "qt/dialog_units.h"
 #include "qt/modal_dialogs.h"
@@ -23,6 +24,7 @@
 class QAbstractButton;
 class QLabel;
 class QMenu;
+class QProgressDialog;
 class QTimer;
 class QScreen;
 class QSettings;
@@ -34,7 +36,7 @@ class CTaloranDlg;
 class CPictureCtrl;
 class StatisticsWindow;
 
-class TaloranWindow : public QDialog, public DialogView, public DesktopView, public CalibrationView {
+class TaloranWindow : public QDialog, public DialogView, public DesktopView, public CalibrationView, public ExportView {
  public:
   // Asks the person through `dialogs`, or through Qt's own dialogs where it is null.
   explicit TaloranWindow(ModalDialogs* dialogs = nullptr, QWidget* parent = nullptr);
@@ -108,6 +110,13 @@ class TaloranWindow : public QDialog, public DialogView, public DesktopView, pub
   std::optional<std::string> ChooseCalibrationSavePath(const std::string& suggested) override;
   std::optional<std::string> ChooseCalibrationFile() override;
 
+  // ExportView
+  std::optional<ExportChoice> ChooseExport(const ExportChoice& suggested, bool folder) override;
+  void ShowExportProgress(std::size_t done, std::size_t total) override;
+  void ShowExportResult(const std::string& text) override;
+  void Post(std::function<void()> task) override;
+  QProgressDialog* ExportProgress() const { return exportProgress_; }
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
@@ -143,7 +152,8 @@ class TaloranWindow : public QDialog, public DialogView, public DesktopView, pub
   QLabel* probe_ = nullptr;
   QLabel* zoom_ = nullptr;
   QLabel* message_ = nullptr;
-  QLabel* calibration_ = nullptr;  // the calibration loaded, and the shown capture's warning
+  QLabel* calibration_ = nullptr;              // the calibration loaded, and the shown capture's warning
+  QProgressDialog* exportProgress_ = nullptr;  // a folder's export, while it runs
   QTimer* probeTimer_ = nullptr;
   QTimer* legendTimer_ = nullptr;  // EVI's and SIPI's legend values, once the picture settles                      //
                                    // the strip follows the pointer once a frame

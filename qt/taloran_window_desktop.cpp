@@ -96,6 +96,7 @@ void TaloranWindow::Attach(CTaloranDlg* dialog) {
   picture_->SetKeepAspect(presenter_->settings().keepAspect);
   if (presenter_->settings().statisticsOpen) statistics_->show();
   presenter_->EnableCalibration(*this);
+  presenter_->EnableExport(*this);
 }
 
 void TaloranWindow::FitTo(const QRect& available) {

@@ -2,6 +2,7 @@
 // window, wired between the picture control and the picture readings.
 #include <QLabel>
 #include <QMenu>
+#include <QProgressDialog>
 #include <QTimer>
 
 #include "app/taloran_dlg.h"
@@ -97,6 +98,42 @@ void TaloranWindow::AddPictureMenuItems(QMenu& menu) {
   menu.addAction("Load calibration...", this, [this] { presenter_->LoadCalibration(); });
   QAction* clearCalibration = menu.addAction("Clear calibration", this, [this] { presenter_->ClearCalibration(); });
   clearCalibration->setEnabled(presenter_->CalibrationLoaded());
+  menu.addSeparator();
+  const bool shown = !dialog_->LoadedPath.empty() && !presenter_->Exporting();
+  menu.addAction("Export capture...", this, [this] { presenter_->ExportCapture(); })->setEnabled(shown);
+  menu.addAction("Export folder...", this, [this] { presenter_->ExportFolder(); })->setEnabled(shown);
+}
+
+// ---- Export ---------------------------------------------------------------------------------------
+
+std::optional<ExportChoice> TaloranWindow::ChooseExport(const ExportChoice& suggested, bool folder) {
+  return dialogs_.ChooseExport(this, suggested, folder);
+}
+
+// Not modal: the window stays in use while the folder is written.
+void TaloranWindow::ShowExportProgress(std::size_t done, std::size_t total) {
+  if (exportProgress_ == nullptr) {
+    exportProgress_ = new QProgressDialog("Exporting the folder...", "Cancel", 0, 1, this);
+    exportProgress_->setWindowTitle("Export folder");
+    exportProgress_->setWindowModality(Qt::NonModal);
+    exportProgress_->setAutoClose(false), exportProgress_->setAutoReset(false);
+    exportProgress_->setMinimumDuration(0);
+    connect(exportProgress_, &QProgressDialog::canceled, this, [this] { presenter_->CancelExport(); });
+  }
+  exportProgress_->setMaximum(static_cast<int>(std::max<std::size_t>(total, 1)));
+  exportProgress_->setValue(static_cast<int>(done));
+  exportProgress_->setLabelText(QString("Exporting capture %1 of %2...").arg(std::min(done + 1, total)).arg(total));
+  exportProgress_->show();
+}
+
+void TaloranWindow::ShowExportResult(const std::string& text) {
+  if (exportProgress_ != nullptr) exportProgress_->deleteLater(), exportProgress_ = nullptr;
+  ShowStatusMessage(text.substr(0, text.find('\n')));
+  dialogs_.ShowMessage(this, text);
+}
+
+void TaloranWindow::Post(std::function<void()> task) {
+  QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
 }
 
 // ---- Calibration ----------------------------------------------------------------------------------

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
@@ -281,6 +282,32 @@ TEST_F(DesktopWindowTest, AScreenReaderHearsEveryControlByItsLabel) {
   window->Presenter().Drop({"/nowhere/notes.txt"});
   EXPECT_EQ(QAccessible::queryAccessibleInterface(window->StatusMessage())->text(QAccessible::Description),
             "Not a .tif capture: notes.txt");
+}
+
+// Export from the menu: the shown capture at once; the folder on a worker, the window in use meanwhile.
+TEST_F(DesktopWindowTest, ExportsTheCaptureAndTheFolderFromTheMenu) {
+  OpenFolder();
+  const auto trigger = [this](const QString& text) {
+    const std::unique_ptr<QMenu> menu = window->ContextMenu();
+    for (QAction* a : menu->actions()) {
+      if (a->text() == text) return a->isEnabled() ? (a->trigger(), true) : false;
+    }
+    return false;
+  };
+  const std::string out = (dir.path() / "export").string();
+  dialogs.exportChoice = ExportChoice{out, ExportLayout::Bands, std::nullopt, false, ""};
+  ASSERT_TRUE(trigger("Export capture..."));
+  EXPECT_EQ(messages.back(), "Exported 1 of 1 capture to " + out);
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / "export" / "field_02_NIR.tif"));
+  ASSERT_TRUE(trigger("Export folder..."));
+  ASSERT_NE(window->ExportProgress(), nullptr);
+  EXPECT_TRUE(window->ExportProgress()->isVisible());
+  EXPECT_FALSE(trigger("Export folder..."));  // one at a time
+  window->Click(kViOut);                      // the window answers while the folder is written
+  EXPECT_EQ(dialog.ViewMode, kViewIndex);
+  for (int i = 0; i < 500 && window->Presenter().Exporting(); ++i) QTest::qWait(10);
+  EXPECT_EQ(messages.back(), "Exported 3 of 3 captures to " + out);
+  EXPECT_EQ(window->ExportProgress(), nullptr);
 }
 
 // ---- The picture as an instrument ---------------------------------------------------------------

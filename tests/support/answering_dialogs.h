@@ -37,6 +37,8 @@ struct AnsweringDialogs : ModalDialogs {
   std::optional<std::string> ChooseJsonFile(QWidget*, const QString&, const std::string&, bool) override {
     return jsonFile;
   }
+  std::optional<ExportChoice> exportChoice;  // the export dialog's answer
+  std::optional<ExportChoice> ChooseExport(QWidget*, const ExportChoice&, bool) override { return exportChoice; }
 };
 
 }  // namespace taloran::test
