@@ -38,7 +38,8 @@ test-main: build
 test-san: deps
 	cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALORAN_SANITIZE=ON -DTALORAN_BENCH=OFF
 	cmake --build $(SAN_BUILD) -j $(JOBS)
-	cd $(SAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 ctest -j $(JOBS) --output-on-failure
+	cd $(SAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan_suppressions.txt \
+	  ctest -j $(JOBS) --output-on-failure
 
 # The suites of the code that runs on several threads (the batch's workers, the statistics job)
 # built with ThreadSanitizer.

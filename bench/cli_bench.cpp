@@ -1,6 +1,7 @@
 // Whole-process speed of taloran-cli, as a user meets it: each command line a fresh process, the
 // median of 15 runs, the page cache warm. The batch rows run over a flight of 400 captures and
-// give captures per second. M and R, the yardsticks of the core benchmark, are measured alongside.
+// give captures per second (the export too). M and R, the yardsticks of the core benchmark, are
+// measured alongside.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
