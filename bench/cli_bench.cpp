@@ -116,6 +116,11 @@ TALORAN_COMMAND(export_one_capture, "export", "-o", "FRESH:OUT/export", "CAPTURE
 TALORAN_COMMAND(export_one_capture_again, "export", "-o", "OUT/export", "CAPTURE");  // replacing the files
 TALORAN_COMMAND_RUNS(export_bands_uint8_jobs2, 5, "export", "--jobs", "2", "--no-progress", "-o", "OUT/export",
                      "FLIGHT");
+// Resuming the finished export, then a finished batch: the journal read, every file checked.
+TALORAN_COMMAND(resume_export_finished, "export", "--jobs", "2", "--no-progress", "--resume", "-o", "OUT/export",
+                "FLIGHT");
+TALORAN_COMMAND_RUNS(batch_stats_for_resume, 1, "batch", "--format", "none", "--stats", "OUT/r.csv", "FLIGHT");
+TALORAN_COMMAND(resume_batch_finished, "batch", "--format", "none", "--stats", "OUT/r.csv", "--resume", "FLIGHT");
 TALORAN_COMMAND(batch_png_ndvi_jobs2, "batch", "--format", "png", "-o", "OUT", "--stats", "OUT/s.csv", "--jobs", "2",
                 "FLIGHT");
 
