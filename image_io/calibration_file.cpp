@@ -3,10 +3,9 @@
 #include <algorithm>
 #include <chrono>
 #include <ctime>
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
+#include "image_io/json_file.h"
 #include "image_io/output_file.h"
 
 namespace taloran {
@@ -17,68 +16,63 @@ using Json = nlohmann::ordered_json;
 
 constexpr const char* kExposureNames[] = {"none", "shutter_gain"};
 
-// A refusal that names the field.
-struct FieldError {
-  std::string text;
-};
-
 const Json& Field(const Json& object, const char* key, const std::string& path) {
   const auto it = object.find(key);
-  if (it == object.end()) throw FieldError{path + key + ": missing"};
+  if (it == object.end()) throw JsonFieldError{path + key + ": missing"};
   return *it;
 }
 
 double Number(const Json& object, const char* key, const std::string& path = "") {
   const Json& v = Field(object, key, path);
-  if (!v.is_number()) throw FieldError{path + key + ": not a number"};
+  if (!v.is_number()) throw JsonFieldError{path + key + ": not a number"};
   return v.get<double>();
 }
 
 std::string Text(const Json& object, const char* key, const std::string& path = "") {
   const Json& v = Field(object, key, path);
-  if (!v.is_string()) throw FieldError{path + key + ": not a string"};
+  if (!v.is_string()) throw JsonFieldError{path + key + ": not a string"};
   return v.get<std::string>();
 }
 
 std::array<double, 4> Four(const Json& object, const char* key, const std::string& path = "") {
   const Json& v = Field(object, key, path);
-  if (!v.is_array() || v.size() != 4) throw FieldError{path + key + ": not a list of four numbers"};
+  if (!v.is_array() || v.size() != 4) throw JsonFieldError{path + key + ": not a list of four numbers"};
   std::array<double, 4> out{};
   for (std::size_t i = 0; i < 4; ++i) {
-    if (!v[i].is_number()) throw FieldError{path + key + ": not a list of four numbers"};
+    if (!v[i].is_number()) throw JsonFieldError{path + key + ": not a list of four numbers"};
     out[i] = v[i].get<double>();
   }
   return out;
 }
 
 Calibration Parse(const Json& j) {
-  if (!j.is_object()) throw FieldError{"not a JSON object"};
+  if (!j.is_object()) throw JsonFieldError{"not a JSON object"};
   const Json& version = Field(j, "version", "");
   if (!version.is_number_integer() || version.get<long long>() != kCalibrationVersion) {
-    throw FieldError{"version: " + version.dump() + " is not a version this Taloran reads (1)"};
+    throw JsonFieldError{"version: " + version.dump() + " is not a version this Taloran reads (1)"};
   }
   Calibration c;
   const Json& panel = Field(j, "panel", "");
-  if (!panel.is_object()) throw FieldError{"panel: not an object"};
+  if (!panel.is_object()) throw JsonFieldError{"panel: not an object"};
   c.panelCapture = Text(panel, "capture", "panel.");
   const Json& area = Field(panel, "area", "panel.");
   if (!area.is_array() || area.size() != 4 ||
       !std::all_of(area.begin(), area.end(), [](const Json& v) { return v.is_number_integer(); })) {
-    throw FieldError{"panel.area: not four whole numbers x, y, w, h"};
+    throw JsonFieldError{"panel.area: not four whole numbers x, y, w, h"};
   }
   c.area = {area[0].get<int>(), area[1].get<int>(), area[2].get<int>(), area[3].get<int>()};
   c.reflectance = Four(panel, "reflectance", "panel.");
   const std::string exposure = Text(j, "exposure");
   if (exposure != kExposureNames[0] && exposure != kExposureNames[1]) {
-    throw FieldError{"exposure: \"" + exposure + "\" is neither \"none\" nor \"shutter_gain\""};
+    throw JsonFieldError{"exposure: \"" + exposure + "\" is neither \"none\" nor \"shutter_gain\""};
   }
   c.exposure = exposure == kExposureNames[0] ? Exposure::None : Exposure::ShutterGain;
   const Json& irradiance = Field(j, "irradiance", "");
-  if (!irradiance.is_boolean()) throw FieldError{"irradiance: not true or false"};
+  if (!irradiance.is_boolean()) throw JsonFieldError{"irradiance: not true or false"};
   c.irradiance = irradiance.get<bool>();
   const std::array<double, 4> black = Four(j, "black");
   for (std::size_t b = 0; b < 4; ++b) {
-    if (black[b] != static_cast<int>(black[b])) throw FieldError{"black: not whole numbers"};
+    if (black[b] != static_cast<int>(black[b])) throw JsonFieldError{"black: not whole numbers"};
     c.black[b] = static_cast<int>(black[b]);
   }
   c.factors = Four(j, "factors");
@@ -87,7 +81,7 @@ Calibration Parse(const Json& j) {
   c.panelMeanDn = Four(j, "panel_mean_dn");
   c.panelCv = Four(j, "panel_cv");
   c.created = Text(j, "created");
-  if (const auto fault = CheckCalibration(c)) throw FieldError{*fault};
+  if (const auto fault = CheckCalibration(c)) throw JsonFieldError{*fault};
   return c;
 }
 
@@ -112,20 +106,7 @@ std::string CalibrationJson(const Calibration& c) {
 }
 
 std::optional<std::string> ReadCalibrationFile(const std::filesystem::path& path, Calibration& calibration) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return path.string() + ": cannot be opened";
-  std::stringstream text;
-  text << file.rdbuf();
-  try {
-    calibration = Parse(Json::parse(text.str()));
-  } catch (const Json::parse_error& e) {
-    return path.string() + ": not JSON (" + e.what() + ")";
-  } catch (const FieldError& e) {
-    return path.string() + ": " + e.text;
-  } catch (const Json::exception& e) {
-    return path.string() + ": " + e.what();
-  }
-  return std::nullopt;
+  return ReadJsonFile(path, [&calibration](const Json& j) { calibration = Parse(j); });
 }
 
 bool WriteCalibrationFile(const std::filesystem::path& path, const Calibration& calibration) {
