@@ -336,9 +336,14 @@ std::string DesktopPresenter::ViewDescription() const {
   const std::uint16_t mode = dialog_.ViewMode;
   if (mode < kViewIndex) return Caption(res::kRawRed + mode);
   const IndexDescriptor& index = SelectedIndex(dialog_.IndexCode);
-  if (index.bit != kIndexNdvi && index.bit != kIndexOsavi) return index.name;
   constexpr int kBandCaptions[] = {res::kBandRed, res::kBandGreen, res::kBandBlue, res::kBandRed};
-  return std::string(index.name) + ", " + Caption(kBandCaptions[dialog_.IndexCode & kBandMask]);
+  std::string text = index.name;
+  if (index.bit == kIndexNdvi || index.bit == kIndexOsavi)
+    text += ", " + Caption(kBandCaptions[dialog_.IndexCode & kBandMask]);
+  // On the fixed scale the colours mean values (of reflectances with a calibration): say so.
+  if (calibration_ && calibration_->fixedScale())
+    text += CalibrationLoaded() ? ", reflectance, fixed scale" : ", fixed scale";
+  return text;
 }
 
 std::string DesktopPresenter::CameraDataText() const {

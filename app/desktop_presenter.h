@@ -79,7 +79,8 @@ class DesktopPresenter {
   const DesktopSettings& settings() const { return settings_; }
   std::vector<RecentCapture> RecentCaptures() const;
   std::string Title() const { return title_; }
-  // The view shown, as the picture's accessible description names it ("NDVI, R-NIR").
+  // The view shown, as the picture's accessible description and the legend name it ("NDVI, R-NIR";
+  // "NDVI, R-NIR, reflectance, fixed scale" on the fixed scale with a calibration).
   std::string ViewDescription() const;
   // The camera data panel as text: label, tab, value, a line each, in the panel's order.
   std::string CameraDataText() const;

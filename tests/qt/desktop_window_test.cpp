@@ -481,7 +481,8 @@ TEST_F(PictureReadingTest, CalibrationFromTheMenu) {
   EXPECT_TRUE(window->Presenter().settings().fixedScale);
   EXPECT_TRUE(QAccessible::queryAccessibleInterface(window->Picture())
                   ->text(QAccessible::Description)
-                  .endsWith("Legend: 1.000; 0.750; 0.500; 0.250; 0.000; -0.250; -0.500; -0.750; -1.000"));
+                  .endsWith("NDVI, R-NIR, reflectance, fixed scale. Legend: 1.000; 0.750; 0.500; 0.250; 0.000; -0.250; "
+                            "-0.500; -0.750; -1.000"));
   EXPECT_TRUE(window->grab().save(QString::fromStdString(Screenshot("fixed-scale.png").string())));
   ASSERT_TRUE(action("Clear calibration"));
   EXPECT_EQ(window->CalibrationStrip()->text(), "");
