@@ -123,9 +123,7 @@ std::string CalibrationPresenter::StatusText(const FrameStore& frame) const {
   if (!calibration_) return "";
   const CaptureReflectance k = *ReflectanceOf(frame);
   std::string text = "Calibration: " + NameOf(path_);
-  for (const std::string* note : {&k.status, &k.warning}) {
-    if (!note->empty()) text += "; " + *note;
-  }
+  if (!k.notes().empty()) text += "; " + k.notes();
   return text;
 }
 

@@ -42,7 +42,7 @@ std::string ProbeText(const FrameStore& frame, const ShownView& view, FramePixel
     const BandScales& k = *view.reflectance;
     const std::uint8_t dn[] = {s.red, s.green, s.blue, s.nir};
     double rho[4];
-    for (std::size_t b = 0; b < 4; ++b) rho[b] = k.scale[b] * (dn[b] - k.black[b]);
+    for (std::size_t b = 0; b < 4; ++b) rho[b] = SampleReflectance(k, b, dn[b]);
     text += Printed(" | rho R %.4f G %.4f B %.4f NIR %.4f", rho[0], rho[1], rho[2], rho[3]);
     if (double v = 0; index.reflectance(k, s, BandPlace(view.indexCode), v)) value = v;
   } else {

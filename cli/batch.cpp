@@ -1,20 +1,15 @@
 #include "cli/batch.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
-#include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <istream>
 #include <map>
-#include <mutex>
 #include <nlohmann/json.hpp>
 #include <ostream>
 #include <set>
-#include <thread>
 
 #include "cli/batch_report.h"
 #include "cli/parallel_run.h"
@@ -79,10 +74,7 @@ void ProcessCapture(const BatchOptions& o, CaptureWorkspace& work, CaptureReport
                                                     reflectance ? &reflectance->scales : nullptr));
     }
     if (reflectance) {
-      const std::string warning = reflectance->status.empty() || reflectance->warning.empty()
-                                      ? reflectance->status + reflectance->warning
-                                      : reflectance->status + "; " + reflectance->warning;
-      report.calibrated = CaptureReport::Calibrated{warning, reflectance->available,
+      report.calibrated = CaptureReport::Calibrated{reflectance->notes(), reflectance->available,
                                                     ComputeBandReflectance(work.store(), *reflectance, FrameRect{})};
     }
   }
@@ -199,8 +191,8 @@ int RunBatch(const BatchOptions& o, std::istream& in, std::ostream& err) {
   const std::filesystem::path journalPath = BatchJournalPath(o);
   if (const auto refusal =
           journaled ? journal.Open(journalPath, JournalArguments(o, reports), o.resume) : std::nullopt) {
-    err << *refusal << '\n';
-    return refusal->find("other arguments") != std::string::npos ? kExitUsage : kExitCannotWrite;
+    err << refusal->text << '\n';
+    return refusal->otherRun ? kExitUsage : kExitCannotWrite;
   }
   std::vector<char> finished(reports.size(), 0);
   for (const auto& [position, line] : journal.entries()) {

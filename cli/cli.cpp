@@ -192,9 +192,7 @@ int Info(const std::string& capture, bool json, const std::optional<Calibration>
                                                     : nlohmann::ordered_json());
       }
       object["reflectance_factors"] = factors;
-      object["calibration_warning"] = reflectance->status +
-                                      (reflectance->status.empty() || reflectance->warning.empty() ? "" : "; ") +
-                                      reflectance->warning;
+      object["calibration_warning"] = reflectance->notes();
     }
     out << object.dump(2) << '\n';
     return kExitOk;

@@ -83,8 +83,8 @@ int RunExport(const ExportOptions& o, std::istream& in, std::ostream& err) {
   RunJournal journal;
   const std::filesystem::path journalPath = o.settings.outDir / ".taloran-export.journal";
   if (const auto refusal = journal.Open(journalPath, JournalArguments(o, captures), o.resume)) {
-    err << *refusal << '\n';
-    return refusal->find("other arguments") != std::string::npos ? kExitUsage : kExitCannotWrite;
+    err << refusal->text << '\n';
+    return refusal->otherRun ? kExitUsage : kExitCannotWrite;
   }
   // Captures the earlier run finished, where every one of their files is still whole.
   std::vector<char> exported(captures.size(), 0);

@@ -16,8 +16,8 @@ RunJournal::~RunJournal() {
   if (file_ != nullptr) std::fclose(file_);
 }
 
-std::optional<std::string> RunJournal::Open(const std::filesystem::path& path, const std::string& arguments,
-                                            bool resume) {
+std::optional<RunJournal::Refusal> RunJournal::Open(const std::filesystem::path& path, const std::string& arguments,
+                                                    bool resume) {
   const std::string header = kHeader + arguments;
   bool keep = false;
   if (resume) {
@@ -25,7 +25,8 @@ std::optional<std::string> RunJournal::Open(const std::filesystem::path& path, c
     std::string line;
     if (earlier && std::getline(earlier, line)) {
       if (line != header) {
-        return path.string() + " is the journal of a run with other arguments; run without --resume to start anew";
+        return Refusal{
+            path.string() + " is the journal of a run with other arguments; run without --resume to start anew", true};
       }
       keep = true;
       // Entries are "position<TAB>line"; a last line cut short by a kill has no line break and is
@@ -48,7 +49,9 @@ std::optional<std::string> RunJournal::Open(const std::filesystem::path& path, c
     file_ = std::fopen(path.c_str(), "w");
     if (file_ != nullptr && std::fprintf(file_, "%s\n", header.c_str()) < 0) std::fclose(file_), file_ = nullptr;
   }
-  if (file_ == nullptr || std::fflush(file_) != 0) return "Cannot write " + path.string() + ": " + std::strerror(errno);
+  if (file_ == nullptr || std::fflush(file_) != 0) {
+    return Refusal{"Cannot write " + path.string() + ": " + std::strerror(errno), false};
+  }
   return std::nullopt;
 }
 

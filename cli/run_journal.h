@@ -24,9 +24,15 @@ class RunJournal {
   RunJournal(const RunJournal&) = delete;
   RunJournal& operator=(const RunJournal&) = delete;
 
+  // Why a journal cannot be opened: it is another run's (a usage error), or it cannot be written.
+  struct Refusal {
+    std::string text;
+    bool otherRun = false;
+  };
+
   // Opens the journal at `path` for a run with `arguments` (one line of text): a new one, or with
   // `resume` the earlier run's (none yet is a new one). Why not, where it cannot.
-  std::optional<std::string> Open(const std::filesystem::path& path, const std::string& arguments, bool resume);
+  std::optional<Refusal> Open(const std::filesystem::path& path, const std::string& arguments, bool resume);
 
   // The earlier run's finished captures: position in the run, and the line it wrote.
   const std::map<std::size_t, std::string>& entries() const { return entries_; }

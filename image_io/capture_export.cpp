@@ -17,14 +17,7 @@ namespace {
 
 constexpr const char* kBandNames[] = {"Red", "Green", "Blue", "NIR"};
 constexpr std::size_t kBands = 4;
-// Record bytes the tags read beside DecodePosition's.
-constexpr std::size_t kFocalLengthByte = 52, kFStopByte = 55, kPitchByte = 34, kRollByte = 35;
-constexpr std::size_t kShutterHigh = 72, kShutterLow = 73;
-constexpr double kTenths = 10;
 constexpr double kMmPerCm = 10;
-
-// Pitch and roll: two's complement over 8 bits, 128 still counting as positive (as the panel shows).
-double SignedByte(std::uint8_t v) { return v > 128 ? -(256.0 - v) : v; }
 
 // "2026:12:07 17:05:00" and its milliseconds, of the capture file's time plus the profile's offset.
 std::pair<std::string, std::string> CaptureTime(const std::string& capture, double offsetS) {
@@ -51,14 +44,14 @@ TiffTags CaptureTags(const ExportSettings& o, const std::string& capture, const 
   TiffTags t;
   t.make = o.profile.make, t.model = o.profile.model;
   std::tie(t.dateTimeOriginal, t.subSecTimeOriginal) = CaptureTime(capture, o.profile.timeOffsetS);
-  if (m[kFStopByte] != 0) t.fNumber = m[kFStopByte] / kTenths;
-  if (m[kFocalLengthByte] != 0) t.focalLengthMm = m[kFocalLengthByte] / kTenths;
+  const CameraSettings camera = DecodeCameraSettings(m);
+  if (camera.fNumber > 0) t.fNumber = camera.fNumber;
+  if (camera.focalLengthMm > 0) t.focalLengthMm = camera.focalLengthMm;
   if (o.profile.sensorWidthMm && o.profile.sensorHeightMm) {
     t.focalPlaneXResolution = kFrameWidth / (*o.profile.sensorWidthMm / kMmPerCm);
     t.focalPlaneYResolution = kFrameHeight / (*o.profile.sensorHeightMm / kMmPerCm);
   }
-  const unsigned shutter = (unsigned{m[kShutterHigh]} << 8 | m[kShutterLow]) >> 4;
-  if (o.profile.shutterUnitS && shutter != 0) t.exposureTimeS = shutter * *o.profile.shutterUnitS;
+  if (o.profile.shutterUnitS && camera.shutter != 0) t.exposureTimeS = camera.shutter * *o.profile.shutterUnitS;
   const CapturePosition p = DecodePosition(m);
   if (p.latitudeDeg != 0 || p.longitudeDeg != 0) t.gps = GpsTags{p.latitudeDeg, p.longitudeDeg, p.heightM};
   return t;
@@ -106,7 +99,8 @@ std::optional<ExportFailure> ExportCaptureFiles(const ExportSettings& o, const s
   xmp.rigName = o.profile.model;
   xmp.captureUuid = UuidText(digest);
   xmp.yaw = DecodePosition(frame.metadata).headingDeg;
-  xmp.pitch = SignedByte(frame.metadata[kPitchByte]), xmp.roll = SignedByte(frame.metadata[kRollByte]);
+  const CameraSettings camera = DecodeCameraSettings(frame.metadata);
+  xmp.pitch = camera.pitchDeg, xmp.roll = camera.rollDeg;
   if (calibrated) xmp.calibrationFile = o.calibrationName;
 
   const std::size_t bytes = SampleBytes(samples);

@@ -38,8 +38,18 @@ struct SignAndMagnitude {
 };
 
 // Pitch and roll: two's complement over 8 bits, 128 still counting as positive.
-std::string SignedByte(std::uint32_t value) {
-  return value > 128 ? Join({"- ", FormatNumber(256 - value, 2)}) : Join({"+ ", FormatNumber(value, 2)});
+SignAndMagnitude SignedByte(std::uint32_t value) {
+  return value > 128 ? SignAndMagnitude{true, 256 - value} : SignAndMagnitude{false, value};
+}
+
+std::string SignedByteText(std::uint32_t value) {
+  const SignAndMagnitude v = SignedByte(value);
+  return Join({v.negative ? "- " : "+ ", FormatNumber(v.magnitude, 2)});
+}
+
+double SignedByteValue(std::uint32_t value) {
+  const SignAndMagnitude v = SignedByte(value);
+  return v.negative ? -static_cast<double>(v.magnitude) : v.magnitude;
 }
 
 // Height and temperature in tenths: two's complement over 16 bits, 32,768 still positive.
@@ -99,8 +109,8 @@ CameraPanel DecodeCameraMetadata(const MetadataRecord& record) {
   text[7].assign(1, longitude.negative ? 'W' : 'E');
   text[8] = Angle(longitude.magnitude, 4, record[19], BigEndian(record, 20, 21));
   text[9] = FormatNumber(BigEndian(record, 30, 31), 3);
-  text[10] = SignedByte(record[34]);
-  text[11] = SignedByte(record[35]);
+  text[10] = SignedByteText(record[34]);
+  text[11] = SignedByteText(record[35]);
   text[12] = Join({SignedTenthsText(BigEndian(record, 32, 33)), " m"});
   text[13] = SignedTenthsText(BigEndian(record, 28, 29));
   for (std::size_t i = 0; i < 3; ++i) {  // red, green, blue at bytes 68, 69, 70
@@ -126,6 +136,13 @@ CapturePosition DecodePosition(const MetadataRecord& record) {
   return {DecimalDegrees(LatitudeDegrees(record), record[14], BigEndian(record, 15, 16)),
           DecimalDegrees(LongitudeDegrees(record), record[19], BigEndian(record, 20, 21)),
           height.negative ? -metres : metres, static_cast<double>(BigEndian(record, 30, 31))};
+}
+
+CameraSettings DecodeCameraSettings(const MetadataRecord& record) {
+  constexpr double kTenths = 10;
+  return {BigEndian(record, 72, 73) >> 4, record[75],
+          record[55] / kTenths,           record[52] / kTenths,
+          SignedByteValue(record[34]),    SignedByteValue(record[35])};
 }
 
 namespace {

@@ -72,6 +72,19 @@ struct CapturePosition {
 // Decodes the position fields of the record.
 CapturePosition DecodePosition(const MetadataRecord& record);
 
+// The camera's settings and attitude as numbers, from the bytes the panel shows.
+struct CameraSettings {
+  unsigned shutter;      // the 16-bit field >> 4, as the panel shows it: 0..4,095
+  unsigned gain;         // the gain byte
+  double fNumber;        // F-stop tenths / 10; 0 where the record gives none
+  double focalLengthMm;  // focal length tenths / 10; 0 where the record gives none
+  double pitchDeg;       // two's complement over 8 bits, 128 still positive, as the panel shows it
+  double rollDeg;
+};
+
+// Decodes the settings and attitude fields of the record.
+CameraSettings DecodeCameraSettings(const MetadataRecord& record);
+
 // "52.1394450 N", "5.5075000 W": decimal degrees to seven places and the hemisphere, which the
 // panel's degrees, minutes and blank-padded seconds do not let a person read at a glance.
 std::string LatitudeText(double latitudeDeg);

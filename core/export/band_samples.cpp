@@ -40,18 +40,17 @@ void WriteBandSamples(const FrameStore& frame, std::size_t band, ExportSamples s
     return;
   }
   // The reflectance of each of the 256 samples, computed once.
-  float rho[256];
-  for (int s = 0; s < 256; ++s) {
-    rho[s] = reflectance ? static_cast<float>(reflectance->scale[band] * (s - reflectance->black[band]))
-                         : static_cast<float>(s / 255.0);
-  }
+  double rho[256];
+  for (int s = 0; s < 256; ++s) rho[s] = reflectance ? SampleReflectance(*reflectance, band, s) : s / 255.0;
   if (samples == ExportSamples::Float32) {
-    ForEachTopDown(plane, out, stride, [&rho](std::uint8_t s, std::uint8_t* to) { std::memcpy(to, &rho[s], 4); });
+    float single[256];
+    for (int s = 0; s < 256; ++s) single[s] = static_cast<float>(rho[s]);
+    ForEachTopDown(plane, out, stride, [&single](std::uint8_t s, std::uint8_t* to) { std::memcpy(to, &single[s], 4); });
     return;
   }
   std::uint16_t scaled[256];
   for (int s = 0; s < 256; ++s) {
-    const double r = reflectance ? reflectance->scale[band] * (s - reflectance->black[band]) : s / 255.0;
+    const double r = rho[s];
     scaled[s] = std::isnan(r) || r >= kUint16Ceiling ? kUint16Top
                 : r <= 0                             ? 0
                          : static_cast<std::uint16_t>(std::lround(r * kUint16ReflectanceOne));

@@ -28,6 +28,11 @@ struct BandScales {
   std::array<std::int32_t, 4> black{};
 };
 
+// The reflectance of `sample` in band `band` (0 red, 1 green, 2 blue, 3 NIR).
+inline double SampleReflectance(const BandScales& k, std::size_t band, int sample) {
+  return k.scale[band] * (sample - k.black[band]);
+}
+
 // The index values one colour of a fixed-scale picture stands for: low..high along a ramp.
 struct FixedScale {
   double low = 0;

@@ -11,8 +11,6 @@ namespace taloran {
 namespace {
 
 constexpr std::uint8_t kSaturated = 255;
-constexpr std::size_t kShutterHigh = 72, kShutterLow = 73, kGainByte = 75;  // record bytes
-constexpr unsigned kShutterShift = 4;                                       // the panel's shutter value
 
 // printf into a string, for the figures a refusal or a status names.
 template <class... Args>
@@ -22,7 +20,7 @@ std::string Format(const char* format, Args... args) {
   return text;
 }
 
-const std::array<const Plane*, 4> Planes(const FrameStore& frame) {
+std::array<const Plane*, 4> Planes(const FrameStore& frame) {
   return {&frame.red, &frame.green, &frame.blue, &frame.nir};
 }
 
@@ -30,8 +28,8 @@ const std::array<const Plane*, 4> Planes(const FrameStore& frame) {
 
 double ExposureFactor(Exposure exposure, const MetadataRecord& record) {
   if (exposure == Exposure::None) return 1;
-  const unsigned shutter = (unsigned{record[kShutterHigh]} << 8 | record[kShutterLow]) >> kShutterShift;  // 0..4,095
-  return static_cast<double>(shutter) * record[kGainByte];
+  const CameraSettings camera = DecodeCameraSettings(record);
+  return static_cast<double>(camera.shutter) * camera.gain;
 }
 
 std::array<double, 4> IrradianceReadings(const MetadataRecord& record) {
@@ -159,20 +157,11 @@ CaptureReflectance ReflectanceOf(const Calibration& c, const MetadataRecord& rec
 
 bool IndexAvailable(const CaptureReflectance& reflectance, std::uint16_t indexCode) {
   const IndexDescriptor& index = SelectedIndex(indexCode);
-  const auto place = [&](Sample s) -> std::size_t {
-    switch (s) {
-      case Sample::Red:
-        return 0;
-      case Sample::Green:
-        return 1;
-      case Sample::Blue:
-        return 2;
-      case Sample::Nir:
-        return 3;
-      case Sample::Band:
-        break;
-    }
-    return BandPlace(indexCode);
+  // The band a sample is, through the one switch from a sample's name to its value.
+  const auto place = [indexCode](Sample sample) -> std::size_t {
+    PixelSamples marked;
+    SampleOf(marked, sample, indexCode) = 1;
+    return marked.green != 0 ? 1 : marked.blue != 0 ? 2 : marked.nir != 0 ? 3 : 0;
   };
   if (!index.pair) return reflectance.available[0] && reflectance.available[2] && reflectance.available[3];
   return reflectance.available[place(index.samples[0])] && reflectance.available[place(index.samples[1])];
@@ -183,14 +172,11 @@ BandReflectance ComputeBandReflectance(const FrameStore& frame, const CaptureRef
   const FrameRect r = ClipToFrame(rect);
   const std::array<const Plane*, 4> planes = Planes(frame);
   std::array<std::uint64_t, 4> sums{};
-  std::uint64_t pixels = 0;
   for (std::size_t b = 0; b < 4; ++b) {
     if (!reflectance.available[b]) continue;
     // The least sample whose reflectance, computed as for a pixel, is above 1 (256: none is).
-    const double k = reflectance.scales.scale[b];
-    const int black = reflectance.scales.black[b];
     unsigned threshold = 0;
-    while (threshold < 256 && !(k * (static_cast<int>(threshold) - black) > 1)) ++threshold;
+    while (threshold < 256 && !(SampleReflectance(reflectance.scales, b, static_cast<int>(threshold)) > 1)) ++threshold;
     std::uint64_t over = 0, sum = 0;
     ForEachRun(r, [&](std::size_t first, std::size_t count) {
       const std::uint8_t* p = planes[b]->data() + first;
@@ -200,7 +186,7 @@ BandReflectance ComputeBandReflectance(const FrameStore& frame, const CaptureRef
     });
     sums[b] = sum, out.overOne[b] = over;
   }
-  pixels = static_cast<std::uint64_t>(r.width) * static_cast<std::uint64_t>(r.height);
+  const std::uint64_t pixels = static_cast<std::uint64_t>(r.width) * static_cast<std::uint64_t>(r.height);
   for (std::size_t b = 0; b < 4; ++b) {
     if (!reflectance.available[b] || pixels == 0) continue;
     out.mean[b] = reflectance.scales.scale[b] *

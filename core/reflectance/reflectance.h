@@ -84,6 +84,8 @@ struct CaptureReflectance {
   std::string status;               // why a band is unavailable; empty when all are
   std::string warning;              // irradiance beyond a factor 2 of the panel's; empty when none
   bool complete() const { return status.empty(); }
+  // The status and the warning as one line, "; " between them; "" when there is neither.
+  std::string notes() const { return status.empty() || warning.empty() ? status + warning : status + "; " + warning; }
 };
 
 CaptureReflectance ReflectanceOf(const Calibration& calibration, const MetadataRecord& record);
