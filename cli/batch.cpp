@@ -17,6 +17,7 @@
 #include "core/capture/camera_metadata.h"
 #include "core/capture/capture_reader.h"
 #include "core/capture/folder_listing.h"
+#include "core/geo/capture_check.h"
 #include "image_io/calibration_file.h"
 #include "image_io/output_file.h"
 
@@ -221,9 +222,18 @@ int RunBatch(const BatchOptions& o, std::istream& in, std::ostream& err) {
 
   const std::optional<std::string> calibration =
       o.calibration ? std::optional<std::string>(o.calibrationName) : std::nullopt;
+  GeoJsonFootprints footprints{{}, o.footprintsOnly};
+  if (o.sensor && o.geoJson) {  // from the records again: cheap, and a resumed run's reports need not carry them
+    for (const CaptureReport& r : reports) {
+      MetadataRecord record{};
+      const bool read = r.complete() && ReadCaptureMetadata(r.file, record) == kReadOk;
+      footprints.corners.push_back(read ? GroundFootprint(record, *o.sensor) : std::nullopt);
+    }
+  }
   for (const auto& [file, text] :
        {std::pair(&o.statsCsv, o.statsCsv ? FormatCsv(reports, o.indices, calibration) : ""),
-        std::pair(&o.geoJson, o.geoJson ? FormatGeoJson(reports, o.indices, calibration) : "")}) {
+        std::pair(&o.geoJson,
+                  o.geoJson ? FormatGeoJson(reports, o.indices, calibration, o.sensor ? &footprints : nullptr) : "")}) {
     if (!*file) continue;
     if (const auto failure = WriteWholeFileOrWhy(**file, text)) {
       err << *failure << '\n';

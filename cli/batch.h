@@ -12,6 +12,7 @@
 
 #include "cli/capture_workspace.h"
 #include "cli/exit_codes.h"
+#include "core/geo/footprint.h"
 #include "core/index/index_value.h"
 #include "core/reflectance/reflectance.h"
 #include "core/render/render.h"
@@ -38,6 +39,10 @@ struct BatchOptions {
   std::optional<Calibration> calibration;
   std::string calibrationName;  // the file's name, as the reports give it
   bool fixedScale = false;
+  // With a sensor size (the camera profile's), the GeoJSON also holds each capture's footprint,
+  // or only them.
+  std::optional<SensorSize> sensor;
+  bool footprintsOnly = false;
   // Continue a killed run with the same arguments: its finished captures come from its journal.
   bool resume = false;
 };

@@ -152,9 +152,10 @@ std::string FormatCsv(const std::vector<CaptureReport>& reports, const std::vect
 
 // One feature a line, so that the file reads well and shards merge with line tools.
 std::string FormatGeoJson(const std::vector<CaptureReport>& reports, const std::vector<const IndexDescriptor*>& indices,
-                          const std::optional<std::string>& calibration) {
+                          const std::optional<std::string>& calibration, const GeoJsonFootprints* footprints) {
   std::string features;
-  for (const CaptureReport& r : reports) {
+  for (std::size_t at = 0; at < reports.size(); ++at) {
+    const CaptureReport& r = reports[at];
     if (!r.complete()) continue;
     nlohmann::ordered_json properties;
     properties["file"] = r.file;
@@ -182,14 +183,28 @@ std::string FormatGeoJson(const std::vector<CaptureReport>& reports, const std::
         properties[prefix + "_over1"] = over ? nlohmann::ordered_json(*over) : nlohmann::ordered_json();
       });
     }
-    const nlohmann::ordered_json feature = {
-        {"type", "Feature"},
-        {"geometry",
-         {{"type", "Point"},
-          {"coordinates",
-           {Rounded(r.position.longitudeDeg, kDegreeDecimals), Rounded(r.position.latitudeDeg, kDegreeDecimals)}}}},
-        {"properties", properties}};
-    features += (features.empty() ? "\n" : ",\n") + feature.dump();
+    if (!footprints || !footprints->only) {
+      const nlohmann::ordered_json feature = {
+          {"type", "Feature"},
+          {"geometry",
+           {{"type", "Point"},
+            {"coordinates",
+             {Rounded(r.position.longitudeDeg, kDegreeDecimals), Rounded(r.position.latitudeDeg, kDegreeDecimals)}}}},
+          {"properties", properties}};
+      features += (features.empty() ? "\n" : ",\n") + feature.dump();
+    }
+    if (footprints && footprints->corners[at]) {
+      // The picture's corners run clockwise on the ground; a GeoJSON ring runs counter-clockwise.
+      nlohmann::ordered_json ring = nlohmann::ordered_json::array();
+      for (const std::size_t c : {0u, 3u, 2u, 1u, 0u}) {
+        const GeoPoint g = (*footprints->corners[at])[c];
+        ring.push_back({Rounded(g.longitudeDeg, kDegreeDecimals), Rounded(g.latitudeDeg, kDegreeDecimals)});
+      }
+      const nlohmann::ordered_json feature = {{"type", "Feature"},
+                                              {"geometry", {{"type", "Polygon"}, {"coordinates", {ring}}}},
+                                              {"properties", properties}};
+      features += (features.empty() ? "\n" : ",\n") + feature.dump();
+    }
   }
   return "{\"type\":\"FeatureCollection\",\"features\":[" + features + "\n]}\n";
 }

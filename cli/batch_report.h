@@ -10,6 +10,7 @@
 
 #include "core/capture/camera_metadata.h"
 #include "core/capture/capture_reader.h"
+#include "core/geo/local_plane.h"
 #include "core/index/index_value.h"
 #include "core/reflectance/reflectance.h"
 #include "core/stats/index_statistics.h"
@@ -57,9 +58,17 @@ std::string ReadStatus(const CaptureReport& report);
 std::string FormatCsv(const std::vector<CaptureReport>& reports, const std::vector<const IndexDescriptor*>& indices,
                       const std::optional<std::string>& calibration = std::nullopt);
 
+// Per report, its footprint on the ground where it has one; and whether only footprints are written.
+struct GeoJsonFootprints {
+  std::vector<std::optional<std::array<GeoPoint, 4>>> corners;
+  bool only = false;
+};
+
 // The GeoJSON FeatureCollection (RFC 7946): a Point [longitude, latitude] per readable capture,
-// its properties those of the CSV row.
+// its properties those of the CSV row; with footprints, a Polygon feature of the same properties
+// beside it (or instead of it).
 std::string FormatGeoJson(const std::vector<CaptureReport>& reports, const std::vector<const IndexDescriptor*>& indices,
-                          const std::optional<std::string>& calibration = std::nullopt);
+                          const std::optional<std::string>& calibration = std::nullopt,
+                          const GeoJsonFootprints* footprints = nullptr);
 
 }  // namespace taloran

@@ -14,6 +14,7 @@
 #include "cli/batch_report.h"
 #include "cli/calibrate.h"
 #include "cli/capture_workspace.h"
+#include "cli/check.h"
 #include "cli/export.h"
 #include "core/capture/camera_metadata.h"
 #include "core/capture/capture_reader.h"
@@ -293,10 +294,28 @@ int RunCli(int argc, const char* const* argv, const CliStreams& io) {
   batch->add_option("--calibration", calibrationPath,
                     "A calibration file: statistics of reflectances, index images on the fixed scale");
   batch->add_flag("--fixed-scale", batchOptions.fixedScale, "Draw index images on their fixed range and ramp");
+  std::string batchCamera;
+  batch->add_option("--camera", batchCamera, "A camera profile (JSON) with the sensor size: footprints in the GeoJSON");
+  batch->add_flag("--footprints", batchOptions.footprintsOnly, "The GeoJSON holds the footprints only, no points");
   batch->add_flag("--resume", batchOptions.resume,
                   "Continue a killed run with the same arguments, keeping what it finished");
   batch->add_option("inputs", batchOptions.inputs, "Capture files, folders, or - for paths on standard input")
       ->required();
+
+  CheckOptions checkOptions;
+  std::string checkCamera;
+  CLI::App* checker = app.add_subcommand(
+      "check", "Check a flight before leaving the field: positions, overlap, coverage, clouds, saturation");
+  checker->add_flag("--four-layer", checkOptions.fourLayer, "The captures are in the 4-layer layout");
+  checker->add_option("--camera", checkCamera, "A camera profile (JSON) with the sensor size: footprints and overlap");
+  checker->add_option("--calibration", calibrationPath, "A calibration file: each capture's light against the panel's");
+  checker->add_flag("--json", checkOptions.json, "The figures as JSON");
+  checker->add_option("--jobs", checkOptions.jobs, "Captures read at once (default: the number of cores)")
+      ->check(CLI::Range(1u, 256u));
+  checker->add_flag("--no-progress", noProgress, "No progress line on a terminal");
+  checker->add_option("inputs", checkOptions.inputs, "Capture files, folders, or - for paths on standard input")
+      ->required();
+  checkOptions.jobs = std::max(1u, std::thread::hardware_concurrency());
 
   ExportOptions exportOptions;
   std::string layout = "bands", cameraPath, sampleFormat = "auto", compress = "none", exportShard = "1/1",
@@ -376,11 +395,28 @@ int RunCli(int argc, const char* const* argv, const CliStreams& io) {
                : batch->parsed()     ? batch->help()
                : calibrate->parsed() ? calibrate->help()
                : exporter->parsed()  ? exporter->help()
+               : checker->parsed()   ? checker->help()
                                      : app.help());
     return kExitUsage;
   }
 
   if (calibrate->parsed()) return RunCalibrate(calibrateOptions, io.out, io.err);
+  // The sensor size of a camera profile, where one is named: nothing and exit 64 when it is refused
+  // or gives no sensor size.
+  const auto sensorOf = [&io](const std::string& path, std::optional<SensorSize>& sensor) {
+    if (path.empty()) return true;
+    CameraProfile profile;
+    if (const auto refusal = ReadCameraProfile(path, profile)) {
+      io.err << *refusal << '\n';
+      return false;
+    }
+    if (!profile.sensorWidthMm) {
+      io.err << path << ": sensor_width_mm and sensor_height_mm: needed for footprints\n";
+      return false;
+    }
+    sensor = SensorSize{*profile.sensorWidthMm, *profile.sensorHeightMm};
+    return true;
+  };
   std::optional<Calibration> calibration;
   if (!calibrationPath.empty() && !(calibration = LoadCalibration(calibrationPath, io.err))) return kExitUsage;
   if (render->parsed() && calibration && ChosenView(view, band).mode < kViewIndex) {
@@ -392,6 +428,12 @@ int RunCli(int argc, const char* const* argv, const CliStreams& io) {
     return Render(capture, fourLayer, ChosenView(view, band), gains, calibration, fixedScale, output, io.err);
   }
   if (info->parsed()) return Info(capture, json, calibration, io.out, io.err);
+  if (checker->parsed()) {
+    if (!sensorOf(checkCamera, checkOptions.sensor)) return kExitUsage;
+    checkOptions.calibration = calibration;
+    checkOptions.progress = io.errIsTerminal && !noProgress;
+    return RunCheck(checkOptions, io.in, io.out, io.err);
+  }
   if (exporter->parsed()) {
     if (!cameraPath.empty()) {
       if (const auto refusal = ReadCameraProfile(cameraPath, exportOptions.settings.profile)) {
@@ -429,6 +471,11 @@ int RunCli(int argc, const char* const* argv, const CliStreams& io) {
   batchOptions.jobs = jobs;
   batchOptions.progress = io.errIsTerminal && !noProgress;
   batchOptions.calibration = calibration;
+  if (!sensorOf(batchCamera, batchOptions.sensor)) return kExitUsage;
+  if (batchOptions.footprintsOnly && !batchOptions.sensor) {
+    io.err << "--footprints: needs --camera with the sensor size\n";
+    return kExitUsage;
+  }
   batchOptions.calibrationName = std::filesystem::path(calibrationPath).filename().string();
   return RunBatch(batchOptions, io.in, io.err);
 }

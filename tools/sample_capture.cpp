@@ -180,6 +180,63 @@ CaptureImage FieldScene(unsigned seed) {
   return image;
 }
 
+namespace {
+
+// The field every capture of a flight sees, by metres east and north of the flight's centre:
+// crop rows running north-east, a bare strip, a farm track, a pond and a roof.
+Reflectance GroundAt(double east, double north) {
+  const double rows = std::sin((east * 0.707 + north * 0.707) / 0.12);  // a row every 75 cm
+  Reflectance r = rows > -0.2 ? kCrop : kSoil;
+  if (north > 35 && east < -20) r = rows > 0.3 ? kSparseCrop : kSoil;
+  if (std::abs(east - 0.25 * north - 18) < 2.5) r = kTrack;
+  const double dx = (east + 45) / 14, dy = (north + 22) / 9;
+  if (dx * dx + dy * dy < 1.0) r = kWater;
+  return r;
+}
+
+constexpr double kRadiansPerDegree = 3.14159265358979323846 / 180.0;
+
+}  // namespace
+
+CaptureImage FlightScene(const PlannedCapture& capture, const FlightDesign& design, unsigned seed,
+                         const FlightTrouble& trouble) {
+  CaptureImage image;
+  Noise noise(seed);
+  const PlanePoint at = LocalPlane(design.centre).Forward(capture.position);
+  const double h = capture.headingDeg * kRadiansPerDegree;
+  const double metresPerMm = design.heightM / design.focalLengthMm;
+  const double pixelMm = design.sensor.widthMm / kFrameWidth;
+  for (int y = 0; y < kFrameHeight; ++y) {
+    const double forward = (kFrameHeight / 2.0 - y - 0.5) * pixelMm * metresPerMm;
+    for (int x = 0; x < kFrameWidth; ++x) {
+      const double right = (x + 0.5 - kFrameWidth / 2.0) * pixelMm * metresPerMm;
+      const double east = at.east + forward * std::sin(h) + right * std::cos(h);
+      const double north = at.north + forward * std::cos(h) - right * std::sin(h);
+      const Reflectance r = GroundAt(east, north);
+      const double light = trouble.light * (1.0 + 0.04 * noise.Next());
+      const auto i = static_cast<std::size_t>(y) * kFrameWidth + static_cast<std::size_t>(x);
+      const bool roof = trouble.saturated && x > 900 && x < 1100 && y > 200 && y < 320;
+      image.red[i] = roof ? 255 : Level(r.red * light + 3 * noise.Next());
+      image.green[i] = roof ? 255 : Level(r.green * light + 3 * noise.Next());
+      image.blue[i] = roof ? 255 : Level(r.blue * light + 3 * noise.Next());
+      image.nir[i] = roof ? 255 : Level(r.nir * light + 4 * noise.Next());
+    }
+  }
+  PutCameraData(image, seed);
+  MetadataRecord& m = image.metadata;
+  PutPosition(m, trouble.noFix ? GeoPoint{0, 0} : capture.position, design.heightM + 0.1 * (seed % 7) - 0.3,
+              capture.headingDeg);
+  PutAttitude(m, seed % 3 == 0 ? 1 : 0, seed % 4 == 0 ? -1 : 0);
+  PutFocalLength(m, design.focalLengthMm);
+  const double sky = trouble.light * (1.0 + 0.01 * noise.Next());
+  PutIrradiance(m, {static_cast<unsigned>(1850 * sky), static_cast<unsigned>(2280 * sky),
+                    static_cast<unsigned>(2475 * sky), static_cast<unsigned>(1640 * sky)});
+  m[72] = static_cast<std::uint8_t>((1200u + 8 * (seed % 5)) >> 4);  // shutter speed in the top 12 bits
+  m[73] = static_cast<std::uint8_t>(((1200u + 8 * (seed % 5)) << 4) & 0xF0);
+  m[75] = 6;  // camera gain
+  return image;
+}
+
 bool WriteFileBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes, std::string& error) {
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
   file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));

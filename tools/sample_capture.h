@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/capture/frame_store.h"
+#include "tools/sample_flight.h"
 
 namespace taloran {
 
@@ -32,6 +33,18 @@ std::vector<std::uint8_t> EncodeCapture(const CaptureImage& image, bool fourLaye
 // A plausible field seen from above: crop rows bright in NIR and dark in red, bare soil, a track,
 // a pond and a shadow, with camera data to match. Each seed gives another scene.
 CaptureImage FieldScene(unsigned seed);
+
+// What can go wrong in a flight's capture, for the samples and the tests of the field check.
+struct FlightTrouble {
+  double light = 1.0;      // below 1 under a cloud: the scene and the irradiance readings both
+  bool saturated = false;  // a bright roof drives every band to 255 over 2 % of the frame
+  bool noFix = false;      // the receiver had no fix: latitude and longitude 0
+};
+
+// One capture of a planned flight over a single field that every capture sees a part of, seen
+// straight down from `position` with the design's camera; `seed` varies the noise and settings.
+CaptureImage FlightScene(const PlannedCapture& capture, const FlightDesign& design, unsigned seed,
+                         const FlightTrouble& trouble = {});
 
 // Writes the bytes to `path`; false with `error` set when it cannot.
 bool WriteFileBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes, std::string& error);

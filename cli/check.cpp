@@ -1,0 +1,197 @@
+#include "cli/check.h"
+
+#include <cmath>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <ostream>
+
+#include "cli/batch.h"
+#include "cli/exit_codes.h"
+#include "cli/parallel_run.h"
+#include "core/capture/capture_reader.h"
+#include "core/capture/folder_listing.h"
+#include "core/geo/capture_check.h"
+
+namespace taloran {
+
+namespace {
+
+constexpr int kShareDecimals = 4;
+constexpr int kMetreDecimals = 1;
+constexpr int kDegreeDecimals = 7;
+
+double Round(double value, int decimals) {
+  const double scale = std::pow(10.0, decimals);
+  return std::round(value * scale) / scale + 0.0;
+}
+
+nlohmann::json Share(const std::optional<double>& share) {
+  return share ? nlohmann::json(Round(*share, kShareDecimals)) : nlohmann::json(nullptr);
+}
+
+std::string Percent(double share) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f %%", 100 * share);
+  return text;
+}
+
+// What the per-capture rules found, as words.
+std::vector<std::string> Findings(const FieldCheck& c, const std::vector<CheckedCapture>& captures, std::size_t i) {
+  static constexpr const char* kBands[4] = {"red", "green", "blue", "NIR"};
+  const CaptureFindings& f = c.findings[i];
+  const CheckedCapture& k = captures[i];
+  std::vector<std::string> words;
+  if (!k.unreadable.empty()) return words;
+  if (!k.fix) words.push_back("no position fix");
+  if (f.duplicateOf) words.push_back("same position as " + captures[*f.duplicateOf].name);
+  if (f.saturatedBand) {
+    words.push_back("saturated: " + Percent((*k.saturatedShare)[*f.saturatedBand]) + " of " + kBands[*f.saturatedBand] +
+                    " at 255");
+  }
+  if (f.cloudBand) {
+    words.push_back(std::string(f.irradianceDeviation < 0 ? "under a cloud: " : "changed light: ") +
+                    kBands[*f.cloudBand] + " irradiance " + Percent(f.irradianceDeviation) + " from the median");
+  }
+  if (f.heightOff) words.push_back("height " + Percent(f.heightDeviation) + " from the median");
+  if (f.oblique) words.push_back("oblique");
+  return words;
+}
+
+nlohmann::json Report(const FieldCheck& c, const std::vector<CheckedCapture>& captures,
+                      const std::vector<std::string>& paths, const std::vector<std::string>& warnings,
+                      bool calibrated) {
+  nlohmann::json j;
+  j["verdict"] = c.verdict, j["ok"] = c.ok;
+  j["captures_read"] = c.read, j["captures_unreadable"] = c.unreadable;
+  j["without_fix"] = c.withoutFix, j["duplicated_positions"] = c.duplicates;
+  j["centre"] = c.centre ? nlohmann::json{{"latitude", Round(c.centre->latitudeDeg, kDegreeDecimals)},
+                                          {"longitude", Round(c.centre->longitudeDeg, kDegreeDecimals)}}
+                         : nlohmann::json(nullptr);
+  j["lines"] = c.overlap.lines.size();
+  const auto overlap = [](const std::optional<double>& median, const std::optional<double>& low, std::size_t pairs) {
+    return median ? nlohmann::json{{"median", Share(median)}, {"p10", Share(low)}, {"pairs", pairs}}
+                  : nlohmann::json(nullptr);
+  };
+  j["forward_overlap"] = overlap(c.forwardMedian, c.forwardLow, c.overlap.forward.size());
+  j["side_overlap"] = overlap(c.sideMedian, c.sideLow, c.overlap.side.size());
+  const std::optional<LocalPlane> plane = c.centre ? std::optional(LocalPlane(*c.centre)) : std::nullopt;
+  if (c.coverage.hullAreaM2 > 0 && plane) {
+    nlohmann::json gaps = nlohmann::json::array();
+    for (const CoverageGap& g : c.coverage.gaps) {
+      const GeoPoint at = plane->Inverse(g.centre);
+      nlohmann::json around = nlohmann::json::array();
+      for (std::size_t a : g.around) around.push_back(paths[a]);
+      gaps.push_back({{"area_m2", Round(g.areaM2, kMetreDecimals)},
+                      {"latitude", Round(at.latitudeDeg, kDegreeDecimals)},
+                      {"longitude", Round(at.longitudeDeg, kDegreeDecimals)},
+                      {"around", around}});
+    }
+    j["coverage"] = {{"hull_area_m2", Round(c.coverage.hullAreaM2, kMetreDecimals)},
+                     {"under_two_share", Share(c.coverage.underTwoShare)},
+                     {"gap_share", Share(c.coverage.gapShare)},
+                     {"gaps", gaps}};
+  } else {
+    j["coverage"] = nullptr;
+  }
+  j["captures"] = nlohmann::json::array();
+  for (std::size_t i = 0; i < captures.size(); ++i) {
+    const CheckedCapture& k = captures[i];
+    nlohmann::json e{{"file", paths[i]}, {"status", k.unreadable.empty() ? "ok" : k.unreadable}};
+    if (k.unreadable.empty()) {
+      e["fix"] = k.fix;
+      e["latitude"] = Round(k.position.latitudeDeg, kDegreeDecimals);
+      e["longitude"] = Round(k.position.longitudeDeg, kDegreeDecimals);
+      e["height_m"] = Round(k.heightM, kMetreDecimals), e["heading"] = k.headingDeg;
+      e["pitch"] = k.pitchDeg, e["roll"] = k.rollDeg;
+      e["irradiance"] = k.irradiance;
+      e["saturated_share"] = nlohmann::json(nullptr);
+      if (k.saturatedShare) {
+        for (double s : *k.saturatedShare) e["saturated_share"].push_back(Round(s, kShareDecimals));
+      }
+      e["footprint"] = nullptr;
+      if (c.footprints[i] && plane) {
+        for (PlanePoint corner : *c.footprints[i]) {
+          const GeoPoint g = plane->Inverse(corner);
+          e["footprint"].push_back({Round(g.longitudeDeg, kDegreeDecimals), Round(g.latitudeDeg, kDegreeDecimals)});
+        }
+      }
+      const auto& d = c.findings[i].duplicateOf;
+      e["duplicate_of"] = d ? nlohmann::json(paths[*d]) : nlohmann::json(nullptr);
+      e["findings"] = Findings(c, captures, i);
+      if (calibrated) e["calibration_warning"] = warnings[i];
+    }
+    j["captures"].push_back(e);
+  }
+  return j;
+}
+
+void WriteText(const FieldCheck& c, const std::vector<CheckedCapture>& captures, const std::vector<std::string>& paths,
+               const std::vector<std::string>& warnings, std::ostream& out) {
+  out << "Captures: " << c.read << " read, " << c.unreadable << " unreadable, " << c.withoutFix
+      << " without a position fix, " << c.duplicates << " at a position already taken\n";
+  if (c.forwardMedian || c.sideMedian) {
+    out << "Lines: " << c.overlap.lines.size();
+    if (c.forwardMedian)
+      out << "; forward overlap " << Percent(*c.forwardMedian) << " median, " << Percent(*c.forwardLow)
+          << " at the 10th percentile";
+    if (c.sideMedian)
+      out << "; side overlap " << Percent(*c.sideMedian) << " median, " << Percent(*c.sideLow)
+          << " at the 10th percentile";
+    out << '\n';
+  }
+  if (c.coverage.hullAreaM2 > 0) {
+    char area[32];
+    std::snprintf(area, sizeof area, "%.0f", c.coverage.hullAreaM2);
+    out << "Area: " << area << " m2; " << Percent(c.coverage.underTwoShare) << " under two footprints, "
+        << Percent(c.coverage.gapShare) << " in gaps\n";
+  } else if (!c.forwardMedian) {
+    out << "Footprints: none without a camera profile that gives the sensor size (--camera)\n";
+  }
+  for (std::size_t i = 0; i < captures.size(); ++i) {
+    std::vector<std::string> words = Findings(c, captures, i);
+    if (!captures[i].unreadable.empty()) words.push_back(captures[i].unreadable);
+    if (!warnings[i].empty()) words.push_back(warnings[i]);
+    if (words.empty()) continue;
+    out << paths[i] << ':';
+    for (std::size_t w = 0; w < words.size(); ++w) out << (w > 0 ? "; " : " ") << words[w];
+    out << '\n';
+  }
+  out << "Verdict: " << c.verdict << '\n';
+}
+
+}  // namespace
+
+int RunCheck(const CheckOptions& o, std::istream& in, std::ostream& out, std::ostream& err) {
+  const std::vector<std::string> paths = ExpandInputs(o.inputs, in);
+  std::vector<CheckedCapture> captures(paths.size());
+  std::vector<std::string> warnings(paths.size());
+  const auto stopped =
+      RunParallel(paths.size(), o.jobs, o.progress, err, [&](std::size_t i, CaptureWorkspace& work, RunState&) {
+        const std::uint16_t read = work.Read(paths[i], o.fourLayer);
+        CheckedCapture& k = captures[i];
+        if (read != kReadOk || !FrameComplete(work.store())) {
+          k.name = NameOf(paths[i]);
+          k.unreadable = read != kReadOk ? ReadFailureText(read) : TruncationStatus(work.store().frameBytes);
+          return;
+        }
+        k = CheckedFromRecord(NameOf(paths[i]), work.store().metadata);
+        k.saturatedShare = SaturatedShares(work.store());
+        if (o.calibration) {
+          const CaptureReflectance r = ReflectanceOf(*o.calibration, work.store().metadata);
+          warnings[i] = r.notes();
+        }
+      });
+  if (stopped) {
+    err << *stopped << '\n';
+    return kExitCannotWrite;
+  }
+  const FieldCheck c = CheckFlight(captures, o.sensor);
+  if (o.json) {
+    out << Report(c, captures, paths, warnings, o.calibration.has_value()).dump(2) << '\n';
+  } else {
+    WriteText(c, captures, paths, warnings, out);
+  }
+  return c.unreadable > 0 ? kExitSomeUnread : c.ok ? kExitOk : kExitNotOk;
+}
+
+}  // namespace taloran

@@ -1,0 +1,47 @@
+#include "core/geo/capture_check.h"
+
+#include <algorithm>
+
+#include "core/capture/camera_metadata.h"
+#include "core/reflectance/reflectance.h"
+
+namespace taloran {
+
+namespace {
+
+double SaturatedShare(const Plane& plane) {
+  return static_cast<double>(std::count(plane.begin(), plane.end(), std::uint8_t{255})) / kFramePixels;
+}
+
+}  // namespace
+
+CheckedCapture CheckedFromRecord(std::string name, const MetadataRecord& record) {
+  CheckedCapture c;
+  c.name = std::move(name);
+  const CapturePosition p = DecodePosition(record);
+  const CameraSettings s = DecodeCameraSettings(record);
+  c.fix = p.latitudeDeg != 0 || p.longitudeDeg != 0;
+  c.position = {p.latitudeDeg, p.longitudeDeg};
+  c.heightM = p.heightM, c.headingDeg = p.headingDeg;
+  c.pitchDeg = s.pitchDeg, c.rollDeg = s.rollDeg, c.focalLengthMm = s.focalLengthMm;
+  c.irradiance = IrradianceReadings(record);
+  return c;
+}
+
+std::optional<std::array<GeoPoint, 4>> GroundFootprint(const MetadataRecord& record, const SensorSize& sensor) {
+  const CheckedCapture c = CheckedFromRecord("", record);
+  if (!c.fix) return std::nullopt;
+  const LocalPlane plane(c.position);
+  const auto footprint = FootprintOf({{0, 0}, c.heightM, c.headingDeg, c.pitchDeg, c.rollDeg, c.focalLengthMm}, sensor);
+  if (!footprint) return std::nullopt;
+  std::array<GeoPoint, 4> corners;
+  for (std::size_t i = 0; i < 4; ++i) corners[i] = plane.Inverse((*footprint)[i]);
+  return corners;
+}
+
+std::array<double, 4> SaturatedShares(const FrameStore& frame) {
+  return {SaturatedShare(frame.red), SaturatedShare(frame.green), SaturatedShare(frame.blue),
+          SaturatedShare(frame.nir)};
+}
+
+}  // namespace taloran

@@ -1,0 +1,52 @@
+#include "core/geo/footprint.h"
+
+#include <cmath>
+#include <numbers>
+
+namespace taloran {
+
+namespace {
+
+constexpr double kRadiansPerDegree = std::numbers::pi / 180.0;
+
+struct Vec3 {
+  double north, east, down;
+};
+
+// The body's direction `d` (forward, right, down) in the world (north, east, down): roll about
+// forward, then pitch about right, then heading about down.
+Vec3 ToWorld(const CameraPose& pose, Vec3 d) {
+  const double r = pose.rollDeg * kRadiansPerDegree, p = pose.pitchDeg * kRadiansPerDegree,
+               h = pose.headingDeg * kRadiansPerDegree;
+  const Vec3 rolled{d.north, std::cos(r) * d.east - std::sin(r) * d.down, std::sin(r) * d.east + std::cos(r) * d.down};
+  const Vec3 pitched{std::cos(p) * rolled.north + std::sin(p) * rolled.down, rolled.east,
+                     -std::sin(p) * rolled.north + std::cos(p) * rolled.down};
+  return {std::cos(h) * pitched.north - std::sin(h) * pitched.east,
+          std::sin(h) * pitched.north + std::cos(h) * pitched.east, pitched.down};
+}
+
+}  // namespace
+
+bool IsOblique(const CameraPose& pose) {
+  return !(std::abs(pose.pitchDeg) <= kObliqueLimitDeg && std::abs(pose.rollDeg) <= kObliqueLimitDeg);
+}
+
+std::optional<Footprint> FootprintOf(const CameraPose& pose, const SensorSize& sensor) {
+  if (IsOblique(pose) || !(pose.heightM > 0) || !(pose.focalLengthMm > 0) || !(sensor.widthMm > 0) ||
+      !(sensor.heightMm > 0)) {
+    return std::nullopt;
+  }
+  const double halfW = sensor.widthMm / 2, halfH = sensor.heightMm / 2;
+  // Forward (towards the picture's top) and right of each corner on the image plane, focal length below.
+  const double corners[4][2] = {{halfH, -halfW}, {halfH, halfW}, {-halfH, halfW}, {-halfH, -halfW}};
+  Footprint footprint;
+  for (int i = 0; i < 4; ++i) {
+    const Vec3 ray = ToWorld(pose, {corners[i][0], corners[i][1], pose.focalLengthMm});
+    if (!(ray.down > 0)) return std::nullopt;  // the ray never meets the ground
+    const double t = pose.heightM / ray.down;
+    footprint[static_cast<std::size_t>(i)] = {pose.at.east + t * ray.east, pose.at.north + t * ray.north};
+  }
+  return footprint;
+}
+
+}  // namespace taloran

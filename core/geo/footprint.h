@@ -1,0 +1,39 @@
+// Where a capture lies on the ground: a pinhole camera at the record's height over flat ground,
+// looking down, the picture's top edge along the heading, so that the frame's width (the sensor's
+// width) lies across the track. Pitch and roll are the aircraft's: nose up and right wing down
+// positive, applied after the heading (heading, pitch, roll about the down, right and forward axes).
+#pragma once
+
+#include <array>
+#include <optional>
+
+#include "core/geo/local_plane.h"
+
+namespace taloran {
+
+// Beyond this pitch or roll a capture is oblique: it is not mapped as a footprint.
+inline constexpr double kObliqueLimitDeg = 10.0;
+
+struct SensorSize {
+  double widthMm;   // along the frame's 1,344 pixels
+  double heightMm;  // along its 759 rows
+};
+
+struct CameraPose {
+  PlanePoint at;
+  double heightM;  // above the ground
+  double headingDeg;
+  double pitchDeg;
+  double rollDeg;
+  double focalLengthMm;
+};
+
+// The picture's corners on the ground: top left, top right, bottom right, bottom left.
+using Footprint = std::array<PlanePoint, 4>;
+
+bool IsOblique(const CameraPose& pose);
+// The footprint, or nothing for an oblique capture, a height or focal length that is not above 0,
+// or a sensor without a size.
+std::optional<Footprint> FootprintOf(const CameraPose& pose, const SensorSize& sensor);
+
+}  // namespace taloran
