@@ -20,6 +20,8 @@ namespace taloran {
 namespace {
 
 constexpr const char* kAppName = "Taloran";
+// The camera profile a flight's folder may carry beside its captures.
+constexpr const char* kFolderCameraProfile = "camera.json";
 
 // A caption of the main template as a person reads it.
 std::string Caption(int id) {
@@ -269,6 +271,7 @@ void DesktopPresenter::CalibrationChanged() {
   Changed();
   dialog_.RepaintIndexPicture();
   view_.PictureChanged();
+  FollowOnMap();
 }
 
 // The folder is listed once a new capture is shown, not on every click: a flight's folder holds
@@ -305,6 +308,67 @@ void DesktopPresenter::Refresh(Opened opened) {
   }
   if (remembered) Changed();
   view_.PictureChanged();
+  FollowOnMap();
+}
+
+void DesktopPresenter::EnableFlightMap(FlightMapView& view) {
+  flightMap_ = std::make_unique<FlightMapPresenter>(view);
+  FollowOnMap();
+}
+
+void DesktopPresenter::SetFlightMapOpen(bool open) {
+  settings_.flightMapOpen = open;
+  Changed();
+  FollowOnMap(true);  // read again on opening: the card may have changed meanwhile
+  if (!open && flightMap_) flightMap_->Cancel();
+}
+
+std::optional<ScanRequest> DesktopPresenter::MapColourRequest() const {
+  if (!mapColoured_) return std::nullopt;
+  ScanRequest request;
+  request.indexCode = dialog_.IndexCode;
+  if (calibration_) request.calibration = calibration_->calibration();
+  return request;
+}
+
+void DesktopPresenter::ColourMapByIndex(bool on) {
+  mapColoured_ = on;
+  if (flightMap_) flightMap_->ColourBy(MapColourRequest());
+}
+
+void DesktopPresenter::OpenFromMap(std::size_t capture) {
+  if (!flightMap_ || capture >= flightMap_->map().captures.size()) return;
+  OpenNamed(flightMap_->map().captures[capture].path);
+}
+
+std::optional<std::string> DesktopPresenter::SetCameraProfile(const std::string& path) {
+  if (!path.empty()) {
+    CameraProfile profile;
+    if (auto refusal = ReadCameraProfile(path, profile)) return refusal;
+    if (!profile.sensorWidthMm) return path + ": gives no sensor size (sensor_width_mm, sensor_height_mm)";
+  }
+  settings_.cameraProfilePath = path;
+  Changed();
+  FollowOnMap();
+  return std::nullopt;
+}
+
+// The map follows the capture shown while it is open; its footprints come from the chosen camera
+// profile, else from the camera.json beside the captures.
+void DesktopPresenter::FollowOnMap(bool reload) {
+  if (!flightMap_ || !settings_.flightMapOpen || dialog_.LoadedPath.empty()) return;
+  std::string profilePath = settings_.cameraProfilePath;
+  if (profilePath.empty()) profilePath = FolderOf(dialog_.LoadedPath) + kFolderCameraProfile;
+  CameraProfile profile;
+  std::optional<SensorSize> sensor;
+  std::error_code error;
+  if (std::filesystem::is_regular_file(profilePath, error) && !ReadCameraProfile(profilePath, profile) &&
+      profile.sensorWidthMm) {
+    sensor = SensorSize{*profile.sensorWidthMm, *profile.sensorHeightMm};
+  }
+  flightMap_->SetSensor(sensor);
+  flightMap_->Follow(dialog_.LoadedPath, dialog_.FourLayerInput != 0, reload);
+  if (mapColoured_) flightMap_->ColourBy(MapColourRequest());
 }
 
 // What the strip says of a capture just read: that it was cut short, or that it looks like a

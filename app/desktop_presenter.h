@@ -13,6 +13,7 @@
 #include "app/dialog_view.h"
 #include "app/export_job.h"
 #include "app/export_view.h"
+#include "app/flight_map_presenter.h"
 #include "app/key_commands.h"
 #include "app/picture_readings.h"
 #include "app/taloran_dlg.h"
@@ -76,6 +77,18 @@ class DesktopPresenter {
   void CancelExport();
   bool Exporting() const { return exporting_; }
 
+  // The flight map panel (asked through `view`): it follows the capture shown while it is open.
+  void EnableFlightMap(FlightMapView& view);
+  void SetFlightMapOpen(bool open);
+  // Colours the map's points by the mean of the index shown (of reflectances with a calibration);
+  // off: plain points.
+  void ColourMapByIndex(bool on);
+  // A capture clicked or chosen on the map opens as "Search Tif file" opens it.
+  void OpenFromMap(std::size_t capture);
+  // The camera profile whose sensor size gives the footprints ("" for the one beside the captures,
+  // camera.json, where there is one); the refusal of a profile that cannot give them.
+  std::optional<std::string> SetCameraProfile(const std::string& path);
+  FlightMapPresenter* flightMap() { return flightMap_.get(); }
   const DesktopSettings& settings() const { return settings_; }
   std::vector<RecentCapture> RecentCaptures() const;
   std::string Title() const { return title_; }
@@ -105,6 +118,10 @@ class DesktopPresenter {
   ExportView* exportView_ = nullptr;
   ExportChoice lastExport_;  // offered again the next time
   std::unique_ptr<ExportJob> exportJob_;
+  void FollowOnMap(bool reload = false);
+  std::optional<ScanRequest> MapColourRequest() const;
+  std::unique_ptr<FlightMapPresenter> flightMap_;
+  bool mapColoured_ = false;
   bool exporting_ = false;
 };
 

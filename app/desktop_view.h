@@ -19,6 +19,8 @@ struct DesktopSettings {
   bool statisticsOpen = false;      // the statistics window
   std::string calibrationPath;      // the calibration loaded; "" for none
   bool fixedScale = false;          // index pictures on their fixed scale
+  bool flightMapOpen = false;       // the flight map panel
+  std::string cameraProfilePath;    // the flight map's footprints; "" for a folder's camera.json
 };
 
 inline constexpr std::size_t kRecentCaptures = 8;

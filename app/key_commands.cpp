@@ -18,7 +18,7 @@ struct Binding {
 };
 
 // clang-format off
-constexpr std::array<Binding, 26> kBindings{{
+constexpr std::array<Binding, 27> kBindings{{
     {{Key::Right}, kSliders | kEdits, DesktopCommand::Next, "Right, Page Down, Space",
       "\"Next ->\": the next capture of the folder"},
     {{Key::PageDown}, kSliders, DesktopCommand::Next, "", ""},
@@ -36,6 +36,8 @@ constexpr std::array<Binding, 26> kBindings{{
     {{Key::Letter, 'C', true, true}, kNone, DesktopCommand::CopyCameraData, "Ctrl+Shift+C",
       "Copy the camera data as text"},
     {{Key::Letter, 'I', true}, kNone, DesktopCommand::ToggleStatistics, "Ctrl+I", "Show or hide the statistics"},
+    {{Key::Letter, 'M', true}, kNone, DesktopCommand::ToggleFlightMap, "Ctrl+M",
+     "Show or hide the flight map and field check"},
     {{Key::Letter, 'F', true}, kNone, DesktopCommand::ToggleFixedScale, "Ctrl+F",
       "Index pictures on a fixed scale, the same colour for the same value in every capture"},
     {{Key::Plus, 0, true}, kNone, DesktopCommand::ZoomIn, "Ctrl++, mouse wheel", "Zoom in (about the cursor)"},

@@ -27,6 +27,7 @@ enum class DesktopCommand {
   ToggleStatistics,
   ClearSelection,
   ToggleFixedScale,
+  ToggleFlightMap,
 };
 
 enum class Key {

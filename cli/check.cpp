@@ -11,6 +11,7 @@
 #include "core/capture/capture_reader.h"
 #include "core/capture/folder_listing.h"
 #include "core/geo/capture_check.h"
+#include "core/geo/check_report.h"
 
 namespace taloran {
 
@@ -27,34 +28,6 @@ double Round(double value, int decimals) {
 
 nlohmann::json Share(const std::optional<double>& share) {
   return share ? nlohmann::json(Round(*share, kShareDecimals)) : nlohmann::json(nullptr);
-}
-
-std::string Percent(double share) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.1f %%", 100 * share);
-  return text;
-}
-
-// What the per-capture rules found, as words.
-std::vector<std::string> Findings(const FieldCheck& c, const std::vector<CheckedCapture>& captures, std::size_t i) {
-  static constexpr const char* kBands[4] = {"red", "green", "blue", "NIR"};
-  const CaptureFindings& f = c.findings[i];
-  const CheckedCapture& k = captures[i];
-  std::vector<std::string> words;
-  if (!k.unreadable.empty()) return words;
-  if (!k.fix) words.push_back("no position fix");
-  if (f.duplicateOf) words.push_back("same position as " + captures[*f.duplicateOf].name);
-  if (f.saturatedBand) {
-    words.push_back("saturated: " + Percent((*k.saturatedShare)[*f.saturatedBand]) + " of " + kBands[*f.saturatedBand] +
-                    " at 255");
-  }
-  if (f.cloudBand) {
-    words.push_back(std::string(f.irradianceDeviation < 0 ? "under a cloud: " : "changed light: ") +
-                    kBands[*f.cloudBand] + " irradiance " + Percent(f.irradianceDeviation) + " from the median");
-  }
-  if (f.heightOff) words.push_back("height " + Percent(f.heightDeviation) + " from the median");
-  if (f.oblique) words.push_back("oblique");
-  return words;
 }
 
 nlohmann::json Report(const FieldCheck& c, const std::vector<CheckedCapture>& captures,
@@ -117,46 +90,12 @@ nlohmann::json Report(const FieldCheck& c, const std::vector<CheckedCapture>& ca
       }
       const auto& d = c.findings[i].duplicateOf;
       e["duplicate_of"] = d ? nlohmann::json(paths[*d]) : nlohmann::json(nullptr);
-      e["findings"] = Findings(c, captures, i);
+      e["findings"] = CaptureFindingWords(c, captures, i);
       if (calibrated) e["calibration_warning"] = warnings[i];
     }
     j["captures"].push_back(e);
   }
   return j;
-}
-
-void WriteText(const FieldCheck& c, const std::vector<CheckedCapture>& captures, const std::vector<std::string>& paths,
-               const std::vector<std::string>& warnings, std::ostream& out) {
-  out << "Captures: " << c.read << " read, " << c.unreadable << " unreadable, " << c.withoutFix
-      << " without a position fix, " << c.duplicates << " at a position already taken\n";
-  if (c.forwardMedian || c.sideMedian) {
-    out << "Lines: " << c.overlap.lines.size();
-    if (c.forwardMedian)
-      out << "; forward overlap " << Percent(*c.forwardMedian) << " median, " << Percent(*c.forwardLow)
-          << " at the 10th percentile";
-    if (c.sideMedian)
-      out << "; side overlap " << Percent(*c.sideMedian) << " median, " << Percent(*c.sideLow)
-          << " at the 10th percentile";
-    out << '\n';
-  }
-  if (c.coverage.hullAreaM2 > 0) {
-    char area[32];
-    std::snprintf(area, sizeof area, "%.0f", c.coverage.hullAreaM2);
-    out << "Area: " << area << " m2; " << Percent(c.coverage.underTwoShare) << " under two footprints, "
-        << Percent(c.coverage.gapShare) << " in gaps\n";
-  } else if (!c.forwardMedian) {
-    out << "Footprints: none without a camera profile that gives the sensor size (--camera)\n";
-  }
-  for (std::size_t i = 0; i < captures.size(); ++i) {
-    std::vector<std::string> words = Findings(c, captures, i);
-    if (!captures[i].unreadable.empty()) words.push_back(captures[i].unreadable);
-    if (!warnings[i].empty()) words.push_back(warnings[i]);
-    if (words.empty()) continue;
-    out << paths[i] << ':';
-    for (std::size_t w = 0; w < words.size(); ++w) out << (w > 0 ? "; " : " ") << words[w];
-    out << '\n';
-  }
-  out << "Verdict: " << c.verdict << '\n';
 }
 
 }  // namespace
@@ -189,7 +128,7 @@ int RunCheck(const CheckOptions& o, std::istream& in, std::ostream& out, std::os
   if (o.json) {
     out << Report(c, captures, paths, warnings, o.calibration.has_value()).dump(2) << '\n';
   } else {
-    WriteText(c, captures, paths, warnings, out);
+    out << FieldCheckReport(c, captures, paths, warnings);
   }
   return c.unreadable > 0 ? kExitSomeUnread : c.ok ? kExitOk : kExitNotOk;
 }

@@ -35,6 +35,7 @@ namespace taloran {
 class CTaloranDlg;
 class CPictureCtrl;
 class StatisticsWindow;
+class FlightMapPanel;
 
 class TaloranWindow : public QDialog, public DialogView, public DesktopView, public CalibrationView, public ExportView {
  public:
@@ -56,6 +57,9 @@ class TaloranWindow : public QDialog, public DialogView, public DesktopView, pub
   StatisticsWindow* Statistics() const { return statistics_; }
   // Opens or closes the statistics window (Ctrl+I), and remembers which.
   void ToggleStatistics();
+  // Opens or closes the flight map panel (Ctrl+M), and remembers which.
+  void ToggleFlightMap();
+  FlightMapPanel* FlightMap() const { return flightMap_; }
   double FontPoints() const { return fontPoints_; }
   // The dialog units the controls are laid out by at the current font.
   const DialogBase& Base() const { return base_; }
@@ -159,6 +163,7 @@ class TaloranWindow : public QDialog, public DialogView, public DesktopView, pub
                                    // the strip follows the pointer once a frame
   std::optional<std::optional<FramePixel>> probeAt_;  // a pixel (or none) not shown yet
   StatisticsWindow* statistics_ = nullptr;
+  FlightMapPanel* flightMap_ = nullptr;
   double fontPoints_ = kDialogFontPoints;
   TemplateSizes sizes_;
   DialogBase base_;

@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include "app/taloran_dlg.h"
+#include "qt/flight_map_panel.h"
 #include "qt/picture_ctrl.h"
 #include "qt/statistics_window.h"
 #include "qt/taloran_window.h"
@@ -39,6 +40,8 @@ DesktopSettings LoadSettings(QSettings& s) {
   d.statisticsOpen = s.value("viewer/statisticsOpen", false).toBool();
   d.calibrationPath = s.value("viewer/calibration").toString().toStdString();
   d.fixedScale = s.value("viewer/fixedScale", false).toBool();
+  d.flightMapOpen = s.value("viewer/flightMapOpen", false).toBool();
+  d.cameraProfilePath = s.value("viewer/cameraProfile").toString().toStdString();
   for (const QString& path : s.value("viewer/recent").toStringList()) {
     if (d.recent.size() < kRecentCaptures) d.recent.push_back(path.toStdString());
   }
@@ -97,6 +100,9 @@ void TaloranWindow::Attach(CTaloranDlg* dialog) {
   if (presenter_->settings().statisticsOpen) statistics_->show();
   presenter_->EnableCalibration(*this);
   presenter_->EnableExport(*this);
+  presenter_->EnableFlightMap(*flightMap_);
+  flightMap_->Attach(*presenter_);
+  if (presenter_->settings().flightMapOpen) flightMap_->show();
 }
 
 void TaloranWindow::FitTo(const QRect& available) {
@@ -155,6 +161,10 @@ bool TaloranWindow::HandleKey(QKeyEvent* event) {
   if (*command == DesktopCommand::ClearSelection) return false;  // nothing selected: Escape closes as ever
   if (*command == DesktopCommand::ToggleStatistics) {
     ToggleStatistics();
+    return true;
+  }
+  if (*command == DesktopCommand::ToggleFlightMap) {
+    ToggleFlightMap();
     return true;
   }
   presenter_->Run(*command);
@@ -289,6 +299,8 @@ void TaloranWindow::SaveSettings(const DesktopSettings& d) {
   settings_->setValue("viewer/statisticsOpen", d.statisticsOpen);
   settings_->setValue("viewer/calibration", QString::fromStdString(d.calibrationPath));
   settings_->setValue("viewer/fixedScale", d.fixedScale);
+  settings_->setValue("viewer/flightMapOpen", d.flightMapOpen);
+  settings_->setValue("viewer/cameraProfile", QString::fromStdString(d.cameraProfilePath));
   QStringList recent;
   for (const std::string& path : d.recent) recent << QString::fromStdString(path);
   settings_->setValue("viewer/recent", recent);

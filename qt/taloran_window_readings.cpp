@@ -8,6 +8,7 @@
 #include "app/taloran_dlg.h"
 #include "core/capture/folder_listing.h"
 #include "core/index/index_table.h"
+#include "qt/flight_map_panel.h"
 #include "qt/picture_ctrl.h"
 #include "qt/statistics_window.h"
 #include "qt/taloran_window.h"
@@ -42,6 +43,10 @@ void TaloranWindow::BuildReadings() {
     zoom_->setText(zoom ? QString("Zoom %1 %").arg(std::lround(*zoom * 100)) : QString());
     zoom_->setAccessibleName(zoom_->text());
   });
+  flightMap_ = new FlightMapPanel(this);
+  flightMap_->OnClosed([this] {
+    if (presenter_) presenter_->SetFlightMapOpen(false);
+  });
   statistics_ = new StatisticsWindow(this);
   statistics_->OnClosed([this] {
     if (presenter_) presenter_->SetStatisticsOpen(false);
@@ -69,6 +74,12 @@ void TaloranWindow::ToggleStatistics() {
   if (presenter_) presenter_->SetStatisticsOpen(open);
 }
 
+void TaloranWindow::ToggleFlightMap() {
+  const bool open = !flightMap_->isVisible();
+  flightMap_->setVisible(open);
+  if (presenter_) presenter_->SetFlightMapOpen(open);
+}
+
 void TaloranWindow::AddPictureMenuItems(QMenu& menu) {
   QAction* legend = menu.addAction("Show legend", this, [this](bool on) { presenter_->SetLegendShown(on); });
   legend->setCheckable(true);
@@ -84,6 +95,10 @@ void TaloranWindow::AddPictureMenuItems(QMenu& menu) {
   statistics->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
   statistics->setCheckable(true);
   statistics->setChecked(statistics_->isVisible());
+  QAction* map = menu.addAction("Flight map", this, [this] { ToggleFlightMap(); });
+  map->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+  map->setCheckable(true);
+  map->setChecked(flightMap_->isVisible());
   QAction* fit = menu.addAction("Fit picture", this, [this] { picture_->Handle(DesktopCommand::ZoomFit); });
   fit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
   menu.addSeparator();

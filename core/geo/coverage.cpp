@@ -22,6 +22,34 @@ bool SpanAt(const Polygon& p, double y, double& from, double& to) {
   return from <= to;
 }
 
+// How far a point inside the convex polygon (counter-clockwise) lies from its nearest edge.
+double DepthInside(const Polygon& p, PlanePoint q) {
+  double depth = std::numeric_limits<double>::infinity();
+  for (std::size_t i = 0; i < p.size(); ++i) {
+    const PlanePoint a = p[i], b = p[(i + 1) % p.size()];
+    const double length = std::hypot(b.east - a.east, b.north - a.north);
+    if (length > 0) {
+      depth =
+          std::min(depth, ((b.east - a.east) * (q.north - a.north) - (b.north - a.north) * (q.east - a.east)) / length);
+    }
+  }
+  return depth;
+}
+
+// The median of the footprints' shorter sides.
+double ShorterSide(const std::vector<std::optional<Footprint>>& footprints) {
+  std::vector<double> sides;
+  for (const auto& f : footprints) {
+    if (!f) continue;
+    const auto side = [&](std::size_t a, std::size_t b) {
+      return std::hypot((*f)[a].east - (*f)[b].east, (*f)[a].north - (*f)[b].north);
+    };
+    sides.push_back(std::min(side(0, 1), side(1, 2)));
+  }
+  std::nth_element(sides.begin(), sides.begin() + static_cast<std::ptrdiff_t>(sides.size() / 2), sides.end());
+  return sides.empty() ? 0.0 : sides[sides.size() / 2];
+}
+
 PlanePoint Centroid(const Footprint& f) {
   return {(f[0].east + f[1].east + f[2].east + f[3].east) / 4, (f[0].north + f[1].north + f[2].north + f[3].north) / 4};
 }
@@ -77,6 +105,7 @@ Coverage MeasureCoverage(const std::vector<std::optional<Footprint>>& footprints
   // The gaps: 4-connected patches of cells inside the hull that no footprint holds.
   std::vector<std::size_t> stack;
   std::size_t inGaps = 0;
+  const double sliverDepth = kSliverDepthShare * ShorterSide(footprints);
   for (std::size_t start = 0; start < count.size(); ++start) {
     if (count[start] != 1) continue;
     std::vector<std::size_t> patch;
@@ -92,6 +121,13 @@ Coverage MeasureCoverage(const std::vector<std::optional<Footprint>>& footprints
       }
     }
     if (patch.size() < kMinGapCells) continue;
+    double deepest = 0;
+    for (const std::size_t at : patch) {
+      const PlanePoint centre{west + (static_cast<double>(at % nx) + 0.5) * cell,
+                              south + (static_cast<double>(at / nx) + 0.5) * cell};
+      deepest = std::max(deepest, DepthInside(c.hull, centre));
+    }
+    if (deepest < sliverDepth) continue;
     inGaps += patch.size();
     std::sort(patch.begin(), patch.end());
     CoverageGap gap{static_cast<double>(patch.size()) * cell * cell, {0, 0}, {}, {}};

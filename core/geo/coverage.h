@@ -15,6 +15,10 @@ namespace taloran {
 inline constexpr int kCoverageCells = 512;
 // A patch of fewer uncovered cells is taken for the grid's edge effects, not a gap.
 inline constexpr std::size_t kMinGapCells = 4;
+// An uncovered patch along the hull's edge that reaches no deeper into it than this share of the
+// footprints' shorter side is the sliver between line ends that pitch staggers, not a gap: the
+// hull's chord across the ends is no part of the field a person meant to cover.
+inline constexpr double kSliverDepthShare = 0.10;
 
 struct PlaneRect {
   double west, south, east, north;

@@ -1,0 +1,261 @@
+#include "app/flight_map_presenter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "core/capture/capture_reader.h"
+#include "core/capture/folder_listing.h"
+#include "core/geo/capture_check.h"
+#include "core/geo/check_report.h"
+#include "core/index/index_table.h"
+#include "image_io/calibration_file.h"
+
+namespace taloran {
+
+namespace {
+
+// A neighbour lies within this angle of the direction an arrow key points.
+constexpr double kNeighbourConeDeg = 45.0;
+// The ramp's ends when every mean is the same: this far either side of it.
+constexpr double kFlatRangeHalf = 0.05;
+
+}  // namespace
+
+FlightMapPresenter::FlightMapPresenter(FlightMapView& view) : view_(view) {}
+
+FlightMapPresenter::~FlightMapPresenter() = default;
+
+std::string FlightMapPresenter::RequestKey(const ScanRequest& r) {
+  return std::to_string(r.indexCode) + (r.calibration ? CalibrationJson(*r.calibration) : "");
+}
+
+void FlightMapPresenter::Follow(const std::string& capturePath, bool fourLayer, bool reload) {
+  const std::string folder = FolderOf(capturePath);
+  if (reload || folder != map_.folder || fourLayer != fourLayer_ || map_.captures.empty()) {
+    fourLayer_ = fourLayer;
+    Load(folder);
+  }
+  const std::string name = NameOf(capturePath);
+  highlighted_.reset();
+  for (std::size_t i = 0; i < map_.captures.size(); ++i) {
+    if (map_.captures[i].name == name) highlighted_ = i;
+  }
+  view_.ShowHighlight(highlighted_);
+}
+
+void FlightMapPresenter::Load(const std::string& folder) {
+  Cancel();
+  if (folder != map_.folder) kept_.clear();
+  map_ = FlightMap{};
+  map_.folder = folder;
+  records_.clear();
+  for (const std::string& name : ListMatching(folder, kCapturePattern)) {
+    MetadataRecord record{};
+    const std::uint16_t read = ReadCaptureMetadata(folder + name, record);
+    if (read == kReadOk) {
+      records_.push_back(CheckedFromRecord(name, record));
+    } else {
+      records_.push_back(CheckedCapture{});
+      records_.back().name = name, records_.back().unreadable = ReadFailureText(read);
+    }
+  }
+  Recheck();
+  ShowColours();
+}
+
+bool FlightMapPresenter::KeptCurrent(std::size_t at) {
+  const std::string path = map_.folder + records_[at].name;
+  const auto kept = kept_.find(path);
+  if (kept == kept_.end()) return false;
+  std::error_code e1, e2;
+  const auto written = std::filesystem::last_write_time(path, e1);
+  const auto size = std::filesystem::file_size(path, e2);
+  if (e1 || e2 || written != kept->second.written || size != kept->second.size) {
+    kept_.erase(kept);
+    return false;
+  }
+  return true;
+}
+
+void FlightMapPresenter::Recheck() {
+  std::size_t framesChecked = 0;
+  for (std::size_t i = 0; i < records_.size(); ++i) {
+    records_[i].saturatedShare.reset();
+    if (KeptCurrent(i) && kept_[map_.folder + records_[i].name].saturated) {
+      records_[i].saturatedShare = kept_[map_.folder + records_[i].name].saturated;
+      ++framesChecked;
+    }
+  }
+  check_ = CheckFlight(records_, sensor_);
+  map_.captures.clear(), map_.unplaced.clear();
+  std::vector<std::string> paths;
+  for (std::size_t i = 0; i < records_.size(); ++i) {
+    const CheckedCapture& k = records_[i];
+    MapCapture m{k.name,
+                 map_.folder + k.name,
+                 check_.places[i],
+                 check_.footprints[i],
+                 check_.findings[i].oblique,
+                 k.unreadable.empty() && check_.findings[i].Fired(k.fix),
+                 k.heightM};
+    if (!k.unreadable.empty())
+      map_.unplaced.push_back(k.name + ": " + k.unreadable);
+    else if (!k.fix)
+      map_.unplaced.push_back(k.name + ": no position fix");
+    map_.captures.push_back(std::move(m));
+    paths.push_back(k.name);
+  }
+  map_.gaps = check_.coverage.gaps;
+  view_.ShowFlight(map_);
+  view_.ShowHighlight(highlighted_);
+  std::string report = FieldCheckReport(check_, records_, paths, std::vector<std::string>(paths.size()));
+  if (framesChecked < check_.read) {
+    report = "Saturated samples: checked in " + std::to_string(framesChecked) + " of " + std::to_string(check_.read) +
+             " captures (Check frames reads the rest)\n" + report;
+  }
+  if (!sensor_) report = "Footprints, overlap and gaps need a camera profile with the sensor size\n" + report;
+  view_.ShowCheck(report);
+}
+
+void FlightMapPresenter::SetSensor(std::optional<SensorSize> sensor) {
+  const bool same = sensor.has_value() == sensor_.has_value() &&
+                    (!sensor || (sensor->widthMm == sensor_->widthMm && sensor->heightMm == sensor_->heightMm));
+  if (same) return;
+  sensor_ = sensor;
+  if (!map_.folder.empty() || !records_.empty()) Recheck();
+}
+
+void FlightMapPresenter::ShowColours() {
+  if (!colours_) {
+    view_.ShowColours(std::nullopt);
+    return;
+  }
+  const std::string key = RequestKey(*colours_);
+  MapColours c;
+  const IndexDescriptor& index = SelectedIndex(colours_->indexCode);
+  c.ramp = index.fixedScale.ramp;
+  c.title = std::string(index.name) + (colours_->calibration ? " mean of reflectances" : " mean");
+  double low = INFINITY, high = -INFINITY;
+  for (std::size_t i = 0; i < records_.size(); ++i) {
+    std::optional<double> value;
+    const auto kept = kept_.find(map_.folder + records_[i].name);
+    if (kept != kept_.end()) {
+      const auto mean = kept->second.means.find(key);
+      if (mean != kept->second.means.end()) value = mean->second;
+    }
+    if (value) low = std::min(low, *value), high = std::max(high, *value);
+    c.values.push_back(value);
+  }
+  if (low > high) low = 0, high = 1;
+  if (low == high) low -= kFlatRangeHalf, high += kFlatRangeHalf;
+  c.low = low, c.high = high;
+  view_.ShowColours(c);
+}
+
+void FlightMapPresenter::ColourBy(std::optional<ScanRequest> request) {
+  const bool same = request && colours_ && RequestKey(*request) == RequestKey(*colours_);
+  if (same && job_ && job_->running()) return;  // the pass for it is under way
+  colours_ = std::move(request);
+  if (colours_) {
+    Scan(*colours_, true);
+  } else {
+    Cancel();
+  }
+  ShowColours();
+}
+
+void FlightMapPresenter::CheckFrames() {
+  ScanRequest request = colours_.value_or(ScanRequest{});
+  request.fourLayer = fourLayer_;
+  Scan(request, false);
+}
+
+void FlightMapPresenter::Scan(const ScanRequest& requested, bool forColours) {
+  Cancel();
+  ScanRequest request = requested;
+  request.fourLayer = fourLayer_;
+  const std::string key = RequestKey(request);
+  std::vector<std::string> paths;
+  std::vector<std::size_t> which;
+  for (std::size_t i = 0; i < records_.size(); ++i) {
+    paths.push_back(map_.folder + records_[i].name);
+    if (!records_[i].unreadable.empty()) continue;
+    const bool kept = KeptCurrent(i);
+    const Kept* k = kept ? &kept_[paths.back()] : nullptr;
+    const bool needed = forColours ? !(k && k->means.count(key)) : !(k && k->saturated);
+    if (needed) which.push_back(i);
+  }
+  if (which.empty()) return;
+  const unsigned pass = ++pass_;
+  scanned_ = 0, scanning_ = which.size();
+  job_ = std::make_unique<FlightScanJob>(
+      [this, key, pass](std::size_t at, const ScanResult& result) {
+        view_.Post([this, at, result, key, pass] { Scanned(at, result, key, pass); });
+      },
+      [this, pass](bool) {
+        view_.Post([this, pass] {
+          if (pass != pass_) return;
+          view_.ShowScanProgress("");
+          Recheck();
+          ShowColours();
+        });
+      });
+  view_.ShowScanProgress("Reading frames: 0 of " + WithThousands(scanning_) + " captures");
+  job_->Start(request, std::move(paths), std::move(which));
+}
+
+void FlightMapPresenter::Scanned(std::size_t at, const ScanResult& result, const std::string& key, unsigned pass) {
+  if (pass != pass_ || at >= records_.size()) return;
+  const std::string path = map_.folder + records_[at].name;
+  Kept& k = kept_[path];
+  std::error_code e1, e2;
+  const auto written = std::filesystem::last_write_time(path, e1);
+  const auto size = std::filesystem::file_size(path, e2);
+  if (e1 || e2) return;
+  if (written != k.written || size != k.size) k = Kept{written, size, std::nullopt, {}};
+  if (result.problem.empty()) k.saturated = result.saturated;
+  k.means[key] = result.mean;
+  ++scanned_;
+  view_.ShowScanProgress("Reading frames: " + WithThousands(scanned_) + " of " + WithThousands(scanning_) +
+                         " captures");
+  if (colours_ && RequestKey(*colours_) == key) ShowColours();
+}
+
+void FlightMapPresenter::Cancel() {
+  if (!job_) return;
+  ++pass_;  // what the cancelled pass still posts is dropped
+  job_.reset();
+  view_.ShowScanProgress("");
+}
+
+std::string FlightMapPresenter::HoverText(std::size_t i) const {
+  if (i >= map_.captures.size()) return "";
+  char height[32];
+  std::snprintf(height, sizeof height, "%.1f m", map_.captures[i].heightM);
+  return map_.captures[i].name + ", " + std::to_string(i + 1) + " of " + std::to_string(map_.captures.size()) + ", " +
+         height;
+}
+
+std::optional<std::size_t> FlightMapPresenter::Neighbour(std::size_t from, MapDirection direction) const {
+  if (from >= map_.captures.size() || !map_.captures[from].at) return std::nullopt;
+  const PlanePoint o = *map_.captures[from].at;
+  const double wanted = direction == MapDirection::East    ? 0
+                        : direction == MapDirection::North ? 90
+                        : direction == MapDirection::West  ? 180
+                                                           : 270;
+  std::optional<std::size_t> best;
+  double bestDistance = INFINITY;
+  for (std::size_t i = 0; i < map_.captures.size(); ++i) {
+    if (i == from || !map_.captures[i].at) continue;
+    const double de = map_.captures[i].at->east - o.east, dn = map_.captures[i].at->north - o.north;
+    const double distance = std::hypot(de, dn);
+    if (distance == 0) continue;
+    const double angle = std::atan2(dn, de) * 180.0 / 3.14159265358979323846;
+    const double off = std::abs(std::remainder(angle - wanted, 360.0));
+    if (off <= kNeighbourConeDeg && distance < bestDistance) best = i, bestDistance = distance;
+  }
+  return best;
+}
+
+}  // namespace taloran

@@ -1,0 +1,75 @@
+// The flight map: every capture of the shown capture's folder at its position (from the camera
+// records only), the track, footprints with a sensor size, the field check, and the points coloured
+// by an index mean from a pass over the frames on a worker. Results are kept per folder and
+// dropped for a capture whose file changed.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/flight_map_view.h"
+#include "app/flight_scan_job.h"
+#include "core/geo/field_check.h"
+
+namespace taloran {
+
+enum class MapDirection { East, North, West, South };
+
+class FlightMapPresenter {
+ public:
+  explicit FlightMapPresenter(FlightMapView& view);
+  ~FlightMapPresenter();
+
+  // The capture shown: the map shows its folder (read again when another folder, or when `reload`)
+  // with it highlighted.
+  void Follow(const std::string& capturePath, bool fourLayer, bool reload = false);
+  // Footprints from a camera profile's sensor size; nothing for points only.
+  void SetSensor(std::optional<SensorSize> sensor);
+  // Colours by the mean of `request`'s index (scanning what is not kept yet); nothing for plain points.
+  void ColourBy(std::optional<ScanRequest> request);
+  // The field check with each frame's saturated share: scans what is not kept yet.
+  void CheckFrames();
+  void Cancel();
+
+  const FlightMap& map() const { return map_; }
+  std::optional<std::size_t> highlighted() const { return highlighted_; }
+  // "field_07.tif, 7 of 24, 121.5 m"
+  std::string HoverText(std::size_t capture) const;
+  // The nearest drawn capture from `from` within 45 degrees of `direction`; nothing when none is.
+  std::optional<std::size_t> Neighbour(std::size_t from, MapDirection direction) const;
+  const FieldCheck& check() const { return check_; }
+
+ private:
+  struct Kept {  // what is known of a capture's frame, while its file stays as it was
+    std::filesystem::file_time_type written;
+    std::uintmax_t size = 0;
+    std::optional<std::array<double, 4>> saturated;
+    std::map<std::string, std::optional<double>> means;  // by RequestKey
+  };
+  void Load(const std::string& folder);
+  void Recheck();
+  void ShowColours();
+  void Scan(const ScanRequest& request, bool forColours);
+  void Scanned(std::size_t at, const ScanResult& result, const std::string& key, unsigned pass);
+  bool KeptCurrent(std::size_t at);
+  static std::string RequestKey(const ScanRequest& request);
+
+  FlightMapView& view_;
+  std::optional<SensorSize> sensor_;
+  bool fourLayer_ = false;
+  FlightMap map_;
+  std::vector<CheckedCapture> records_;
+  FieldCheck check_;
+  std::optional<std::size_t> highlighted_;
+  std::map<std::string, Kept> kept_;  // by path
+  std::optional<ScanRequest> colours_;
+  std::unique_ptr<FlightScanJob> job_;
+  unsigned pass_ = 0;  // results of an earlier pass are dropped
+  std::size_t scanned_ = 0, scanning_ = 0;
+};
+
+}  // namespace taloran

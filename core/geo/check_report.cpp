@@ -1,0 +1,76 @@
+#include "core/geo/check_report.h"
+
+#include <cstdio>
+#include <sstream>
+
+namespace taloran {
+
+namespace {
+
+std::string Percent(double share) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f %%", 100 * share);
+  return text;
+}
+
+}  // namespace
+
+std::vector<std::string> CaptureFindingWords(const FieldCheck& c, const std::vector<CheckedCapture>& captures,
+                                             std::size_t i) {
+  static constexpr const char* kBands[4] = {"red", "green", "blue", "NIR"};
+  const CaptureFindings& f = c.findings[i];
+  const CheckedCapture& k = captures[i];
+  std::vector<std::string> words;
+  if (!k.unreadable.empty()) return words;
+  if (!k.fix) words.push_back("no position fix");
+  if (f.duplicateOf) words.push_back("same position as " + captures[*f.duplicateOf].name);
+  if (f.saturatedBand) {
+    words.push_back("saturated: " + Percent((*k.saturatedShare)[*f.saturatedBand]) + " of " + kBands[*f.saturatedBand] +
+                    " at 255");
+  }
+  if (f.cloudBand) {
+    words.push_back(std::string(f.irradianceDeviation < 0 ? "under a cloud: " : "changed light: ") +
+                    kBands[*f.cloudBand] + " irradiance " + Percent(f.irradianceDeviation) + " from the median");
+  }
+  if (f.heightOff) words.push_back("height " + Percent(f.heightDeviation) + " from the median");
+  if (f.oblique) words.push_back("oblique");
+  return words;
+}
+
+std::string FieldCheckReport(const FieldCheck& c, const std::vector<CheckedCapture>& captures,
+                             const std::vector<std::string>& paths, const std::vector<std::string>& warnings) {
+  std::ostringstream out;
+  out << "Captures: " << c.read << " read, " << c.unreadable << " unreadable, " << c.withoutFix
+      << " without a position fix, " << c.duplicates << " at a position already taken\n";
+  if (c.forwardMedian || c.sideMedian) {
+    out << "Lines: " << c.overlap.lines.size();
+    if (c.forwardMedian)
+      out << "; forward overlap " << Percent(*c.forwardMedian) << " median, " << Percent(*c.forwardLow)
+          << " at the 10th percentile";
+    if (c.sideMedian)
+      out << "; side overlap " << Percent(*c.sideMedian) << " median, " << Percent(*c.sideLow)
+          << " at the 10th percentile";
+    out << '\n';
+  }
+  if (c.coverage.hullAreaM2 > 0) {
+    char area[32];
+    std::snprintf(area, sizeof area, "%.0f", c.coverage.hullAreaM2);
+    out << "Area: " << area << " m2; " << Percent(c.coverage.underTwoShare) << " under two footprints, "
+        << Percent(c.coverage.gapShare) << " in gaps\n";
+  } else if (!c.forwardMedian) {
+    out << "Footprints: none without a camera profile that gives the sensor size (--camera)\n";
+  }
+  for (std::size_t i = 0; i < captures.size(); ++i) {
+    std::vector<std::string> words = CaptureFindingWords(c, captures, i);
+    if (!captures[i].unreadable.empty()) words.push_back(captures[i].unreadable);
+    if (!warnings[i].empty()) words.push_back(warnings[i]);
+    if (words.empty()) continue;
+    out << paths[i] << ':';
+    for (std::size_t w = 0; w < words.size(); ++w) out << (w > 0 ? "; " : " ") << words[w];
+    out << '\n';
+  }
+  out << "Verdict: " << c.verdict << '\n';
+  return out.str();
+}
+
+}  // namespace taloran

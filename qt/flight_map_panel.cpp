@@ -1,0 +1,129 @@
+#include "qt/flight_map_panel.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "app/desktop_presenter.h"
+#include "qt/flight_map_widget.h"
+
+namespace taloran {
+
+namespace {
+
+constexpr int kPanelWidth = 640, kPanelHeight = 560;
+
+}  // namespace
+
+FlightMapPanel::FlightMapPanel(QWidget* parent)
+    : QDialog(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
+  setWindowTitle("Flight map");
+  auto* column = new QVBoxLayout(this);
+  tabs_ = new QTabWidget(this);
+  column->addWidget(tabs_);
+
+  auto* mapTab = new QWidget(tabs_);
+  auto* mapColumn = new QVBoxLayout(mapTab);
+  map_ = new FlightMapWidget(mapTab);
+  auto* controls = new QHBoxLayout;
+  colour_ = new QCheckBox("Colour by index mean", mapTab);
+  profile_ = new QPushButton("Camera profile...", mapTab);
+  progress_ = new QLabel(mapTab);
+  progress_->setAccessibleName("Progress");
+  cancel_ = new QPushButton("Cancel", mapTab);
+  cancel_->hide();
+  controls->addWidget(colour_);
+  controls->addWidget(profile_);
+  controls->addStretch(1);
+  controls->addWidget(progress_);
+  controls->addWidget(cancel_);
+  unplaced_ = new QLabel(mapTab);
+  unplaced_->setAccessibleName("Captures not on the map");
+  unplaced_->setWordWrap(true);
+  mapColumn->addWidget(map_, 1);
+  mapColumn->addLayout(controls);
+  mapColumn->addWidget(unplaced_);
+  tabs_->addTab(mapTab, "Map");
+
+  auto* checkTab = new QWidget(tabs_);
+  auto* checkColumn = new QVBoxLayout(checkTab);
+  verdict_ = new QLabel(checkTab);
+  verdict_->setAccessibleName("Verdict");
+  verdict_->setWordWrap(true);
+  QFont bold = verdict_->font();
+  bold.setBold(true);
+  verdict_->setFont(bold);
+  report_ = new QPlainTextEdit(checkTab);
+  report_->setReadOnly(true);
+  report_->setAccessibleName("Field check");
+  checkFrames_ = new QPushButton("Check frames", checkTab);
+  checkFrames_->setToolTip("Read every frame for its saturated samples");
+  checkColumn->addWidget(verdict_);
+  checkColumn->addWidget(report_, 1);
+  checkColumn->addWidget(checkFrames_, 0, Qt::AlignRight);
+  tabs_->addTab(checkTab, "Field check");
+  resize(kPanelWidth, kPanelHeight);
+}
+
+void FlightMapPanel::Attach(DesktopPresenter& desktop) {
+  FlightMapPresenter* presenter = desktop.flightMap();
+  map_->Ask([presenter](std::size_t i) { return presenter->HoverText(i); },
+            [presenter](std::size_t i, MapDirection d) { return presenter->Neighbour(i, d); });
+  map_->OnOpen([&desktop](std::size_t i) { desktop.OpenFromMap(i); });
+  connect(colour_, &QCheckBox::toggled, this, [&desktop](bool on) { desktop.ColourMapByIndex(on); });
+  connect(cancel_, &QPushButton::clicked, this, [presenter] { presenter->Cancel(); });
+  connect(checkFrames_, &QPushButton::clicked, this, [presenter] { presenter->CheckFrames(); });
+  connect(profile_, &QPushButton::clicked, this, [this, &desktop] {
+    const QString path = QFileDialog::getOpenFileName(this, "Camera profile", QString(), "Camera profile (*.json)");
+    if (path.isEmpty()) return;
+    if (const auto refusal = desktop.SetCameraProfile(path.toStdString())) {
+      QMessageBox::warning(this, "Camera profile", QString::fromStdString(*refusal));
+    }
+  });
+}
+
+void FlightMapPanel::ShowFlight(const FlightMap& map) {
+  map_->SetFlight(map);
+  QString unplaced;
+  for (const std::string& line : map.unplaced)
+    unplaced += (unplaced.isEmpty() ? "" : "\n") + QString::fromStdString(line);
+  unplaced_->setText(unplaced.isEmpty() ? QString() : "Not on the map:\n" + unplaced);
+  unplaced_->setAccessibleDescription(unplaced_->text());
+  setWindowTitle(QString("Flight map - %1 captures").arg(map.captures.size()));
+}
+
+void FlightMapPanel::ShowHighlight(std::optional<std::size_t> capture) { map_->SetHighlight(capture); }
+
+void FlightMapPanel::ShowColours(const std::optional<MapColours>& colours) { map_->SetColours(colours); }
+
+void FlightMapPanel::ShowScanProgress(const std::string& line) {
+  progress_->setText(QString::fromStdString(line));
+  progress_->setAccessibleDescription(progress_->text());
+  cancel_->setVisible(!line.empty());
+}
+
+void FlightMapPanel::ShowCheck(const std::string& report) {
+  const QString text = QString::fromStdString(report);
+  report_->setPlainText(text);
+  const qsizetype at = text.lastIndexOf("Verdict: ");
+  verdict_->setText(at >= 0 ? text.mid(at + 9).trimmed() : QString());
+  verdict_->setAccessibleDescription(verdict_->text());
+}
+
+void FlightMapPanel::Post(std::function<void()> task) {
+  QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
+}
+
+void FlightMapPanel::closeEvent(QCloseEvent* event) {
+  if (closed_) closed_();
+  QDialog::closeEvent(event);
+}
+
+}  // namespace taloran

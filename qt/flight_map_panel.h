@@ -1,0 +1,62 @@
+// The flight map panel (Ctrl+M): a "Map" tab with the map, its colouring, the progress of a pass
+// over the frames with Cancel and the captures that could not be drawn, and a "Field check" tab
+// with the check's report and verdict. Passive: the FlightMapPresenter fills it.
+#pragma once
+
+#include <QDialog>
+#include <functional>
+
+#include "app/flight_map_view.h"
+
+class QCheckBox;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QTabWidget;
+
+namespace taloran {
+
+class DesktopPresenter;
+class FlightMapWidget;
+
+class FlightMapPanel : public QDialog, public FlightMapView {
+ public:
+  explicit FlightMapPanel(QWidget* parent);
+  // The presenter that answers the panel's controls; set once its flight map exists.
+  void Attach(DesktopPresenter& desktop);
+  // Called when the person closes the panel.
+  void OnClosed(std::function<void()> closed) { closed_ = std::move(closed); }
+  FlightMapWidget* Map() const { return map_; }
+  QCheckBox* ColourByIndex() const { return colour_; }
+  QLabel* Progress() const { return progress_; }
+  QLabel* Unplaced() const { return unplaced_; }
+  QLabel* Verdict() const { return verdict_; }
+  QPlainTextEdit* Report() const { return report_; }
+  QTabWidget* Tabs() const { return tabs_; }
+
+  // FlightMapView
+  void ShowFlight(const FlightMap& map) override;
+  void ShowHighlight(std::optional<std::size_t> capture) override;
+  void ShowColours(const std::optional<MapColours>& colours) override;
+  void ShowScanProgress(const std::string& line) override;
+  void ShowCheck(const std::string& report) override;
+  void Post(std::function<void()> task) override;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  FlightMapWidget* map_ = nullptr;
+  QTabWidget* tabs_ = nullptr;
+  QCheckBox* colour_ = nullptr;
+  QPushButton* profile_ = nullptr;
+  QLabel* progress_ = nullptr;
+  QPushButton* cancel_ = nullptr;
+  QLabel* unplaced_ = nullptr;
+  QLabel* verdict_ = nullptr;
+  QPlainTextEdit* report_ = nullptr;
+  QPushButton* checkFrames_ = nullptr;
+  std::function<void()> closed_;
+};
+
+}  // namespace taloran

@@ -1,0 +1,401 @@
+#include "qt/flight_map_widget.h"
+
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QToolTip>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
+
+#include "core/index/fixed_scale.h"
+
+namespace taloran {
+
+namespace {
+
+// Painting and handling, in pixels unless named otherwise.
+constexpr double kFitMargin = 24;
+constexpr double kPointRadius = 4.5;
+constexpr double kHighlightRadius = 9;
+constexpr double kKeyboardRadius = 12;
+constexpr double kHitRadius = 8;         // a click or hover this near a point is on it
+constexpr double kWheelZoomStep = 1.25;  // per notch of the wheel
+constexpr int kWheelNotch = 120;
+constexpr double kDragThreshold = 4;    // a press that moves less is a click
+constexpr double kScaleBarShare = 0.2;  // of the widget's width, at most
+constexpr double kLegendWidth = 160, kLegendBarHeight = 10;
+constexpr int kLegendSteps = 32;
+constexpr double kMinScale = 1e-4, kMaxScale = 200;  // pixels per metre
+const QColor kPointColour(40, 90, 200), kFlaggedColour(230, 120, 0), kTrackColour(120, 120, 120),
+    kFootprintColour(40, 90, 200, 40), kGapColour(220, 30, 30, 110), kHighlightColour(200, 0, 0);
+
+QColor RampQColor(Ramp ramp, double share) {
+  const int step = std::clamp(static_cast<int>(share * (kRampSteps - 1) + 0.5), 0, kRampSteps - 1);
+  const Bgr c = RampColour(ramp, step);
+  return QColor(c.red, c.green, c.blue);
+}
+
+// Each drawn capture as a child of the map: named after its file, where it is drawn.
+class MapCaptureAccessible : public QAccessibleInterface {
+ public:
+  MapCaptureAccessible(FlightMapWidget* map, std::size_t capture) : map_(map), capture_(capture) {}
+  bool isValid() const override { return map_ != nullptr && capture_ < map_->flight().captures.size(); }
+  QObject* object() const override { return nullptr; }
+  QWindow* window() const override { return map_->window()->windowHandle(); }
+  QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(map_); }
+  QAccessibleInterface* child(int) const override { return nullptr; }
+  int childCount() const override { return 0; }
+  int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+  QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+  QString text(QAccessible::Text t) const override {
+    if (!isValid()) return {};
+    if (t == QAccessible::Name) return QString::fromStdString(map_->flight().captures[capture_].name);
+    return {};
+  }
+  void setText(QAccessible::Text, const QString&) override {}
+  QRect rect() const override {
+    const auto p = map_->PointOf(capture_);
+    if (!p) return {};
+    const QPoint global = map_->mapToGlobal(p->toPoint());
+    const int r = static_cast<int>(kHitRadius);
+    return QRect(global.x() - r, global.y() - r, 2 * r, 2 * r);
+  }
+  QAccessible::Role role() const override { return QAccessible::ListItem; }
+  QAccessible::State state() const override {
+    QAccessible::State s;
+    s.focusable = true;
+    s.selectable = true;
+    s.focused = map_->hasFocus() && map_->keyboardCapture() == capture_;
+    s.selected = map_->keyboardCapture() == capture_;
+    return s;
+  }
+
+ private:
+  FlightMapWidget* map_;
+  std::size_t capture_;
+};
+
+class FlightMapAccessible : public QAccessibleWidget {
+ public:
+  explicit FlightMapAccessible(FlightMapWidget* map) : QAccessibleWidget(map, QAccessible::List) {}
+  int childCount() const override { return static_cast<int>(Drawn().size()); }
+  QAccessibleInterface* child(int index) const override {
+    const std::vector<std::size_t> drawn = Drawn();
+    if (index < 0 || static_cast<std::size_t>(index) >= drawn.size()) return nullptr;
+    return Child(drawn[static_cast<std::size_t>(index)]);
+  }
+  int indexOfChild(const QAccessibleInterface* child) const override {
+    for (int i = 0; i < childCount(); ++i) {
+      if (this->child(i) == child) return i;
+    }
+    return -1;
+  }
+  QAccessibleInterface* focusChild() const override {
+    const auto k = Map()->keyboardCapture();
+    return k ? Child(*k) : nullptr;
+  }
+
+ private:
+  FlightMapWidget* Map() const { return static_cast<FlightMapWidget*>(widget()); }
+  std::vector<std::size_t> Drawn() const {
+    std::vector<std::size_t> drawn;
+    for (std::size_t i = 0; i < Map()->flight().captures.size(); ++i) {
+      if (Map()->flight().captures[i].at) drawn.push_back(i);
+    }
+    return drawn;
+  }
+  // One interface per capture, registered with Qt's cache, which owns it; made again for a new flight.
+  QAccessibleInterface* Child(std::size_t capture) const {
+    if (children_.size() != Map()->flight().captures.size() || folder_ != Map()->flight().folder) {
+      for (QAccessible::Id id : children_) {
+        if (id != 0) QAccessible::deleteAccessibleInterface(id);
+      }
+      children_.assign(Map()->flight().captures.size(), 0);
+      folder_ = Map()->flight().folder;
+    }
+    if (children_[capture] == 0) {
+      children_[capture] = QAccessible::registerAccessibleInterface(new MapCaptureAccessible(Map(), capture));
+    }
+    return QAccessible::accessibleInterface(children_[capture]);
+  }
+  mutable std::vector<QAccessible::Id> children_;
+  mutable std::string folder_;
+};
+
+QAccessibleInterface* MapFactory(const QString&, QObject* object) {
+  if (auto* map = dynamic_cast<FlightMapWidget*>(object)) return new FlightMapAccessible(map);
+  return nullptr;
+}
+
+}  // namespace
+
+FlightMapWidget::FlightMapWidget(QWidget* parent) : QWidget(parent) {
+  static const bool installed = (QAccessible::installFactory(MapFactory), true);
+  (void)installed;
+  setAccessibleName("Flight map");
+  setFocusPolicy(Qt::StrongFocus);
+  setMouseTracking(true);
+  setMinimumSize(320, 240);
+}
+
+void FlightMapWidget::SetFlight(const FlightMap& map) {
+  const bool another = map.folder != map_.folder;
+  map_ = map;
+  if (another || !fitted_) Fit();
+  if (keyboard_ && *keyboard_ >= map_.captures.size()) keyboard_.reset();
+  update();
+}
+
+void FlightMapWidget::SetHighlight(std::optional<std::size_t> capture) {
+  highlight_ = capture;
+  update();
+}
+
+void FlightMapWidget::SetColours(const std::optional<MapColours>& colours) {
+  colours_ = colours;
+  update();
+}
+
+void FlightMapWidget::Fit() {
+  double west = INFINITY, east = -INFINITY, south = INFINITY, north = -INFINITY;
+  const auto take = [&](PlanePoint p) {
+    west = std::min(west, p.east), east = std::max(east, p.east);
+    south = std::min(south, p.north), north = std::max(north, p.north);
+  };
+  for (const MapCapture& c : map_.captures) {
+    if (c.at) take(*c.at);
+    if (c.footprint) std::for_each(c.footprint->begin(), c.footprint->end(), take);
+  }
+  if (west > east) return;
+  centre_ = {(west + east) / 2, (south + north) / 2};
+  const double w = std::max(1.0, width() - 2 * kFitMargin), h = std::max(1.0, height() - 2 * kFitMargin);
+  scale_ = std::clamp(std::min(w / std::max(east - west, 1.0), h / std::max(north - south, 1.0)), kMinScale, kMaxScale);
+  fitted_ = true;
+  update();
+}
+
+QPointF FlightMapWidget::ToWidget(PlanePoint p) const {
+  return {width() / 2.0 + (p.east - centre_.east) * scale_, height() / 2.0 - (p.north - centre_.north) * scale_};
+}
+
+PlanePoint FlightMapWidget::ToPlane(QPointF p) const {
+  return {centre_.east + (p.x() - width() / 2.0) / scale_, centre_.north - (p.y() - height() / 2.0) / scale_};
+}
+
+std::optional<QPointF> FlightMapWidget::PointOf(std::size_t i) const {
+  if (i >= map_.captures.size() || !map_.captures[i].at) return std::nullopt;
+  return ToWidget(*map_.captures[i].at);
+}
+
+std::optional<std::size_t> FlightMapWidget::CaptureAt(QPointF p) const {
+  std::optional<std::size_t> best;
+  double bestDistance = kHitRadius;
+  for (std::size_t i = 0; i < map_.captures.size(); ++i) {
+    if (const auto q = PointOf(i)) {
+      const double d = std::hypot(q->x() - p.x(), q->y() - p.y());
+      if (d <= bestDistance) best = i, bestDistance = d;
+    }
+  }
+  return best;
+}
+
+void FlightMapWidget::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.fillRect(rect(), palette().base());
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(kGapColour);
+  for (const CoverageGap& gap : map_.gaps) {
+    for (const PlaneRect& r : gap.cells) {
+      painter.drawRect(QRectF(ToWidget({r.west, r.north}), ToWidget({r.east, r.south})));
+    }
+  }
+  painter.setPen(QPen(kFootprintColour.darker(300), 1));
+  painter.setBrush(kFootprintColour);
+  for (const MapCapture& c : map_.captures) {
+    if (!c.footprint) continue;
+    QPolygonF polygon;
+    for (PlanePoint p : *c.footprint) polygon << ToWidget(p);
+    painter.drawPolygon(polygon);
+  }
+  QPainterPath track;
+  bool started = false;
+  for (const MapCapture& c : map_.captures) {
+    if (!c.at) continue;
+    started ? track.lineTo(ToWidget(*c.at)) : track.moveTo(ToWidget(*c.at));
+    started = true;
+  }
+  painter.setPen(QPen(kTrackColour, 1, Qt::DashLine));
+  painter.setBrush(Qt::NoBrush);
+  painter.drawPath(track);
+  for (std::size_t i = 0; i < map_.captures.size(); ++i) {
+    const auto p = PointOf(i);
+    if (!p) continue;
+    QColor fill = kPointColour;
+    if (colours_ && i < colours_->values.size() && colours_->values[i]) {
+      fill = RampQColor(colours_->ramp, (*colours_->values[i] - colours_->low) / (colours_->high - colours_->low));
+    }
+    painter.setPen(
+        QPen(map_.captures[i].flagged ? kFlaggedColour : palette().text().color(), map_.captures[i].flagged ? 2.5 : 1));
+    painter.setBrush(fill);
+    painter.drawEllipse(*p, kPointRadius, kPointRadius);
+  }
+  painter.setBrush(Qt::NoBrush);
+  if (const auto p = highlight_ ? PointOf(*highlight_) : std::nullopt) {
+    painter.setPen(QPen(kHighlightColour, 2.5));
+    painter.drawEllipse(*p, kHighlightRadius, kHighlightRadius);
+  }
+  if (const auto p = keyboard_ && hasFocus() ? PointOf(*keyboard_) : std::nullopt) {
+    painter.setPen(QPen(palette().highlight().color(), 1.5, Qt::DotLine));
+    painter.drawEllipse(*p, kKeyboardRadius, kKeyboardRadius);
+  }
+  PaintScaleBar(painter);
+  PaintLegend(painter);
+}
+
+// The longest of 1, 2 or 5 times a power of ten metres that fits a fifth of the width.
+void FlightMapWidget::PaintScaleBar(QPainter& painter) const {
+  const double most = width() * kScaleBarShare / scale_;
+  if (!(most > 0) || !std::isfinite(most)) return;
+  const double power = std::pow(10.0, std::floor(std::log10(most)));
+  double metres = power;
+  for (const double m : {2.0, 5.0}) {
+    if (m * power <= most) metres = m * power;
+  }
+  const double pixels = metres * scale_;
+  const QPointF left(kFitMargin / 2, height() - kFitMargin / 2);
+  painter.setPen(QPen(palette().text().color(), 2));
+  painter.drawLine(left, left + QPointF(pixels, 0));
+  painter.drawLine(left, left - QPointF(0, 5));
+  painter.drawLine(left + QPointF(pixels, 0), left + QPointF(pixels, -5));
+  const QString text = metres >= 1000 ? QString("%1 km").arg(metres / 1000) : QString("%1 m").arg(metres);
+  painter.drawText(left + QPointF(4, -6), text);
+  painter.drawText(QPointF(width() - kFitMargin, kFitMargin), "N");
+}
+
+void FlightMapWidget::PaintLegend(QPainter& painter) const {
+  if (!colours_) return;
+  const QRectF bar(width() - kLegendWidth - kFitMargin, height() - kFitMargin - kLegendBarHeight, kLegendWidth,
+                   kLegendBarHeight);
+  for (int s = 0; s < kLegendSteps; ++s) {
+    const double share = (s + 0.5) / kLegendSteps;
+    painter.fillRect(
+        QRectF(bar.x() + bar.width() * s / kLegendSteps, bar.y(), bar.width() / kLegendSteps + 1, bar.height()),
+        RampQColor(colours_->ramp, share));
+  }
+  painter.setPen(palette().text().color());
+  painter.drawText(QPointF(bar.x(), bar.y() - 4), QString::fromStdString(colours_->title));
+  painter.drawText(QPointF(bar.x(), bar.bottom() + 14), QString::number(colours_->low, 'f', 3));
+  const QString high = QString::number(colours_->high, 'f', 3);
+  painter.drawText(QPointF(bar.right() - painter.fontMetrics().horizontalAdvance(high), bar.bottom() + 14), high);
+}
+
+void FlightMapWidget::resizeEvent(QResizeEvent*) {
+  if (!fitted_) Fit();
+}
+
+void FlightMapWidget::mousePressEvent(QMouseEvent* event) {
+  pressedAt_ = event->position();
+  dragged_ = false;
+}
+
+void FlightMapWidget::mouseMoveEvent(QMouseEvent* event) {
+  if (pressedAt_ && (event->buttons() & Qt::LeftButton)) {
+    const QPointF d = event->position() - *pressedAt_;
+    if (dragged_ || std::hypot(d.x(), d.y()) >= kDragThreshold) {
+      dragged_ = true;
+      centre_.east -= d.x() / scale_, centre_.north += d.y() / scale_;
+      pressedAt_ = event->position();
+      update();
+    }
+    return;
+  }
+  const auto at = CaptureAt(event->position());
+  const QString tip = at ? QString::fromStdString(hoverText_ ? hoverText_(*at) : std::string()) : QString();
+  setToolTip(tip);
+  if (at)
+    QToolTip::showText(event->globalPosition().toPoint(), tip, this);
+  else
+    QToolTip::hideText();
+}
+
+void FlightMapWidget::mouseReleaseEvent(QMouseEvent* event) {
+  const bool click = pressedAt_ && !dragged_ && event->button() == Qt::LeftButton;
+  pressedAt_.reset();
+  if (!click) return;
+  if (const auto at = CaptureAt(event->position())) {
+    MoveKeyboard(*at);
+    if (open_) open_(*at);
+  }
+}
+
+void FlightMapWidget::mouseDoubleClickEvent(QMouseEvent*) { Fit(); }
+
+void FlightMapWidget::wheelEvent(QWheelEvent* event) {
+  const double notches = event->angleDelta().y() / static_cast<double>(kWheelNotch);
+  if (notches == 0) return;
+  const PlanePoint under = ToPlane(event->position());
+  scale_ = std::clamp(scale_ * std::pow(kWheelZoomStep, notches), kMinScale, kMaxScale);
+  const PlanePoint after = ToPlane(event->position());  // keep the point under the cursor in place
+  centre_.east += under.east - after.east, centre_.north += under.north - after.north;
+  update();
+}
+
+void FlightMapWidget::MoveKeyboard(std::size_t to) {
+  keyboard_ = to;
+  update();
+  QAccessibleEvent focus(this, QAccessible::Focus);
+  if (auto* iface = QAccessible::queryAccessibleInterface(this)) {
+    for (int i = 0; i < iface->childCount(); ++i) {
+      if (iface->child(i)->text(QAccessible::Name) == QString::fromStdString(map_.captures[to].name)) {
+        focus.setChild(i);
+        QAccessible::updateAccessibility(&focus);
+        break;
+      }
+    }
+  }
+  setToolTip(QString::fromStdString(hoverText_ ? hoverText_(to) : std::string()));
+}
+
+void FlightMapWidget::focusInEvent(QFocusEvent* event) {
+  QWidget::focusInEvent(event);
+  if (!keyboard_) keyboard_ = highlight_;
+  if (!keyboard_) {
+    for (std::size_t i = 0; i < map_.captures.size() && !keyboard_; ++i) {
+      if (map_.captures[i].at) keyboard_ = i;
+    }
+  }
+  if (keyboard_) MoveKeyboard(*keyboard_);
+}
+
+void FlightMapWidget::keyPressEvent(QKeyEvent* event) {
+  const auto direction = [&]() -> std::optional<MapDirection> {
+    switch (event->key()) {
+      case Qt::Key_Right:
+        return MapDirection::East;
+      case Qt::Key_Up:
+        return MapDirection::North;
+      case Qt::Key_Left:
+        return MapDirection::West;
+      case Qt::Key_Down:
+        return MapDirection::South;
+      default:
+        return std::nullopt;
+    }
+  }();
+  if (direction && keyboard_) {
+    if (const auto next = neighbour_ ? neighbour_(*keyboard_, *direction) : std::nullopt) MoveKeyboard(*next);
+    return;
+  }
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && keyboard_) {
+    if (open_) open_(*keyboard_);
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
+}  // namespace taloran

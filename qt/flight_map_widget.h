@@ -1,0 +1,67 @@
+// The flight map drawn: north up, metres on the flight's local plane, footprints, gaps, the track,
+// the captures as points (coloured by value where asked), the shown one ringed, a scale bar and
+// the legend. The wheel zooms about the cursor, a drag pans, a double-click fits; arrows move the
+// keyboard's capture to the nearest in their direction and Enter opens it. For a screen reader the
+// map is "Flight map" and each drawn capture a child named after its file.
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <optional>
+
+#include "app/flight_map_presenter.h"
+
+namespace taloran {
+
+class FlightMapWidget : public QWidget {
+ public:
+  explicit FlightMapWidget(QWidget* parent);
+  // What the map asks of its presenter: the hover text of a capture, and its neighbour in a direction.
+  void Ask(std::function<std::string(std::size_t)> hoverText,
+           std::function<std::optional<std::size_t>(std::size_t, MapDirection)> neighbour) {
+    hoverText_ = std::move(hoverText), neighbour_ = std::move(neighbour);
+  }
+  void SetFlight(const FlightMap& map);
+  void SetHighlight(std::optional<std::size_t> capture);
+  void SetColours(const std::optional<MapColours>& colours);
+  // Called with a capture the person clicked or chose with Enter.
+  void OnOpen(std::function<void(std::size_t)> open) { open_ = std::move(open); }
+  // Where capture `i` is drawn, in the widget's pixels; nothing for one not drawn.
+  std::optional<QPointF> PointOf(std::size_t i) const;
+  std::optional<std::size_t> keyboardCapture() const { return keyboard_; }
+  const FlightMap& flight() const { return map_; }
+  void Fit();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+
+ private:
+  QPointF ToWidget(PlanePoint p) const;
+  PlanePoint ToPlane(QPointF p) const;
+  std::optional<std::size_t> CaptureAt(QPointF p) const;
+  void MoveKeyboard(std::size_t to);
+  void PaintScaleBar(class QPainter& painter) const;
+  void PaintLegend(class QPainter& painter) const;
+
+  std::function<std::string(std::size_t)> hoverText_;
+  std::function<std::optional<std::size_t>(std::size_t, MapDirection)> neighbour_;
+  FlightMap map_;
+  std::optional<std::size_t> highlight_, keyboard_;
+  std::optional<MapColours> colours_;
+  std::function<void(std::size_t)> open_;
+  double scale_ = 1;         // pixels per metre
+  PlanePoint centre_{0, 0};  // the plane point at the widget's centre
+  bool fitted_ = false;
+  std::optional<QPointF> pressedAt_;
+  bool dragged_ = false;
+};
+
+}  // namespace taloran
