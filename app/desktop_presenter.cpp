@@ -359,14 +359,17 @@ void DesktopPresenter::FollowOnMap(bool reload) {
   if (!flightMap_ || !settings_.flightMapOpen || dialog_.LoadedPath.empty()) return;
   std::string profilePath = settings_.cameraProfilePath;
   if (profilePath.empty()) profilePath = FolderOf(dialog_.LoadedPath) + kFolderCameraProfile;
-  CameraProfile profile;
-  std::optional<SensorSize> sensor;
-  std::error_code error;
-  if (std::filesystem::is_regular_file(profilePath, error) && !ReadCameraProfile(profilePath, profile) &&
-      profile.sensorWidthMm) {
-    sensor = SensorSize{*profile.sensorWidthMm, *profile.sensorHeightMm};
+  if (reload || profilePath != mapProfilePath_) {  // not read again on every step
+    mapProfilePath_ = profilePath;
+    CameraProfile profile;
+    std::optional<SensorSize> sensor;
+    std::error_code error;
+    if (std::filesystem::is_regular_file(profilePath, error) && !ReadCameraProfile(profilePath, profile) &&
+        profile.sensorWidthMm) {
+      sensor = SensorSize{*profile.sensorWidthMm, *profile.sensorHeightMm};
+    }
+    flightMap_->SetSensor(sensor);
   }
-  flightMap_->SetSensor(sensor);
   flightMap_->Follow(dialog_.LoadedPath, dialog_.FourLayerInput != 0, reload);
   if (mapColoured_) flightMap_->ColourBy(MapColourRequest());
 }

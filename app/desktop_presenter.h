@@ -122,6 +122,7 @@ class DesktopPresenter {
   std::optional<ScanRequest> MapColourRequest() const;
   std::unique_ptr<FlightMapPresenter> flightMap_;
   bool mapColoured_ = false;
+  std::string mapProfilePath_;  // the camera profile the map's footprints were read from
   bool exporting_ = false;
 };
 

@@ -62,6 +62,7 @@ void FlightMapPresenter::Load(const std::string& folder) {
   }
   Recheck();
   ShowColours();
+  if (colours_) Scan(*colours_, true);
 }
 
 bool FlightMapPresenter::KeptCurrent(std::size_t at) {
@@ -154,8 +155,9 @@ void FlightMapPresenter::ShowColours() {
 }
 
 void FlightMapPresenter::ColourBy(std::optional<ScanRequest> request) {
-  const bool same = request && colours_ && RequestKey(*request) == RequestKey(*colours_);
-  if (same && job_ && job_->running()) return;  // the pass for it is under way
+  // The same colours again (each step asks): the pass for them is under way or done; a folder read
+  // again starts its own.
+  if (request && colours_ && RequestKey(*request) == RequestKey(*colours_)) return;
   colours_ = std::move(request);
   if (colours_) {
     Scan(*colours_, true);

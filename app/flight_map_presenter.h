@@ -30,6 +30,7 @@ class FlightMapPresenter {
   // Footprints from a camera profile's sensor size; nothing for points only.
   void SetSensor(std::optional<SensorSize> sensor);
   // Colours by the mean of `request`'s index (scanning what is not kept yet); nothing for plain points.
+  // Asked again for the same colours it does nothing: each read of the folder scans what it lacks.
   void ColourBy(std::optional<ScanRequest> request);
   // The field check with each frame's saturated share: scans what is not kept yet.
   void CheckFrames();

@@ -1,7 +1,7 @@
 // Whole-process speed of taloran-cli, as a user meets it: each command line a fresh process, the
 // median of 15 runs, the page cache warm. The batch rows run over a flight of 400 captures and
-// give captures per second (the export too). M and R, the yardsticks of the core benchmark, are
-// measured alongside.
+// give captures per second (the export too); the field check runs over 1,000. M and R, the yardsticks of the core
+// benchmark, are measured alongside.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -20,6 +20,7 @@ namespace {
 constexpr int kRuns = 15;
 constexpr int kFlightSize = 400;
 constexpr int kDistinctScenes = 25;  // the rest of the flight are links to these
+constexpr int kCheckFlightSize = 1000;
 
 const std::filesystem::path& Flight() {
   static const std::filesystem::path folder = std::filesystem::temp_directory_path() / "taloran-bench-flight";
@@ -40,6 +41,28 @@ const std::filesystem::path& Flight() {
         std::filesystem::create_hard_link(folder / name(i % kDistinctScenes), folder / name(i));
       }
     }
+    made = true;
+  }
+  return folder;
+}
+
+// 1,000 captures for the field check (links to the flight's) and the camera profile of the samples.
+const std::filesystem::path& CheckFlight() {
+  static const std::filesystem::path folder = std::filesystem::temp_directory_path() / "taloran-bench-check";
+  static bool made = false;
+  if (!made) {
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    for (int i = 0; i < kCheckFlightSize; ++i) {
+      char name[32];
+      std::snprintf(name, sizeof name, "IMG_%04d.tif", i);
+      char scene[32];
+      std::snprintf(scene, sizeof scene, "IMG_%04d.tif", i % kDistinctScenes);
+      std::filesystem::create_hard_link(Flight() / scene, folder / name);
+    }
+    std::FILE* profile = std::fopen((folder / "camera.json").c_str(), "w");
+    std::fputs(R"({"sensor_width_mm": 6.72, "sensor_height_mm": 3.795})", profile);
+    std::fclose(profile);
     made = true;
   }
   return folder;
@@ -71,6 +94,8 @@ void Command(benchmark::State& state, std::vector<std::string> args) {
   for (std::string& a : args) {
     if (a == "CAPTURE") a = (Flight() / "IMG_0001.tif").string();
     if (a == "FLIGHT") a = Flight().string();
+    if (a == "CHECK1000") a = CheckFlight().string();
+    if (a == "PROFILE") a = (CheckFlight() / "camera.json").string();
     if (a.starts_with("OUT")) a = (Flight() / "out").string() + a.substr(3);
   }
   args.insert(args.begin(), TALORAN_CLI_PATH);
@@ -81,7 +106,8 @@ void Command(benchmark::State& state, std::vector<std::string> args) {
       std::filesystem::remove_all(*fresh);
       state.ResumeTiming();
     }
-    if (Spawn(args) != 0) state.SkipWithError("the command failed");
+    const int status = Spawn(args);
+    if (status != 0 && !(args[1] == "check" && status == 5)) state.SkipWithError("the command failed");
   }
 }
 
@@ -121,6 +147,11 @@ TALORAN_COMMAND(resume_export_finished, "export", "--jobs", "2", "--no-progress"
                 "FLIGHT");
 TALORAN_COMMAND_RUNS(batch_stats_for_resume, 1, "batch", "--format", "none", "--stats", "OUT/r.csv", "FLIGHT");
 TALORAN_COMMAND(resume_batch_finished, "batch", "--format", "none", "--stats", "OUT/r.csv", "--resume", "FLIGHT");
+// The field check over 1,000 captures: records, and every frame for its saturated share. The
+// flight's positions repeat (links to 25 captures), so the verdict is not OK (exit 5).
+TALORAN_COMMAND_RUNS(check_1000_jobs2, 5, "check", "--jobs", "2", "--no-progress", "--camera", "PROFILE", "CHECK1000");
+TALORAN_COMMAND_RUNS(check_1000_jobs2_json, 5, "check", "--jobs", "2", "--no-progress", "--json", "--camera", "PROFILE",
+                     "CHECK1000");
 TALORAN_COMMAND(batch_png_ndvi_jobs2, "batch", "--format", "png", "-o", "OUT", "--stats", "OUT/s.csv", "--jobs", "2",
                 "FLIGHT");
 
@@ -136,8 +167,9 @@ int main(int argc, char** argv) {
   for (const auto& row : collector.rows) {
     if (!row.name.starts_with("Command/")) continue;
     const std::string name = row.name.substr(8, row.name.find('/', 8) - 8);
-    const bool batch = name.starts_with("batch") || name.starts_with("export_bands");
-    const double rate = taloran::kFlightSize / (row.ms / 1e3);
+    const bool check = name.starts_with("check");
+    const bool batch = name.starts_with("batch") || name.starts_with("export_bands") || check;
+    const double rate = (check ? taloran::kCheckFlightSize : taloran::kFlightSize) / (row.ms / 1e3);
     if (name == "batch_stats_ndvi_jobs1") jobs1 = rate;
     if (name == "batch_stats_ndvi_jobs2") jobs2 = rate;
     if (batch)

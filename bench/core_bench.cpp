@@ -13,11 +13,13 @@
 #include <vector>
 
 #include "core/capture/capture_reader.h"
+#include "core/geo/field_check.h"
 #include "core/index/fixed_scale.h"
 #include "core/reflectance/reflectance.h"
 #include "core/render/render.h"
 #include "core/stats/index_statistics.h"
 #include "tools/sample_capture.h"
+#include "tools/sample_flight.h"
 #include "yardsticks.h"
 
 namespace taloran {
@@ -158,6 +160,41 @@ void FixedScaleRender(benchmark::State& state) {
   state.SetLabel(view.name);
 }
 BENCHMARK(FixedScaleRender)->ArgsProduct({{3, 5, 6, 12}, {0, 1, 2}});
+
+// The field check of a flight from its records: 20 lines of 50 captures, footprints, overlap
+// and the coverage grid; and the footprints alone.
+std::vector<CheckedCapture> BenchFlight() {
+  FlightDesign design;
+  design.lines = 20, design.perLine = 50;
+  std::vector<CheckedCapture> flight;
+  for (const PlannedCapture& p : PlanFlight(design)) {
+    CheckedCapture c;
+    c.fix = true, c.position = p.position, c.heightM = design.heightM, c.headingDeg = p.headingDeg;
+    c.focalLengthMm = design.focalLengthMm, c.irradiance = {1850, 2280, 2475, 1640};
+    flight.push_back(c);
+  }
+  return flight;
+}
+
+void FieldCheckBench(benchmark::State& state) {
+  const std::vector<CheckedCapture> flight = BenchFlight();
+  for (auto _ : state) benchmark::DoNotOptimize(CheckFlight(flight, kSampleSensor).coverage.gapShare);
+  state.SetLabel("1,000 captures");
+}
+BENCHMARK(FieldCheckBench)->Unit(benchmark::kMillisecond);
+
+void FootprintBench(benchmark::State& state) {
+  const std::vector<CheckedCapture> flight = BenchFlight();
+  const LocalPlane plane(flight[0].position);
+  for (auto _ : state) {
+    for (const CheckedCapture& c : flight) {
+      benchmark::DoNotOptimize(
+          FootprintOf({plane.Forward(c.position), c.heightM, c.headingDeg, 2, -1, 8.5}, kSampleSensor));
+    }
+  }
+  state.SetLabel("1,000 captures");
+}
+BENCHMARK(FootprintBench)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace taloran

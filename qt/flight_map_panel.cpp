@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -119,6 +120,15 @@ void FlightMapPanel::ShowCheck(const std::string& report) {
 
 void FlightMapPanel::Post(std::function<void()> task) {
   QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
+}
+
+// Ctrl+M closes the panel from within it too, as it opened it from the main window.
+void FlightMapPanel::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_M && event->modifiers() == Qt::ControlModifier) {
+    close();
+    return;
+  }
+  QDialog::keyPressEvent(event);
 }
 
 void FlightMapPanel::closeEvent(QCloseEvent* event) {

@@ -44,6 +44,7 @@ class FlightMapPanel : public QDialog, public FlightMapView {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   FlightMapWidget* map_ = nullptr;

@@ -16,6 +16,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QSlider>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
 #include <QUrl>
@@ -26,6 +27,8 @@
 #include "app/desktop_presenter.h"
 #include "app/taloran_dlg.h"
 #include "core/stats/index_statistics.h"
+#include "qt/flight_map_panel.h"
+#include "qt/flight_map_widget.h"
 #include "qt/picture_ctrl.h"
 #include "qt/statistics_window.h"
 #include "qt/taloran_window.h"
@@ -308,6 +311,63 @@ TEST_F(DesktopWindowTest, ExportsTheCaptureAndTheFolderFromTheMenu) {
   for (int i = 0; i < 500 && window->Presenter().Exporting(); ++i) QTest::qWait(10);
   EXPECT_EQ(messages.back(), "Exported 3 of 3 captures to " + out);
   EXPECT_EQ(window->ExportProgress(), nullptr);
+}
+
+// A flight of 2 lines of 3 captures with the camera profile beside it; the third has no fix.
+TEST_F(DesktopWindowTest, TheFlightMapFollowsStepsOpensWhatIsClickedAndReadsAloud) {
+  FlightDesign design;
+  design.lines = 2, design.perLine = 3;
+  const auto flight = PlanFlight(design);
+  for (unsigned n = 1; n <= 7; ++n) {
+    FlightTrouble trouble;
+    trouble.noFix = n == 7;
+    std::string name = "field_0";
+    name += std::to_string(n);
+    name += ".tif";
+    paths.push_back(dir.Write(name, EncodeCapture(FlightScene(flight[(n - 1) % 6], design, n, trouble), false)));
+  }
+  std::ofstream(dir.path() / "camera.json") << R"({"sensor_width_mm": 6.72, "sensor_height_mm": 3.795})";
+  window->Presenter().OpenNamed(paths[1]);
+  Key(window->Control(kIdOk), Qt::Key_M, Qt::ControlModifier);
+  FlightMapPanel* panel = window->FlightMap();
+  ASSERT_TRUE(panel->isVisible());
+  FlightMapWidget* map = panel->Map();
+  ASSERT_EQ(map->flight().captures.size(), 7u);
+  EXPECT_TRUE(map->flight().captures[0].footprint.has_value());
+  EXPECT_EQ(panel->Unplaced()->text().toStdString(), "Not on the map:\nfield_07.tif: no position fix");
+  const auto highlighted = [&] { return window->Presenter().flightMap()->highlighted(); };
+  EXPECT_EQ(highlighted(), 1u);
+  window->Presenter().Run(DesktopCommand::Next);
+  EXPECT_EQ(highlighted(), 2u);  // the map follows every step
+
+  const QPointF at = *map->PointOf(4);
+  QTest::mouseClick(map, Qt::LeftButton, Qt::NoModifier, at.toPoint());
+  EXPECT_EQ(dialog.LoadedPath, paths[4]);
+  EXPECT_EQ(highlighted(), 4u);
+
+  QAccessibleInterface* a = QAccessible::queryAccessibleInterface(map);
+  EXPECT_EQ(a->text(QAccessible::Name), "Flight map");
+  ASSERT_EQ(a->childCount(), 6);  // the capture without a fix is listed, not drawn
+  EXPECT_EQ(a->child(5)->text(QAccessible::Name), "field_06.tif");
+  EXPECT_TRUE(a->child(5)->rect().contains(map->mapToGlobal(map->PointOf(5)->toPoint())));
+  map->setFocus();
+  QTest::keyClick(map, Qt::Key_Right);  // line 2 flies back west: capture 4 is east of 5
+  EXPECT_EQ(map->keyboardCapture(), 3u);
+  QTest::keyClick(map, Qt::Key_Return);
+  EXPECT_EQ(dialog.LoadedPath, paths[3]);
+
+  panel->ColourByIndex()->setChecked(true);
+  for (int i = 0; i < 500 && !panel->Progress()->text().isEmpty(); ++i) QTest::qWait(10);
+  EXPECT_TRUE(panel->Progress()->text().isEmpty());
+  panel->resize(720, 560);
+  QApplication::processEvents();
+  EXPECT_TRUE(panel->grab().toImage().save(QString::fromStdString(Screenshot("flight-map.png").string())));
+  panel->Tabs()->setCurrentIndex(1);
+  EXPECT_EQ(panel->Verdict()->text().toStdString(), "Not OK to stitch: no position fix in field_07.tif");
+  EXPECT_TRUE(panel->grab().toImage().save(QString::fromStdString(Screenshot("field-check.png").string())));
+  QTest::keyClick(map, Qt::Key_M, Qt::ControlModifier);  // closes it from within, too
+  EXPECT_FALSE(panel->isVisible());
+  EXPECT_FALSE(window->Presenter().settings().flightMapOpen);
 }
 
 // ---- The picture as an instrument ---------------------------------------------------------------

@@ -1,0 +1,133 @@
+// The flight map's presenter through a fake view: the folder read from its records, the shown
+// capture followed, hover texts and keyboard neighbours, and colours from the worker's pass held
+// against a plain NDVI mean, kept per file and made again for a file that changed.
+#include "app/flight_map_presenter.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <mutex>
+
+#include "core/capture/capture_reader.h"
+#include "tests/support/test_support.h"
+
+namespace taloran {
+namespace {
+
+struct FakeMapView : FlightMapView {
+  FlightMap map;
+  std::optional<std::size_t> highlight;
+  std::optional<MapColours> colours;
+  std::string progress, check;
+  void ShowFlight(const FlightMap& m) override { map = m; }
+  void ShowHighlight(std::optional<std::size_t> c) override { highlight = c; }
+  void ShowColours(const std::optional<MapColours>& c) override { colours = c; }
+  void ShowScanProgress(const std::string& line) override { progress = line; }
+  void ShowCheck(const std::string& report) override { check = report; }
+  void Post(std::function<void()> task) override {
+    std::lock_guard lock(mutex);
+    tasks.push_back(std::move(task));
+  }
+  // Runs what the worker posted until the pass is over.
+  void Pump() {
+    for (int spins = 0; spins < 20'000; ++spins) {
+      std::deque<std::function<void()>> now;
+      {
+        std::lock_guard lock(mutex);
+        now.swap(tasks);
+      }
+      for (auto& task : now) task();
+      if (now.empty() && progress.empty()) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
+  std::mutex mutex;
+  std::deque<std::function<void()>> tasks;
+};
+
+// NDVI's mean by plain division over the pixels where NIR + red is not 0.
+double PlainNdviMean(const std::string& path) {
+  auto frame = test::NewFrameStore();
+  EXPECT_EQ(ReadCapture(path, *frame, 0), kReadOk);
+  double sum = 0;
+  std::size_t n = 0;
+  for (std::size_t i = 0; i < kFramePixels; ++i) {
+    const int nir = frame->nir[i], red = frame->red[i];
+    if (nir + red == 0) continue;
+    sum += static_cast<double>(nir - red) / (nir + red), ++n;
+  }
+  return sum / static_cast<double>(n);
+}
+
+struct FlightMapPresenterTest : ::testing::Test {
+  test::TempDir dir;
+  std::vector<std::string> paths;
+  FakeMapView view;
+  FlightMapPresenter presenter{view};
+  FlightDesign design;
+
+  void SetUp() override {
+    design.lines = 2, design.perLine = 2;
+    const auto flight = PlanFlight(design);
+    for (unsigned n = 1; n <= 5; ++n) {
+      FlightTrouble trouble;
+      trouble.noFix = n == 5;
+      paths.push_back(Write(n, FlightScene(flight[(n - 1) % 4], design, n, trouble)));
+    }
+  }
+  std::string Write(unsigned n, const CaptureImage& image) {
+    std::string name = "field_0";
+    name += std::to_string(n);
+    name += ".tif";
+    return dir.Write(name, EncodeCapture(image, false)).string();
+  }
+};
+
+TEST_F(FlightMapPresenterTest, MapsTheFolderFromItsRecordsAndFollowsTheShownCapture) {
+  presenter.SetSensor(design.sensor);
+  presenter.Follow(paths[1], false);
+  ASSERT_EQ(view.map.captures.size(), 5u);
+  EXPECT_EQ(view.highlight, 1u);
+  EXPECT_TRUE(view.map.captures[0].footprint.has_value());
+  EXPECT_FALSE(view.map.captures[4].at.has_value());
+  EXPECT_EQ(view.map.unplaced, std::vector<std::string>{"field_05.tif: no position fix"});
+  EXPECT_NE(view.check.find("Verdict: Not OK to stitch: no position fix in field_05.tif"), std::string::npos);
+  presenter.Follow(paths[2], false);
+  EXPECT_EQ(view.highlight, 2u);
+  EXPECT_EQ(presenter.HoverText(1), "field_02.tif, 2 of 5, 119.9 m");
+  // The first line flies east along the south, the second back west along the north.
+  EXPECT_EQ(presenter.Neighbour(0, MapDirection::East), 1u);
+  EXPECT_EQ(presenter.Neighbour(0, MapDirection::North), 3u);
+  EXPECT_EQ(presenter.Neighbour(1, MapDirection::West), 0u);
+  EXPECT_EQ(presenter.Neighbour(0, MapDirection::South), std::nullopt);
+  EXPECT_EQ(presenter.Neighbour(4, MapDirection::East), std::nullopt);
+}
+
+TEST_F(FlightMapPresenterTest, ColoursAreEachCapturesMeanKeptUntilItsFileChanges) {
+  presenter.Follow(paths[0], false);
+  presenter.ColourBy(ScanRequest{});
+  view.Pump();
+  ASSERT_TRUE(view.colours.has_value());
+  EXPECT_EQ(view.colours->title, "NDVI mean");
+  for (std::size_t i = 0; i < paths.size(); ++i) EXPECT_NEAR(*view.colours->values[i], PlainNdviMean(paths[i]), 1e-9);
+  EXPECT_DOUBLE_EQ(view.colours->low, **std::min_element(view.colours->values.begin(), view.colours->values.end()));
+
+  presenter.Follow(paths[0], false, true);  // the folder read again: everything is kept, no pass
+  EXPECT_TRUE(view.progress.empty());
+
+  CaptureImage cloud = FlightScene(PlanFlight(design)[2], design, 3);
+  std::fill(cloud.nir.begin(), cloud.nir.end(), std::uint8_t{0});  // nothing green left
+  Write(3, cloud);
+  std::filesystem::last_write_time(paths[2], std::filesystem::last_write_time(paths[2]) + std::chrono::seconds(2));
+  presenter.Follow(paths[0], false, true);
+  EXPECT_EQ(view.progress, "Reading frames: 0 of 1 captures");  // only the file that changed
+  view.Pump();
+  EXPECT_NEAR(*view.colours->values[2], PlainNdviMean(paths[2]), 1e-9);
+  EXPECT_LT(*view.colours->values[2], 0);
+
+  presenter.ColourBy(std::nullopt);
+  EXPECT_FALSE(view.colours.has_value());
+}
+
+}  // namespace
+}  // namespace taloran
