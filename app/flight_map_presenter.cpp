@@ -1,6 +1,7 @@
 #include "app/flight_map_presenter.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 
@@ -17,6 +18,8 @@ namespace {
 
 // A neighbour lies within this angle of the direction an arrow key points.
 constexpr double kNeighbourConeDeg = 45.0;
+// While a pass runs, the map's colours follow at this period (and at its end).
+constexpr std::chrono::milliseconds kColoursPeriod{250};
 // The ramp's ends when every mean is the same: this far either side of it.
 constexpr double kFlatRangeHalf = 0.05;
 
@@ -221,7 +224,13 @@ void FlightMapPresenter::Scanned(std::size_t at, const ScanResult& result, const
   ++scanned_;
   view_.ShowScanProgress("Reading frames: " + WithThousands(scanned_) + " of " + WithThousands(scanning_) +
                          " captures");
-  if (colours_ && RequestKey(*colours_) == key) ShowColours();
+  // The map is coloured again a few times a second, not at each capture: a repaint of a thousand
+  // points at every capture would take the window's time from the person.
+  const auto now = std::chrono::steady_clock::now();
+  if (colours_ && RequestKey(*colours_) == key && now - colouredAt_ >= kColoursPeriod) {
+    colouredAt_ = now;
+    ShowColours();
+  }
 }
 
 void FlightMapPresenter::Cancel() {

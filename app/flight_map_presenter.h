@@ -4,6 +4,7 @@
 // dropped for a capture whose file changed.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -71,6 +72,7 @@ class FlightMapPresenter {
   std::unique_ptr<FlightScanJob> job_;
   unsigned pass_ = 0;  // results of an earlier pass are dropped
   std::size_t scanned_ = 0, scanning_ = 0;
+  std::chrono::steady_clock::time_point colouredAt_;
 };
 
 }  // namespace taloran

@@ -181,7 +181,7 @@ void FieldCheckBench(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(CheckFlight(flight, kSampleSensor).coverage.gapShare);
   state.SetLabel("1,000 captures");
 }
-BENCHMARK(FieldCheckBench)->Unit(benchmark::kMillisecond);
+BENCHMARK(FieldCheckBench);
 
 void FootprintBench(benchmark::State& state) {
   const std::vector<CheckedCapture> flight = BenchFlight();
@@ -194,7 +194,7 @@ void FootprintBench(benchmark::State& state) {
   }
   state.SetLabel("1,000 captures");
 }
-BENCHMARK(FootprintBench)->Unit(benchmark::kMillisecond);
+BENCHMARK(FootprintBench);
 
 }  // namespace
 }  // namespace taloran

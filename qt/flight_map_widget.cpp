@@ -5,7 +5,6 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <QToolTip>
 #include <QWheelEvent>
 #include <algorithm>
@@ -22,8 +21,9 @@ constexpr double kFitMargin = 24;
 constexpr double kPointRadius = 4.5;
 constexpr double kHighlightRadius = 9;
 constexpr double kKeyboardRadius = 12;
-constexpr double kHitRadius = 8;         // a click or hover this near a point is on it
-constexpr double kWheelZoomStep = 1.25;  // per notch of the wheel
+constexpr double kFlaggedRing = 2.5, kHighlightRing = 2.5;  // pen widths
+constexpr double kHitRadius = 8;                            // a click or hover this near a point is on it
+constexpr double kWheelZoomStep = 1.25;                     // per notch of the wheel
 constexpr int kWheelNotch = 120;
 constexpr double kDragThreshold = 4;    // a press that moves less is a click
 constexpr double kScaleBarShare = 0.2;  // of the widget's width, at most
@@ -147,7 +147,7 @@ void FlightMapWidget::SetFlight(const FlightMap& map) {
   map_ = map;
   if (another || !fitted_) Fit();
   if (keyboard_ && *keyboard_ >= map_.captures.size()) keyboard_.reset();
-  update();
+  Restale();
 }
 
 void FlightMapWidget::SetHighlight(std::optional<std::size_t> capture) {
@@ -157,7 +157,7 @@ void FlightMapWidget::SetHighlight(std::optional<std::size_t> capture) {
 
 void FlightMapWidget::SetColours(const std::optional<MapColours>& colours) {
   colours_ = colours;
-  update();
+  Restale();
 }
 
 void FlightMapWidget::Fit() {
@@ -175,7 +175,7 @@ void FlightMapWidget::Fit() {
   const double w = std::max(1.0, width() - 2 * kFitMargin), h = std::max(1.0, height() - 2 * kFitMargin);
   scale_ = std::clamp(std::min(w / std::max(east - west, 1.0), h / std::max(north - south, 1.0)), kMinScale, kMaxScale);
   fitted_ = true;
-  update();
+  Restale();
 }
 
 QPointF FlightMapWidget::ToWidget(PlanePoint p) const {
@@ -203,10 +203,17 @@ std::optional<std::size_t> FlightMapWidget::CaptureAt(QPointF p) const {
   return best;
 }
 
-void FlightMapWidget::paintEvent(QPaintEvent*) {
-  QPainter painter(this);
-  painter.setRenderHint(QPainter::Antialiasing);
-  painter.fillRect(rect(), palette().base());
+void FlightMapWidget::Restale() {
+  layerStale_ = true;
+  update();
+}
+
+void FlightMapWidget::PaintLayer() {
+  const qreal ratio = devicePixelRatioF();
+  layer_ = QImage(size() * ratio, QImage::Format_ARGB32_Premultiplied);
+  layer_.setDevicePixelRatio(ratio);
+  layer_.fill(palette().base().color());
+  QPainter painter(&layer_);
   painter.setPen(Qt::NoPen);
   painter.setBrush(kGapColour);
   for (const CoverageGap& gap : map_.gaps) {
@@ -214,6 +221,7 @@ void FlightMapWidget::paintEvent(QPaintEvent*) {
       painter.drawRect(QRectF(ToWidget({r.west, r.north}), ToWidget({r.east, r.south})));
     }
   }
+  // Without antialiasing: a thousand translucent footprints take 10 ms so, 140 ms with it.
   painter.setPen(QPen(kFootprintColour.darker(300), 1));
   painter.setBrush(kFootprintColour);
   for (const MapCapture& c : map_.captures) {
@@ -222,16 +230,14 @@ void FlightMapWidget::paintEvent(QPaintEvent*) {
     for (PlanePoint p : *c.footprint) polygon << ToWidget(p);
     painter.drawPolygon(polygon);
   }
-  QPainterPath track;
-  bool started = false;
+  painter.setRenderHint(QPainter::Antialiasing);
+  QPolygonF track;
   for (const MapCapture& c : map_.captures) {
-    if (!c.at) continue;
-    started ? track.lineTo(ToWidget(*c.at)) : track.moveTo(ToWidget(*c.at));
-    started = true;
+    if (c.at) track << ToWidget(*c.at);
   }
-  painter.setPen(QPen(kTrackColour, 1, Qt::DashLine));
+  painter.setPen(QPen(kTrackColour, 1));
   painter.setBrush(Qt::NoBrush);
-  painter.drawPath(track);
+  painter.drawPolyline(track);
   for (std::size_t i = 0; i < map_.captures.size(); ++i) {
     const auto p = PointOf(i);
     if (!p) continue;
@@ -239,14 +245,22 @@ void FlightMapWidget::paintEvent(QPaintEvent*) {
     if (colours_ && i < colours_->values.size() && colours_->values[i]) {
       fill = RampQColor(colours_->ramp, (*colours_->values[i] - colours_->low) / (colours_->high - colours_->low));
     }
-    painter.setPen(
-        QPen(map_.captures[i].flagged ? kFlaggedColour : palette().text().color(), map_.captures[i].flagged ? 2.5 : 1));
+    painter.setPen(QPen(map_.captures[i].flagged ? kFlaggedColour : palette().text().color(),
+                        map_.captures[i].flagged ? kFlaggedRing : 1));
     painter.setBrush(fill);
     painter.drawEllipse(*p, kPointRadius, kPointRadius);
   }
+  layerStale_ = false;
+}
+
+void FlightMapWidget::paintEvent(QPaintEvent*) {
+  if (layerStale_ || layer_.size() != size() * devicePixelRatioF()) PaintLayer();
+  QPainter painter(this);
+  painter.drawImage(QPointF(0, 0), layer_);
+  painter.setRenderHint(QPainter::Antialiasing);
   painter.setBrush(Qt::NoBrush);
   if (const auto p = highlight_ ? PointOf(*highlight_) : std::nullopt) {
-    painter.setPen(QPen(kHighlightColour, 2.5));
+    painter.setPen(QPen(kHighlightColour, kHighlightRing));
     painter.drawEllipse(*p, kHighlightRadius, kHighlightRadius);
   }
   if (const auto p = keyboard_ && hasFocus() ? PointOf(*keyboard_) : std::nullopt) {
@@ -296,6 +310,7 @@ void FlightMapWidget::PaintLegend(QPainter& painter) const {
 
 void FlightMapWidget::resizeEvent(QResizeEvent*) {
   if (!fitted_) Fit();
+  layerStale_ = true;
 }
 
 void FlightMapWidget::mousePressEvent(QMouseEvent* event) {
@@ -310,7 +325,7 @@ void FlightMapWidget::mouseMoveEvent(QMouseEvent* event) {
       dragged_ = true;
       centre_.east -= d.x() / scale_, centre_.north += d.y() / scale_;
       pressedAt_ = event->position();
-      update();
+      Restale();
     }
     return;
   }
@@ -342,7 +357,7 @@ void FlightMapWidget::wheelEvent(QWheelEvent* event) {
   scale_ = std::clamp(scale_ * std::pow(kWheelZoomStep, notches), kMinScale, kMaxScale);
   const PlanePoint after = ToPlane(event->position());  // keep the point under the cursor in place
   centre_.east += under.east - after.east, centre_.north += under.north - after.north;
-  update();
+  Restale();
 }
 
 void FlightMapWidget::MoveKeyboard(std::size_t to) {

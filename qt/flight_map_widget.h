@@ -5,6 +5,7 @@
 // map is "Flight map" and each drawn capture a child named after its file.
 #pragma once
 
+#include <QImage>
 #include <QWidget>
 #include <functional>
 #include <optional>
@@ -48,6 +49,10 @@ class FlightMapWidget : public QWidget {
   PlanePoint ToPlane(QPointF p) const;
   std::optional<std::size_t> CaptureAt(QPointF p) const;
   void MoveKeyboard(std::size_t to);
+  // What changes with the flight, its colours and the view, not with the shown capture: painted into
+  // layer_ when it is stale, so that a step repaints a copy of it and two rings.
+  void PaintLayer();
+  void Restale();
   void PaintScaleBar(class QPainter& painter) const;
   void PaintLegend(class QPainter& painter) const;
 
@@ -60,6 +65,8 @@ class FlightMapWidget : public QWidget {
   double scale_ = 1;         // pixels per metre
   PlanePoint centre_{0, 0};  // the plane point at the widget's centre
   bool fitted_ = false;
+  QImage layer_;
+  bool layerStale_ = true;
   std::optional<QPointF> pressedAt_;
   bool dragged_ = false;
 };

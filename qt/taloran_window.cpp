@@ -278,7 +278,7 @@ std::vector<std::string> TaloranWindow::ChooseFiles(const std::string& descripti
 std::optional<std::string> TaloranWindow::FindFileName(const std::string& path) { return FileNameAt(path); }
 
 std::vector<std::string> TaloranWindow::ListFolder(const std::string& folder, const std::string& pattern) {
-  return ListMatching(folder, pattern);
+  return listing_.List(folder, pattern);
 }
 
 bool TaloranWindow::LoadPicture(const BmpBuffer& bmp, int size) { return picture_->LoadBmpBuffer(bmp, size); }

@@ -17,6 +17,7 @@
 #include "app/dialog_view.h"
 #include "app/export_view.h"
 #include "app/picture_readings.h"
+#include "core/capture/folder_listing.h"
 #include "qt/dialog_units.h"
 #include "qt/modal_dialogs.h"
 #include "res/dialog_templates.h"
@@ -169,7 +170,8 @@ class TaloranWindow : public QDialog, public DialogView, public DesktopView, pub
   DialogBase base_;
   std::vector<std::pair<int, std::string>> menuItems_;
   QtModalDialogs qtDialogs_;
-  ModalDialogs& dialogs_;  // qtDialogs_ unless others were handed in
+  ModalDialogs& dialogs_;       // qtDialogs_ unless others were handed in
+  FolderListingCache listing_;  // Previous, Next and the title list the folder at every step
 };
 
 }  // namespace taloran

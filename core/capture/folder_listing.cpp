@@ -68,4 +68,15 @@ bool ListedBefore(const std::string& a, const std::string& b) {
   return fa != fb ? fa < fb : a < b;
 }
 
+const std::vector<std::string>& FolderListingCache::List(const std::string& folder, const std::string& pattern) {
+  std::error_code error;
+  const auto written = std::filesystem::last_write_time(folder.empty() ? "." : folder, error);
+  if (error || !kept_ || folder != folder_ || pattern != pattern_ || written != written_) {
+    names_ = ListMatching(folder, pattern);
+    folder_ = folder, pattern_ = pattern, written_ = written;
+    kept_ = !error;
+  }
+  return names_;
+}
+
 }  // namespace taloran

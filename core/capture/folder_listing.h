@@ -3,6 +3,7 @@
 // case-insensitively, and the pattern matches case-insensitively too (*.tif finds .TIF).
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,6 +26,19 @@ std::vector<std::string> ListMatching(const std::string& folder, const std::stri
 
 // The listing's order: by name without regard to case, ties by the bytes.
 bool ListedBefore(const std::string& a, const std::string& b);
+
+// A folder's listing kept while the folder's modification time stays (a file made, removed or
+// renamed changes it): stepping through a thousand captures then lists the folder once.
+class FolderListingCache {
+ public:
+  const std::vector<std::string>& List(const std::string& folder, const std::string& pattern);
+
+ private:
+  std::string folder_, pattern_;
+  std::filesystem::file_time_type written_;
+  std::vector<std::string> names_;
+  bool kept_ = false;
+};
 
 // Whether `name` matches `pattern`, case-insensitively.
 bool MatchesPattern(const std::string& name, const std::string& pattern);

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """What a screen reader hears of the real viewer: starts `taloran` on the X display this runs under,
-with the desktop's accessibility bus, on a copy of CAPTURE cut short and with the statistics window
-remembered open, and checks the names, roles and readings the windows expose there against those
+with the desktop's accessibility bus, on a copy of CAPTURE cut short beside a whole one, with the
+statistics window and the flight map remembered open, and checks the names, roles and readings the windows expose there against those
 the in-process tests check through QAccessible."""
 import os
 import shutil
@@ -24,6 +24,7 @@ EXPECTED_NAMES = {  # accessible name: role, as the edits and sliders are labell
     "R-Gain": "slider",
     "VI-Gain": "slider",
 }
+MAP_NAMES = {"Flight map": "list", "cut.tif": "list item", "whole.tif": "list item"}  # each capture drawn
 RADIOS = ["Raw red", "Raw green", "Color Image ", "VI out", "NDVI", "R-NIR", "Irradience sensor"]
 
 
@@ -57,9 +58,10 @@ def main():
     capture = os.path.join(work, "cut.tif")
     with open(sample, "rb") as whole, open(capture, "wb") as cut:
         cut.write(whole.read(212 + CUT_FRAME_BYTES))
+    shutil.copy(sample, os.path.join(work, "whole.tif"))
     os.makedirs(os.path.join(work, "Taloran"))
     with open(os.path.join(work, "Taloran", "Taloran.conf"), "w") as conf:
-        conf.write("[viewer]\nstatisticsOpen=true\n")
+        conf.write("[viewer]\nstatisticsOpen=true\nflightMapOpen=true\n")
     env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1", XDG_CONFIG_HOME=work)
     proc = subprocess.Popen([program, capture], env=env)
     try:
@@ -73,7 +75,7 @@ def main():
             walk(app, found)
             names = {(n, r) for n, r, _ in found}
             if all((name, role) in names for name, role in EXPECTED_NAMES.items()) and any(
-                    n == "Histogram" and d for n, _, d in found):
+                    n == "Histogram" and d for n, _, d in found) and ("whole.tif", "list item") in names:
                 break
         names = {(n, r) for n, r, _ in found}
         missing = [f"{name} ({role})" for name, role in EXPECTED_NAMES.items() if (name, role) not in names]
@@ -88,6 +90,9 @@ def main():
             missing.append(f"Figures as a table: found {readings.get('Figures')}")
         if not readings.get("Histogram", ("", ""))[1].startswith("64 bins from"):
             missing.append(f"Histogram summed up in words: found {readings.get('Histogram')}")
+        for name, role in MAP_NAMES.items():
+            if (name, role) not in names:
+                missing.append(f"{name} ({role}) on the flight map")
         unnamed = [r for n, r, _ in found if r in ("text", "slider") and not n]
         if unnamed:
             missing.append(f"{len(unnamed)} unnamed edits or sliders")
