@@ -159,12 +159,12 @@ void FlightMapTable(TaloranWindow& window, CTaloranDlg& dialog, const std::files
   std::vector<double> paints;
   for (int i = 0; i < 20; ++i) {
     const auto start = std::chrono::steady_clock::now();
-    panel->Map()->SetColours(std::nullopt);  // the whole layer painted again
+    panel->Map()->SetColours(std::nullopt);  // the points painted again over the kept footprints
     panel->Map()->repaint();
     paints.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
   }
   std::sort(paints.begin(), paints.end());
-  std::printf("%-34s %10.2f\n", "flight map repaint, 1,000", paints[paints.size() / 2]);
+  std::printf("%-34s %10.2f\n", "flight map recoloured, 1,000", paints[paints.size() / 2]);
 
   const auto passStart = std::chrono::steady_clock::now();
   panel->ColourByIndex()->setChecked(true);

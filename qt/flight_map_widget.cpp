@@ -157,7 +157,7 @@ void FlightMapWidget::SetHighlight(std::optional<std::size_t> capture) {
 
 void FlightMapWidget::SetColours(const std::optional<MapColours>& colours) {
   colours_ = colours;
-  Restale();
+  Restale(true);
 }
 
 void FlightMapWidget::Fit() {
@@ -203,17 +203,41 @@ std::optional<std::size_t> FlightMapWidget::CaptureAt(QPointF p) const {
   return best;
 }
 
-void FlightMapWidget::Restale() {
+void FlightMapWidget::Restale(bool coloursOnly) {
   layerStale_ = true;
+  baseStale_ = baseStale_ || !coloursOnly;
   update();
 }
 
 void FlightMapWidget::PaintLayer() {
   const qreal ratio = devicePixelRatioF();
-  layer_ = QImage(size() * ratio, QImage::Format_ARGB32_Premultiplied);
-  layer_.setDevicePixelRatio(ratio);
-  layer_.fill(palette().base().color());
+  if (baseStale_ || base_.size() != size() * ratio) {
+    base_ = QImage(size() * ratio, QImage::Format_ARGB32_Premultiplied);
+    base_.setDevicePixelRatio(ratio);
+    base_.fill(palette().base().color());
+    PaintBase();
+    baseStale_ = false;
+  }
+  layer_ = base_.copy();
   QPainter painter(&layer_);
+  painter.setRenderHint(QPainter::Antialiasing);
+  for (std::size_t i = 0; i < map_.captures.size(); ++i) {
+    const auto p = PointOf(i);
+    if (!p) continue;
+    QColor fill = kPointColour;
+    if (colours_ && i < colours_->values.size() && colours_->values[i]) {
+      fill = RampQColor(colours_->ramp, (*colours_->values[i] - colours_->low) / (colours_->high - colours_->low));
+    }
+    painter.setPen(QPen(map_.captures[i].flagged ? kFlaggedColour : palette().text().color(),
+                        map_.captures[i].flagged ? kFlaggedRing : 1));
+    painter.setBrush(fill);
+    painter.drawEllipse(*p, kPointRadius, kPointRadius);
+  }
+  layerStale_ = false;
+}
+
+void FlightMapWidget::PaintBase() {
+  QPainter painter(&base_);
   painter.setPen(Qt::NoPen);
   painter.setBrush(kGapColour);
   for (const CoverageGap& gap : map_.gaps) {
@@ -238,19 +262,6 @@ void FlightMapWidget::PaintLayer() {
   painter.setPen(QPen(kTrackColour, 1));
   painter.setBrush(Qt::NoBrush);
   painter.drawPolyline(track);
-  for (std::size_t i = 0; i < map_.captures.size(); ++i) {
-    const auto p = PointOf(i);
-    if (!p) continue;
-    QColor fill = kPointColour;
-    if (colours_ && i < colours_->values.size() && colours_->values[i]) {
-      fill = RampQColor(colours_->ramp, (*colours_->values[i] - colours_->low) / (colours_->high - colours_->low));
-    }
-    painter.setPen(QPen(map_.captures[i].flagged ? kFlaggedColour : palette().text().color(),
-                        map_.captures[i].flagged ? kFlaggedRing : 1));
-    painter.setBrush(fill);
-    painter.drawEllipse(*p, kPointRadius, kPointRadius);
-  }
-  layerStale_ = false;
 }
 
 void FlightMapWidget::paintEvent(QPaintEvent*) {
@@ -310,7 +321,7 @@ void FlightMapWidget::PaintLegend(QPainter& painter) const {
 
 void FlightMapWidget::resizeEvent(QResizeEvent*) {
   if (!fitted_) Fit();
-  layerStale_ = true;
+  layerStale_ = baseStale_ = true;
 }
 
 void FlightMapWidget::mousePressEvent(QMouseEvent* event) {

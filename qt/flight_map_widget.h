@@ -50,9 +50,11 @@ class FlightMapWidget : public QWidget {
   std::optional<std::size_t> CaptureAt(QPointF p) const;
   void MoveKeyboard(std::size_t to);
   // What changes with the flight, its colours and the view, not with the shown capture: painted into
-  // layer_ when it is stale, so that a step repaints a copy of it and two rings.
+  // layer_ when it is stale, so that a step repaints a copy of it and two rings. The footprints,
+  // gaps and track (base_) stay when only the colours change, as they do during a colour pass.
   void PaintLayer();
-  void Restale();
+  void PaintBase();
+  void Restale(bool coloursOnly = false);
   void PaintScaleBar(class QPainter& painter) const;
   void PaintLegend(class QPainter& painter) const;
 
@@ -65,8 +67,8 @@ class FlightMapWidget : public QWidget {
   double scale_ = 1;         // pixels per metre
   PlanePoint centre_{0, 0};  // the plane point at the widget's centre
   bool fitted_ = false;
-  QImage layer_;
-  bool layerStale_ = true;
+  QImage base_, layer_;
+  bool baseStale_ = true, layerStale_ = true;
   std::optional<QPointF> pressedAt_;
   bool dragged_ = false;
 };

@@ -74,7 +74,9 @@ const std::vector<std::string>& FolderListingCache::List(const std::string& fold
   if (error || !kept_ || folder != folder_ || pattern != pattern_ || written != written_) {
     names_ = ListMatching(folder, pattern);
     folder_ = folder, pattern_ = pattern, written_ = written;
-    kept_ = !error;
+    // A folder changed a moment ago may change again within the same tick of the file system's
+    // clock, leaving its time as it was: its listing is not kept until that time is past.
+    kept_ = !error && std::filesystem::file_time_type::clock::now() - written > kSettledFolder;
   }
   return names_;
 }

@@ -3,6 +3,7 @@
 // case-insensitively, and the pattern matches case-insensitively too (*.tif finds .TIF).
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -31,6 +32,8 @@ bool ListedBefore(const std::string& a, const std::string& b);
 // renamed changes it): stepping through a thousand captures then lists the folder once.
 class FolderListingCache {
  public:
+  // A folder modified more recently than this is listed again at each call.
+  static constexpr std::chrono::seconds kSettledFolder{2};
   const std::vector<std::string>& List(const std::string& folder, const std::string& pattern);
 
  private:

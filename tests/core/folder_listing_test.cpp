@@ -44,6 +44,34 @@ TEST(FolderListing, ListsMatchingFilesSortedWithoutRegardToCase) {
   EXPECT_TRUE(ListMatching((dir.path() / "missing").string(), "*.tif").empty());
 }
 
+// The kept listing is the folder's as it is now after each change a step could meet.
+TEST(FolderListing, AKeptListingFollowsFilesMadeRemovedAndRenamed) {
+  test::TempDir dir;
+  const std::string folder = dir.path().string() + "/";
+  dir.Write("a.tif", {1});
+  FolderListingCache cache;
+  const auto listed = [&] { return cache.List(folder, "*.tif"); };
+  EXPECT_EQ(listed(), std::vector<std::string>{"a.tif"});
+  // A folder changed within the file system's clock tick keeps its time: not kept while so recent.
+  const auto settled = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+  std::filesystem::last_write_time(dir.path(), settled);
+  EXPECT_EQ(listed(), std::vector<std::string>{"a.tif"});
+  dir.Write("x.tif", {1});
+  std::filesystem::last_write_time(dir.path(), settled);
+  EXPECT_EQ(listed(), std::vector<std::string>{"a.tif"}) << "kept while the folder's time stays";
+  std::filesystem::remove(dir.path() / "x.tif");
+  std::filesystem::last_write_time(dir.path(), settled);
+  EXPECT_EQ(listed(), std::vector<std::string>{"a.tif"});
+  dir.Write("b.tif", {1});
+  EXPECT_EQ(listed(), (std::vector<std::string>{"a.tif", "b.tif"}));
+  std::filesystem::rename(dir.path() / "a.tif", dir.path() / "c.tif");
+  EXPECT_EQ(listed(), (std::vector<std::string>{"b.tif", "c.tif"}));
+  std::filesystem::remove(dir.path() / "b.tif");
+  EXPECT_EQ(listed(), std::vector<std::string>{"c.tif"});
+  EXPECT_TRUE(cache.List(folder + "missing/", "*.tif").empty());
+  EXPECT_EQ(listed(), std::vector<std::string>{"c.tif"});
+}
+
 TEST(FolderListing, NamesTheFileAtAPathOnlyWhenItExists) {
   test::TempDir dir;
   const auto file = dir.Write("x.tif", {1});
