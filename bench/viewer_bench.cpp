@@ -166,41 +166,32 @@ void FlightMapTable(TaloranWindow& window, CTaloranDlg& dialog, const std::files
   std::sort(paints.begin(), paints.end());
   std::printf("%-34s %10.2f\n", "flight map recoloured, 1,000", paints[paints.size() / 2]);
 
+  // Next and Previous by turns, until `more` says no more: each step's time, in order.
+  const auto stepWhile = [&window](const std::function<bool(std::size_t)>& more) {
+    std::vector<double> steps;
+    while (more(steps.size())) {
+      const auto start = std::chrono::steady_clock::now();
+      window.Click(steps.size() % 2 ? kPrevious : kNext);
+      QApplication::processEvents();
+      steps.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    }
+    std::sort(steps.begin(), steps.end());
+    return steps;
+  };
+  constexpr std::size_t kPlainSteps = 40;
   const auto passStart = std::chrono::steady_clock::now();
   panel->ColourByIndex()->setChecked(true);
-  std::vector<double> steps;
-  while (!panel->Progress()->text().isEmpty()) {
-    const auto start = std::chrono::steady_clock::now();
-    window.Click(steps.size() % 2 ? kPrevious : kNext);
-    QApplication::processEvents();
-    steps.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-  }
+  const std::vector<double> during = stepWhile([panel](std::size_t) { return !panel->Progress()->text().isEmpty(); });
   const double passMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - passStart).count();
-  std::sort(steps.begin(), steps.end());
   std::printf("%-34s %10.2f\n", "colour pass of 1,000, captures/s", 1000 / (passMs / 1000));
-  if (!steps.empty()) {
-    std::printf("%-34s %10.2f\n", "step during the pass, median", steps[steps.size() / 2]);
-    std::printf("%-34s %10.2f\n", "step during the pass, 95th pct", steps[steps.size() * 95 / 100]);
+  if (!during.empty()) {
+    std::printf("%-34s %10.2f\n", "step during the pass, median", during[during.size() / 2]);
+    std::printf("%-34s %10.2f\n", "step during the pass, 95th pct", during[during.size() * 95 / 100]);
   }
-  std::vector<double> after;
-  for (int i = 0; i < 40; ++i) {
-    const auto start = std::chrono::steady_clock::now();
-    window.Click(i % 2 ? kPrevious : kNext);
-    QApplication::processEvents();
-    after.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-  }
-  std::sort(after.begin(), after.end());
-  std::printf("%-34s %10.2f\n", "step after the pass, median", after[after.size() / 2]);
+  const auto plain = [](std::size_t n) { return n < kPlainSteps; };
+  std::printf("%-34s %10.2f\n", "step after the pass, median", stepWhile(plain)[kPlainSteps / 2]);
   window.ToggleFlightMap();
-  after.clear();
-  for (int i = 0; i < 40; ++i) {
-    const auto start = std::chrono::steady_clock::now();
-    window.Click(i % 2 ? kPrevious : kNext);
-    QApplication::processEvents();
-    after.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-  }
-  std::sort(after.begin(), after.end());
-  std::printf("%-34s %10.2f\n", "step, map closed, median", after[after.size() / 2]);
+  std::printf("%-34s %10.2f\n", "step, map closed, median", stepWhile(plain)[kPlainSteps / 2]);
   std::filesystem::remove_all(flight);
 }
 
