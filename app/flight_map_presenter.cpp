@@ -36,6 +36,7 @@ std::string FlightMapPresenter::RequestKey(const ScanRequest& r) {
 void FlightMapPresenter::Follow(const std::string& capturePath, bool fourLayer, bool reload) {
   const std::string folder = FolderOf(capturePath);
   if (reload || folder != map_.folder || fourLayer != fourLayer_ || map_.captures.empty()) {
+    if (fourLayer != fourLayer_) kept_.clear();  // frames read in the other layout are other samples
     fourLayer_ = fourLayer;
     Load(folder);
   }
@@ -86,10 +87,10 @@ void FlightMapPresenter::Recheck() {
   std::size_t framesChecked = 0;
   for (std::size_t i = 0; i < records_.size(); ++i) {
     records_[i].saturatedShare.reset();
-    if (KeptCurrent(i) && kept_[map_.folder + records_[i].name].saturated) {
-      records_[i].saturatedShare = kept_[map_.folder + records_[i].name].saturated;
-      ++framesChecked;
-    }
+    if (!KeptCurrent(i)) continue;
+    const Kept& kept = kept_[map_.folder + records_[i].name];
+    if (!kept.problem.empty()) records_[i].unreadable = kept.problem;  // its frame would not read whole
+    if (kept.saturated) records_[i].saturatedShare = kept.saturated, ++framesChecked;
   }
   check_ = CheckFlight(records_, sensor_);
   map_.captures.clear(), map_.unplaced.clear();
@@ -218,8 +219,14 @@ void FlightMapPresenter::Scanned(std::size_t at, const ScanResult& result, const
   const auto written = std::filesystem::last_write_time(path, e1);
   const auto size = std::filesystem::file_size(path, e2);
   if (e1 || e2) return;
-  if (written != k.written || size != k.size) k = Kept{written, size, std::nullopt, {}};
-  if (result.problem.empty()) k.saturated = result.saturated;
+  if (written != k.written || size != k.size) {
+    k = Kept{};
+    k.written = written, k.size = size;
+  }
+  if (result.problem.empty())
+    k.saturated = result.saturated;
+  else
+    k.problem = result.problem;
   k.means[key] = result.mean;
   ++scanned_;
   view_.ShowScanProgress("Reading frames: " + WithThousands(scanned_) + " of " + WithThousands(scanning_) +

@@ -50,6 +50,7 @@ class FlightMapPresenter {
     std::filesystem::file_time_type written;
     std::uintmax_t size = 0;
     std::optional<std::array<double, 4>> saturated;
+    std::string problem;                                 // why its frame did not read whole; "" when it did
     std::map<std::string, std::optional<double>> means;  // by RequestKey
   };
   void Load(const std::string& folder);

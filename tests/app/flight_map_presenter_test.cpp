@@ -125,6 +125,12 @@ TEST_F(FlightMapPresenterTest, ColoursAreEachCapturesMeanKeptUntilItsFileChanges
   EXPECT_NEAR(*view.colours->values[2], PlainNdviMean(paths[2]), 1e-9);
   EXPECT_LT(*view.colours->values[2], 0);
 
+  std::filesystem::resize_file(paths[3], 1000);  // a card copy cut short: the record reads, the frame not
+  presenter.Follow(paths[0], false, true);
+  view.Pump();
+  EXPECT_EQ(view.map.unplaced.front(), "field_04.tif: truncated (788 of 4,080,384 frame bytes)");
+  EXPECT_NE(view.check.find("field_04.tif could not be read"), std::string::npos) << view.check;
+
   presenter.ColourBy(std::nullopt);
   EXPECT_FALSE(view.colours.has_value());
 }
