@@ -118,6 +118,22 @@ void StepTable(TaloranWindow& window, CTaloranDlg& dialog, FrameStore& frame) {
 // alone; then the points coloured by NDVI means, the window stepping meanwhile.
 void FlightMapTable(TaloranWindow& window, CTaloranDlg& dialog, const std::filesystem::path& folder) {
   std::string error;
+  // Next and Previous by turns, until `more` says no more: each step's time, in order.
+  const auto stepWhile = [&window](const std::function<bool(std::size_t)>& more) {
+    std::vector<double> steps;
+    while (more(steps.size())) {
+      const auto start = std::chrono::steady_clock::now();
+      window.Click(steps.size() % 2 ? kPrevious : kNext);
+      QApplication::processEvents();
+      steps.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    }
+    std::sort(steps.begin(), steps.end());
+    return steps;
+  };
+  constexpr std::size_t kPlainSteps = 40;
+  const auto plain = [](std::size_t n) { return n < kPlainSteps; };
+  std::printf("%-34s %10.2f\n", "step, 3-capture folder, median", stepWhile(plain)[kPlainSteps / 2]);
+
   const std::filesystem::path flight = folder / "flight";
   std::filesystem::create_directories(flight);
   {
@@ -166,19 +182,6 @@ void FlightMapTable(TaloranWindow& window, CTaloranDlg& dialog, const std::files
   std::sort(paints.begin(), paints.end());
   std::printf("%-34s %10.2f\n", "flight map recoloured, 1,000", paints[paints.size() / 2]);
 
-  // Next and Previous by turns, until `more` says no more: each step's time, in order.
-  const auto stepWhile = [&window](const std::function<bool(std::size_t)>& more) {
-    std::vector<double> steps;
-    while (more(steps.size())) {
-      const auto start = std::chrono::steady_clock::now();
-      window.Click(steps.size() % 2 ? kPrevious : kNext);
-      QApplication::processEvents();
-      steps.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-    }
-    std::sort(steps.begin(), steps.end());
-    return steps;
-  };
-  constexpr std::size_t kPlainSteps = 40;
   const auto passStart = std::chrono::steady_clock::now();
   panel->ColourByIndex()->setChecked(true);
   const std::vector<double> during = stepWhile([panel](std::size_t) { return !panel->Progress()->text().isEmpty(); });
@@ -188,7 +191,6 @@ void FlightMapTable(TaloranWindow& window, CTaloranDlg& dialog, const std::files
     std::printf("%-34s %10.2f\n", "step during the pass, median", during[during.size() / 2]);
     std::printf("%-34s %10.2f\n", "step during the pass, 95th pct", during[during.size() * 95 / 100]);
   }
-  const auto plain = [](std::size_t n) { return n < kPlainSteps; };
   std::printf("%-34s %10.2f\n", "step after the pass, median", stepWhile(plain)[kPlainSteps / 2]);
   window.ToggleFlightMap();
   std::printf("%-34s %10.2f\n", "step, map closed, median", stepWhile(plain)[kPlainSteps / 2]);
