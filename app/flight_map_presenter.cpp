@@ -20,6 +20,8 @@ namespace {
 constexpr double kNeighbourConeDeg = 45.0;
 // While a pass runs, the map's colours follow at this period (and at its end).
 constexpr std::chrono::milliseconds kColoursPeriod{250};
+// and its progress line at this one.
+constexpr std::chrono::milliseconds kProgressPeriod{100};
 // The ramp's ends when every mean is the same: this far either side of it.
 constexpr double kFlatRangeHalf = 0.05;
 
@@ -229,11 +231,14 @@ void FlightMapPresenter::Scanned(std::size_t at, const ScanResult& result, const
     k.problem = result.problem;
   k.means[key] = result.mean;
   ++scanned_;
-  view_.ShowScanProgress("Reading frames: " + WithThousands(scanned_) + " of " + WithThousands(scanning_) +
-                         " captures");
+  const auto now = std::chrono::steady_clock::now();
+  if (now - progressAt_ >= kProgressPeriod) {  // a line a person can read, not one a capture
+    progressAt_ = now;
+    view_.ShowScanProgress("Reading frames: " + WithThousands(scanned_) + " of " + WithThousands(scanning_) +
+                           " captures");
+  }
   // The map is coloured again a few times a second, not at each capture: a repaint of a thousand
   // points at every capture would take the window's time from the person.
-  const auto now = std::chrono::steady_clock::now();
   if (colours_ && RequestKey(*colours_) == key && now - colouredAt_ >= kColoursPeriod) {
     colouredAt_ = now;
     ShowColours();

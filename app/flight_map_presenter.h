@@ -73,7 +73,7 @@ class FlightMapPresenter {
   std::unique_ptr<FlightScanJob> job_;
   unsigned pass_ = 0;  // results of an earlier pass are dropped
   std::size_t scanned_ = 0, scanning_ = 0;
-  std::chrono::steady_clock::time_point colouredAt_;
+  std::chrono::steady_clock::time_point colouredAt_, progressAt_;
 };
 
 }  // namespace taloran

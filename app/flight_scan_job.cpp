@@ -1,5 +1,7 @@
 #include "app/flight_scan_job.h"
 
+#include <pthread.h>
+
 #include "core/capture/capture_reader.h"
 #include "core/geo/capture_check.h"
 
@@ -9,6 +11,13 @@ namespace {
 
 // The statistics' VI gain: the gain only colours, the figures are the index values.
 constexpr std::uint16_t kStatisticsGain = 50;
+
+// The pass takes only what the window leaves: a step's read and repaint come first on a machine of
+// two cores, and the pass has the rest (all of a core while the person only looks).
+void YieldToTheWindow() {
+  sched_param none{};
+  pthread_setschedparam(pthread_self(), SCHED_IDLE, &none);
+}
 
 }  // namespace
 
@@ -42,6 +51,7 @@ bool FlightScanJob::Start(ScanRequest request, std::vector<std::string> paths, s
   Wait();  // the last pass's thread, which has finished
   cancel_ = false, running_ = true;
   worker_ = std::thread([this, request = std::move(request), paths = std::move(paths), which = std::move(which)] {
+    YieldToTheWindow();
     bool cancelled = false;
     for (const std::size_t at : which) {
       if (cancel_) {

@@ -8,6 +8,7 @@
 // - `scanned` is called on the worker after each capture with that capture's result, `finished`
 //   once when the pass ends (done or cancelled); the owner hands them to its own thread.
 // - Cancel() stops the pass before its next capture. The destructor cancels and waits.
+// - The worker runs in the idle scheduling class: it never takes a core the window wants.
 #pragma once
 
 #include <array>

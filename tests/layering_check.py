@@ -10,7 +10,7 @@ ALLOWED = {
     "core": ({"core"}, r"[a-z_]+(\.h)?$"),  # the standard library only
     "image_io": ({"core", "image_io"}, r"([a-z_]+|libdeflate\.h|sys/mman\.h|unistd\.h|nlohmann/json\.hpp|tiffio\.h)$"),
     "res": ({"res"}, r"[a-z_]+$"),
-    "app": ({"core", "image_io", "res", "app"}, r"[a-z_]+$"),  # no Qt
+    "app": ({"core", "image_io", "res", "app"}, r"[a-z_]+$|pthread\.h$"),  # no Qt
     "cli": ({"core", "image_io", "cli"}, r"[a-z_]+$|unistd\.h$|CLI/CLI\.hpp$|nlohmann/json\.hpp$"),
     "qt": ({"core", "image_io", "res", "app", "qt"}, r"[a-z_]+$|Q\w+$"),
     "tools": ({"core", "tools"}, r"[a-z_]+$"),
