@@ -342,10 +342,9 @@ void DesktopPresenter::OpenFromMap(std::size_t capture) {
 }
 
 std::optional<std::string> DesktopPresenter::SetCameraProfile(const std::string& path) {
+  SensorSize sensor{};
   if (!path.empty()) {
-    CameraProfile profile;
-    if (auto refusal = ReadCameraProfile(path, profile)) return refusal;
-    if (!profile.sensorWidthMm) return path + ": gives no sensor size (sensor_width_mm, sensor_height_mm)";
+    if (auto refusal = ReadSensorSize(path, sensor)) return refusal;
   }
   settings_.cameraProfilePath = path;
   Changed();
@@ -361,14 +360,10 @@ void DesktopPresenter::FollowOnMap(bool reload) {
   if (profilePath.empty()) profilePath = FolderOf(dialog_.LoadedPath) + kFolderCameraProfile;
   if (reload || profilePath != mapProfilePath_) {  // not read again on every step
     mapProfilePath_ = profilePath;
-    CameraProfile profile;
-    std::optional<SensorSize> sensor;
-    std::error_code error;
-    if (std::filesystem::is_regular_file(profilePath, error) && !ReadCameraProfile(profilePath, profile) &&
-        profile.sensorWidthMm) {
-      sensor = SensorSize{*profile.sensorWidthMm, *profile.sensorHeightMm};
-    }
-    flightMap_->SetSensor(sensor);
+    SensorSize sensor{};
+    std::error_code error;  // a folder without a profile, or with one that cannot give footprints: points only
+    const bool found = std::filesystem::is_regular_file(profilePath, error) && !ReadSensorSize(profilePath, sensor);
+    flightMap_->SetSensor(found ? std::optional(sensor) : std::nullopt);
   }
   flightMap_->Follow(dialog_.LoadedPath, dialog_.FourLayerInput != 0, reload);
   if (mapColoured_) flightMap_->ColourBy(MapColourRequest());

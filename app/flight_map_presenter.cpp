@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <numbers>
 
 #include "core/capture/capture_reader.h"
 #include "core/capture/folder_listing.h"
@@ -75,14 +76,17 @@ bool FlightMapPresenter::KeptCurrent(std::size_t at) {
   const std::string path = map_.folder + records_[at].name;
   const auto kept = kept_.find(path);
   if (kept == kept_.end()) return false;
-  std::error_code e1, e2;
-  const auto written = std::filesystem::last_write_time(path, e1);
-  const auto size = std::filesystem::file_size(path, e2);
-  if (e1 || e2 || written != kept->second.written || size != kept->second.size) {
+  if (StampOf(path) != kept->second.stamp) {
     kept_.erase(kept);
     return false;
   }
   return true;
+}
+
+std::optional<FlightMapPresenter::Stamp> FlightMapPresenter::StampOf(const std::string& path) {
+  std::error_code e1, e2;
+  Stamp stamp{std::filesystem::last_write_time(path, e1), std::filesystem::file_size(path, e2)};
+  return e1 || e2 ? std::nullopt : std::optional(stamp);
 }
 
 void FlightMapPresenter::Recheck() {
@@ -122,13 +126,11 @@ void FlightMapPresenter::Recheck() {
              " captures (Check frames reads the rest)\n" + report;
   }
   if (!sensor_) report = "Footprints, overlap and gaps need a camera profile with the sensor size\n" + report;
-  view_.ShowCheck(report);
+  view_.ShowCheck(report, check_.verdict);
 }
 
 void FlightMapPresenter::SetSensor(std::optional<SensorSize> sensor) {
-  const bool same = sensor.has_value() == sensor_.has_value() &&
-                    (!sensor || (sensor->widthMm == sensor_->widthMm && sensor->heightMm == sensor_->heightMm));
-  if (same) return;
+  if (sensor == sensor_) return;
   sensor_ = sensor;
   if (!map_.folder.empty() || !records_.empty()) Recheck();
 }
@@ -216,15 +218,10 @@ void FlightMapPresenter::Scan(const ScanRequest& requested, bool forColours) {
 void FlightMapPresenter::Scanned(std::size_t at, const ScanResult& result, const std::string& key, unsigned pass) {
   if (pass != pass_ || at >= records_.size()) return;
   const std::string path = map_.folder + records_[at].name;
+  const std::optional<Stamp> stamp = StampOf(path);
+  if (!stamp) return;
   Kept& k = kept_[path];
-  std::error_code e1, e2;
-  const auto written = std::filesystem::last_write_time(path, e1);
-  const auto size = std::filesystem::file_size(path, e2);
-  if (e1 || e2) return;
-  if (written != k.written || size != k.size) {
-    k = Kept{};
-    k.written = written, k.size = size;
-  }
+  if (k.stamp != *stamp) k = Kept{*stamp, std::nullopt, {}, {}};
   if (result.problem.empty())
     k.saturated = result.saturated;
   else
@@ -274,7 +271,7 @@ std::optional<std::size_t> FlightMapPresenter::Neighbour(std::size_t from, MapDi
     const double de = map_.captures[i].at->east - o.east, dn = map_.captures[i].at->north - o.north;
     const double distance = std::hypot(de, dn);
     if (distance == 0) continue;
-    const double angle = std::atan2(dn, de) * 180.0 / 3.14159265358979323846;
+    const double angle = std::atan2(dn, de) * 180.0 / std::numbers::pi;
     const double off = std::abs(std::remainder(angle - wanted, 360.0));
     if (off <= kNeighbourConeDeg && distance < bestDistance) best = i, bestDistance = distance;
   }

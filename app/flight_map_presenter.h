@@ -43,12 +43,16 @@ class FlightMapPresenter {
   std::string HoverText(std::size_t capture) const;
   // The nearest drawn capture from `from` within 45 degrees of `direction`; nothing when none is.
   std::optional<std::size_t> Neighbour(std::size_t from, MapDirection direction) const;
-  const FieldCheck& check() const { return check_; }
 
  private:
-  struct Kept {  // what is known of a capture's frame, while its file stays as it was
+  struct Stamp {  // a file as it was: a write or a cut changes one or the other
     std::filesystem::file_time_type written;
     std::uintmax_t size = 0;
+    friend bool operator==(const Stamp&, const Stamp&) = default;
+  };
+  static std::optional<Stamp> StampOf(const std::string& path);
+  struct Kept {  // what is known of a capture's frame, while its file stays as it was
+    Stamp stamp;
     std::optional<std::array<double, 4>> saturated;
     std::string problem;                                 // why its frame did not read whole; "" when it did
     std::map<std::string, std::optional<double>> means;  // by RequestKey

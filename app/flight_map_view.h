@@ -45,8 +45,8 @@ class FlightMapView {
   virtual void ShowColours(const std::optional<MapColours>& colours) = 0;
   // "Colouring: 120 of 1,000 captures" while a pass runs; "" when none does.
   virtual void ShowScanProgress(const std::string& line) = 0;
-  // The field check's report, its verdict last.
-  virtual void ShowCheck(const std::string& report) = 0;
+  // The field check's report (its verdict last) and the verdict alone.
+  virtual void ShowCheck(const std::string& report, const std::string& verdict) = 0;
   // Runs `task` on the window's thread, soon, from any thread.
   virtual void Post(std::function<void()> task) = 0;
 };

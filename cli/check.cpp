@@ -1,11 +1,10 @@
 #include "cli/check.h"
 
-#include <cmath>
-#include <cstdio>
 #include <nlohmann/json.hpp>
 #include <ostream>
 
 #include "cli/batch.h"
+#include "cli/batch_report.h"
 #include "cli/exit_codes.h"
 #include "cli/parallel_run.h"
 #include "core/capture/capture_reader.h"
@@ -17,17 +16,12 @@ namespace taloran {
 
 namespace {
 
+// Decimals as the batch's reports write them (degrees, metres), and shares to a hundredth of a percent.
 constexpr int kShareDecimals = 4;
-constexpr int kMetreDecimals = 1;
-constexpr int kDegreeDecimals = 7;
-
-double Round(double value, int decimals) {
-  const double scale = std::pow(10.0, decimals);
-  return std::round(value * scale) / scale + 0.0;
-}
+constexpr int kMetreDecimals = kHeightDecimals;
 
 nlohmann::json Share(const std::optional<double>& share) {
-  return share ? nlohmann::json(Round(*share, kShareDecimals)) : nlohmann::json(nullptr);
+  return share ? nlohmann::json(Rounded(*share, kShareDecimals)) : nlohmann::json(nullptr);
 }
 
 nlohmann::json Report(const FieldCheck& c, const std::vector<CheckedCapture>& captures,
@@ -37,8 +31,8 @@ nlohmann::json Report(const FieldCheck& c, const std::vector<CheckedCapture>& ca
   j["verdict"] = c.verdict, j["ok"] = c.ok;
   j["captures_read"] = c.read, j["captures_unreadable"] = c.unreadable;
   j["without_fix"] = c.withoutFix, j["duplicated_positions"] = c.duplicates;
-  j["centre"] = c.centre ? nlohmann::json{{"latitude", Round(c.centre->latitudeDeg, kDegreeDecimals)},
-                                          {"longitude", Round(c.centre->longitudeDeg, kDegreeDecimals)}}
+  j["centre"] = c.centre ? nlohmann::json{{"latitude", Rounded(c.centre->latitudeDeg, kDegreeDecimals)},
+                                          {"longitude", Rounded(c.centre->longitudeDeg, kDegreeDecimals)}}
                          : nlohmann::json(nullptr);
   j["lines"] = c.overlap.lines.size();
   const auto overlap = [](const std::optional<double>& median, const std::optional<double>& low, std::size_t pairs) {
@@ -54,12 +48,12 @@ nlohmann::json Report(const FieldCheck& c, const std::vector<CheckedCapture>& ca
       const GeoPoint at = plane->Inverse(g.centre);
       nlohmann::json around = nlohmann::json::array();
       for (std::size_t a : g.around) around.push_back(paths[a]);
-      gaps.push_back({{"area_m2", Round(g.areaM2, kMetreDecimals)},
-                      {"latitude", Round(at.latitudeDeg, kDegreeDecimals)},
-                      {"longitude", Round(at.longitudeDeg, kDegreeDecimals)},
+      gaps.push_back({{"area_m2", Rounded(g.areaM2, kMetreDecimals)},
+                      {"latitude", Rounded(at.latitudeDeg, kDegreeDecimals)},
+                      {"longitude", Rounded(at.longitudeDeg, kDegreeDecimals)},
                       {"around", around}});
     }
-    j["coverage"] = {{"hull_area_m2", Round(c.coverage.hullAreaM2, kMetreDecimals)},
+    j["coverage"] = {{"hull_area_m2", Rounded(c.coverage.hullAreaM2, kMetreDecimals)},
                      {"under_two_share", Share(c.coverage.underTwoShare)},
                      {"gap_share", Share(c.coverage.gapShare)},
                      {"gaps", gaps}};
@@ -72,20 +66,20 @@ nlohmann::json Report(const FieldCheck& c, const std::vector<CheckedCapture>& ca
     nlohmann::json e{{"file", paths[i]}, {"status", k.unreadable.empty() ? "ok" : k.unreadable}};
     if (k.unreadable.empty()) {
       e["fix"] = k.fix;
-      e["latitude"] = Round(k.position.latitudeDeg, kDegreeDecimals);
-      e["longitude"] = Round(k.position.longitudeDeg, kDegreeDecimals);
-      e["height_m"] = Round(k.heightM, kMetreDecimals), e["heading"] = k.headingDeg;
+      e["latitude"] = Rounded(k.position.latitudeDeg, kDegreeDecimals);
+      e["longitude"] = Rounded(k.position.longitudeDeg, kDegreeDecimals);
+      e["height_m"] = Rounded(k.heightM, kMetreDecimals), e["heading"] = k.headingDeg;
       e["pitch"] = k.pitchDeg, e["roll"] = k.rollDeg;
       e["irradiance"] = k.irradiance;
       e["saturated_share"] = nlohmann::json(nullptr);
       if (k.saturatedShare) {
-        for (double s : *k.saturatedShare) e["saturated_share"].push_back(Round(s, kShareDecimals));
+        for (double s : *k.saturatedShare) e["saturated_share"].push_back(Rounded(s, kShareDecimals));
       }
       e["footprint"] = nullptr;
       if (c.footprints[i] && plane) {
         for (PlanePoint corner : *c.footprints[i]) {
           const GeoPoint g = plane->Inverse(corner);
-          e["footprint"].push_back({Round(g.longitudeDeg, kDegreeDecimals), Round(g.latitudeDeg, kDegreeDecimals)});
+          e["footprint"].push_back({Rounded(g.longitudeDeg, kDegreeDecimals), Rounded(g.latitudeDeg, kDegreeDecimals)});
         }
       }
       const auto& d = c.findings[i].duplicateOf;

@@ -405,16 +405,12 @@ int RunCli(int argc, const char* const* argv, const CliStreams& io) {
   // or gives no sensor size.
   const auto sensorOf = [&io](const std::string& path, std::optional<SensorSize>& sensor) {
     if (path.empty()) return true;
-    CameraProfile profile;
-    if (const auto refusal = ReadCameraProfile(path, profile)) {
+    SensorSize size{};
+    if (const auto refusal = ReadSensorSize(path, size)) {
       io.err << *refusal << '\n';
       return false;
     }
-    if (!profile.sensorWidthMm) {
-      io.err << path << ": sensor_width_mm and sensor_height_mm: needed for footprints\n";
-      return false;
-    }
-    sensor = SensorSize{*profile.sensorWidthMm, *profile.sensorHeightMm};
+    sensor = size;
     return true;
   };
   std::optional<Calibration> calibration;

@@ -66,4 +66,12 @@ std::optional<std::string> ReadCameraProfile(const std::filesystem::path& path, 
   return ReadJsonFile(path, [&profile](const Json& j) { profile = Parse(j); });
 }
 
+std::optional<std::string> ReadSensorSize(const std::filesystem::path& path, SensorSize& sensor) {
+  CameraProfile profile;
+  if (auto refusal = ReadCameraProfile(path, profile)) return refusal;
+  if (!profile.sensorWidthMm) return path.string() + ": sensor_width_mm and sensor_height_mm: needed for footprints";
+  sensor = SensorSize{*profile.sensorWidthMm, *profile.sensorHeightMm};
+  return std::nullopt;
+}
+
 }  // namespace taloran

@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "core/geo/footprint.h"
+
 namespace taloran {
 
 struct CameraProfile {
@@ -21,5 +23,7 @@ struct CameraProfile {
 
 // Reads a profile; on refusal returns "PROFILE.json: sensor_width_mm: ..." and leaves `profile` as it was.
 std::optional<std::string> ReadCameraProfile(const std::filesystem::path& path, CameraProfile& profile);
+// The sensor size of a profile, for footprints; why not, where it is refused or gives none.
+std::optional<std::string> ReadSensorSize(const std::filesystem::path& path, SensorSize& sensor);
 
 }  // namespace taloran

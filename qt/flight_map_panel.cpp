@@ -110,11 +110,9 @@ void FlightMapPanel::ShowScanProgress(const std::string& line) {
   cancel_->setVisible(!line.empty());
 }
 
-void FlightMapPanel::ShowCheck(const std::string& report) {
-  const QString text = QString::fromStdString(report);
-  report_->setPlainText(text);
-  const qsizetype at = text.lastIndexOf("Verdict: ");
-  verdict_->setText(at >= 0 ? text.mid(at + 9).trimmed() : QString());
+void FlightMapPanel::ShowCheck(const std::string& report, const std::string& verdict) {
+  report_->setPlainText(QString::fromStdString(report));
+  verdict_->setText(QString::fromStdString(verdict));
   verdict_->setAccessibleDescription(verdict_->text());
 }
 

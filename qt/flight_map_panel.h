@@ -39,7 +39,7 @@ class FlightMapPanel : public QDialog, public FlightMapView {
   void ShowHighlight(std::optional<std::size_t> capture) override;
   void ShowColours(const std::optional<MapColours>& colours) override;
   void ShowScanProgress(const std::string& line) override;
-  void ShowCheck(const std::string& report) override;
+  void ShowCheck(const std::string& report, const std::string& verdict) override;
   void Post(std::function<void()> task) override;
 
  protected:

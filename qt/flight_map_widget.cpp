@@ -65,6 +65,7 @@ class MapCaptureAccessible : public QAccessibleInterface {
     return QRect(global.x() - r, global.y() - r, 2 * r, 2 * r);
   }
   QAccessible::Role role() const override { return QAccessible::ListItem; }
+  std::size_t capture() const { return capture_; }
   QAccessible::State state() const override {
     QAccessible::State s;
     s.focusable = true;
@@ -82,17 +83,15 @@ class MapCaptureAccessible : public QAccessibleInterface {
 class FlightMapAccessible : public QAccessibleWidget {
  public:
   explicit FlightMapAccessible(FlightMapWidget* map) : QAccessibleWidget(map, QAccessible::List) {}
-  int childCount() const override { return static_cast<int>(Drawn().size()); }
+  int childCount() const override { return static_cast<int>(Map()->drawn().size()); }
   QAccessibleInterface* child(int index) const override {
-    const std::vector<std::size_t> drawn = Drawn();
+    const std::vector<std::size_t>& drawn = Map()->drawn();
     if (index < 0 || static_cast<std::size_t>(index) >= drawn.size()) return nullptr;
     return Child(drawn[static_cast<std::size_t>(index)]);
   }
   int indexOfChild(const QAccessibleInterface* child) const override {
-    for (int i = 0; i < childCount(); ++i) {
-      if (this->child(i) == child) return i;
-    }
-    return -1;
+    const auto* capture = dynamic_cast<const MapCaptureAccessible*>(child);
+    return capture != nullptr ? Map()->DrawnIndex(capture->capture()).value_or(-1) : -1;
   }
   QAccessibleInterface* focusChild() const override {
     const auto k = Map()->keyboardCapture();
@@ -101,13 +100,6 @@ class FlightMapAccessible : public QAccessibleWidget {
 
  private:
   FlightMapWidget* Map() const { return static_cast<FlightMapWidget*>(widget()); }
-  std::vector<std::size_t> Drawn() const {
-    std::vector<std::size_t> drawn;
-    for (std::size_t i = 0; i < Map()->flight().captures.size(); ++i) {
-      if (Map()->flight().captures[i].at) drawn.push_back(i);
-    }
-    return drawn;
-  }
   // One interface per capture, registered with Qt's cache, which owns it; made again for a new flight.
   QAccessibleInterface* Child(std::size_t capture) const {
     if (children_.size() != Map()->flight().captures.size() || folder_ != Map()->flight().folder) {
@@ -145,6 +137,10 @@ FlightMapWidget::FlightMapWidget(QWidget* parent) : QWidget(parent) {
 void FlightMapWidget::SetFlight(const FlightMap& map) {
   const bool another = map.folder != map_.folder;
   map_ = map;
+  drawn_.clear();
+  for (std::size_t i = 0; i < map_.captures.size(); ++i) {
+    if (map_.captures[i].at) drawn_.push_back(i);
+  }
   if (another || !fitted_) Fit();
   if (keyboard_ && *keyboard_ >= map_.captures.size()) keyboard_.reset();
   Restale();
@@ -184,6 +180,12 @@ QPointF FlightMapWidget::ToWidget(PlanePoint p) const {
 
 PlanePoint FlightMapWidget::ToPlane(QPointF p) const {
   return {centre_.east + (p.x() - width() / 2.0) / scale_, centre_.north - (p.y() - height() / 2.0) / scale_};
+}
+
+std::optional<int> FlightMapWidget::DrawnIndex(std::size_t capture) const {
+  const auto at = std::lower_bound(drawn_.begin(), drawn_.end(), capture);
+  if (at == drawn_.end() || *at != capture) return std::nullopt;
+  return static_cast<int>(at - drawn_.begin());
 }
 
 std::optional<QPointF> FlightMapWidget::PointOf(std::size_t i) const {
@@ -374,15 +376,10 @@ void FlightMapWidget::wheelEvent(QWheelEvent* event) {
 void FlightMapWidget::MoveKeyboard(std::size_t to) {
   keyboard_ = to;
   update();
-  QAccessibleEvent focus(this, QAccessible::Focus);
-  if (auto* iface = QAccessible::queryAccessibleInterface(this)) {
-    for (int i = 0; i < iface->childCount(); ++i) {
-      if (iface->child(i)->text(QAccessible::Name) == QString::fromStdString(map_.captures[to].name)) {
-        focus.setChild(i);
-        QAccessible::updateAccessibility(&focus);
-        break;
-      }
-    }
+  if (const auto child = DrawnIndex(to); child && QAccessible::isActive()) {
+    QAccessibleEvent focus(this, QAccessible::Focus);
+    focus.setChild(*child);
+    QAccessible::updateAccessibility(&focus);
   }
   setToolTip(QString::fromStdString(hoverText_ ? hoverText_(to) : std::string()));
 }

@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "app/flight_map_presenter.h"
 
@@ -30,6 +31,9 @@ class FlightMapWidget : public QWidget {
   // Where capture `i` is drawn, in the widget's pixels; nothing for one not drawn.
   std::optional<QPointF> PointOf(std::size_t i) const;
   std::optional<std::size_t> keyboardCapture() const { return keyboard_; }
+  // The captures drawn (those with a position), in flight order, and a capture's place among them.
+  const std::vector<std::size_t>& drawn() const { return drawn_; }
+  std::optional<int> DrawnIndex(std::size_t capture) const;
   const FlightMap& flight() const { return map_; }
   void Fit();
 
@@ -61,6 +65,7 @@ class FlightMapWidget : public QWidget {
   std::function<std::string(std::size_t)> hoverText_;
   std::function<std::optional<std::size_t>(std::size_t, MapDirection)> neighbour_;
   FlightMap map_;
+  std::vector<std::size_t> drawn_;
   std::optional<std::size_t> highlight_, keyboard_;
   std::optional<MapColours> colours_;
   std::function<void(std::size_t)> open_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <numbers>
 
 namespace taloran {
 
@@ -194,7 +195,7 @@ Reflectance GroundAt(double east, double north) {
   return r;
 }
 
-constexpr double kRadiansPerDegree = 3.14159265358979323846 / 180.0;
+constexpr double kRadiansPerDegree = std::numbers::pi / 180.0;
 
 }  // namespace
 

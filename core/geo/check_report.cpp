@@ -3,21 +3,18 @@
 #include <cstdio>
 #include <sstream>
 
+#include "core/geo/internal/check_words.h"
+
 namespace taloran {
 
 namespace {
 
-std::string Percent(double share) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.1f %%", 100 * share);
-  return text;
-}
+std::string Percent(double share) { return detail::Percent(share, 1); }
 
 }  // namespace
 
 std::vector<std::string> CaptureFindingWords(const FieldCheck& c, const std::vector<CheckedCapture>& captures,
                                              std::size_t i) {
-  static constexpr const char* kBands[4] = {"red", "green", "blue", "NIR"};
   const CaptureFindings& f = c.findings[i];
   const CheckedCapture& k = captures[i];
   std::vector<std::string> words;
@@ -25,12 +22,13 @@ std::vector<std::string> CaptureFindingWords(const FieldCheck& c, const std::vec
   if (!k.fix) words.push_back("no position fix");
   if (f.duplicateOf) words.push_back("same position as " + captures[*f.duplicateOf].name);
   if (f.saturatedBand) {
-    words.push_back("saturated: " + Percent((*k.saturatedShare)[*f.saturatedBand]) + " of " + kBands[*f.saturatedBand] +
-                    " at 255");
+    words.push_back("saturated: " + Percent((*k.saturatedShare)[*f.saturatedBand]) + " of " +
+                    detail::kBandWords[*f.saturatedBand] + " at 255");
   }
   if (f.cloudBand) {
     words.push_back(std::string(f.irradianceDeviation < 0 ? "under a cloud: " : "changed light: ") +
-                    kBands[*f.cloudBand] + " irradiance " + Percent(f.irradianceDeviation) + " from the median");
+                    detail::kBandWords[*f.cloudBand] + " irradiance " + Percent(f.irradianceDeviation) +
+                    " from the median");
   }
   if (f.heightOff) words.push_back("height " + Percent(f.heightDeviation) + " from the median");
   if (f.oblique) words.push_back("oblique");

@@ -2,20 +2,17 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
+
+#include "core/geo/internal/check_words.h"
 
 namespace taloran {
 
 namespace {
 
-constexpr const char* kBandNames[4] = {"red", "green", "blue", "NIR"};
+using detail::kBandWords;
 constexpr std::size_t kNamesInVerdict = 3;
 
-std::string Percent(double share, int decimals = 0) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.*f %%", decimals, 100 * share);
-  return text;
-}
+std::string Percent(double share, int decimals = 0) { return detail::Percent(share, decimals); }
 
 std::optional<double> Median(const std::vector<double>& values) { return Quantile(values, 0.5); }
 
@@ -50,6 +47,7 @@ FieldCheck CheckFlight(const std::vector<CheckedCapture>& captures, const std::o
   }
   c.unreadable = n - c.read;
   c.centre = FlightCentre(fixes);
+  const LocalPlane plane(c.centre.value_or(GeoPoint{0, 0}));  // used only for captures with a fix
   const std::optional<double> heightMedian = Median(heights);
   std::array<std::optional<double>, 4> irradianceMedian;
   for (std::size_t b = 0; b < 4; ++b) irradianceMedian[b] = Median(irradiance[b]);
@@ -78,8 +76,7 @@ FieldCheck CheckFlight(const std::vector<CheckedCapture>& captures, const std::o
       f.heightDeviation = (k.heightM - *heightMedian) / *heightMedian;
       f.heightOff = std::abs(f.heightDeviation) > kHeightDeviation;
     }
-    const CameraPose pose{
-        LocalPlane(*c.centre).Forward(k.position), k.heightM, k.headingDeg, k.pitchDeg, k.rollDeg, k.focalLengthMm};
+    const CameraPose pose{plane.Forward(k.position), k.heightM, k.headingDeg, k.pitchDeg, k.rollDeg, k.focalLengthMm};
     f.oblique = IsOblique(pose);
     c.places[i] = pose.at;
     if (sensor) c.footprints[i] = FootprintOf(pose, *sensor);
@@ -117,13 +114,13 @@ FieldCheck CheckFlight(const std::vector<CheckedCapture>& captures, const std::o
   if (const auto w = captured([&](std::size_t i) { return c.findings[i].cloudBand.has_value(); }); !w.empty()) {
     const CaptureFindings& f = c.findings[w[0]];
     problems.push_back(Names(captures, w) + (f.irradianceDeviation < 0 ? " under a cloud (" : " in changed light (") +
-                       kBandNames[*f.cloudBand] + " irradiance " + Percent(std::abs(f.irradianceDeviation)) +
+                       kBandWords[*f.cloudBand] + " irradiance " + Percent(std::abs(f.irradianceDeviation)) +
                        (f.irradianceDeviation < 0 ? " below" : " above") + " the flight's median)");
   }
   if (const auto w = captured([&](std::size_t i) { return c.findings[i].saturatedBand.has_value(); }); !w.empty()) {
     const std::size_t band = *c.findings[w[0]].saturatedBand;
     problems.push_back(Names(captures, w) + " saturated (" + Percent((*captures[w[0]].saturatedShare)[band], 1) +
-                       " of " + kBandNames[band] + " at 255)");
+                       " of " + kBandWords[band] + " at 255)");
   }
   if (const auto w = captured([&](std::size_t i) { return c.findings[i].heightOff; }); !w.empty()) {
     const double d = c.findings[w[0]].heightDeviation;

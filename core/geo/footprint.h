@@ -17,6 +17,7 @@ inline constexpr double kObliqueLimitDeg = 10.0;
 struct SensorSize {
   double widthMm;   // along the frame's 1,344 pixels
   double heightMm;  // along its 759 rows
+  friend bool operator==(const SensorSize&, const SensorSize&) = default;
 };
 
 struct CameraPose {

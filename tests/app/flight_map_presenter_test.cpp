@@ -23,7 +23,7 @@ struct FakeMapView : FlightMapView {
   void ShowHighlight(std::optional<std::size_t> c) override { highlight = c; }
   void ShowColours(const std::optional<MapColours>& c) override { colours = c; }
   void ShowScanProgress(const std::string& line) override { progress = line; }
-  void ShowCheck(const std::string& report) override { check = report; }
+  void ShowCheck(const std::string& report, const std::string&) override { check = report; }
   void Post(std::function<void()> task) override {
     std::lock_guard lock(mutex);
     tasks.push_back(std::move(task));
