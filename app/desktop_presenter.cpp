@@ -400,8 +400,7 @@ std::string DesktopPresenter::ViewDescription() const {
   const IndexDescriptor& index = SelectedIndex(dialog_.IndexCode);
   constexpr int kBandCaptions[] = {res::kBandRed, res::kBandGreen, res::kBandBlue, res::kBandRed};
   std::string text = index.name;
-  if (index.bit == kIndexNdvi || index.bit == kIndexOsavi)
-    text += ", " + Caption(kBandCaptions[dialog_.IndexCode & kBandMask]);
+  if (UsesBand(index)) text += ", " + Caption(kBandCaptions[dialog_.IndexCode & kBandMask]);
   // On the fixed scale the colours mean values (of reflectances with a calibration): say so.
   if (calibration_ && calibration_->fixedScale())
     text += CalibrationLoaded() ? ", reflectance, fixed scale" : ", fixed scale";

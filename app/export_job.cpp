@@ -1,58 +1,48 @@
 #include "app/export_job.h"
 
-#include "core/capture/capture_reader.h"
+#include <memory>
+
+#include "run/capture_step.h"
 
 namespace taloran {
 
 ExportJob::ExportJob(Progress progress, Finished finished)
-    : progress_(std::move(progress)), finished_(std::move(finished)), frame_(std::make_unique<FrameStore>()) {}
-
-ExportJob::~ExportJob() {
-  Cancel();
-  Wait();
-}
+    : progress_(std::move(progress)), finished_(std::move(finished)) {}
 
 bool ExportJob::Start(ExportSettings settings, std::vector<std::string> captures, bool fourLayer) {
-  if (running_) return false;
-  Wait();  // the last run's thread, which has finished
-  cancel_ = false, running_ = true;
-  buffer_.resize(ExportBufferBytes(settings));
-  worker_ = std::thread([this, settings = std::move(settings), captures = std::move(captures), fourLayer] {
-    Run(settings, captures, fourLayer);
-  });
-  return true;
-}
-
-void ExportJob::Cancel() { cancel_ = true; }
-
-void ExportJob::Wait() {
-  if (worker_.joinable()) worker_.join();
-}
-
-void ExportJob::Run(const ExportSettings& settings, const std::vector<std::string>& captures, bool fourLayer) {
-  Summary summary;
-  summary.total = captures.size();
+  if (worker_.busy()) return false;
   std::error_code error;
   std::filesystem::create_directories(settings.outDir, error);
-  for (std::size_t i = 0; i < captures.size(); ++i) {
-    if (cancel_) {
-      summary.cancelled = true;
-      break;
-    }
-    const std::uint16_t read = ReadCapture(captures[i], *frame_, fourLayer ? 1 : 0);
-    if (read != kReadOk || !FrameComplete(*frame_)) {
-      summary.problems.push_back(captures[i] + ": " +
-                                 (read != kReadOk ? ReadFailureText(read) : TruncationStatus(frame_->frameBytes)));
-    } else if (const auto failure = ExportCaptureFiles(settings, captures[i], *frame_, buffer_)) {
-      summary.problems.push_back(failure->text);
-      if (failure->writing) break;  // a full disk fails every capture after it
+  summary_ = Summary{0, captures.size(), false, {}};
+  const auto shared = std::make_shared<const std::pair<ExportSettings, std::vector<std::string>>>(std::move(settings),
+                                                                                                  std::move(captures));
+  BackgroundRun run;
+  run.total = shared->second.size();
+  run.step = [this, shared, fourLayer](std::size_t i, CaptureWorkspace& work, RunState& state) {
+    const auto& [settings, captures] = *shared;
+    const CaptureRead read = ReadWhole(captures[i], work.store(), fourLayer);
+    const std::lock_guard lock(mutex_);
+    if (!read.whole()) {
+      summary_.problems.push_back(captures[i] + ": " + read.status());
+    } else if (const auto failure =
+                   ExportCaptureFiles(settings, captures[i], work.store(), work.scratch(ExportBufferBytes(settings)))) {
+      summary_.problems.push_back(failure->text);
+      if (failure->writing) state.Stop(failure->text);  // a full disk fails every capture after it
     } else {
-      ++summary.exported;
+      ++summary_.exported;
     }
-    progress_(i + 1, captures.size());
-  }
-  finished_(summary);
-  running_ = false;
+  };
+  run.progress = progress_;
+  run.finished = [this](const RunEnd& end) {
+    Summary summary;
+    {
+      const std::lock_guard lock(mutex_);
+      summary_.cancelled = end.cancelled;
+      summary = summary_;
+    }
+    finished_(summary);
+  };
+  return worker_.Start(std::move(run));
 }
 
 std::string ExportSummaryText(const ExportJob::Summary& s, const std::string& folder) {

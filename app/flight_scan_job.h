@@ -1,29 +1,24 @@
-// The flight map's pass over a folder's frames, on a worker thread of the job's own: per capture
+// The flight map's pass over a folder's frames on the run layer's background worker: per capture
 // the mean of an index (the map's colours) and the share of each band at 255 (the field check).
 //
-// Threading contract:
-// - Start(), Cancel(), Wait() and the destructor are called on one thread, the owner's.
-// - Start() takes its own copy of the request and the paths; the worker reads each capture into the
-//   job's own frame store and statistics workspace and shares nothing else with the owner.
-// - `scanned` is called on the worker after each capture with that capture's result, `finished`
-//   once when the pass ends (done or cancelled); the owner hands them to its own thread.
-// - Cancel() stops the pass before its next capture. The destructor cancels and waits.
-// - The worker runs in the idle scheduling class: it never takes a core the window wants.
+// Threading contract: run/runner.h's for a BackgroundWorker, in the idle scheduling class so that
+// it never takes a core the window wants. Start() takes its own copy of the request and the paths;
+// `scanned` is called on the worker after each capture with that capture's result, `finished` once
+// when the pass ends (done or cancelled); the owner hands them to its own thread. Cancel() stops
+// the pass before its next capture. The destructor cancels and waits.
 #pragma once
 
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "core/capture/frame_store.h"
 #include "core/reflectance/reflectance.h"
 #include "core/stats/index_statistics.h"
+#include "run/runner.h"
 
 namespace taloran {
 
@@ -44,25 +39,20 @@ class FlightScanJob {
   using Scanned = std::function<void(std::size_t at, const ScanResult& result)>;
   using Finished = std::function<void(bool cancelled)>;
   FlightScanJob(Scanned scanned, Finished finished);
-  ~FlightScanJob();
   FlightScanJob(const FlightScanJob&) = delete;
   FlightScanJob& operator=(const FlightScanJob&) = delete;
 
   // Scans `paths[i]` for each i in `which`; false (and nothing started) while a pass is under way.
   bool Start(ScanRequest request, std::vector<std::string> paths, std::vector<std::size_t> which);
-  void Cancel();
+  void Cancel() { worker_.Cancel(); }
   // Returns once no pass is under way (and `finished` has returned).
-  void Wait();
-  bool running() const { return running_; }
+  void Wait() { worker_.Wait(); }
+  bool running() const { return worker_.busy(); }
 
  private:
   Scanned scanned_;
   Finished finished_;
-  std::unique_ptr<FrameStore> frame_;
-  StatisticsWorkspace statistics_;
-  std::atomic<bool> cancel_{false};
-  std::atomic<bool> running_{false};
-  std::thread worker_;
+  BackgroundWorker worker_{BackgroundWorker::Priority::Idle};
 };
 
 // One capture's scan, as the job makes it: on the caller's thread, into `frame` and `work`.

@@ -214,7 +214,7 @@ std::string FiguresSubject(const std::string& capture, const ShownView& view) {
   const IndexDescriptor& index = SelectedIndex(code);
   constexpr const char* kBands[] = {"R-NIR", "G-NIR", "B-NIR", "R-NIR"};
   std::string text = capture + ": " + index.name;
-  if (index.samples[1] == Sample::Band) text += std::string(", ") + kBands[code & kBandMask];
+  if (UsesBand(index)) text += std::string(", ") + kBands[code & kBandMask];
   return text + (view.reflectance ? std::string(", reflectance") : ", VI gain " + std::to_string(view.gains.vi));
 }
 

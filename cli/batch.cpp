@@ -9,53 +9,35 @@
 #include <map>
 #include <nlohmann/json.hpp>
 #include <ostream>
-#include <set>
 
 #include "cli/batch_report.h"
-#include "cli/parallel_run.h"
-#include "cli/run_journal.h"
+#include "cli/command.h"
+#include "cli/shared_options.h"
 #include "core/capture/camera_metadata.h"
 #include "core/capture/capture_reader.h"
-#include "core/capture/folder_listing.h"
 #include "core/geo/capture_check.h"
 #include "image_io/calibration_file.h"
 #include "image_io/output_file.h"
+#include "run/capture_step.h"
+#include "run/inputs.h"
+#include "run/run_journal.h"
+#include "run/runner.h"
 
 namespace taloran {
 
 namespace {
-
-std::string CanonicalKey(const std::string& path) {
-  std::error_code error;
-  const std::filesystem::path canonical = std::filesystem::weakly_canonical(path, error);
-  return error ? path : canonical.string();
-}
-
-void AddInput(const std::string& input, std::vector<std::string>& captures) {
-  std::error_code error;
-  if (!std::filesystem::is_directory(input, error)) {
-    captures.push_back(input);
-    return;
-  }
-  const std::string folder = input.ends_with('/') ? input : input + '/';
-  for (const std::string& name : ListMatching(folder, kCapturePattern)) captures.push_back(folder + name);
-}
 
 std::filesystem::path ImagePath(const BatchOptions& o, const std::string& capture) {
   const std::string extension = o.format == ImageFormat::Bmp ? "bmp" : "png";
   return o.outDir / (std::filesystem::path(capture).stem().string() + "." + o.viewName + "." + extension);
 }
 
-// The IndexCode of a reported index: NDVI and OSAVI take the batch's band.
-std::uint16_t StatisticsCode(const IndexDescriptor& index, std::uint16_t band) {
-  return index.bit == kIndexNdvi || index.bit == kIndexOsavi ? static_cast<std::uint16_t>(index.bit | band) : index.bit;
-}
-
 void ProcessCapture(const BatchOptions& o, CaptureWorkspace& work, CaptureReport& report, RunState& state,
                     std::ostream& err) {
-  report.readResult = work.Read(report.file, o.fourLayer);
-  if (report.readResult == kReadOk) {
-    report.frameBytes = work.store().frameBytes;
+  const CaptureRead read = ReadWhole(report.file, work.store(), o.fourLayer);
+  report.readResult = read.code;
+  if (read.code == kReadOk) {
+    report.frameBytes = read.frameBytes;
     report.position = DecodePosition(work.store().metadata);
   }
   if (!report.complete()) {
@@ -66,7 +48,7 @@ void ProcessCapture(const BatchOptions& o, CaptureWorkspace& work, CaptureReport
   if (o.calibration) reflectance = ReflectanceOf(*o.calibration, work.store().metadata);
   if (o.statsCsv || o.geoJson) {
     for (const IndexDescriptor* index : o.indices) {
-      const std::uint16_t code = StatisticsCode(*index, o.band);
+      const std::uint16_t code = IndexCodeOf(*index, o.band);    // NDVI and OSAVI take the batch's band
       if (reflectance && !IndexAvailable(*reflectance, code)) {  // every pixel without a value
         report.stats.push_back({0, kFramePixels});
         continue;
@@ -113,16 +95,6 @@ std::string JournalArguments(const BatchOptions& o, const std::vector<CaptureRep
   return j.dump();
 }
 
-// Two captures whose images would land on the same name: the first such pair.
-std::optional<std::string> ClashingImages(const BatchOptions& o, const std::vector<CaptureReport>& reports) {
-  std::map<std::filesystem::path, const std::string*> owners;
-  for (const CaptureReport& r : reports) {
-    const auto [at, inserted] = owners.emplace(ImagePath(o, r.file), &r.file);
-    if (!inserted) return *at->second + " and " + r.file + " would both write " + at->first.string();
-  }
-  return std::nullopt;
-}
-
 // Whether a file can be made beside `path` as WriteWholeFile makes it, tried before the batch
 // runs rather than after an hour of work.
 bool Writable(const std::filesystem::path& path) {
@@ -143,31 +115,12 @@ std::filesystem::path BatchJournalPath(const BatchOptions& o) {
   return o.outDir / ".taloran-batch.journal";
 }
 
-std::vector<std::string> ExpandInputs(const std::vector<std::string>& inputs, std::istream& in) {
-  std::vector<std::string> captures;
-  for (const std::string& input : inputs) {
-    if (input != "-") {
-      AddInput(input, captures);
-      continue;
-    }
-    for (std::string line; std::getline(in, line);) {
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      if (!line.empty()) AddInput(line, captures);
-    }
-  }
-  std::set<std::string> seen;
-  std::erase_if(captures, [&seen](const std::string& c) { return !seen.insert(CanonicalKey(c)).second; });
-  return captures;
-}
-
 int RunBatch(const BatchOptions& o, std::istream& in, std::ostream& err) {
+  const std::vector<std::string> captures = ShardOf(ExpandInputs(o.inputs, in), o.shard);
   std::vector<CaptureReport> reports;
-  const std::vector<std::string> captures = ExpandInputs(o.inputs, in);
-  for (std::size_t i = 0; i < captures.size(); ++i) {
-    if (i % o.shards == o.shard - 1) reports.push_back({captures[i], kReadOk, kFrameFileBytes, {}, {}, std::nullopt});
-  }
+  for (const std::string& c : captures) reports.push_back({c, kReadOk, kFrameFileBytes, {}, {}, std::nullopt});
   if (o.format) {
-    if (const auto clash = ClashingImages(o, reports)) {
+    if (const auto clash = ClashingOutputs(captures, [&o](const std::string& c) { return ImagePath(o, c); })) {
       err << *clash << '\n';
       return kExitUsage;
     }
@@ -242,6 +195,78 @@ int RunBatch(const BatchOptions& o, std::istream& in, std::ostream& err) {
   }
   const bool allRead = std::all_of(reports.begin(), reports.end(), [](const CaptureReport& r) { return r.complete(); });
   return allRead ? kExitOk : kExitSomeUnread;
+}
+
+namespace {
+
+struct BatchArgs {
+  RunOptions run;
+  BatchOptions options;
+  std::string view = "ndvi", band = "red", gains = "50,50,50,50", format = "png", output = ".", stats, geoJson, indices;
+};
+
+void CheckBatch(BatchArgs& a) {
+  BatchOptions& o = a.options;
+  o.gains = ParsedGains(a.gains);
+  o.shard = ParsedShard(a.run.shard);
+  const ViewChoice chosen = ChosenView(a.view, "red");
+  o.indices = ParsedIndices(!a.indices.empty()          ? a.indices
+                            : chosen.mode == kViewIndex ? SelectedIndex(chosen.index).key
+                                                        : "ndvi");
+}
+
+int Batch(BatchArgs& a, const CliStreams& io) {
+  BatchOptions& o = a.options;
+  bool loaded = true;
+  o.calibration = CalibrationOption(a.run.calibration, io.err, loaded);
+  if (!loaded) return kExitUsage;
+  o.view = ChosenView(a.view, a.band);
+  o.band = BandNumber(a.band);
+  o.viewName = ViewKey(o.view.mode, o.view.index);
+  if (a.format == "none")
+    o.format.reset();
+  else
+    o.format = a.format == "bmp" ? ImageFormat::Bmp : ImageFormat::Png;
+  o.outDir = a.output;
+  if (!a.stats.empty()) o.statsCsv = a.stats;
+  if (!a.geoJson.empty()) o.geoJson = a.geoJson;
+  o.fourLayer = a.run.fourLayer, o.jobs = a.run.jobs, o.resume = a.run.resume, o.inputs = a.run.inputs;
+  o.progress = a.run.progress(io);
+  if (!SensorOption(a.run.camera, o.sensor, io.err)) return kExitUsage;
+  if (o.footprintsOnly && !o.sensor) {
+    io.err << "--footprints: needs --camera with the sensor size\n";
+    return kExitUsage;
+  }
+  o.calibrationName = std::filesystem::path(a.run.calibration).filename().string();
+  return RunBatch(o, io.in, io.err);
+}
+
+}  // namespace
+
+CommandParts AddBatchCommand(CLI::App& command) {
+  const auto a = std::make_shared<BatchArgs>();
+  AddFourLayer(command, a->run.fourLayer, "The captures are in the 4-layer layout");
+  AddView(command, a->view, " (default ndvi)");
+  AddBand(command, a->band);
+  AddGains(command, a->gains);
+  command.add_option("--format", a->format, "png, bmp or none (default png)")
+      ->check(CLI::IsMember({"png", "bmp", "none"}));
+  AddOutput(command, a->output, "The folder of the images (default .)");
+  command.add_option("--stats", a->stats, "A CSV file of position and statistics, a row per capture");
+  command.add_option("--geojson", a->geoJson, "A GeoJSON file, a point per readable capture");
+  command.add_option("--index", a->indices,
+                     "The indices of the statistics, e.g. ndvi,evi (default: the view's, or ndvi)");
+  AddJobs(command, a->run.jobs, "Captures processed at once");
+  AddShard(command, a->run.shard);
+  AddNoProgress(command, a->run.noProgress);
+  AddCalibration(command, a->run.calibration,
+                 "A calibration file: statistics of reflectances, index images on the fixed scale");
+  command.add_flag("--fixed-scale", a->options.fixedScale, "Draw index images on their fixed range and ramp");
+  AddCamera(command, a->run.camera, "A camera profile (JSON) with the sensor size: footprints in the GeoJSON");
+  command.add_flag("--footprints", a->options.footprintsOnly, "The GeoJSON holds the footprints only, no points");
+  AddResume(command, a->run.resume, "Continue a killed run with the same arguments, keeping what it finished");
+  AddInputs(command, a->run.inputs);
+  return {[a] { CheckBatch(*a); }, [a](const CliStreams& io) { return Batch(*a, io); }};
 }
 
 }  // namespace taloran

@@ -10,12 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "cli/capture_workspace.h"
 #include "cli/exit_codes.h"
 #include "core/geo/footprint.h"
 #include "core/index/index_value.h"
 #include "core/reflectance/reflectance.h"
 #include "core/render/render.h"
+#include "run/capture_workspace.h"
+#include "run/inputs.h"
 
 namespace taloran {
 
@@ -31,7 +32,7 @@ struct BatchOptions {
   std::optional<std::filesystem::path> geoJson;
   std::vector<const IndexDescriptor*> indices;  // the statistics' indices, in column order
   unsigned jobs = 1;
-  unsigned shard = 1, shards = 1;   // process positions i with i mod shards = shard - 1
+  Shard shard;                      // process positions i with i mod N = K - 1
   bool progress = false;            // the updating line on standard error
   std::vector<std::string> inputs;  // files, folders, and "-" for paths on standard input
   // With a calibration the statistics are of reflectances and index images are drawn on the fixed
@@ -49,10 +50,6 @@ struct BatchOptions {
 
 // Where a batch keeps its journal: beside the CSV, else the GeoJSON, else in the image folder.
 std::filesystem::path BatchJournalPath(const BatchOptions& options);
-
-// The captures the inputs name, in order: a folder gives its *.tif files as the viewer lists
-// them, "-" the lines of `in`; a capture met again (by its canonical path) is left out.
-std::vector<std::string> ExpandInputs(const std::vector<std::string>& inputs, std::istream& in);
 
 // Runs the batch; returns 0 when every capture was read, 4 when some were not, 3 when an output
 // could not be written (the batch stops at once), 64 for inputs that would overwrite each other or

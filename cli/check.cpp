@@ -3,14 +3,17 @@
 #include <nlohmann/json.hpp>
 #include <ostream>
 
-#include "cli/batch.h"
 #include "cli/batch_report.h"
+#include "cli/command.h"
 #include "cli/exit_codes.h"
-#include "cli/parallel_run.h"
+#include "cli/shared_options.h"
 #include "core/capture/capture_reader.h"
 #include "core/capture/folder_listing.h"
 #include "core/geo/capture_check.h"
 #include "core/geo/check_report.h"
+#include "run/capture_step.h"
+#include "run/inputs.h"
+#include "run/runner.h"
 
 namespace taloran {
 
@@ -100,11 +103,11 @@ int RunCheck(const CheckOptions& o, std::istream& in, std::ostream& out, std::os
   std::vector<std::string> warnings(paths.size());
   const auto stopped =
       RunParallel(paths.size(), o.jobs, o.progress, err, [&](std::size_t i, CaptureWorkspace& work, RunState&) {
-        const std::uint16_t read = work.Read(paths[i], o.fourLayer);
+        const CaptureRead read = ReadWhole(paths[i], work.store(), o.fourLayer);
         CheckedCapture& k = captures[i];
-        if (read != kReadOk || !FrameComplete(work.store())) {
+        if (!read.whole()) {
           k.name = NameOf(paths[i]);
-          k.unreadable = read != kReadOk ? ReadFailureText(read) : TruncationStatus(work.store().frameBytes);
+          k.unreadable = read.status();
           return;
         }
         k = CheckedFromRecord(NameOf(paths[i]), work.store().metadata);
@@ -125,6 +128,37 @@ int RunCheck(const CheckOptions& o, std::istream& in, std::ostream& out, std::os
     out << FieldCheckReport(c, captures, paths, warnings);
   }
   return c.unreadable > 0 ? kExitSomeUnread : c.ok ? kExitOk : kExitNotOk;
+}
+
+namespace {
+
+struct CheckArgs {
+  RunOptions run;
+  CheckOptions options;
+};
+
+int Check(CheckArgs& a, const CliStreams& io) {
+  CheckOptions& o = a.options;
+  bool loaded = true;
+  o.calibration = CalibrationOption(a.run.calibration, io.err, loaded);
+  if (!loaded || !SensorOption(a.run.camera, o.sensor, io.err)) return kExitUsage;
+  o.fourLayer = a.run.fourLayer, o.jobs = a.run.jobs, o.inputs = a.run.inputs;
+  o.progress = a.run.progress(io);
+  return RunCheck(o, io.in, io.out, io.err);
+}
+
+}  // namespace
+
+CommandParts AddCheckCommand(CLI::App& command) {
+  const auto a = std::make_shared<CheckArgs>();
+  AddFourLayer(command, a->run.fourLayer, "The captures are in the 4-layer layout");
+  AddCamera(command, a->run.camera, "A camera profile (JSON) with the sensor size: footprints and overlap");
+  AddCalibration(command, a->run.calibration, "A calibration file: each capture's light against the panel's");
+  command.add_flag("--json", a->options.json, "The figures as JSON");
+  AddJobs(command, a->run.jobs, "Captures read at once");
+  AddNoProgress(command, a->run.noProgress);
+  AddInputs(command, a->run.inputs);
+  return {[] {}, [a](const CliStreams& io) { return Check(*a, io); }};
 }
 
 }  // namespace taloran

@@ -3,16 +3,19 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <map>
 #include <nlohmann/json.hpp>
 #include <ostream>
 
-#include "cli/batch.h"
+#include "cli/calibrate.h"
+#include "cli/command.h"
 #include "cli/exit_codes.h"
-#include "cli/parallel_run.h"
-#include "cli/run_journal.h"
-#include "core/capture/capture_reader.h"
+#include "cli/shared_options.h"
 #include "image_io/calibration_file.h"
+#include "image_io/camera_profile.h"
+#include "run/capture_step.h"
+#include "run/inputs.h"
+#include "run/run_journal.h"
+#include "run/runner.h"
 
 namespace taloran {
 
@@ -20,11 +23,9 @@ namespace {
 
 void ExportCapture(const ExportOptions& o, const std::string& capture, CaptureWorkspace& work, RunState& state,
                    bool& exported, std::ostream& err) {
-  const std::uint16_t read = work.Read(capture, o.fourLayer);
-  if (read != kReadOk || !FrameComplete(work.store())) {
-    state.Say(err,
-              capture + ": " + (read != kReadOk ? ReadFailureText(read) : TruncationStatus(work.store().frameBytes)),
-              o.progress);
+  const CaptureRead read = ReadWhole(capture, work.store(), o.fourLayer);
+  if (!read.whole()) {
+    state.Say(err, capture + ": " + read.status(), o.progress);
     return;
   }
   const auto failure =
@@ -60,19 +61,11 @@ std::string JournalArguments(const ExportOptions& o, const std::vector<std::stri
 }  // namespace
 
 int RunExport(const ExportOptions& o, std::istream& in, std::ostream& err) {
-  std::vector<std::string> captures;
-  const std::vector<std::string> listed = ExpandInputs(o.inputs, in);
-  for (std::size_t i = 0; i < listed.size(); ++i) {
-    if (i % o.shards == o.shard - 1) captures.push_back(listed[i]);
-  }
-  std::map<std::filesystem::path, const std::string*> owners;
-  for (const std::string& c : captures) {
-    const std::filesystem::path first = ExportPaths(o.settings, c).front();
-    const auto [at, inserted] = owners.emplace(first, &c);
-    if (!inserted) {
-      err << *at->second << " and " << c << " would both write " << first.string() << '\n';
-      return kExitUsage;
-    }
+  const std::vector<std::string> captures = ShardOf(ExpandInputs(o.inputs, in), o.shard);
+  if (const auto clash =
+          ClashingOutputs(captures, [&o](const std::string& c) { return ExportPaths(o.settings, c).front(); })) {
+    err << *clash << '\n';
+    return kExitUsage;
   }
   std::error_code error;
   std::filesystem::create_directories(o.settings.outDir, error);
@@ -111,6 +104,63 @@ int RunExport(const ExportOptions& o, std::istream& in, std::ostream& err) {
     return kExitCannotWrite;
   }
   return std::all_of(exported.begin(), exported.end(), [](char e) { return e != 0; }) ? kExitOk : kExitSomeUnread;
+}
+
+namespace {
+
+struct ExportArgs {
+  RunOptions run;
+  ExportOptions options;
+  std::string layout = "bands", sampleFormat = "auto", compress = "none", output = ".";
+};
+
+int Export(ExportArgs& a, const CliStreams& io) {
+  ExportOptions& o = a.options;
+  ExportSettings& e = o.settings;
+  bool loaded = true;
+  e.calibration = CalibrationOption(a.run.calibration, io.err, loaded);
+  if (!loaded) return kExitUsage;
+  if (!a.run.camera.empty()) {
+    if (const auto refusal = ReadCameraProfile(a.run.camera, e.profile)) {
+      io.err << *refusal << '\n';
+      return kExitUsage;
+    }
+  }
+  e.calibrationName = std::filesystem::path(a.run.calibration).filename().string();
+  e.layout = a.layout == "stack" ? ExportLayout::Stack : ExportLayout::Bands;
+  if (a.sampleFormat != "auto") {
+    e.samples = a.sampleFormat == "uint8"    ? ExportSamples::Uint8
+                : a.sampleFormat == "uint16" ? ExportSamples::Uint16
+                                             : ExportSamples::Float32;
+  }
+  e.deflate = a.compress == "deflate";
+  e.outDir = a.output;
+  o.fourLayer = a.run.fourLayer, o.jobs = a.run.jobs, o.resume = a.run.resume, o.inputs = a.run.inputs;
+  o.progress = a.run.progress(io);
+  return RunExport(o, io.in, io.err);
+}
+
+}  // namespace
+
+CommandParts AddExportCommand(CLI::App& command) {
+  const auto a = std::make_shared<ExportArgs>();
+  AddFourLayer(command, a->run.fourLayer, "The captures are in the 4-layer layout");
+  AddCalibration(command, a->run.calibration, "A calibration file: reflectance images");
+  command.add_option("--layout", a->layout, "bands (a file per band, default) or stack (one file of four bands)")
+      ->check(CLI::IsMember({"bands", "stack"}));
+  AddCamera(command, a->run.camera, "A camera profile (JSON): make, model, sensor, shutter unit, bands");
+  command
+      .add_option("--sample-format", a->sampleFormat,
+                  "auto (uint8, or uint16 reflectance x 32,768 with a calibration), uint8, uint16 or float32")
+      ->check(CLI::IsMember({"auto", "uint8", "uint16", "float32"}));
+  command.add_option("--compress", a->compress, "none (default) or deflate")->check(CLI::IsMember({"none", "deflate"}));
+  AddOutput(command, a->output, "The folder of the images (default .)");
+  AddJobs(command, a->run.jobs, "Captures exported at once");
+  AddShard(command, a->run.shard);
+  AddNoProgress(command, a->run.noProgress);
+  AddResume(command, a->run.resume, "Continue a killed run with the same arguments, keeping the files it finished");
+  AddInputs(command, a->run.inputs);
+  return {[a] { a->options.shard = ParsedShard(a->run.shard); }, [a](const CliStreams& io) { return Export(*a, io); }};
 }
 
 }  // namespace taloran

@@ -1,6 +1,6 @@
 // taloran-cli export: each capture as band images that photogrammetry and GIS tools ingest, tagged
 // with position, attitude, exposure, irradiance and the capture they belong to. Captures are
-// exported in parallel as the batch processes them (cli/parallel_run.h).
+// exported in parallel as the batch processes them (run/runner.h).
 #pragma once
 
 #include <filesystem>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "image_io/capture_export.h"
+#include "run/inputs.h"
 
 namespace taloran {
 
@@ -17,7 +18,7 @@ struct ExportOptions {
   bool fourLayer = false;
   ExportSettings settings;  // the files of each capture
   unsigned jobs = 1;
-  unsigned shard = 1, shards = 1;
+  Shard shard;
   bool progress = false;
   std::vector<std::string> inputs;
   // Continue a killed run with the same arguments: captures whose files it finished are kept.

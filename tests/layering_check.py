@@ -10,9 +10,10 @@ ALLOWED = {
     "core": ({"core"}, r"[a-z_]+(\.h)?$"),  # the standard library only
     "image_io": ({"core", "image_io"}, r"([a-z_]+|libdeflate\.h|sys/mman\.h|unistd\.h|nlohmann/json\.hpp|tiffio\.h)$"),
     "res": ({"res"}, r"[a-z_]+$"),
-    "app": ({"core", "image_io", "res", "app"}, r"[a-z_]+$|pthread\.h$"),  # no Qt
-    "cli": ({"core", "image_io", "cli"}, r"[a-z_]+$|unistd\.h$|CLI/CLI\.hpp$|nlohmann/json\.hpp$"),
-    "qt": ({"core", "image_io", "res", "app", "qt"}, r"[a-z_]+$|Q\w+$"),
+    "run": ({"core", "image_io", "run"}, r"[a-z_]+$|pthread\.h$"),
+    "app": ({"core", "image_io", "res", "run", "app"}, r"[a-z_]+$"),  # no Qt
+    "cli": ({"core", "image_io", "run", "cli"}, r"[a-z_]+$|unistd\.h$|CLI/CLI\.hpp$|nlohmann/json\.hpp$"),
+    "qt": ({"core", "image_io", "res", "run", "app", "qt"}, r"[a-z_]+$|Q\w+$"),
     "tools": ({"core", "tools"}, r"[a-z_]+$"),
 }
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')

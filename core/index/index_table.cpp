@@ -90,6 +90,13 @@ const std::array<IndexDescriptor, kIndexCount> kIndices{{
     PairIndex<IndexKind::Gi, detail::GiDisplay, M::Complement, S::Green, S::Red>(kIndexGi, "gi", "GI", kRatioScale),
 }};
 
+const IndexDescriptor* FindIndex(std::string_view key) {
+  for (const IndexDescriptor& index : kIndices) {
+    if (key == index.key) return &index;
+  }
+  return nullptr;
+}
+
 const IndexDescriptor& SelectedIndex(std::uint16_t indexCode) {
   const std::uint16_t bits = indexCode & kIndexBitsMask;
   for (const IndexDescriptor& index : kIndices) {

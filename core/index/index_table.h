@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string_view>
 
 #include "core/index/colour_maps.h"
 #include "core/render/render.h"
@@ -76,6 +77,17 @@ extern const std::array<IndexDescriptor, kIndexCount> kIndices;
 
 // The index an IndexCode selects, as the renderers choose it (NDVI for a code naming no single one).
 const IndexDescriptor& SelectedIndex(std::uint16_t indexCode);
+
+// The row whose key is `key` ("ndvi"); nothing for a name no index has.
+const IndexDescriptor* FindIndex(std::string_view key);
+
+// Whether the index sets NIR against a visible band chosen in bits 0-1 of its IndexCode (NDVI, OSAVI).
+inline bool UsesBand(const IndexDescriptor& index) { return index.samples[1] == Sample::Band; }
+
+// The IndexCode of `index` with band `band` (0 red, 1 green, 2 blue) where it uses one.
+inline std::uint16_t IndexCodeOf(const IndexDescriptor& index, std::uint16_t band) {
+  return UsesBand(index) ? static_cast<std::uint16_t>(index.bit | band) : index.bit;
+}
 
 // The channel an IndexCode's band names: green for band 1, blue for 2, otherwise red.
 Sample BandChannel(std::uint16_t indexCode);

@@ -7,7 +7,7 @@ std::string ViewKey(std::uint16_t viewMode, std::uint16_t indexCode) {
   if (viewMode < kViewIndex) return kRawAndColour[viewMode];
   const IndexDescriptor& index = SelectedIndex(indexCode);
   const unsigned band = indexCode & kBandMask;
-  const bool banded = index.samples[1] == Sample::Band && (band == 1 || band == 2);
+  const bool banded = UsesBand(index) && (band == 1 || band == 2);
   return banded ? std::string(index.key) + (band == 1 ? "-green" : "-blue") : index.key;
 }
 

@@ -1,4 +1,4 @@
-#include "cli/run_journal.h"
+#include "run/run_journal.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "cli/capture_workspace.h"
+#include "run/capture_workspace.h"
 
 #include "core/capture/capture_reader.h"
 

@@ -1,0 +1,87 @@
+// taloran-cli info: the camera data of a capture, as text or one JSON object.
+#include <nlohmann/json.hpp>
+#include <ostream>
+
+#include "cli/batch_report.h"
+#include "cli/calibrate.h"
+#include "cli/command.h"
+#include "cli/exit_codes.h"
+#include "cli/shared_options.h"
+#include "core/capture/camera_metadata.h"
+#include "core/capture/capture_reader.h"
+
+namespace taloran {
+
+namespace {
+
+struct InfoArgs {
+  std::string capture, calibration;
+  bool json = false, fourLayer = false;
+};
+
+// The camera record only: the frame is never read.
+int Info(const std::string& capture, bool json, const std::optional<Calibration>& calibration, std::ostream& out,
+         std::ostream& err) {
+  MetadataRecord record{};
+  if (const int code = ReadExit(ReadCaptureMetadata(capture, record), err); code != kExitOk) return code;
+  const CameraPanel panel = DecodeCameraMetadata(record);
+  std::optional<CaptureReflectance> reflectance;
+  if (calibration) reflectance = ReflectanceOf(*calibration, record);
+  if (json) {
+    const CapturePosition position = DecodePosition(record);
+    nlohmann::ordered_json object;
+    for (std::size_t i = 0; i < kPanelFieldCount; ++i) object[kPanelFields[i].key] = panel.texts[i];
+    object["irradiance_levels"] = panel.irradianceLevels;
+    object["average_levels"] = panel.averageLevels;
+    object["latitude_deg"] = Rounded(position.latitudeDeg, kDegreeDecimals);
+    object["longitude_deg"] = Rounded(position.longitudeDeg, kDegreeDecimals);
+    object["height_m"] = Rounded(position.heightM, kHeightDecimals);
+    if (reflectance) {  // k_b = F_b x I_b(p) / I_b(i) / X(i); null for a band without reflectance
+      nlohmann::ordered_json factors = nlohmann::ordered_json::array();
+      for (std::size_t b = 0; b < 4; ++b) {
+        factors.push_back(reflectance->available[b] ? nlohmann::ordered_json(reflectance->scales.scale[b])
+                                                    : nlohmann::ordered_json());
+      }
+      object["reflectance_factors"] = factors;
+      object["calibration_warning"] = reflectance->notes();
+    }
+    out << object.dump(2) << '\n';
+    return kExitOk;
+  }
+  for (std::size_t i = 0; i < kPanelFieldCount; ++i) {
+    std::string label = kPanelFields[i].label;
+    label.resize(std::max<std::size_t>(label.size(), 26), ' ');
+    out << label << " [" << panel.texts[i] << "]\n";
+  }
+  out << "irradiance levels (R G B IR):";
+  for (unsigned v : panel.irradianceLevels) out << ' ' << v;
+  out << "\naverage levels (R G B IR):   ";
+  for (unsigned v : panel.averageLevels) out << ' ' << v;
+  out << '\n';
+  if (reflectance) {
+    out << "reflectance factors (R G B NIR): " << FourFigures(reflectance->scales.scale, 9) << '\n';
+    for (const std::string* note : {&reflectance->status, &reflectance->warning}) {
+      if (!note->empty()) out << *note << '\n';
+    }
+  }
+  return kExitOk;
+}
+
+}  // namespace
+
+CommandParts AddInfoCommand(CLI::App& command) {
+  const auto a = std::make_shared<InfoArgs>();
+  command.add_flag("--json", a->json, "One JSON object");
+  AddFourLayer(command, a->fourLayer, "The capture is in the 4-layer layout (the camera data is the same)");
+  AddCalibration(command, a->calibration, "A calibration file: adds the capture's reflectance factors");
+  command.add_option("capture", a->capture, "The capture file")->required();
+  return {[] {},
+          [a](const CliStreams& io) {
+            bool loaded = true;
+            const std::optional<Calibration> calibration = CalibrationOption(a->calibration, io.err, loaded);
+            if (!loaded) return kExitUsage;
+            return Info(a->capture, a->json, calibration, io.out, io.err);
+          }};
+}
+
+}  // namespace taloran

@@ -1,0 +1,31 @@
+// The captures a run's inputs name: files, folders (their captures as the viewer lists them) and
+// "-" (paths on standard input, a line each), each capture once, in the order given.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace taloran {
+
+// K of N: the captures at positions i with i mod N = K - 1, 1 <= K <= N.
+struct Shard {
+  unsigned index = 1;
+  unsigned count = 1;
+};
+
+// The captures `inputs` name, "-" read from `in`; a capture met again (by its canonical path) is left out.
+std::vector<std::string> ExpandInputs(const std::vector<std::string>& inputs, std::istream& in);
+
+// The captures of `captures` that fall to `shard`, in order.
+std::vector<std::string> ShardOf(const std::vector<std::string>& captures, Shard shard);
+
+// "A and B would both write P" for the first two captures whose outputs (`outputOf`) share a path.
+std::optional<std::string> ClashingOutputs(
+    const std::vector<std::string>& captures,
+    const std::function<std::filesystem::path(const std::string& capture)>& outputOf);
+
+}  // namespace taloran
