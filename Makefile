@@ -41,11 +41,11 @@ test-san: deps
 	cd $(SAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan_suppressions.txt \
 	  ctest -j $(JOBS) --output-on-failure
 
-# The suites of the code that runs on several threads (the batch's and export's workers, the
-# statistics, export and flight map jobs) built with ThreadSanitizer.
+# The suites of the code that runs on several threads (the run layer's drivers, the batch's and
+# export's workers, the statistics, export and flight map jobs) built with ThreadSanitizer.
 test-tsan: deps
 	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALORAN_TSAN=ON -DTALORAN_VIEWER=OFF -DTALORAN_BENCH=OFF
-	cmake --build $(TSAN_BUILD) -j $(JOBS) --target batch_test export_test statistics_job_test export_job_test flight_map_presenter_test
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target runner_test batch_test export_test statistics_job_test export_job_test flight_map_presenter_test
 	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1 ctest -j $(JOBS) --output-on-failure
 
 # libFuzzer over the reader, the metadata decoding and a render, for a bounded time.

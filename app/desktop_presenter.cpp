@@ -5,6 +5,7 @@
 
 #include "core/capture/camera_metadata.h"
 #include "core/capture/capture_reader.h"
+#include "core/capture/count_text.h"
 #include "core/capture/folder_listing.h"
 #include "core/capture/frame_store.h"
 #include "core/index/index_value.h"

@@ -7,6 +7,7 @@
 #include "core/capture/capture_reader.h"
 #include "core/capture/folder_listing.h"
 #include "core/capture/frame_store.h"
+#include "core/index/render_view.h"
 
 namespace taloran {
 

@@ -5,6 +5,7 @@
 #include "app/dialog_ids.h"
 #include "app/taloran_dlg.h"
 #include "core/capture/frame_store.h"
+#include "core/index/render_view.h"
 
 namespace taloran {
 

@@ -7,6 +7,7 @@
 #include <numbers>
 
 #include "core/capture/capture_reader.h"
+#include "core/capture/count_text.h"
 #include "core/capture/folder_listing.h"
 #include "core/geo/capture_check.h"
 #include "core/geo/check_report.h"

@@ -15,6 +15,7 @@
 #include "core/capture/capture_reader.h"
 #include "core/geo/field_check.h"
 #include "core/index/fixed_scale.h"
+#include "core/index/render_view.h"
 #include "core/reflectance/reflectance.h"
 #include "core/render/render.h"
 #include "core/stats/index_statistics.h"

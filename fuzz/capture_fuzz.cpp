@@ -11,6 +11,7 @@
 
 #include "core/capture/camera_metadata.h"
 #include "core/capture/capture_reader.h"
+#include "core/index/render_view.h"
 #include "core/render/render.h"
 #include "core/stats/index_statistics.h"
 

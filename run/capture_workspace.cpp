@@ -1,6 +1,7 @@
 #include "run/capture_workspace.h"
 
 #include "core/capture/capture_reader.h"
+#include "core/index/render_view.h"
 
 namespace taloran {
 

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <system_error>
 
+#include "core/capture/count_text.h"
+
 namespace taloran {
 
 namespace {
@@ -214,12 +216,6 @@ std::uint16_t ReadCapture(const std::filesystem::path& path, FrameStore& frame, 
                                                frame.metadata, &frame.frameBytes);
   std::fclose(file);
   return result;
-}
-
-std::string WithThousands(std::size_t count) {
-  std::string digits = std::to_string(count);
-  for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, 1, ',');
-  return digits;
 }
 
 std::string TruncationStatus(std::size_t frameBytes) {

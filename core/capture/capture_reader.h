@@ -59,9 +59,6 @@ bool LooksLikeFourLayer(const FrameStore& frame);
 // "truncated (1,999,992 of 4,080,384 frame bytes)": what reports say of a capture cut short.
 std::string TruncationStatus(std::size_t frameBytes);
 
-// "1,999,992": a count with thousands separators.
-std::string WithThousands(std::size_t count);
-
 // What a person is told of a failed read: "Tif file not found" for 1, "Unknown error" otherwise.
 const char* ReadFailureText(std::uint16_t result);
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "core/index/band_scales.h"
 #include "core/index/colour_maps.h"
 #include "core/render/render.h"
 
@@ -22,17 +23,6 @@ struct PixelSamples {
 // A sample an index reads; Band is the visible band that NDVI and OSAVI set against NIR, chosen by
 // bits 0-1 of the IndexCode: 1 green, 2 blue, otherwise red.
 enum class Sample : std::uint8_t { Nir, Red, Green, Blue, Band };
-
-// Reflectance as a calibration gives it: per band (red, green, blue, NIR) scale x (sample - black).
-struct BandScales {
-  std::array<double, 4> scale{1, 1, 1, 1};
-  std::array<std::int32_t, 4> black{};
-};
-
-// The reflectance of `sample` in band `band` (0 red, 1 green, 2 blue, 3 NIR).
-inline double SampleReflectance(const BandScales& k, std::size_t band, int sample) {
-  return k.scale[band] * (sample - k.black[band]);
-}
 
 // The index values one colour of a fixed-scale picture stands for: low..high along a ramp.
 struct FixedScale {

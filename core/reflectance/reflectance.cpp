@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "core/capture/camera_metadata.h"
-#include "core/stats/internal/frame_runs.h"
+#include "core/capture/internal/frame_runs.h"
 
 namespace taloran {
 

@@ -13,9 +13,9 @@
 #include <optional>
 #include <string>
 
+#include "core/capture/frame_rect.h"
 #include "core/capture/frame_store.h"
 #include "core/index/index_table.h"
-#include "core/stats/index_statistics.h"
 
 namespace taloran {
 

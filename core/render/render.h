@@ -1,4 +1,6 @@
-// Rendering: the four planes of the frame store into a complete 24-bit BMP file image.
+// Rendering: the four planes of the frame store into a complete 24-bit BMP file image. This unit
+// holds the records, the grey and colour passes, the header and the channel gains; the whole render
+// of a view, index views included, is core/index/render_view.h.
 //
 // A render reads the planes named by a RenderRequest and writes the BMP buffer named by a
 // RenderTarget: one pass, integer arithmetic only, no allocation. The pixel area is written first,
@@ -67,22 +69,11 @@ struct RenderTarget {
 RenderRequest FrameRequest(const FrameStore& store, std::uint16_t viewMode, std::uint16_t indexCode,
                            const GainSet& gains);
 
-// Renders the pixel area for the view mode, completes the target and writes the header; returns 0.
-std::uint16_t RenderFrame(const RenderRequest& request, RenderTarget& target);
-
-// Renders the view of `frame` into its BMP buffer as the viewer shows it: the colour view with its
-// red, green and blue gains applied after the render. Returns the completed target.
-RenderTarget RenderAsShown(FrameStore& frame, std::uint16_t viewMode, std::uint16_t indexCode, const GainSet& gains);
-
 // One raw plane (view mode 0-3) written into all three bytes of each pixel; returns 0.
 std::uint16_t RenderGrey(const RenderRequest& request, RenderTarget& target);
 
 // The red, green and blue planes as the colour image, without gains; returns 0.
 std::uint16_t RenderColour(const RenderRequest& request, RenderTarget& target);
-
-// Runs the one index renderer that the IndexCode selects (NDVI for any code naming no single
-// index); returns 0.
-std::uint16_t RenderIndex(const RenderRequest& request, RenderTarget& target);
 
 // Serialises the 54-byte BMP file and info header for a 24-bit picture; returns 0.
 std::uint16_t WriteBmpHeader(BmpBuffer& bmp, std::uint16_t width, std::uint16_t height);

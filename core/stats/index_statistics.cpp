@@ -7,10 +7,10 @@
 #include <tuple>
 #include <vector>
 
+#include "core/capture/internal/frame_runs.h"
 #include "core/index/index_display.h"
 #include "core/index/internal/index_formula.h"
 #include "core/index/internal/index_kernel.h"
-#include "core/stats/internal/frame_runs.h"
 
 namespace taloran {
 

@@ -17,18 +17,11 @@
 #include <memory>
 #include <string>
 
+#include "core/capture/frame_rect.h"
 #include "core/capture/frame_store.h"
 #include "core/index/index_table.h"
 
 namespace taloran {
-
-// A rectangle of the frame as shown: x from the left, y from the top (plane row 758 - y).
-struct FrameRect {
-  int x = 0;
-  int y = 0;
-  int width = kFrameWidth;
-  int height = kFrameHeight;
-};
 
 struct IndexStatistics {
   std::uint64_t valid = 0;

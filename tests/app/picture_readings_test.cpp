@@ -14,6 +14,7 @@
 #include "core/capture/capture_reader.h"
 #include "core/index/index_display.h"
 #include "core/index/index_value.h"
+#include "core/index/render_view.h"
 #include "tests/support/test_support.h"
 
 namespace taloran {

@@ -12,6 +12,7 @@
 
 #include "core/capture/camera_metadata.h"
 #include "core/capture/capture_reader.h"
+#include "core/index/render_view.h"
 #include "core/render/render.h"
 #include "tests/support/test_support.h"
 

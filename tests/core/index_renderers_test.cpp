@@ -7,6 +7,7 @@
 #include <random>
 
 #include "core/index/colour_maps.h"
+#include "core/index/render_view.h"
 #include "tests/support/test_support.h"
 
 namespace taloran {

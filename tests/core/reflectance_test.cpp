@@ -7,6 +7,7 @@
 
 #include "core/index/fixed_scale.h"
 #include "core/index/index_value.h"
+#include "core/stats/index_statistics.h"
 #include "tests/support/test_support.h"
 
 namespace taloran {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <new>
 
+#include "core/index/render_view.h"
 #include "core/render/render.h"
 
 namespace {

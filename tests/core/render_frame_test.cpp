@@ -3,6 +3,7 @@
 #include <array>
 #include <random>
 
+#include "core/index/render_view.h"
 #include "core/render/render.h"
 #include "tests/support/test_support.h"
 

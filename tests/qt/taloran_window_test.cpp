@@ -18,6 +18,7 @@
 #include <QStyleOptionButton>
 
 #include "app/taloran_dlg.h"
+#include "core/index/render_view.h"
 #include "core/render/render.h"
 #include "qt/about_dlg.h"
 #include "qt/dialog_units.h"

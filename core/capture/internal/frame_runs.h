@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstddef>
 
-#include "core/stats/index_statistics.h"
+#include "core/capture/frame_rect.h"
 
 namespace taloran {
 
