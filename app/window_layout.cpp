@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
+#include <vector>
 
 #include "res/resource.h"
 
@@ -13,7 +15,44 @@ namespace {
 constexpr int kMinPictureWidth = 1344 / 4;
 constexpr int kMinPictureHeight = 759 / 4;
 
+// The path box at its smallest: a quarter of its drawn width.
+constexpr int kMinPathBoxShare = 4;
+
 const res::ControlTemplate& PictureOf(const res::DialogTemplate& t) { return *res::FindControl(t, res::kPicture); }
+
+// Whether a control's left edge follows the window's right edge.
+bool LeftMoves(Anchor a) { return a == Anchor::FollowRight; }
+// Whether its right edge does.
+bool RightMoves(Anchor a) { return a != Anchor::Fixed && a != Anchor::FollowBottom; }
+
+bool RowsMeet(const PixelRect& a, const PixelRect& b) { return a.y < b.bottom() && b.y < a.bottom(); }
+
+// How much narrower than drawn the area can be before a control that follows the right edge
+// reaches one that does not (or the path box shrinks below a quarter), a control that stays
+// passes the right edge, or the picture falls below a quarter of the frame.
+int MostNarrowing(const res::DialogTemplate& t, const DialogBase& base, int areaWidth, int pictureWidth) {
+  int most = pictureWidth - std::min(pictureWidth, kMinPictureWidth);
+  int rightmost = 0;
+  std::vector<std::pair<Anchor, PixelRect>> placed;
+  for (const res::ControlTemplate& c : t.controls) {
+    const PixelRect r = base.ToPixels(c.x, c.y, c.width, c.height);
+    const Anchor a = AnchorOf(c);
+    placed.emplace_back(a, r);
+    if (!RightMoves(a)) rightmost = std::max(rightmost, r.right());
+    if (a == Anchor::StretchWidth) most = std::min(most, r.width - r.width / kMinPathBoxShare);
+  }
+  most = std::min(most, areaWidth - rightmost);
+  for (const auto& [a, moving] : placed) {
+    if (!LeftMoves(a)) continue;
+    for (const auto& [b, staying] : placed) {
+      if (LeftMoves(b) || !RowsMeet(moving, staying)) continue;
+      // A stretching control keeps the part of it that does not shrink; the others all of it.
+      const int end = RightMoves(b) ? staying.x + staying.width / kMinPathBoxShare : staying.right();
+      if (moving.x >= end) most = std::min(most, moving.x - end);
+    }
+  }
+  return std::max(most, 0);
+}
 
 }  // namespace
 
@@ -70,7 +109,7 @@ TemplateSizes SizesOf(const res::DialogTemplate& t, const DialogBase& base) {
   const int strip = StripHeight(base);
   s.width = area.width;
   s.height = area.height + strip;
-  s.minWidth = area.width - (picture.width - std::min(picture.width, kMinPictureWidth));
+  s.minWidth = area.width - MostNarrowing(t, base, area.width, picture.width);
   s.minHeight =
       std::max(area.height - (picture.height - std::min(picture.height, kMinPictureHeight)), lowestStaying + margin) +
       strip;

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
+#include <vector>
 
+#include "core/capture/frame_store.h"
 #include "res/resource.h"
 
 namespace taloran {
@@ -33,14 +36,56 @@ TEST(WindowLayout, ControlsFollowTheEdgeTheyLieBy) {
 // font's whole pixel size below that.
 DialogBase BaseAt(double points) { return DialogBase{6, 11}.Scaled(std::round(points * 4 / 3) / 10); }
 
-TEST(WindowLayout, TheSmallestLayoutKeepsTheMetadataPanelAndAQuarterFramePicture) {
-  const TemplateSizes s = SizesOf(kMainDialog, BaseAt(7.5));
-  EXPECT_EQ(s.width, 1832);
-  EXPECT_EQ(s.height, 744 + StripHeight(BaseAt(7.5)));
-  EXPECT_EQ(s.minWidth, 1832 - (1347 - 336));
-  // The panel ends at 510 dialog units (701 px); the template leaves 14 units (19 px) below its
-  // lowest control: the area can lose 24 px of height, the picture's height gives no more.
-  EXPECT_EQ(s.minHeight, 701 + 19 + StripHeight(BaseAt(7.5)));
+// Every control placed for a window of the given template area.
+std::vector<std::pair<const ControlTemplate*, PixelRect>> Placed(const DialogBase& base, int width, int height) {
+  const TemplateSizes s = SizesOf(kMainDialog, base);
+  const int dx = width - s.width, dy = height - (s.height - StripHeight(base));
+  std::vector<std::pair<const ControlTemplate*, PixelRect>> placed;
+  for (const ControlTemplate& c : kMainDialog.controls) {
+    placed.emplace_back(&c, Place(AnchorOf(c), base.ToPixels(c.x, c.y, c.width, c.height), dx, dy));
+  }
+  return placed;
+}
+
+bool Overlap(const PixelRect& a, const PixelRect& b) {
+  return a.x < b.right() && b.x < a.right() && a.y < b.bottom() && b.y < a.bottom();
+}
+
+// At every font size, as drawn and at its smallest: every control inside the area, none over
+// another that it is clear of as drawn (a group box only frames), the picture at least a quarter
+// frame each way and taking all the space the window gains or loses.
+TEST(WindowLayout, EveryLayoutShowsEachControlWholeAndThePictureTakesTheSpace) {
+  for (double points = kSmallestFontPoints; points <= kDialogFontPoints; points += 0.5) {
+    const DialogBase base = BaseAt(points);
+    const TemplateSizes s = SizesOf(kMainDialog, base);
+    const int strip = StripHeight(base);
+    ASSERT_LE(s.minWidth, s.width);
+    ASSERT_LE(s.minHeight, s.height);
+    for (const auto& [width, height] : {std::pair{s.width, s.height - strip}, {s.minWidth, s.minHeight - strip}}) {
+      SCOPED_TRACE(testing::Message() << points << " points, " << width << " x " << height);
+      const auto placed = Placed(base, width, height), drawn = Placed(base, s.width, s.height - strip);
+      for (std::size_t i = 0; i < placed.size(); ++i) {
+        const auto& [control, r] = placed[i];
+        EXPECT_TRUE(r.x >= 0 && r.y >= 0 && r.right() <= width && r.bottom() <= height) << control->caption;
+        if (control->id == kPicture) {
+          EXPECT_GE(r.width, kFrameWidth / 4);
+          EXPECT_GE(r.height, kFrameHeight / 4);
+        }
+        for (std::size_t k = i + 1; k < placed.size(); ++k) {
+          if (control->kind == ControlKind::GroupBox || placed[k].first->kind == ControlKind::GroupBox) continue;
+          if (Overlap(drawn[i].second, drawn[k].second)) continue;
+          EXPECT_FALSE(Overlap(r, placed[k].second)) << control->id << " " << placed[k].first->id;
+        }
+      }
+    }
+    const auto atTemplate = Placed(base, s.width, s.height - strip),
+               larger = Placed(base, s.width + 40, s.height - strip + 30);
+    for (std::size_t i = 0; i < atTemplate.size(); ++i) {
+      if (atTemplate[i].first->id != kPicture) continue;
+      EXPECT_EQ(larger[i].second.width - atTemplate[i].second.width, 40);
+      EXPECT_EQ(larger[i].second.height - atTemplate[i].second.height, 30);
+    }
+  }
 }
 
 TEST(WindowLayout, FitsTheLargestFontWhoseSmallestLayoutFits) {

@@ -12,8 +12,8 @@
 
 #include "core/capture/camera_metadata.h"
 #include "core/capture/capture_reader.h"
-#include "core/index/render_view.h"
 #include "core/render/render.h"
+#include "tests/support/reference_render.h"
 #include "tests/support/test_support.h"
 
 namespace taloran {
@@ -56,19 +56,11 @@ struct CliFixture : ::testing::Test {
     return s.metadata;
   }
 
-  // The BMP the viewer's core makes for a view, to hold the CLI's output against.
-  BmpBuffer Expected(std::uint16_t mode, std::uint16_t index, GainSet gains) {
+  // The BMP of a view as the plain reference renderer writes it, to hold the CLI's output against.
+  std::vector<std::uint8_t> Expected(std::uint16_t mode, std::uint16_t index, GainSet gains) {
     FrameStore& s = Store();
     EXPECT_EQ(ReadCapture(capture, s.blue, s.green, s.red, s.nir, 0, s.metadata), kReadOk);
-    RenderTarget target;
-    target.bmp = &s.bmp;
-    RenderFrame(FrameRequest(s, mode, index, gains), target);
-    if (mode == kViewColour) {
-      ApplyChannelGain(1, gains, s.red, s.bmp);
-      ApplyChannelGain(2, gains, s.green, s.bmp);
-      ApplyChannelGain(3, gains, s.blue, s.bmp);
-    }
-    return s.bmp;
+    return test::ReferenceBmp(s, mode, index, gains);
   }
 };
 
@@ -90,7 +82,7 @@ TEST_P(CliRenderTest, WritesTheViewersBmp) {
   const CliRun run = Cli(args);
   ASSERT_EQ(run.code, kExitOk) << run.err;
   const std::vector<std::uint8_t> written = ReadAll(Out("v.bmp"));
-  const BmpBuffer expected = Expected(c.mode, c.index, c.gains);
+  const std::vector<std::uint8_t> expected = Expected(c.mode, c.index, c.gains);
   ASSERT_EQ(written.size(), kBmpFileSize);
   EXPECT_TRUE(std::equal(written.begin(), written.end(), expected.begin()));
 }
@@ -113,7 +105,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(CliFixture, PngHoldsTheSamePictureTopDown) {
   ASSERT_EQ(Cli({"render", "--view", "sipi", "-o", Out("v.png").string(), capture.string()}).code, kExitOk);
-  const BmpBuffer bmp = Expected(kViewIndex, kIndexSipi, {});
+  const std::vector<std::uint8_t> bmp = Expected(kViewIndex, kIndexSipi, {});
   png_image image{};
   image.version = PNG_IMAGE_VERSION;
   ASSERT_TRUE(png_image_begin_read_from_file(&image, Out("v.png").c_str()));

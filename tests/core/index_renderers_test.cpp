@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <random>
 
 #include "core/index/colour_maps.h"
+#include "core/index/index_value.h"
 #include "core/index/render_view.h"
+#include "tests/support/reference_render.h"
 #include "tests/support/test_support.h"
 
 namespace taloran {
@@ -137,54 +140,11 @@ INSTANTIATE_TEST_SUITE_P(
                       PixelCase{"DviSaturates", kIndexDvi, 150, 255, 0, 0, 0, {48, 255, 48}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// The indices written the plain way, one division per pixel: the renderers' tables and
-// reciprocals must give the very same bytes.
-Bgr Reference(std::uint16_t index, std::uint32_t f, int nir, int red, int green, int blue) {
-  const int band = (index & 3) == 1 ? green : (index & 3) == 2 ? blue : red;
-  const auto normalized = [](int n, int v, int d) {
-    const int q = std::abs(n - v) * 256 / d / 4;
-    return n > v ? 128 + q : 128 - q;
-  };
-  const auto un = static_cast<std::uint32_t>(nir);
-  switch (index & 0xFFF0) {
-    case kIndexEvi: {
-      const auto n = static_cast<int>(un * f / 32'768);
-      const int d = n + 6 * red - 7 * blue + 1;
-      return RedYellowGreenRamp(d < 0 ? 128 : normalized(n, red, d == 0 ? 1 : d));
-    }
-    case kIndexSipi: {
-      const auto n = static_cast<int>(un * f / 49'152);
-      const int d = n - red;
-      return RedYellowGreenRamp(d < 0 ? 128 : normalized(n, blue, d == 0 ? 1 : d));
-    }
-    case kIndexOsavi: {
-      const auto n = static_cast<int>(un * f / 32'768);
-      return RedYellowGreenRamp(normalized(n, band, n + band + 20));
-    }
-    case kIndexRvi:
-      return RatioRampGreen(
-          static_cast<int>(std::min(un * f / 1'024 / static_cast<std::uint32_t>(red == 0 ? 1 : red), 240u)));
-    case kIndexGrvi:
-      return RatioRampGreen(static_cast<int>(std::min(un * f / 128 / static_cast<std::uint32_t>(green + 1), 240u)));
-    case kIndexIpvi:
-      return RatioRampBlue(static_cast<int>(std::min(un * f / 128 / static_cast<std::uint32_t>(nir + red + 1), 240u)));
-    case kIndexCi: {
-      const std::uint32_t s = un * f / 32'768;
-      const std::uint32_t q = green == 0 ? s * 256 : s * 128 / static_cast<std::uint32_t>(green);
-      return ComplementRamp(q < 128 ? 0 : static_cast<int>(std::min(q - 128, 240u)));
-    }
-    case kIndexDvi:
-      return DifferenceMap((static_cast<int>(un * f / 61'440) - red + 384) / 2);
-    case kIndexGi: {
-      const std::uint32_t s = static_cast<std::uint32_t>(green) * f / 49'152;
-      const std::uint32_t q = red == 0 ? s * 128 : s * 128 / static_cast<std::uint32_t>(red);
-      return ComplementRamp(static_cast<int>(std::min(q, 240u)));
-    }
-    default: {
-      const auto n = static_cast<int>(un * f / 32'768);
-      return NdviPalette(normalized(n, band, n + band == 0 ? 1 : n + band));
-    }
-  }
+// "ndvi_green": a test's name for an IndexCode.
+std::string IndexCodeName(const testing::TestParamInfo<std::uint16_t>& info) {
+  std::string name = ViewKey(kViewIndex, info.param);
+  std::replace(name.begin(), name.end(), '-', '_');
+  return name;
 }
 
 class IndexReferenceTest : public ::testing::TestWithParam<std::uint16_t> {};
@@ -205,9 +165,9 @@ TEST_P(IndexReferenceTest, MatchesThePlainFormulaAtEveryTestedGain) {
     RenderTarget target;
     target.bmp = &s.bmp;
     RenderFrame(FrameRequest(s, kViewIndex, index, gains), target);
-    const std::uint32_t f = ViGainFactor(gain);
+    const auto f = static_cast<std::uint32_t>(16'384 + std::min(g, 150) * 32'768 / 100);  // 1 + (gain - 50) / 100
     for (std::size_t j = 0; j < kFramePixels; ++j) {
-      const Bgr expected = Reference(index, f, s.nir[j], s.red[j], s.green[j], s.blue[j]);
+      const Bgr expected = test::ReferenceIndexPixel(index, f, s.nir[j], s.red[j], s.green[j], s.blue[j]);
       const Bgr got{s.bmp[54 + 3 * j], s.bmp[55 + 3 * j], s.bmp[56 + 3 * j]};
       ASSERT_EQ(Of(got), Of(expected)) << "gain " << gain << " pixel " << j << " nir " << int{s.nir[j]} << " red "
                                        << int{s.red[j]} << " green " << int{s.green[j]} << " blue " << int{s.blue[j]};
@@ -218,7 +178,8 @@ TEST_P(IndexReferenceTest, MatchesThePlainFormulaAtEveryTestedGain) {
 INSTANTIATE_TEST_SUITE_P(EveryIndex, IndexReferenceTest,
                          ::testing::Values(kIndexNdvi, kNdviGreen, kNdviBlue, kIndexEvi, kIndexSipi, kIndexOsavi,
                                            kIndexOsavi | 1, kIndexRvi, kIndexGrvi, kIndexIpvi, kIndexCi, kIndexDvi,
-                                           kIndexGi));
+                                           kIndexGi),
+                         IndexCodeName);
 
 class RatioIndexTest : public ::testing::TestWithParam<std::uint16_t> {};
 
@@ -242,7 +203,8 @@ TEST_P(RatioIndexTest, IgnoresTheBluePlaneAndLeavesTheHeaderAlone) {
 }
 
 INSTANTIATE_TEST_SUITE_P(SixRatios, RatioIndexTest,
-                         ::testing::Values(kIndexRvi, kIndexGrvi, kIndexIpvi, kIndexCi, kIndexDvi, kIndexGi));
+                         ::testing::Values(kIndexRvi, kIndexGrvi, kIndexIpvi, kIndexCi, kIndexDvi, kIndexGi),
+                         IndexCodeName);
 
 TEST(DifferenceMapPixels, GreyPixelsDoNotKeepWhatTheLastRenderLeft) {
   FrameStore& s = Store();

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <vector>
 #include <random>
 
 #include "core/index/render_view.h"
 #include "core/render/render.h"
+#include "tests/support/reference_render.h"
 #include "tests/support/test_support.h"
 
 namespace taloran {
@@ -149,17 +152,24 @@ INSTANTIATE_TEST_SUITE_P(Factors, ApplyChannelGainTest,
                                   std::to_string(info.param.sample);
                          });
 
-TEST_F(RenderFrameTest, GainFactors) {
-  EXPECT_EQ(ChannelGainFactor(0), 16'384u);
-  EXPECT_EQ(ChannelGainFactor(30), 32'764u);
-  EXPECT_EQ(ChannelGainFactor(50), 43'684u);
-  EXPECT_EQ(ChannelGainFactor(150), 98'284u);
-  EXPECT_EQ(ViGainFactor(0), 16'384u);
-  EXPECT_EQ(ViGainFactor(1), 16'711u);
-  EXPECT_EQ(ViGainFactor(50), 32'768u);
-  EXPECT_EQ(ViGainFactor(100), 49'152u);
-  EXPECT_EQ(ViGainFactor(150), 65'536u);
-  EXPECT_EQ(ViGainFactor(0xFFFF), 65'536u);  // capped: no product leaves its range
+// Every raw and colour view at every kind of gain, capped ones included, is the plain reference's
+// picture byte for byte.
+TEST_F(RenderFrameTest, RawAndColourViewsMatchThePlainReferenceAtEveryGain) {
+  std::mt19937 random(5);
+  for (std::size_t j = 0; j < kFramePixels; ++j) {  // every sample value in every plane
+    s.red[j] = static_cast<std::uint8_t>(j), s.green[j] = static_cast<std::uint8_t>(j >> 8);
+    s.blue[j] = static_cast<std::uint8_t>(random()), s.nir[j] = static_cast<std::uint8_t>(255 - j);
+  }
+  for (const int g : {0, 1, 30, 49, 50, 51, 99, 149, 150, 151, 0xFFFF}) {
+    const auto gain = static_cast<std::uint16_t>(g);
+    gains = {gain, static_cast<std::uint16_t>(150 - std::min(g, 150)), gain, 50};
+    for (std::uint16_t mode = kViewRed; mode <= kViewColour; ++mode) {
+      const RenderTarget shown = RenderAsShown(s, mode, 0, gains);
+      EXPECT_EQ(shown.byteSize, static_cast<std::int32_t>(kBmpPixelBytes));
+      const std::vector<std::uint8_t> expected = test::ReferenceBmp(s, mode, 0, gains);
+      ASSERT_TRUE(std::equal(expected.begin(), expected.end(), s.bmp.begin())) << "mode " << mode << " gain " << g;
+    }
+  }
 }
 
 TEST_F(RenderFrameTest, ChannelGainTouchesOnlyItsChannelsByte) {

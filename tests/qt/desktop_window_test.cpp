@@ -39,6 +39,10 @@
 namespace taloran {
 namespace {
 
+// How long a test waits for the window to show what it expects: far longer than it takes, so that
+// only a fault (not a loaded machine) makes it run out.
+constexpr int kPatience = 10'000;  // milliseconds
+
 using namespace res;
 
 std::filesystem::path Screenshot(const std::string& name) {
@@ -308,7 +312,7 @@ TEST_F(DesktopWindowTest, ExportsTheCaptureAndTheFolderFromTheMenu) {
   EXPECT_FALSE(trigger("Export folder..."));  // one at a time
   window->Click(kViOut);                      // the window answers while the folder is written
   EXPECT_EQ(dialog.ViewMode, kViewIndex);
-  for (int i = 0; i < 500 && window->Presenter().Exporting(); ++i) QTest::qWait(10);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !window->Presenter().Exporting(); }, kPatience));
   EXPECT_EQ(messages.back(), "Exported 3 of 3 captures to " + out);
   EXPECT_EQ(window->ExportProgress(), nullptr);
 }
@@ -357,7 +361,7 @@ TEST_F(DesktopWindowTest, TheFlightMapFollowsStepsOpensWhatIsClickedAndReadsAlou
   EXPECT_EQ(dialog.LoadedPath, paths[3]);
 
   panel->ColourByIndex()->setChecked(true);
-  for (int i = 0; i < 500 && !panel->Progress()->text().isEmpty(); ++i) QTest::qWait(10);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return panel->Progress()->text().isEmpty(); }, kPatience));
   EXPECT_TRUE(panel->Progress()->text().isEmpty());
   panel->resize(720, 560);
   QApplication::processEvents();
@@ -398,12 +402,17 @@ struct PictureReadingTest : DesktopWindowTest {
                       Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(window->Picture(), &event);
   }
-  std::string Probe() {
-    QTest::qWait(40);  // the strip follows within a screen frame
+  // The strip once `ready` holds for its text (it follows the pointer within a screen frame), or what
+  // it reads when a loaded machine has not got there in the time a person would wait.
+  std::string ProbeWhen(const std::function<bool(const std::string& text)>& ready) {
+    (void)QTest::qWaitFor([&] { return ready(window->ProbeStrip()->text().toStdString()); }, kPatience);
     const QString description =
         QAccessible::queryAccessibleInterface(window->ProbeStrip())->text(QAccessible::Description);
     EXPECT_EQ(description, window->ProbeStrip()->text());  // what a screen reader hears
     return window->ProbeStrip()->text().toStdString();
+  }
+  void ExpectProbe(const std::string& expected) {
+    EXPECT_EQ(ProbeWhen([&expected](const std::string& text) { return text == expected; }), expected);
   }
 };
 
@@ -412,15 +421,15 @@ TEST_F(PictureReadingTest, TheProbeReadsThePixelUnderTheCursor) {
   window->Click(kSearchFile);
   window->Click(kViOut);
   Mouse(QEvent::MouseMove, Over(20, 10), Qt::NoButton);
-  EXPECT_EQ(Probe(), "x 20 y 10 | R 20 G 7 B 9 NIR 200 | NDVI 0.8182 (display 180)");
+  ExpectProbe("x 20 y 10 | R 20 G 7 B 9 NIR 200 | NDVI 0.8182 (display 180)");
   Mouse(QEvent::MouseMove, Over(21, 10), Qt::NoButton);
-  EXPECT_EQ(Probe(), "x 21 y 10 | R 0 G 0 B 0 NIR 0 | NDVI undefined (display 128)");
+  ExpectProbe("x 21 y 10 | R 0 G 0 B 0 NIR 0 | NDVI undefined (display 128)");
   window->Click(kRawNir);
   Mouse(QEvent::MouseMove, Over(20, 10), Qt::NoButton);
-  EXPECT_EQ(Probe(), "x 20 y 10 | R 20 G 7 B 9 NIR 200 | grey 200");
+  ExpectProbe("x 20 y 10 | R 20 G 7 B 9 NIR 200 | grey 200");
   window->Click(kViOut);
   Mouse(QEvent::MouseMove, Over(20, 10), Qt::NoButton);
-  Probe();
+  ExpectProbe("x 20 y 10 | R 20 G 7 B 9 NIR 200 | NDVI 0.8182 (display 180)");
   EXPECT_TRUE(window->grab().save(QString::fromStdString(Screenshot("probe-and-legend.png").string())));
   static_cast<QSlider*>(window->Control(kViSlider))->setValue(76);  // the colours no longer follow NDVI exactly
   QApplication::processEvents();
@@ -536,7 +545,9 @@ TEST_F(PictureReadingTest, CalibrationFromTheMenu) {
   ASSERT_TRUE(action("Calibrate from area..."));
   EXPECT_EQ(window->CalibrationStrip()->text(), "Calibration: cal.json");
   Mouse(QEvent::MouseMove, Over(20, 10), Qt::NoButton);
-  EXPECT_NE(Probe().find("| rho R "), std::string::npos);
+  EXPECT_NE(
+      ProbeWhen([](const std::string& text) { return text.find("| rho R ") != std::string::npos; }).find("| rho R "),
+      std::string::npos);
   Key(window->Control(kIdOk), Qt::Key_F, Qt::ControlModifier);
   EXPECT_TRUE(window->Presenter().settings().fixedScale);
   EXPECT_TRUE(QAccessible::queryAccessibleInterface(window->Picture())
