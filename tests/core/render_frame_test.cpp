@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <vector>
 #include <random>
+#include <vector>
 
 #include "core/index/render_view.h"
 #include "core/render/render.h"
