@@ -95,18 +95,6 @@ std::string JournalArguments(const BatchOptions& o, const std::vector<CaptureRep
   return j.dump();
 }
 
-// Whether a file can be made beside `path` as WriteWholeFile makes it, tried before the batch
-// runs rather than after an hour of work.
-bool Writable(const std::filesystem::path& path) {
-  const std::string partial = path.string() + ".partial";
-  std::FILE* file = std::fopen(partial.c_str(), "wb");
-  if (file == nullptr) return false;
-  std::fclose(file);
-  std::error_code error;
-  std::filesystem::remove(partial, error);
-  return true;
-}
-
 }  // namespace
 
 std::filesystem::path BatchJournalPath(const BatchOptions& o) {
@@ -126,14 +114,14 @@ int RunBatch(const BatchOptions& o, std::istream& in, std::ostream& err) {
     }
     std::error_code error;
     std::filesystem::create_directories(o.outDir, error);
-    if (!Writable(o.outDir / ".taloran-batch")) {
-      err << "Cannot write " << o.outDir.string() << '\n';
+    if (const auto why = WhyNotWritableBeside(o.outDir / ".taloran-batch")) {
+      err << "Cannot write " << o.outDir.string() << ": " << *why << '\n';
       return kExitCannotWrite;
     }
   }
   for (const auto* file : {&o.statsCsv, &o.geoJson}) {
-    if (*file && !Writable(**file)) {
-      err << "Cannot write " << (*file)->string() << '\n';
+    if (const auto why = *file ? WhyNotWritableBeside(**file) : std::nullopt) {
+      err << "Cannot write " << (*file)->string() << ": " << *why << '\n';
       return kExitCannotWrite;
     }
   }
@@ -148,6 +136,12 @@ int RunBatch(const BatchOptions& o, std::istream& in, std::ostream& err) {
     err << refusal->text << '\n';
     return refusal->otherRun ? kExitUsage : kExitCannotWrite;
   }
+  std::vector<std::filesystem::path> outputs{journalPath};
+  for (const auto* file : {&o.statsCsv, &o.geoJson}) {
+    if (*file) outputs.push_back(**file);
+  }
+  for (const std::string& c : o.format ? captures : std::vector<std::string>{}) outputs.push_back(ImagePath(o, c));
+  RemoveLeftTemporaries(outputs);
   std::vector<char> finished(reports.size(), 0);
   for (const auto& [position, line] : journal.entries()) {
     std::optional<CaptureReport> earlier = position < reports.size() ? ReportFromJournal(line) : std::nullopt;

@@ -12,6 +12,7 @@
 #include "cli/shared_options.h"
 #include "image_io/calibration_file.h"
 #include "image_io/camera_profile.h"
+#include "image_io/output_file.h"
 #include "run/capture_step.h"
 #include "run/inputs.h"
 #include "run/run_journal.h"
@@ -79,6 +80,11 @@ int RunExport(const ExportOptions& o, std::istream& in, std::ostream& err) {
     err << refusal->text << '\n';
     return refusal->otherRun ? kExitUsage : kExitCannotWrite;
   }
+  std::vector<std::filesystem::path> outputs{journalPath};
+  for (const std::string& c : captures) {
+    for (const std::filesystem::path& file : ExportPaths(o.settings, c)) outputs.push_back(file);
+  }
+  RemoveLeftTemporaries(outputs);
   // Captures the earlier run finished, where every one of their files is still whole.
   std::vector<char> exported(captures.size(), 0);
   for (const auto& [position, line] : journal.entries()) {

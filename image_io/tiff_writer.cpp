@@ -1,6 +1,7 @@
 #include "image_io/tiff_writer.h"
 
 #include <tiffio.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cmath>
@@ -8,6 +9,8 @@
 #include <memory>
 #include <system_error>
 #include <vector>
+
+#include "image_io/output_file.h"
 
 namespace taloran {
 
@@ -114,30 +117,30 @@ std::optional<std::string> WriteTiff(const std::filesystem::path& path, const Ti
                                      bool deflate) {
   static const bool quiet = (TIFFSetErrorHandler(Quiet), TIFFSetWarningHandler(Quiet), true);
   (void)quiet;
-  std::filesystem::path partial = path;
-  partial += ".partial";
+  int made = 0;
+  const std::optional<TemporaryFile> temporary = MakeTemporaryBeside(path, made);
+  if (!temporary) return CannotWrite(path, made);
+  const std::filesystem::path& partial = temporary->name;
   errno = 0;
-  std::unique_ptr<TIFF, Closer> tif(TIFFOpen(partial.c_str(), "w"));
+  std::unique_ptr<TIFF, Closer> tif(TIFFFdOpen(temporary->descriptor, partial.c_str(), "w"));
   const auto failed = [&](int error) {
     tif.reset();
     std::error_code ignored;
     std::filesystem::remove(partial, ignored);
     return "Cannot write " + path.string() + (error != 0 ? ": " + std::string(std::strerror(error)) : std::string());
   };
-  if (!tif) return failed(errno);
+  if (!tif) {
+    const int error = errno;
+    close(temporary->descriptor);
+    return failed(error);
+  }
   errno = 0;
   if (!WriteImage(tif.get(), image, tags, deflate)) return failed(errno);
   TIFF* raw = tif.release();
   errno = 0;
   TIFFClose(raw);  // flushes; a full disk shows here
   if (errno != 0) return failed(errno);
-  std::error_code error;
-  std::filesystem::rename(partial, path, error);
-  if (error) {
-    std::filesystem::remove(partial, error);
-    return "Cannot write " + path.string() + ": " + error.message();
-  }
-  return std::nullopt;
+  return RenameIntoPlace(partial, path);
 }
 
 bool TiffFinished(const std::filesystem::path& path, int width, int height, int bands) {

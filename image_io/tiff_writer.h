@@ -41,7 +41,7 @@ struct TiffTags {
   std::string xmp;  // an XMP packet
 };
 
-// Writes the image and its tags to `path` by way of `path`.partial; nothing, or why not
+// Writes the image and its tags to `path` by way of a new temporary file beside it; nothing, or why not
 // ("Cannot write OUT/x.tif: No space left on device").
 std::optional<std::string> WriteTiff(const std::filesystem::path& path, const TiffImage& image, const TiffTags& tags,
                                      bool deflate);

@@ -1,14 +1,30 @@
 #include "run/run_journal.h"
 
+#include <unistd.h>
+
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <fstream>
+#include <sstream>
+
+#include "image_io/output_file.h"
 
 namespace taloran {
 
 namespace {
 
 constexpr const char* kHeader = "taloran-journal 1 ";
+
+// "position<TAB>entry": the position, or nothing for a line of another form.
+std::optional<std::size_t> PositionOf(const std::string& line, std::size_t& tab) {
+  tab = line.find('\t');
+  if (tab == std::string::npos || tab == 0) return std::nullopt;
+  std::size_t position = 0;
+  const auto [end, error] = std::from_chars(line.data(), line.data() + tab, position);
+  if (error != std::errc() || end != line.data() + tab) return std::nullopt;
+  return position;
+}
 
 }  // namespace
 
@@ -19,38 +35,58 @@ RunJournal::~RunJournal() {
 std::optional<RunJournal::Refusal> RunJournal::Open(const std::filesystem::path& path, const std::string& arguments,
                                                     bool resume) {
   const std::string header = kHeader + arguments;
-  bool keep = false;
   if (resume) {
-    std::ifstream earlier(path);
+    std::ifstream earlier(path, std::ios::binary);
+    std::stringstream text;
+    text << earlier.rdbuf();
     std::string line;
-    if (earlier && std::getline(earlier, line)) {
+    if (earlier && std::getline(text, line)) {
+      if (text.eof()) {  // no line break after the first line: it was cut short while written
+        return Refusal{
+            path.string() + " was cut short before its first line was whole; run without --resume to start anew", true};
+      }
       if (line != header) {
         return Refusal{
             path.string() + " is the journal of a run with other arguments; run without --resume to start anew", true};
       }
-      keep = true;
-      // Entries are "position<TAB>line"; a last line cut short by a kill has no line break and is
-      // dropped, as that capture was not finished.
-      while (std::getline(earlier, line)) {
-        if (earlier.eof()) break;
-        const std::size_t tab = line.find('\t');
-        if (tab == std::string::npos) continue;
-        entries_[std::stoull(line.substr(0, tab))] = line.substr(tab + 1);
+      // A last line cut short by a kill has no line break and is dropped, as that capture was not
+      // finished; any other line not of the journal's form makes the journal no journal of ours.
+      for (std::size_t number = 2; std::getline(text, line); ++number) {
+        if (text.eof()) break;
+        std::size_t tab = 0;
+        const std::optional<std::size_t> position = PositionOf(line, tab);
+        if (!position) {
+          return Refusal{path.string() + ": line " + std::to_string(number) +
+                             " is no journal entry; run without --resume to start anew",
+                         true};
+        }
+        entries_[*position] = line.substr(tab + 1);
       }
     }
   }
-  if (keep) {
-    // Rewrite the finished entries whole, so that a torn last line does not stay in the file.
-    std::string text = header + "\n";
-    for (const auto& [position, entry] : entries_) text += std::to_string(position) + "\t" + entry + "\n";
-    file_ = std::fopen(path.c_str(), "w");
-    if (file_ != nullptr && std::fputs(text.c_str(), file_) < 0) std::fclose(file_), file_ = nullptr;
-  } else {
-    file_ = std::fopen(path.c_str(), "w");
-    if (file_ != nullptr && std::fprintf(file_, "%s\n", header.c_str()) < 0) std::fclose(file_), file_ = nullptr;
+  // The journal is written anew beside its name and renamed into place, so that a kill or a full
+  // disk while it is written leaves the earlier one as it was; its entries then follow.
+  std::string text = header + "\n";
+  for (const auto& [position, entry] : entries_) text += std::to_string(position) + "\t" + entry + "\n";
+  int error = 0;
+  const std::optional<TemporaryFile> temporary = MakeTemporaryBeside(path, error);
+  if (!temporary) return Refusal{CannotWrite(path, error), false};
+  file_ = fdopen(temporary->descriptor, "w");
+  if (file_ == nullptr) {
+    error = errno;
+    close(temporary->descriptor);
+  } else if (std::fputs(text.c_str(), file_) < 0 || std::fflush(file_) != 0) {
+    error = errno;
+    std::fclose(file_), file_ = nullptr;
   }
-  if (file_ == nullptr || std::fflush(file_) != 0) {
-    return Refusal{"Cannot write " + path.string() + ": " + std::strerror(errno), false};
+  if (file_ == nullptr) {
+    std::error_code ignored;
+    std::filesystem::remove(temporary->name, ignored);
+    return Refusal{CannotWrite(path, error), false};
+  }
+  if (auto why = RenameIntoPlace(temporary->name, path)) {
+    std::fclose(file_), file_ = nullptr;
+    return Refusal{std::move(*why), false};
   }
   return std::nullopt;
 }

@@ -12,9 +12,9 @@ import tempfile
 # The project's layers each layer may include, and which library headers (<...>) it may use.
 ALLOWED = {
     "core": ({"core"}, None),  # the standard library only: STANDARD_HEADERS
-    "image_io": ({"core", "image_io"}, r"([a-z_]+|libdeflate\.h|sys/mman\.h|unistd\.h|nlohmann/json\.hpp|tiffio\.h)$"),
+    "image_io": ({"core", "image_io"}, r"([a-z_]+|libdeflate\.h|sys/mman\.h|sys/stat\.h|fcntl\.h|unistd\.h|nlohmann/json\.hpp|tiffio\.h)$"),
     "res": ({"res"}, r"[a-z_]+$"),
-    "run": ({"core", "image_io", "run"}, r"[a-z_]+$|pthread\.h$"),
+    "run": ({"core", "image_io", "run"}, r"[a-z_]+$|pthread\.h$|unistd\.h$"),
     "app": ({"core", "image_io", "res", "run", "app"}, r"[a-z_]+$"),  # no Qt
     "cli": ({"core", "image_io", "run", "cli"}, r"[a-z_]+$|unistd\.h$|CLI/CLI\.hpp$|nlohmann/json\.hpp$"),
     "qt": ({"core", "image_io", "res", "run", "app", "qt"}, r"[a-z_]+$|Q\w+$"),
