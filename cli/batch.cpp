@@ -98,9 +98,9 @@ std::string JournalArguments(const BatchOptions& o, const std::vector<CaptureRep
 }  // namespace
 
 std::filesystem::path BatchJournalPath(const BatchOptions& o) {
-  if (o.statsCsv) return o.statsCsv->string() + ".journal";
-  if (o.geoJson) return o.geoJson->string() + ".journal";
-  return o.outDir / ".taloran-batch.journal";
+  if (o.statsCsv) return ShardJournal(o.statsCsv->string() + ".journal", o.shard);
+  if (o.geoJson) return ShardJournal(o.geoJson->string() + ".journal", o.shard);
+  return ShardJournal(o.outDir / ".taloran-batch.journal", o.shard);
 }
 
 int RunBatch(const BatchOptions& o, std::istream& in, std::ostream& err) {

@@ -75,7 +75,7 @@ int RunExport(const ExportOptions& o, std::istream& in, std::ostream& err) {
     return kExitCannotWrite;
   }
   RunJournal journal;
-  const std::filesystem::path journalPath = o.settings.outDir / ".taloran-export.journal";
+  const std::filesystem::path journalPath = ShardJournal(o.settings.outDir / ".taloran-export.journal", o.shard);
   if (const auto refusal = journal.Open(journalPath, JournalArguments(o, captures), o.resume)) {
     err << refusal->text << '\n';
     return refusal->otherRun ? kExitUsage : kExitCannotWrite;

@@ -28,6 +28,15 @@ std::optional<std::size_t> PositionOf(const std::string& line, std::size_t& tab)
 
 }  // namespace
 
+std::filesystem::path ShardJournal(const std::filesystem::path& name, Shard shard) {
+  if (shard.count <= 1) return name;
+  std::string ending = ".";
+  ending.append(std::to_string(shard.index)).append("-of-").append(std::to_string(shard.count));
+  ending.append(name.extension().string());
+  std::filesystem::path sharded = name;
+  return sharded.replace_extension(ending);
+}
+
 RunJournal::~RunJournal() {
   if (file_ != nullptr) std::fclose(file_);
 }

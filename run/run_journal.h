@@ -15,7 +15,13 @@
 #include <optional>
 #include <string>
 
+#include "run/inputs.h"
+
 namespace taloran {
+
+// The journal `name` ("OUT/.taloran-export.journal") of shard K of N: "OUT/.taloran-export.1-of-2.journal",
+// so that shards writing into one folder each keep and resume their own; the name itself for one shard.
+std::filesystem::path ShardJournal(const std::filesystem::path& name, Shard shard);
 
 class RunJournal {
  public:

@@ -178,5 +178,22 @@ TEST_F(ExportTest, RefusalsComeBeforeAnyFile) {
   EXPECT_FALSE(std::filesystem::exists(out));
 }
 
+// Shards writing into one folder keep a journal each, so each resumes alone whatever the other did.
+TEST_F(ExportTest, ShardsIntoOneFolderEachResumeTheirOwn) {
+  const auto shard = [&](const char* k, bool resume) {
+    std::vector<std::string> args{"export", "--shard", k, "-o", out.string(), captures[0], captures[1]};
+    if (resume) args.push_back("--resume");
+    return Cli(args);
+  };
+  ASSERT_EQ(shard("1/2", false), kExitOk);
+  ASSERT_EQ(shard("2/2", false), kExitOk);
+  const auto first = std::filesystem::last_write_time(out / "a_NIR.tif");
+  EXPECT_EQ(shard("1/2", true), kExitOk);
+  EXPECT_EQ(shard("2/2", true), kExitOk);
+  EXPECT_EQ(std::filesystem::last_write_time(out / "a_NIR.tif"), first) << "a finished capture was written again";
+  EXPECT_TRUE(std::filesystem::exists(out / ".taloran-export.1-of-2.journal"));
+  EXPECT_TRUE(std::filesystem::exists(out / ".taloran-export.2-of-2.journal"));
+}
+
 }  // namespace
 }  // namespace taloran
