@@ -20,6 +20,7 @@
 #include "image_io/output_file.h"
 #include "run/capture_step.h"
 #include "run/inputs.h"
+#include "run/output_rules.h"
 #include "run/run_journal.h"
 #include "run/runner.h"
 
@@ -104,14 +105,26 @@ std::filesystem::path BatchJournalPath(const BatchOptions& o) {
 }
 
 int RunBatch(const BatchOptions& o, std::istream& in, std::ostream& err) {
-  const std::vector<std::string> captures = ShardOf(ExpandInputs(o.inputs, in), o.shard);
+  const std::vector<std::string> listed = ExpandInputs(o.inputs, in);
+  const std::vector<std::string> captures = ShardOf(listed, o.shard);
+  std::vector<PlannedOutput> planned;
+  if (o.statsCsv) planned.push_back({*o.statsCsv, "--stats"});
+  if (o.geoJson) planned.push_back({*o.geoJson, "--geojson"});
+  for (const std::string& c : o.format ? captures : std::vector<std::string>{}) {
+    planned.push_back({ImagePath(o, c), "the image of " + c});
+  }
   std::vector<CaptureReport> reports;
   for (const std::string& c : captures) reports.push_back({c, kReadOk, kFrameFileBytes, {}, {}, std::nullopt});
+  if (const auto clash =
+          o.format ? ClashingOutputs(captures, [&o](const std::string& c) { return ImagePath(o, c); }) : std::nullopt) {
+    err << *clash << '\n';
+    return kExitUsage;
+  }
+  if (const auto refusal = RefusedOutputs(planned, listed)) {
+    err << *refusal << '\n';
+    return kExitUsage;
+  }
   if (o.format) {
-    if (const auto clash = ClashingOutputs(captures, [&o](const std::string& c) { return ImagePath(o, c); })) {
-      err << *clash << '\n';
-      return kExitUsage;
-    }
     std::error_code error;
     std::filesystem::create_directories(o.outDir, error);
     if (const auto why = WhyNotWritableBeside(o.outDir / ".taloran-batch")) {

@@ -9,6 +9,7 @@
 #include "core/capture/capture_reader.h"
 #include "image_io/calibration_file.h"
 #include "run/capture_workspace.h"
+#include "run/output_rules.h"
 
 namespace taloran {
 
@@ -136,7 +137,14 @@ CommandParts AddCalibrateCommand(CLI::App& command) {
   command.add_option("--black", a->black, "B or B,B,B,B: the black level of each band, 0 to 254 (default 0)");
   AddOutput(command, a->output, "The calibration file to write")->required();
   command.add_option("capture", a->options.capture, "The capture of the panel")->required();
-  return {[a] { CheckPanel(*a); }, [a](const CliStreams& io) { return RunCalibrate(a->options, io.out, io.err); }};
+  return {[a] { CheckPanel(*a); },
+          [a](const CliStreams& io) {
+            if (const auto refusal = RefusedOutputs({{a->output, "-o"}}, {a->options.capture})) {
+              io.err << *refusal << '\n';
+              return kExitUsage;
+            }
+            return RunCalibrate(a->options, io.out, io.err);
+          }};
 }
 
 }  // namespace taloran

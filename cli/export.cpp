@@ -15,6 +15,7 @@
 #include "image_io/output_file.h"
 #include "run/capture_step.h"
 #include "run/inputs.h"
+#include "run/output_rules.h"
 #include "run/run_journal.h"
 #include "run/runner.h"
 
@@ -62,10 +63,20 @@ std::string JournalArguments(const ExportOptions& o, const std::vector<std::stri
 }  // namespace
 
 int RunExport(const ExportOptions& o, std::istream& in, std::ostream& err) {
-  const std::vector<std::string> captures = ShardOf(ExpandInputs(o.inputs, in), o.shard);
+  const std::vector<std::string> listed = ExpandInputs(o.inputs, in);
+  const std::vector<std::string> captures = ShardOf(listed, o.shard);
+  std::vector<PlannedOutput> planned;
+  for (const std::string& c : captures) {
+    for (const std::filesystem::path& file : ExportPaths(o.settings, c))
+      planned.push_back({file, "the export of " + c, true});
+  }
   if (const auto clash =
           ClashingOutputs(captures, [&o](const std::string& c) { return ExportPaths(o.settings, c).front(); })) {
     err << *clash << '\n';
+    return kExitUsage;
+  }
+  if (const auto refusal = RefusedOutputs(planned, listed)) {
+    err << *refusal << '\n';
     return kExitUsage;
   }
   std::error_code error;

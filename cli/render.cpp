@@ -7,6 +7,7 @@
 #include "cli/shared_options.h"
 #include "core/capture/capture_reader.h"
 #include "image_io/output_file.h"
+#include "run/output_rules.h"
 
 namespace taloran {
 
@@ -30,6 +31,10 @@ int Render(const RenderArgs& a, const CliStreams& io) {
   const ViewChoice view = ChosenView(a.view, a.band);
   if (calibration && view.mode < kViewIndex) {
     io.err << "--calibration: the view must be an index (the pictures of raw bands are of samples)\n";
+    return kExitUsage;
+  }
+  if (const auto refusal = RefusedOutputs({{a.output, "-o"}}, {a.capture})) {
+    io.err << *refusal << '\n';
     return kExitUsage;
   }
   CaptureWorkspace work;

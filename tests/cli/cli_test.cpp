@@ -208,6 +208,39 @@ TEST_F(CliFixture, BadArgumentsExitWithUsage) {
   EXPECT_FALSE(std::filesystem::exists(out));
 }
 
+// An output is never one of the inputs (by name, through a link, or the same inode), never written
+// twice, and never a file of another kind under a TIFF's name: refused before anything is written.
+TEST_F(CliFixture, AnOutputNeverReplacesAnInput) {
+  const std::string in = capture.string(), other = dir.Write("field_02.tif", ReadAll(capture)).string();
+  std::filesystem::create_symlink(capture, Out("link.csv"));
+  std::filesystem::create_hard_link(capture, Out("hard.csv"));
+  const std::vector<std::uint8_t> before = ReadAll(capture);
+  const struct {
+    std::vector<std::string> args;
+    const char* says;
+  } cases[] = {
+      {{"batch", "--format", "none", "--stats", in, other}, "only a TIFF"},  // the CSV's name forgotten
+      {{"batch", "--format", "none", "--stats", Out("s.csv").string(), in, Out("s.csv").string()},
+       "would replace the input"},
+      {{"batch", "--format", "none", "--geojson", Out("panel.tif").string(), in}, "only a TIFF"},
+      {{"batch", "--format", "none", "--stats", Out("link.csv").string(), in}, "would replace the input"},
+      {{"batch", "--format", "none", "--stats", Out("hard.csv").string(), in}, "would replace the input"},
+      {{"batch", "--format", "none", "--stats", Out("s.csv").string(), "--geojson", Out("s.csv").string(), in},
+       "would be written twice"},
+      {{"calibrate", "--area", "100,600,10,10", "--reflectance", "0.5", "-o", other, in}, "only a TIFF"},
+      {{"render", "--view", "ndvi", "-o", Out("link.png").string(), in}, "would replace the input"},
+  };
+  std::filesystem::create_symlink(capture, Out("link.png"));
+  for (const auto& c : cases) {
+    const CliRun run = Cli(c.args);
+    EXPECT_EQ(run.code, kExitUsage) << ::testing::PrintToString(c.args);
+    EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+    EXPECT_EQ(ReadAll(capture), before);
+    EXPECT_EQ(ReadAll(other), before);
+  }
+  EXPECT_FALSE(std::filesystem::exists(Out("s.csv")));
+}
+
 TEST_F(CliFixture, AnUnwritableOutputLeavesNoFileBehind) {
   const auto target = Out("no-such-folder") / "x.png";
   const CliRun run = Cli({"render", "--view", "ndvi", "-o", target.string(), capture.string()});
