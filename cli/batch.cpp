@@ -17,6 +17,7 @@
 #include "core/capture/capture_reader.h"
 #include "core/geo/capture_check.h"
 #include "image_io/calibration_file.h"
+#include "image_io/json_text.h"
 #include "image_io/output_file.h"
 #include "run/capture_step.h"
 #include "run/inputs.h"
@@ -93,7 +94,7 @@ std::string JournalArguments(const BatchOptions& o, const std::vector<CaptureRep
   j["calibration"] = o.calibration ? CalibrationJson(*o.calibration) : "";
   j["fixed_scale"] = o.fixedScale;
   for (const CaptureReport& r : reports) j["captures"].push_back(r.file);
-  return j.dump();
+  return JsonText(j);
 }
 
 }  // namespace
@@ -107,6 +108,7 @@ std::filesystem::path BatchJournalPath(const BatchOptions& o) {
 int RunBatch(const BatchOptions& o, std::istream& in, std::ostream& err) {
   const std::vector<std::string> listed = ExpandInputs(o.inputs, in);
   const std::vector<std::string> captures = ShardOf(listed, o.shard);
+  if (const auto note = NonUtf8NamesNote(captures)) err << *note << '\n';
   std::vector<PlannedOutput> planned;
   if (o.statsCsv) planned.push_back({*o.statsCsv, "--stats"});
   if (o.geoJson) planned.push_back({*o.geoJson, "--geojson"});

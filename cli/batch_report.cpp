@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "core/capture/capture_reader.h"
+#include "image_io/json_text.h"
 
 namespace taloran {
 
@@ -68,7 +69,7 @@ std::string ReportJournalLine(const CaptureReport& r) {
                        {"mean", r.calibrated->bands.mean},
                        {"over", r.calibrated->bands.overOne}};
   }
-  return j.dump();  // doubles in their shortest round-trip form: the CSV reads the same
+  return JsonText(j);  // doubles in their shortest round-trip form: the CSV reads the same
 }
 
 std::optional<CaptureReport> ReportFromJournal(const std::string& line) {
@@ -191,7 +192,7 @@ std::string FormatGeoJson(const std::vector<CaptureReport>& reports, const std::
             {"coordinates",
              {Rounded(r.position.longitudeDeg, kDegreeDecimals), Rounded(r.position.latitudeDeg, kDegreeDecimals)}}}},
           {"properties", properties}};
-      features += (features.empty() ? "\n" : ",\n") + feature.dump();
+      features += (features.empty() ? "\n" : ",\n") + JsonText(feature);
     }
     if (footprints && footprints->corners[at]) {
       // The picture's corners run clockwise on the ground; a GeoJSON ring runs counter-clockwise.
@@ -203,7 +204,7 @@ std::string FormatGeoJson(const std::vector<CaptureReport>& reports, const std::
       const nlohmann::ordered_json feature = {{"type", "Feature"},
                                               {"geometry", {{"type", "Polygon"}, {"coordinates", {ring}}}},
                                               {"properties", properties}};
-      features += (features.empty() ? "\n" : ",\n") + feature.dump();
+      features += (features.empty() ? "\n" : ",\n") + JsonText(feature);
     }
   }
   return "{\"type\":\"FeatureCollection\",\"features\":[" + features + "\n]}\n";

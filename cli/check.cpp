@@ -11,6 +11,7 @@
 #include "core/capture/folder_listing.h"
 #include "core/geo/capture_check.h"
 #include "core/geo/check_report.h"
+#include "image_io/json_text.h"
 #include "run/capture_step.h"
 #include "run/inputs.h"
 #include "run/runner.h"
@@ -99,6 +100,7 @@ nlohmann::json Report(const FieldCheck& c, const std::vector<CheckedCapture>& ca
 
 int RunCheck(const CheckOptions& o, std::istream& in, std::ostream& out, std::ostream& err) {
   const std::vector<std::string> paths = ExpandInputs(o.inputs, in);
+  if (const auto note = o.json ? NonUtf8NamesNote(paths) : std::nullopt) err << *note << '\n';
   std::vector<CheckedCapture> captures(paths.size());
   std::vector<std::string> warnings(paths.size());
   const auto stopped =
@@ -123,7 +125,7 @@ int RunCheck(const CheckOptions& o, std::istream& in, std::ostream& out, std::os
   }
   const FieldCheck c = CheckFlight(captures, o.sensor);
   if (o.json) {
-    out << Report(c, captures, paths, warnings, o.calibration.has_value()).dump(2) << '\n';
+    out << JsonText(Report(c, captures, paths, warnings, o.calibration.has_value()), 2) << '\n';
   } else {
     out << FieldCheckReport(c, captures, paths, warnings);
   }

@@ -12,6 +12,7 @@
 #include "cli/shared_options.h"
 #include "image_io/calibration_file.h"
 #include "image_io/camera_profile.h"
+#include "image_io/json_text.h"
 #include "image_io/output_file.h"
 #include "run/capture_step.h"
 #include "run/inputs.h"
@@ -57,7 +58,7 @@ std::string JournalArguments(const ExportOptions& o, const std::vector<std::stri
     j["bands"].push_back({p.centralWavelengthNm[b].value_or(0), p.fwhmNm[b].value_or(0)});
   }
   j["captures"] = captures;
-  return j.dump();
+  return JsonText(j);
 }
 
 }  // namespace
@@ -65,6 +66,7 @@ std::string JournalArguments(const ExportOptions& o, const std::vector<std::stri
 int RunExport(const ExportOptions& o, std::istream& in, std::ostream& err) {
   const std::vector<std::string> listed = ExpandInputs(o.inputs, in);
   const std::vector<std::string> captures = ShardOf(listed, o.shard);
+  if (const auto note = NonUtf8NamesNote(captures)) err << *note << '\n';
   std::vector<PlannedOutput> planned;
   for (const std::string& c : captures) {
     for (const std::filesystem::path& file : ExportPaths(o.settings, c))
@@ -99,7 +101,7 @@ int RunExport(const ExportOptions& o, std::istream& in, std::ostream& err) {
   // Captures the earlier run finished, where every one of their files is still whole.
   std::vector<char> exported(captures.size(), 0);
   for (const auto& [position, line] : journal.entries()) {
-    if (position >= captures.size() || line != nlohmann::json(captures[position]).dump()) continue;
+    if (position >= captures.size() || line != JsonText(nlohmann::json(captures[position]))) continue;
     exported[position] = ExportFinished(o.settings, captures[position]);
   }
   std::vector<std::size_t> todo;
@@ -112,7 +114,7 @@ int RunExport(const ExportOptions& o, std::istream& in, std::ostream& err) {
         bool done = false;
         ExportCapture(o, captures[i], work, state, done, err);
         exported[i] = done ? 1 : 0;
-        if (done && !journal.Append(i, nlohmann::json(captures[i]).dump())) {  // one line, whatever the name
+        if (done && !journal.Append(i, JsonText(nlohmann::json(captures[i])))) {  // one line, whatever the name
           state.Stop("Cannot write " + journalPath.string() + ": " + std::strerror(errno));
         }
       });

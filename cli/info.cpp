@@ -9,6 +9,7 @@
 #include "cli/shared_options.h"
 #include "core/capture/camera_metadata.h"
 #include "core/capture/capture_reader.h"
+#include "image_io/json_text.h"
 
 namespace taloran {
 
@@ -45,7 +46,7 @@ int Info(const std::string& capture, bool json, const std::optional<Calibration>
       object["reflectance_factors"] = factors;
       object["calibration_warning"] = reflectance->notes();
     }
-    out << object.dump(2) << '\n';
+    out << JsonText(object, 2) << '\n';
     return kExitOk;
   }
   for (std::size_t i = 0; i < kPanelFieldCount; ++i) {

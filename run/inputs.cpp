@@ -1,5 +1,6 @@
 #include "run/inputs.h"
 
+#include <cstdint>
 #include <istream>
 #include <map>
 #include <set>
@@ -27,7 +28,39 @@ void AddInput(const std::string& input, std::vector<std::string>& captures) {
   for (const std::string& name : ListMatching(folder, kCapturePattern)) captures.push_back(folder + name);
 }
 
+// Whether `text` is well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
+bool IsUtf8(const std::string& text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const std::size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+    if (length == 0 || i + length > text.size()) return false;
+    std::uint32_t code = length == 1 ? c : c & (0x7Fu >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      if ((next >> 6) != 0x2) return false;
+      code = (code << 6) | (next & 0x3Fu);
+    }
+    constexpr std::uint32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < kLeast[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+    i += length;
+  }
+  return true;
+}
+
 }  // namespace
+
+std::optional<std::string> NonUtf8NamesNote(const std::vector<std::string>& captures) {
+  std::size_t count = 0;
+  const std::string* first = nullptr;
+  for (const std::string& c : captures) {
+    if (IsUtf8(c)) continue;
+    if (count++ == 0) first = &c;
+  }
+  if (count == 0) return std::nullopt;
+  return *first + (count > 1 ? " and " + std::to_string(count - 1) + " more names are" : " is a name") +
+         " not in UTF-8: JSON and GeoJSON carry them with U+FFFD in place of the bytes that are not, the CSV as they "
+         "are";
+}
 
 std::vector<std::string> ExpandInputs(const std::vector<std::string>& inputs, std::istream& in) {
   std::vector<std::string> captures;

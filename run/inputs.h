@@ -23,6 +23,10 @@ std::vector<std::string> ExpandInputs(const std::vector<std::string>& inputs, st
 // The captures of `captures` that fall to `shard`, in order.
 std::vector<std::string> ShardOf(const std::vector<std::string>& captures, Shard shard);
 
+// A line for the person when some capture names are not UTF-8 (file names are bytes): JSON then
+// carries them with U+FFFD in place of their invalid bytes; nothing when every name is.
+std::optional<std::string> NonUtf8NamesNote(const std::vector<std::string>& captures);
+
 // "A and B would both write P" for the first two captures whose outputs (`outputOf`) share a path.
 std::optional<std::string> ClashingOutputs(
     const std::vector<std::string>& captures,

@@ -266,6 +266,25 @@ CliRun Command(std::vector<std::string> args) {
 // calibrate writes the file and refuses a poor panel (65); with the file the
 // batch's statistics are the core's of the capture's reflectances, its extra columns follow the
 // old ones, and info gives the capture's factors. A spoilt file is refused by every command.
+// A capture whose name is not UTF-8 goes through every command that writes JSON: its bytes in the
+// CSV, U+FFFD in the JSON, one note on standard error, and nothing aborts.
+TEST_F(BatchFixture, ANameThatIsNotUtf8AbortsNothing) {
+  const std::filesystem::path latin1 = flight / "latin1_\xe9.tif";
+  std::filesystem::copy_file(Capture(0), latin1);
+  const std::string csv = Out("s.csv").string(), geoJson = Out("p.geojson").string();
+  const BatchRun batch = Batch({"--stats", csv, "--geojson", geoJson, "-o", Out("img").string(), latin1.string()});
+  EXPECT_EQ(batch.code, kExitOk) << batch.err;
+  EXPECT_NE(ReadText(csv).find("latin1_\xe9.tif"), std::string::npos);
+  EXPECT_NE(ReadText(geoJson).find("latin1_\xef\xbf\xbd.tif"), std::string::npos);
+  EXPECT_NE(batch.err.find("not in UTF-8"), std::string::npos) << batch.err;
+  EXPECT_EQ(Batch({"--resume", "--stats", csv, "--geojson", geoJson, "-o", Out("img").string(), latin1.string()}).code,
+            kExitOk);
+  const CliRun exported = Command({"export", "-o", Out("bands").string(), latin1.string()});
+  EXPECT_EQ(exported.code, kExitOk) << exported.text;
+  const CliRun checked = Command({"check", "--json", latin1.string()});
+  EXPECT_NE(checked.text.find("latin1_\xef\xbf\xbd.tif"), std::string::npos) << checked.text;
+}
+
 TEST_F(BatchFixture, ACalibrationCarriesThroughEveryCommand) {
   const std::string cal = Out("cal.json").string();
   const CliRun made = Command({"calibrate", "--area", "100,600,10,10", "--reflectance", "0.5", "-o", cal, Capture(0)});
