@@ -15,6 +15,7 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 constexpr const char* kExposureNames[] = {"none", "shutter_gain"};
+constexpr double kMaxBlack = 254;
 
 const Json& Field(const Json& object, const char* key, const std::string& path) {
   const auto it = object.find(key);
@@ -49,7 +50,7 @@ Calibration Parse(const Json& j) {
   if (!j.is_object()) throw JsonFieldError{"not a JSON object"};
   const Json& version = Field(j, "version", "");
   if (!version.is_number_integer() || version.get<long long>() != kCalibrationVersion) {
-    throw JsonFieldError{"version: " + version.dump() + " is not a version this Taloran reads (1)"};
+    throw JsonFieldError{"version: " + QuotedValue(version) + " is not a version this Taloran reads (1)"};
   }
   Calibration c;
   const Json& panel = Field(j, "panel", "");
@@ -60,11 +61,19 @@ Calibration Parse(const Json& j) {
       !std::all_of(area.begin(), area.end(), [](const Json& v) { return v.is_number_integer(); })) {
     throw JsonFieldError{"panel.area: not four whole numbers x, y, w, h"};
   }
+  // Whole numbers of any size: each is held to the frame before it becomes a coordinate.
+  const long long limits[] = {kFrameWidth, kFrameHeight, kFrameWidth, kFrameHeight};
+  for (std::size_t i = 0; i < 4; ++i) {
+    const bool huge = area[i].is_number_unsigned() && area[i].get<std::uint64_t>() > std::uint64_t{kFrameWidth};
+    if (huge || area[i].get<long long>() < 0 || area[i].get<long long>() > limits[i]) {
+      throw JsonFieldError{"panel.area: not a rectangle inside the 1344 x 759 frame"};
+    }
+  }
   c.area = {area[0].get<int>(), area[1].get<int>(), area[2].get<int>(), area[3].get<int>()};
   c.reflectance = Four(panel, "reflectance", "panel.");
   const std::string exposure = Text(j, "exposure");
   if (exposure != kExposureNames[0] && exposure != kExposureNames[1]) {
-    throw JsonFieldError{"exposure: \"" + exposure + "\" is neither \"none\" nor \"shutter_gain\""};
+    throw JsonFieldError{"exposure: \"" + Quoted(exposure) + "\" is neither \"none\" nor \"shutter_gain\""};
   }
   c.exposure = exposure == kExposureNames[0] ? Exposure::None : Exposure::ShutterGain;
   const Json& irradiance = Field(j, "irradiance", "");
@@ -72,7 +81,9 @@ Calibration Parse(const Json& j) {
   c.irradiance = irradiance.get<bool>();
   const std::array<double, 4> black = Four(j, "black");
   for (std::size_t b = 0; b < 4; ++b) {
-    if (black[b] != static_cast<int>(black[b])) throw JsonFieldError{"black: not whole numbers"};
+    if (!(black[b] >= 0 && black[b] <= kMaxBlack) || black[b] != static_cast<int>(black[b])) {
+      throw JsonFieldError{"black: not whole numbers from 0 to 254"};
+    }
     c.black[b] = static_cast<int>(black[b]);
   }
   c.factors = Four(j, "factors");
@@ -80,7 +91,7 @@ Calibration Parse(const Json& j) {
   c.panelExposure = Number(j, "panel_exposure");
   c.panelMeanDn = Four(j, "panel_mean_dn");
   c.panelCv = Four(j, "panel_cv");
-  c.created = Text(j, "created");
+  if (j.contains("created")) c.created = Text(j, "created");  // when it was made: for the person only
   if (const auto fault = CheckCalibration(c)) throw JsonFieldError{*fault};
   return c;
 }

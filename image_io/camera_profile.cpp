@@ -1,6 +1,7 @@
 #include "image_io/camera_profile.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "image_io/json_file.h"
 
@@ -12,8 +13,20 @@ using Json = nlohmann::ordered_json;
 
 constexpr const char* kBandNames[] = {"red", "green", "blue", "nir"};
 
-double Positive(const Json& v, const std::string& field) {
+// What a profile may state: a sensor no larger than a large-format camera's, a shutter unit of at
+// most a second, a clock offset of at most about three years, wavelengths and widths of light a
+// camera sees. Beyond these a value is a mistake, and would turn footprints and times to nonsense.
+constexpr double kMaxSensorMm = 100;
+constexpr double kMaxShutterUnitS = 1;
+constexpr double kMaxTimeOffsetS = 1e8;
+constexpr double kMaxWavelengthNm = 20'000;
+
+double Positive(const Json& v, const std::string& field, double most) {
   if (!v.is_number() || !(v.get<double>() > 0)) throw JsonFieldError{field + ": not a number above 0"};
+  if (!(v.get<double>() <= most)) {
+    throw JsonFieldError{field + ": " + QuotedValue(v) + " is more than " + JsonText(Json(most)) +
+                         ", which no camera has"};
+  }
   return v.get<double>();
 }
 
@@ -25,33 +38,39 @@ CameraProfile Parse(const Json& j) {
       if (!v.is_string() || v.get<std::string>().empty()) throw JsonFieldError{key + ": not a text"};
       (key == "make" ? p.make : p.model) = v.get<std::string>();
     } else if (key == "sensor_width_mm") {
-      p.sensorWidthMm = Positive(v, key);
+      p.sensorWidthMm = Positive(v, key, kMaxSensorMm);
     } else if (key == "sensor_height_mm") {
-      p.sensorHeightMm = Positive(v, key);
+      p.sensorHeightMm = Positive(v, key, kMaxSensorMm);
     } else if (key == "shutter_unit_s") {
-      p.shutterUnitS = Positive(v, key);
+      p.shutterUnitS = Positive(v, key, kMaxShutterUnitS);
     } else if (key == "time_offset_s") {
       if (!v.is_number()) throw JsonFieldError{key + ": not a number"};
+      if (!(std::abs(v.get<double>()) <= kMaxTimeOffsetS)) {
+        throw JsonFieldError{key + ": " + QuotedValue(v) + " is more than " + JsonText(Json(kMaxTimeOffsetS)) +
+                             " seconds either way"};
+      }
       p.timeOffsetS = v.get<double>();
     } else if (key == "bands") {
       if (!v.is_object()) throw JsonFieldError{"bands: not an object of red, green, blue and nir"};
       for (const auto& [band, fields] : v.items()) {
         const auto at = std::find(std::begin(kBandNames), std::end(kBandNames), band);
-        if (at == std::end(kBandNames) || !fields.is_object()) throw JsonFieldError{"bands." + band + ": not a band"};
+        if (at == std::end(kBandNames) || !fields.is_object()) {
+          throw JsonFieldError{"bands." + Quoted(band) + ": not a band"};
+        }
         const auto b = static_cast<std::size_t>(at - std::begin(kBandNames));
         for (const auto& [name, value] : fields.items()) {
-          const std::string field = "bands." + band + "." + name;
+          const std::string field = "bands." + band + "." + Quoted(name);
           if (name == "central_wavelength_nm") {
-            p.centralWavelengthNm[b] = Positive(value, field);
+            p.centralWavelengthNm[b] = Positive(value, field, kMaxWavelengthNm);
           } else if (name == "fwhm_nm") {
-            p.fwhmNm[b] = Positive(value, field);
+            p.fwhmNm[b] = Positive(value, field, kMaxWavelengthNm);
           } else {
             throw JsonFieldError{field + ": not a field of a band (central_wavelength_nm, fwhm_nm)"};
           }
         }
       }
     } else {
-      throw JsonFieldError{key + ": not a field of a camera profile"};
+      throw JsonFieldError{Quoted(key) + ": not a field of a camera profile"};
     }
   }
   if (p.sensorWidthMm.has_value() != p.sensorHeightMm.has_value()) {

@@ -72,6 +72,7 @@ Coverage MeasureCoverage(const std::vector<std::optional<Footprint>>& footprints
     south = std::min(south, p.north), north = std::max(north, p.north);
   }
   const double cell = std::max(east - west, north - south) / kCoverageCells;
+  if (!std::isfinite(cell) || !(cell > 0)) return c;  // the grid is kCoverageCells across, whatever the input
   const auto nx = static_cast<std::size_t>(std::ceil((east - west) / cell)) + 1;
   const auto ny = static_cast<std::size_t>(std::ceil((north - south) / cell)) + 1;
   const auto column = [&](double x) {  // the first cell whose centre is at or beyond x

@@ -45,6 +45,11 @@ std::optional<Footprint> FootprintOf(const CameraPose& pose, const SensorSize& s
     if (!(ray.down > 0)) return std::nullopt;  // the ray never meets the ground
     const double t = pose.heightM / ray.down;
     footprint[static_cast<std::size_t>(i)] = {pose.at.east + t * ray.east, pose.at.north + t * ray.north};
+    // Beyond a finite plane (a sensor huge against its focal length): no footprint to measure.
+    if (!std::isfinite(footprint[static_cast<std::size_t>(i)].east) ||
+        !std::isfinite(footprint[static_cast<std::size_t>(i)].north)) {
+      return std::nullopt;
+    }
   }
   return footprint;
 }

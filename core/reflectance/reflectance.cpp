@@ -114,12 +114,24 @@ std::optional<std::string> CheckCalibration(const Calibration& c) {
   if (c.area.width <= 0 || c.area.height <= 0 || inside.width != c.area.width || inside.height != c.area.height) {
     return "panel.area: not a rectangle inside the 1344 x 759 frame";
   }
-  if (!(c.panelExposure > 0)) return "panel_exposure: must be above 0";
+  if (!(c.panelExposure > 0 && c.panelExposure <= kMaxPanelExposure)) {
+    return Format("panel_exposure: must be above 0 and at most %g", kMaxPanelExposure);
+  }
   for (std::size_t b = 0; b < 4; ++b) {
-    if (!(c.reflectance[b] > 0)) return Format("panel.reflectance[%zu]: must be above 0", b);
+    if (!(c.reflectance[b] > 0 && c.reflectance[b] <= kMaxPanelReflectance)) {
+      return Format("panel.reflectance[%zu]: must be above 0 and at most %g", b, kMaxPanelReflectance);
+    }
     if (c.black[b] < 0 || c.black[b] >= kSaturated) return Format("black[%zu]: must be 0 to 254", b);
-    if (c.irradiance && !(c.panelIrradiance[b] > 0)) return Format("panel_irradiance[%zu]: must be above 0", b);
-    if (!(c.panelMeanDn[b] > c.black[b])) return Format("panel_mean_dn[%zu]: must be above black", b);
+    if (!std::isfinite(c.panelIrradiance[b]) || c.panelIrradiance[b] < 0 ||
+        (c.irradiance && !(c.panelIrradiance[b] > 0))) {
+      return Format("panel_irradiance[%zu]: must be a reading above 0", b);
+    }
+    if (!(c.panelMeanDn[b] > c.black[b] && c.panelMeanDn[b] <= kSaturated)) {
+      return Format("panel_mean_dn[%zu]: must be above black and at most 255", b);
+    }
+    if (!(c.panelCv[b] >= 0 && c.panelCv[b] <= kPanelMaxCv)) {
+      return Format("panel_cv[%zu]: must be 0 to %g (a panel that varies more is refused)", b, kPanelMaxCv);
+    }
     const double expected = c.reflectance[b] / ((c.panelMeanDn[b] - c.black[b]) / c.panelExposure);
     if (!(std::abs(c.factors[b] - expected) <= kFactorTolerance * expected)) {
       return Format("factors[%zu]: %.9g does not follow from the panel figures (%.9g)", b, c.factors[b], expected);

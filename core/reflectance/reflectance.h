@@ -44,6 +44,10 @@ inline constexpr std::uint64_t kPanelMinPixels = 100;
 inline constexpr double kPanelMaxCv = 0.05;
 // A capture lit more than twice or less than half as brightly as the panel is worth a warning.
 inline constexpr double kIrradianceWarnRatio = 2.0;
+// What a calibration file may state: a panel reflects no more than a mirror could (glints aside),
+// and a panel's exposure (shutter x gain of 16- and 8-bit fields) stays far below this.
+inline constexpr double kMaxPanelReflectance = 2.0;
+inline constexpr double kMaxPanelExposure = 1e9;
 // How closely a file's factors must follow from its panel figures.
 inline constexpr double kFactorTolerance = 1e-6;
 

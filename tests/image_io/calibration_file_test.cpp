@@ -1,14 +1,18 @@
 #include "image_io/calibration_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "image_io/camera_profile.h"
 #include "tests/support/test_support.h"
 
 namespace taloran {
 namespace {
+
+using Json = nlohmann::ordered_json;
 
 Calibration Sample() {
   Calibration c;
@@ -64,7 +68,6 @@ TEST(CalibrationFile, WrittenFiguresReadBack) {
 
 // Each way a file can be wrong is refused by the field's name.
 TEST(CalibrationFile, RefusesNamingTheField) {
-  using Json = nlohmann::ordered_json;
   struct Case {
     const char* name;
     void (*spoil)(Json&);
@@ -86,6 +89,18 @@ TEST(CalibrationFile, RefusesNamingTheField) {
        "panel.area:"},
       {"factors", [](Json& j) { j["factors"][2] = j["factors"][2].get<double>() * (1 + 2e-6); }, "factors[2]:"},
       {"not JSON", [](Json& j) { j = "{"; }, "not a JSON object"},
+      {"area past 2^31", [](Json& j) { j["panel"]["area"][0] = 2147483643; }, "panel.area:"},
+      {"area wrapping to 100", [](Json& j) { j["panel"]["area"][0] = 4294967396LL; }, "panel.area:"},
+      {"mean above 255", [](Json& j) { j["panel_mean_dn"][0] = 300; }, "panel_mean_dn[0]:"},
+      {"cv past the refusal", [](Json& j) { j["panel_cv"][1] = 0.5; }, "panel_cv[1]:"},
+      {"huge factors",
+       [](Json& j) {
+         j["panel"]["reflectance"] = {1e300, 1e300, 1e300, 1e300};
+         j["factors"] = {7e305, 7e305, 7e305, 7e305};
+       },
+       "panel.reflectance[0]:"},
+      {"black past a double's int", [](Json& j) { j["black"][0] = 1e300; }, "black:"},
+      {"long version", [](Json& j) { j["version"] = std::string(100'000, 'x'); }, "xxx..."},
   };
   test::TempDir dir;
   for (const Case& c : cases) {
@@ -98,6 +113,69 @@ TEST(CalibrationFile, RefusesNamingTheField) {
     ASSERT_TRUE(refusal);
     EXPECT_NE(refusal->find(c.says), std::string::npos) << *refusal;
   }
+}
+
+// A file that is no calibration's kind of file is refused at once, naming it: never read without
+// end, never held whole when it is huge, never recursed into without limit.
+TEST(CalibrationFile, RefusesWhatIsNoSmallJsonFile) {
+  test::TempDir dir;
+  const std::filesystem::path fifo = dir.path() / "fifo.json", big = dir.path() / "big.json",
+                              deep = dir.path() / "deep.json";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::ofstream(big) << "[" << std::string(2 << 20, ' ') << "]";
+  std::ofstream(deep) << "{\"version\": " << std::string(100'000, '[') << std::string(100'000, ']') << "}";
+  const struct {
+    std::filesystem::path path;
+    const char* says;
+  } cases[] = {{fifo, "not a regular file"},
+               {"/dev/zero", "not a regular file"},
+               {big, "larger than 1 MB"},
+               {deep, "nested deeper than"},
+               {dir.path(), "not a regular file"}};
+  for (const auto& c : cases) {
+    Calibration calibration;
+    const auto refusal = ReadCalibrationFile(c.path, calibration);
+    ASSERT_TRUE(refusal) << c.path;
+    EXPECT_NE(refusal->find(c.says), std::string::npos) << *refusal;
+    EXPECT_LT(refusal->size(), 300u) << "a refusal quotes no whole value";
+    CameraProfile profile;
+    EXPECT_TRUE(ReadCameraProfile(c.path, profile)) << c.path;
+  }
+}
+
+// Values no camera has are refused with the field, so that footprints and times stay finite.
+TEST(CameraProfileFile, RefusesValuesNoCameraHas) {
+  const struct {
+    const char* json;
+    const char* says;
+  } cases[] = {
+      {R"({"sensor_width_mm": 5e307, "sensor_height_mm": 5e307})", "sensor_width_mm:"},
+      {R"({"sensor_width_mm": 1e308, "sensor_height_mm": 1})", "sensor_width_mm:"},
+      {R"({"sensor_width_mm": 6.72, "sensor_height_mm": 3.795, "time_offset_s": 1e18})", "time_offset_s:"},
+      {R"({"shutter_unit_s": 1e6})", "shutter_unit_s:"},
+      {R"({"bands": {"red": {"central_wavelength_nm": 1e300}}})", "bands.red.central_wavelength_nm:"},
+  };
+  test::TempDir dir;
+  for (const auto& c : cases) {
+    std::ofstream(dir.path() / "camera.json") << c.json;
+    CameraProfile profile;
+    const auto refusal = ReadCameraProfile(dir.path() / "camera.json", profile);
+    ASSERT_TRUE(refusal) << c.json;
+    EXPECT_NE(refusal->find(c.says), std::string::npos) << *refusal;
+  }
+  std::ofstream(dir.path() / "camera.json") << R"({"sensor_width_mm": 6.72, "sensor_height_mm": 3.795})";
+  CameraProfile profile;
+  EXPECT_FALSE(ReadCameraProfile(dir.path() / "camera.json", profile));
+}
+
+// A calibration file without its creation time is read: the time is for the person only.
+TEST(CalibrationFile, CreatedIsOptional) {
+  test::TempDir dir;
+  Json j = Json::parse(CalibrationJson(Sample()));
+  j.erase("created");
+  std::ofstream(dir.path() / "cal.json") << j.dump();
+  Calibration c;
+  EXPECT_EQ(ReadCalibrationFile(dir.path() / "cal.json", c), std::nullopt);
 }
 
 }  // namespace
