@@ -107,6 +107,10 @@ std::filesystem::path BatchJournalPath(const BatchOptions& o) {
 
 int RunBatch(const BatchOptions& o, std::istream& in, std::ostream& err) {
   const std::vector<std::string> listed = ExpandInputs(o.inputs, in);
+  if (listed.empty()) {
+    err << NoCapturesText(o.inputs) << '\n';
+    return kExitNoInput;
+  }
   const std::vector<std::string> captures = ShardOf(listed, o.shard);
   if (const auto note = NonUtf8NamesNote(captures)) err << *note << '\n';
   std::vector<PlannedOutput> planned;
@@ -203,7 +207,9 @@ int RunBatch(const BatchOptions& o, std::istream& in, std::ostream& err) {
     }
   }
   const bool allRead = std::all_of(reports.begin(), reports.end(), [](const CaptureReport& r) { return r.complete(); });
-  return allRead ? kExitOk : kExitSomeUnread;
+  if (!allRead) return kExitSomeUnread;
+  journal.Remove();
+  return kExitOk;
 }
 
 namespace {

@@ -27,6 +27,7 @@ constexpr std::array<CommandEntry, 6> kCommands{{
 int RunCli(int argc, const char* const* argv, const CliStreams& io) {
   CLI::App app{"taloran-cli: read four-channel camera captures, render views, show camera data, process flights"};
   app.require_subcommand(1);
+  app.set_version_flag("--version", std::string("taloran-cli ") + TALORAN_VERSION);
   std::vector<std::pair<CLI::App*, CommandParts>> commands;
   for (const CommandEntry& entry : kCommands) {
     CLI::App* command = app.add_subcommand(entry.name, entry.description);
@@ -43,6 +44,9 @@ int RunCli(int argc, const char* const* argv, const CliStreams& io) {
     parsed()->second.check();
   } catch (const CLI::CallForHelp&) {
     io.out << app.help();
+    return kExitOk;
+  } catch (const CLI::CallForVersion&) {
+    io.out << app.version() << '\n';
     return kExitOk;
   } catch (const CLI::ParseError& e) {
     const auto* command = parsed();

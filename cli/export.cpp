@@ -65,6 +65,10 @@ std::string JournalArguments(const ExportOptions& o, const std::vector<std::stri
 
 int RunExport(const ExportOptions& o, std::istream& in, std::ostream& err) {
   const std::vector<std::string> listed = ExpandInputs(o.inputs, in);
+  if (listed.empty()) {
+    err << NoCapturesText(o.inputs) << '\n';
+    return kExitNoInput;
+  }
   const std::vector<std::string> captures = ShardOf(listed, o.shard);
   if (const auto note = NonUtf8NamesNote(captures)) err << *note << '\n';
   std::vector<PlannedOutput> planned;
@@ -122,7 +126,9 @@ int RunExport(const ExportOptions& o, std::istream& in, std::ostream& err) {
     err << *stopped << '\n';
     return kExitCannotWrite;
   }
-  return std::all_of(exported.begin(), exported.end(), [](char e) { return e != 0; }) ? kExitOk : kExitSomeUnread;
+  if (!std::all_of(exported.begin(), exported.end(), [](char e) { return e != 0; })) return kExitSomeUnread;
+  journal.Remove();
+  return kExitOk;
 }
 
 namespace {

@@ -5,6 +5,7 @@
 #include <QScreen>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "app/taloran_dlg.h"
 #include "image_io/large_buffer.h"
@@ -26,6 +27,18 @@ bool DisplayAvailable() {
 }  // namespace
 
 int CTaloranApp::Run(int argc, char** argv) {
+  // Answered without a display, as any program answers them.
+  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::printf(
+        "usage: taloran [CAPTURE.tif | FOLDER]\n"
+        "The viewer of four-band captures: opens the capture (or a folder's first capture) named,\n"
+        "else the window alone. F1 in the window gives the keys.\n");
+    return 0;
+  }
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("taloran %s\n", TALORAN_VERSION);
+    return 0;
+  }
   if (!DisplayAvailable()) {
     std::fprintf(stderr, "taloran: no display to show the viewer on (DISPLAY and WAYLAND_DISPLAY are unset)\n");
     return 1;

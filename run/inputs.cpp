@@ -79,6 +79,12 @@ std::vector<std::string> ExpandInputs(const std::vector<std::string>& inputs, st
   return captures;
 }
 
+std::string NoCapturesText(const std::vector<std::string>& inputs) {
+  std::string named;
+  for (const std::string& input : inputs) named += (named.empty() ? "" : ", ") + input;
+  return "No captures in " + named + " (a folder gives its .tif files); nothing was done";
+}
+
 std::vector<std::string> ShardOf(const std::vector<std::string>& captures, Shard shard) {
   std::vector<std::string> mine;
   for (std::size_t i = 0; i < captures.size(); ++i) {

@@ -20,6 +20,10 @@ struct Shard {
 // The captures `inputs` name, "-" read from `in`; a capture met again (by its canonical path) is left out.
 std::vector<std::string> ExpandInputs(const std::vector<std::string>& inputs, std::istream& in);
 
+// "No captures in flight/ (a folder gives its .tif files)": what a person is told when `inputs`
+// named no capture at all.
+std::string NoCapturesText(const std::vector<std::string>& inputs);
+
 // The captures of `captures` that fall to `shard`, in order.
 std::vector<std::string> ShardOf(const std::vector<std::string>& captures, Shard shard);
 

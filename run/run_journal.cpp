@@ -97,7 +97,16 @@ std::optional<RunJournal::Refusal> RunJournal::Open(const std::filesystem::path&
     std::fclose(file_), file_ = nullptr;
     return Refusal{std::move(*why), false};
   }
+  path_ = path;
   return std::nullopt;
+}
+
+void RunJournal::Remove() {
+  const std::lock_guard lock(mutex_);
+  if (file_ == nullptr) return;
+  std::fclose(file_), file_ = nullptr;
+  std::error_code ignored;
+  std::filesystem::remove(path_, ignored);
 }
 
 bool RunJournal::Append(std::size_t position, const std::string& entry) {

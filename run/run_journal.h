@@ -46,8 +46,13 @@ class RunJournal {
   // Records capture `position` as finished with `entry` (one line); false when it cannot be written.
   bool Append(std::size_t position, const std::string& entry);
 
+  // Closes and removes the journal: the run it records finished every capture, so there is nothing
+  // to resume. A run that was stopped or left captures unfinished keeps it.
+  void Remove();
+
  private:
   std::FILE* file_ = nullptr;
+  std::filesystem::path path_;
   std::mutex mutex_;
   std::map<std::size_t, std::string> entries_;
 };

@@ -241,6 +241,15 @@ TEST_F(CliFixture, AnOutputNeverReplacesAnInput) {
   EXPECT_FALSE(std::filesystem::exists(Out("s.csv")));
 }
 
+TEST_F(CliFixture, AnswersVersionAndHelp) {
+  const CliRun version = Cli({"--version"});
+  EXPECT_EQ(version.code, kExitOk);
+  EXPECT_TRUE(version.out.starts_with("taloran-cli ")) << version.out << version.err;
+  const CliRun help = Cli({"--help"});
+  EXPECT_EQ(help.code, kExitOk);
+  EXPECT_NE(help.out.find("export"), std::string::npos);
+}
+
 TEST_F(CliFixture, AnUnwritableOutputLeavesNoFileBehind) {
   const auto target = Out("no-such-folder") / "x.png";
   const CliRun run = Cli({"render", "--view", "ndvi", "-o", target.string(), capture.string()});

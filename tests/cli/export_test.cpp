@@ -178,21 +178,32 @@ TEST_F(ExportTest, RefusalsComeBeforeAnyFile) {
   EXPECT_FALSE(std::filesystem::exists(out));
 }
 
-// Shards writing into one folder keep a journal each, so each resumes alone whatever the other did.
+// Shards writing into one folder keep a journal each, so each resumes alone whatever the other did;
+// a run that finished every capture leaves no journal, one with failures keeps it.
 TEST_F(ExportTest, ShardsIntoOneFolderEachResumeTheirOwn) {
+  const std::string broken = dir.Write("c.tif", {}).string();  // position 2: the first shard's
   const auto shard = [&](const char* k, bool resume) {
-    std::vector<std::string> args{"export", "--shard", k, "-o", out.string(), captures[0], captures[1]};
+    std::vector<std::string> args{"export", "--shard", k, "-o", out.string(), captures[0], captures[1], broken};
     if (resume) args.push_back("--resume");
     return Cli(args);
   };
-  ASSERT_EQ(shard("1/2", false), kExitOk);
+  ASSERT_EQ(shard("1/2", false), kExitSomeUnread);
   ASSERT_EQ(shard("2/2", false), kExitOk);
-  const auto first = std::filesystem::last_write_time(out / "a_NIR.tif");
-  EXPECT_EQ(shard("1/2", true), kExitOk);
-  EXPECT_EQ(shard("2/2", true), kExitOk);
-  EXPECT_EQ(std::filesystem::last_write_time(out / "a_NIR.tif"), first) << "a finished capture was written again";
   EXPECT_TRUE(std::filesystem::exists(out / ".taloran-export.1-of-2.journal"));
-  EXPECT_TRUE(std::filesystem::exists(out / ".taloran-export.2-of-2.journal"));
+  EXPECT_FALSE(std::filesystem::exists(out / ".taloran-export.2-of-2.journal")) << "a finished run keeps no journal";
+  const auto first = std::filesystem::last_write_time(out / "a_NIR.tif");
+  EXPECT_EQ(shard("1/2", true), kExitSomeUnread);
+  EXPECT_EQ(std::filesystem::last_write_time(out / "a_NIR.tif"), first) << "a finished capture was written again";
+}
+
+// Inputs that name no capture are no success: a message and exit 66, and nothing written.
+TEST_F(ExportTest, NothingToDoIsNoSuccess) {
+  std::filesystem::create_directories(dir.path() / "empty");
+  std::string err;
+  EXPECT_EQ(Cli({"export", "-o", out.string(), (dir.path() / "empty").string()}, &err), kExitNoInput);
+  EXPECT_NE(err.find("No captures in"), std::string::npos) << err;
+  EXPECT_EQ(Cli({"batch", "-o", out.string(), (dir.path() / "empty").string()}, &err), kExitNoInput);
+  EXPECT_FALSE(std::filesystem::exists(out));
 }
 
 }  // namespace
