@@ -1,6 +1,8 @@
 #include "core/capture/capture_reader.h"
 
 #include <gtest/gtest.h>
+
+#include <cstring>
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -238,13 +240,13 @@ TEST(CaptureReaderEdges, TheFirstOfSeveralStripOffsetsEntriesCounts) {
 struct ByteWise {
   std::uint16_t result = 0;
   MetadataRecord metadata{};
-  std::vector<std::uint8_t> frame = std::vector<std::uint8_t>(kFrameFileBytes, 0);
+  std::vector<std::uint8_t> frame;  // kFrameFileBytes, made once the pixels are reached
 };
 
 ByteWise ReadByteWise(const std::filesystem::path& path) {
   ByteWise out;
   std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) return {kReadCannotOpen};
+  if (f == nullptr) return {kReadCannotOpen, {}, {}};
   auto seek = [f](std::uint32_t offset) {
     const auto position = static_cast<std::int32_t>(offset);
     return position >= 0 && std::fseek(f, position, SEEK_SET) == 0;
@@ -256,7 +258,7 @@ ByteWise ReadByteWise(const std::filesystem::path& path) {
   };
   auto fail = [&]() {
     std::fclose(f);
-    return ByteWise{kReadSeekFailed};
+    return ByteWise{kReadSeekFailed, {}, {}};
   };
   seek(4);
   const std::uint32_t ifd = assemble(4);
@@ -277,6 +279,7 @@ ByteWise ReadByteWise(const std::filesystem::path& path) {
   int last = 0;
   for (std::size_t i = 72; i < 76; ++i) out.metadata[i] = static_cast<std::uint8_t>(last = std::fgetc(f));
   if (!seek(p)) return fail();
+  out.frame.assign(kFrameFileBytes, 0);
   for (std::size_t i = 0; last != EOF && i < kFrameFileBytes; ++i) {
     const int c = std::fgetc(f);
     if (c == EOF) break;
@@ -288,14 +291,18 @@ ByteWise ReadByteWise(const std::filesystem::path& path) {
 
 void ExpectSameAsByteWise(const std::filesystem::path& path, const std::string& what) {
   const ByteWise expected = ReadByteWise(path);
-  test::FillFrameStore(Store(), 9);
-  const std::vector<std::uint8_t> before = Snapshot(Store());
+  // The store as every failed read must leave it: filled once, and again only after a read that
+  // succeeded (and so changed it), since most of the many reads here fail.
+  static const std::vector<std::uint8_t> before = (test::FillFrameStore(Store(), 9), Snapshot(Store()));
+  static bool changed = false;
+  if (changed) test::FillFrameStore(Store(), 9), changed = false;
   const std::uint16_t result = ReadIntoStore(path);
   ASSERT_EQ(result, expected.result) << what;
   if (result != kReadOk) {
-    ASSERT_TRUE(Snapshot(Store()) == before) << what;
+    ASSERT_TRUE(std::memcmp(&Store(), before.data(), before.size()) == 0) << what;
     return;
   }
+  changed = true;
   ASSERT_EQ(Store().metadata, expected.metadata) << what;
   static Plane blue, green, red, nir;
   SeparatePlanes(expected.frame.data(), blue, green, red, nir, 0);
