@@ -3,6 +3,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
+#include <algorithm>
 #include <cmath>
 
 #include "core/capture/frame_store.h"
@@ -35,6 +36,28 @@ QString RowLabel(const LegendRow& row) {
   if (row.mixed) return "mixed";
   return *row.low == *row.high ? IndexLabel(*row.low) : IndexLabel(*row.low) + " to " + IndexLabel(*row.high);
 }
+// The picture a stream holds when it is a whole BMP of the frame as the renderers write it (their
+// header, then the pixel rows bottom-up in blue-green-red): its rows turned top-down into the
+// screen's 32-bit pixels in one pass, with no BMP decoder between. Anything else shows nothing.
+QImage FrameImage(const std::vector<std::uint8_t>& stream) {
+  constexpr std::uint8_t kSignature[] = {'B', 'M'};
+  constexpr std::size_t kWidthAt = 18, kHeightAt = 22, kBitsAt = 28;
+  const auto le16 = [&stream](std::size_t at) { return stream[at] | stream[at + 1] << 8; };
+  if (stream.size() < kBmpFileSize || !std::equal(std::begin(kSignature), std::end(kSignature), stream.begin()) ||
+      le16(kWidthAt) != kFrameWidth || le16(kHeightAt) != kFrameHeight || le16(kBitsAt) != 24) {
+    return QImage();
+  }
+  QImage image(kFrameWidth, kFrameHeight, QImage::Format_RGB32);
+  constexpr std::size_t kRowBytes = 3 * kFrameWidth;
+  for (int y = 0; y < kFrameHeight; ++y) {
+    const std::uint8_t* from =
+        stream.data() + kBmpHeaderSize + static_cast<std::size_t>(kFrameHeight - 1 - y) * kRowBytes;
+    auto* to = reinterpret_cast<QRgb*>(image.scanLine(y));
+    for (int x = 0; x < kFrameWidth; ++x, from += 3) to[x] = qRgb(from[2], from[1], from[0]);
+  }
+  return image;
+}
+
 }  // namespace
 
 CPictureCtrl::CPictureCtrl(QWidget* parent) : QFrame(parent) {
@@ -54,7 +77,7 @@ bool CPictureCtrl::LoadBmpBuffer(const BmpBuffer& bmp, int size) {
   if (size < 0 || static_cast<std::size_t>(size) > kBmpFileSize) return false;
   state_ = State::Filling;
   stream_.assign(bmp.begin(), bmp.begin() + size);
-  image_ = QImage::fromData(stream_.data(), size, "BMP");
+  image_ = FrameImage(stream_);
   state_ = State::Showing;
   repaint();  // synchronous: the next render may change the BMP buffer as soon as this returns
   return true;

@@ -75,7 +75,7 @@ class CPictureCtrl : public QFrame {
 
   std::vector<std::uint8_t> stream_;
   State state_ = State::Empty;
-  QImage image_;  // the stream decoded once per load; null when it does not decode
+  QImage image_;  // the stream's picture, made once per load; null when it holds none
   PictureTransform transform_;
   std::optional<QPointF> pointer_;        // where the pointer was last seen over the area
   std::optional<QPointF> dragFrom_;       // a pan under way
