@@ -36,9 +36,10 @@ DesktopPresenter::DesktopPresenter(CTaloranDlg& dialog, DialogView& dialogView, 
     : dialog_(dialog), dialogView_(dialogView), view_(view), settings_(std::move(settings)) {
   title_ = kAppName;
   view_.SetTitle(title_);
+  dialog_.OnCaptureRead([this] { captureRead_ = true; });
 }
 
-DesktopPresenter::~DesktopPresenter() = default;
+DesktopPresenter::~DesktopPresenter() { dialog_.OnCaptureRead({}); }
 
 void DesktopPresenter::OnCommand(int id) {
   dialog_.OnCommand(id);
@@ -280,8 +281,8 @@ void DesktopPresenter::CalibrationChanged() {
 void DesktopPresenter::Refresh(Opened opened) {
   const std::string& shown = dialog_.LoadedPath;
   bool remembered = false;  // a setting to keep changed
-  if (dialog_.SuccessfulReads != readsSeen_) {
-    readsSeen_ = dialog_.SuccessfulReads;
+  if (captureRead_) {
+    captureRead_ = false;
     if (shown != titledPath_) {
       // The title counts the capture among its folder's captures, as the navigation lists them.
       const std::vector<std::string> names = dialogView_.ListFolder(FolderOf(shown), kCapturePattern);

@@ -112,7 +112,7 @@ class DesktopPresenter {
   std::string title_;
   std::string titledPath_;           // the capture the title was made for
   std::string place_;                // its place in its folder, " (2 of 3)"
-  unsigned readsSeen_ = 0;           // the dialog's successful reads when the title was made
+  bool captureRead_ = false;         // the dialog read a capture since the title was made
   std::unique_ptr<PngEncoder> png_;  // made on the first PNG saved
   std::unique_ptr<CalibrationPresenter> calibration_;
   ExportView* exportView_ = nullptr;

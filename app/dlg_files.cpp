@@ -75,7 +75,9 @@ void CTaloranDlg::Reload() {
 
 std::uint16_t CTaloranDlg::ReadCurrent() {
   const std::uint16_t result = ReadCapture(CurrentPath, frame_, FourLayerInput);
-  if (result == kReadOk) LoadedPath = CurrentPath, ++SuccessfulReads;
+  if (result != kReadOk) return result;
+  LoadedPath = CurrentPath;
+  if (captureRead_) captureRead_();
   return result;
 }
 

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "app/dialog_view.h"
@@ -74,10 +75,11 @@ class CTaloranDlg {
   std::string StatusText;
 
   // Beside the dialog's own state: the capture the frame store holds, that is the path of the
-  // last read that succeeded ("" before one), which the window's title and recent list name, and
-  // how many reads have succeeded.
+  // last read that succeeded ("" before one), which the window's title and recent list name.
   std::string LoadedPath;
-  unsigned SuccessfulReads = 0;
+  // `read` is called after each read that succeeded, once the frame store holds the new capture
+  // (the same capture read again included); one listener, replaced by the next.
+  void OnCaptureRead(std::function<void()> read) { captureRead_ = std::move(read); }
 
   // The gain text of a gain: three characters, leading zeros blank, 150 for anything above.
   static std::string FormatGain(std::uint16_t gain);
@@ -130,6 +132,7 @@ class CTaloranDlg {
   DialogView& view_;
   FrameStore& frame_;
   IndexPainter* painter_ = nullptr;
+  std::function<void()> captureRead_;
 };
 
 }  // namespace taloran

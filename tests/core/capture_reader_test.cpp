@@ -1,11 +1,10 @@
 #include "core/capture/capture_reader.h"
 
 #include <gtest/gtest.h>
-
-#include <cstring>
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <cstring>
 #include <random>
 
 #include "tests/support/test_support.h"
