@@ -136,9 +136,10 @@ std::string FormatCsv(const std::vector<CaptureReport>& reports, const std::vect
       csv += std::string(4 + indices.size() * std::size(kStatisticKeys), ',') + calibrationFields(r) + '\n';
       continue;
     }
-    csv += ',' + Fixed(r.position.latitudeDeg, kDegreeDecimals) + ',' +
-           Fixed(r.position.longitudeDeg, kDegreeDecimals) + ',' + Fixed(r.position.heightM, kHeightDecimals) + ',' +
-           Fixed(r.position.headingDeg, kHeadingDecimals);
+    const bool fix = HasFix(r.position);  // without one the cells are empty: no position
+    csv += ',' + (fix ? Fixed(r.position.latitudeDeg, kDegreeDecimals) : "") + ',' +
+           (fix ? Fixed(r.position.longitudeDeg, kDegreeDecimals) : "") + ',' +
+           Fixed(r.position.heightM, kHeightDecimals) + ',' + Fixed(r.position.headingDeg, kHeadingDecimals);
     if (!r.complete()) {  // the camera record is whole, the frame is not: no statistics
       csv += std::string(indices.size() * std::size(kStatisticKeys), ',') + calibrationFields(r) + '\n';
       continue;
@@ -185,13 +186,14 @@ std::string FormatGeoJson(const std::vector<CaptureReport>& reports, const std::
       });
     }
     if (!footprints || !footprints->only) {
-      const nlohmann::ordered_json feature = {
-          {"type", "Feature"},
-          {"geometry",
-           {{"type", "Point"},
-            {"coordinates",
-             {Rounded(r.position.longitudeDeg, kDegreeDecimals), Rounded(r.position.latitudeDeg, kDegreeDecimals)}}}},
-          {"properties", properties}};
+      const nlohmann::ordered_json point = {
+          {"type", "Point"},
+          {"coordinates",
+           {Rounded(r.position.longitudeDeg, kDegreeDecimals), Rounded(r.position.latitudeDeg, kDegreeDecimals)}}};
+      // Without a fix the feature has no place: a null geometry, as GeoJSON has it for that.
+      const nlohmann::ordered_json feature = {{"type", "Feature"},
+                                              {"geometry", HasFix(r.position) ? point : nlohmann::ordered_json()},
+                                              {"properties", properties}};
       features += (features.empty() ? "\n" : ",\n") + JsonText(feature);
     }
     if (footprints && footprints->corners[at]) {

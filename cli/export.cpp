@@ -158,6 +158,11 @@ int Export(ExportArgs& a, const CliStreams& io) {
                 : a.sampleFormat == "uint16" ? ExportSamples::Uint16
                                              : ExportSamples::Float32;
   }
+  if (e.calibration && e.samples == ExportSamples::Uint8) {
+    io.err
+        << "--sample-format uint8: 8-bit samples cannot hold reflectances; with --calibration use uint16 or float32\n";
+    return kExitUsage;
+  }
   e.deflate = a.compress == "deflate";
   e.outDir = a.output;
   o.fourLayer = a.run.fourLayer, o.jobs = a.run.jobs, o.resume = a.run.resume, o.inputs = a.run.inputs;

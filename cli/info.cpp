@@ -34,8 +34,9 @@ int Info(const std::string& capture, bool json, const std::optional<Calibration>
     for (std::size_t i = 0; i < kPanelFieldCount; ++i) object[kPanelFields[i].key] = panel.texts[i];
     object["irradiance_levels"] = panel.irradianceLevels;
     object["average_levels"] = panel.averageLevels;
-    object["latitude_deg"] = Rounded(position.latitudeDeg, kDegreeDecimals);
-    object["longitude_deg"] = Rounded(position.longitudeDeg, kDegreeDecimals);
+    const bool fix = HasFix(position);  // without one: null, no position
+    object["latitude_deg"] = fix ? nlohmann::ordered_json(Rounded(position.latitudeDeg, kDegreeDecimals)) : nullptr;
+    object["longitude_deg"] = fix ? nlohmann::ordered_json(Rounded(position.longitudeDeg, kDegreeDecimals)) : nullptr;
     object["height_m"] = Rounded(position.heightM, kHeightDecimals);
     if (reflectance) {  // k_b = F_b x I_b(p) / I_b(i) / X(i); null for a band without reflectance
       nlohmann::ordered_json factors = nlohmann::ordered_json::array();

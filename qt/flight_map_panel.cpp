@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -18,6 +19,9 @@
 namespace taloran {
 
 namespace {
+
+// How many lines of unplaced captures show before the list scrolls.
+constexpr int kUnplacedLines = 6;
 
 constexpr int kPanelWidth = 640, kPanelHeight = 560;
 
@@ -45,12 +49,21 @@ FlightMapPanel::FlightMapPanel(QWidget* parent)
   controls->addStretch(1);
   controls->addWidget(progress_);
   controls->addWidget(cancel_);
-  unplaced_ = new QLabel(mapTab);
+  // The captures not on the map scroll within a few lines: a flight without fixes lists hundreds,
+  // which would push the panel past the screen.
+  unplacedArea_ = new QScrollArea(mapTab);
+  unplaced_ = new QLabel(unplacedArea_);
   unplaced_->setAccessibleName("Captures not on the map");
   unplaced_->setWordWrap(true);
+  unplaced_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  unplacedArea_->setWidget(unplaced_);
+  unplacedArea_->setWidgetResizable(true);
+  unplacedArea_->setFrameShape(QFrame::NoFrame);
+  unplacedArea_->setMaximumHeight(kUnplacedLines * unplaced_->fontMetrics().lineSpacing());
+  unplacedArea_->hide();
   mapColumn->addWidget(map_, 1);
   mapColumn->addLayout(controls);
-  mapColumn->addWidget(unplaced_);
+  mapColumn->addWidget(unplacedArea_);
   tabs_->addTab(mapTab, "Map");
 
   auto* checkTab = new QWidget(tabs_);
@@ -97,6 +110,7 @@ void FlightMapPanel::ShowFlight(const FlightMap& map) {
     unplaced += (unplaced.isEmpty() ? "" : "\n") + QString::fromStdString(line);
   unplaced_->setText(unplaced.isEmpty() ? QString() : "Not on the map:\n" + unplaced);
   unplaced_->setAccessibleDescription(unplaced_->text());
+  unplacedArea_->setVisible(!unplaced.isEmpty());
   setWindowTitle(QString("Flight map - %1 captures").arg(map.captures.size()));
 }
 

@@ -10,6 +10,7 @@
 
 class QCheckBox;
 class QLabel;
+class QScrollArea;
 class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
@@ -54,6 +55,7 @@ class FlightMapPanel : public QDialog, public FlightMapView {
   QLabel* progress_ = nullptr;
   QPushButton* cancel_ = nullptr;
   QLabel* unplaced_ = nullptr;
+  QScrollArea* unplacedArea_ = nullptr;  // holds unplaced_, scrolling past a few lines
   QLabel* verdict_ = nullptr;
   QPlainTextEdit* report_ = nullptr;
   QPushButton* checkFrames_ = nullptr;

@@ -131,9 +131,10 @@ void TaloranWindow::Build() {
         break;
       }
     }
-    widget->setFocusPolicy((c.style & res::kTabStop) != 0 ? Qt::StrongFocus
-                           : c.kind == ControlKind::Radio ? Qt::ClickFocus
-                                                          : Qt::NoFocus);
+    // The picture takes the focus by a click or at the start (see showEvent), never by Tab.
+    widget->setFocusPolicy((c.style & res::kTabStop) != 0                                   ? Qt::StrongFocus
+                           : c.kind == ControlKind::Radio || c.kind == ControlKind::Picture ? Qt::ClickFocus
+                                                                                            : Qt::NoFocus);
     widgets_.emplace_back(&c, widget);
     if (c.id != res::kIdStatic) controls_[c.id] = widget;
   }
@@ -282,5 +283,13 @@ std::vector<std::string> TaloranWindow::ListFolder(const std::string& folder, co
 }
 
 bool TaloranWindow::LoadPicture(const BmpBuffer& bmp, int size) { return picture_->LoadBmpBuffer(bmp, size); }
+
+// A fresh window starts with the focus on the picture, where Space steps to the next capture as
+// the key list says; on OK (the dialog's first tab stop) Space would press OK and close the window.
+// Enter and Escape keep their meaning: the default button, and closing.
+void TaloranWindow::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (!shownOnce_) picture_->setFocus(Qt::OtherFocusReason), shownOnce_ = true;
+}
 
 }  // namespace taloran

@@ -130,6 +130,7 @@ class TaloranWindow : public QDialog, public DialogView, public DesktopView, pub
   void dropEvent(QDropEvent* event) override;
   void accept() override;
   void done(int result) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   void Build();
@@ -153,6 +154,7 @@ class TaloranWindow : public QDialog, public DialogView, public DesktopView, pub
   std::map<int, QWidget*> controls_;
   std::vector<std::pair<const res::ControlTemplate*, QWidget*>> widgets_;  // every template row
   CPictureCtrl* picture_ = nullptr;
+  bool shownOnce_ = false;
   QWidget* strip_ = nullptr;
   QLabel* probe_ = nullptr;
   QLabel* zoom_ = nullptr;

@@ -1,5 +1,7 @@
 #include "run/run_journal.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -39,11 +41,31 @@ std::filesystem::path ShardJournal(const std::filesystem::path& name, Shard shar
 
 RunJournal::~RunJournal() {
   if (file_ != nullptr) std::fclose(file_);
+  if (lock_ >= 0) close(lock_);  // releases the lock
+}
+
+std::optional<RunJournal::Refusal> RunJournal::Lock(const std::filesystem::path& path) {
+  const std::filesystem::path name = path.string() + ".lock";
+  lock_ = open(name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+  if (lock_ < 0) return Refusal{CannotWrite(name, errno), false};
+  if (flock(lock_, LOCK_EX | LOCK_NB) != 0) {
+    char holder[32] = {};
+    const ssize_t n = pread(lock_, holder, sizeof holder - 1, 0);
+    close(lock_), lock_ = -1;
+    const std::string pid = n > 0 ? std::string(holder, static_cast<std::size_t>(n)) : "unknown";
+    return Refusal{"another run (pid " + pid + ") is writing here (" + path.string() + "); let it finish first", true};
+  }
+  const std::string pid = std::to_string(getpid());
+  if (ftruncate(lock_, 0) != 0 || pwrite(lock_, pid.data(), pid.size(), 0) < 0) {
+    return Refusal{CannotWrite(name, errno), false};
+  }
+  return std::nullopt;
 }
 
 std::optional<RunJournal::Refusal> RunJournal::Open(const std::filesystem::path& path, const std::string& arguments,
                                                     bool resume) {
   const std::string header = kHeader + arguments;
+  if (auto refusal = Lock(path)) return refusal;
   if (resume) {
     std::ifstream earlier(path, std::ios::binary);
     std::stringstream text;
@@ -107,6 +129,7 @@ void RunJournal::Remove() {
   std::fclose(file_), file_ = nullptr;
   std::error_code ignored;
   std::filesystem::remove(path_, ignored);
+  std::filesystem::remove(path_.string() + ".lock", ignored);  // still held: no run can take it meanwhile
 }
 
 bool RunJournal::Append(std::size_t position, const std::string& entry) {

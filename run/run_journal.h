@@ -3,6 +3,10 @@
 // files are in place. A run with --resume takes the finished captures from the journal of an
 // earlier run with the same arguments and does only the rest; a run without it starts a new one.
 //
+// While a run holds its journal it holds an advisory lock beside it ("NAME.lock", which keeps the
+// holder's process id), so that a second run into the same place is refused rather than tearing
+// the first one's files.
+//
 // Threading contract: Open on one thread before the workers start; Append from any worker, one
 // line at a time under the journal's own lock; entries() only while no worker runs.
 #pragma once
@@ -37,7 +41,8 @@ class RunJournal {
   };
 
   // Opens the journal at `path` for a run with `arguments` (one line of text): a new one, or with
-  // `resume` the earlier run's (none yet is a new one). Why not, where it cannot.
+  // `resume` the earlier run's (none yet is a new one). Why not, where it cannot: another live run
+  // holds it ("another run (pid N) is writing here"), it is another run's, or it cannot be written.
   std::optional<Refusal> Open(const std::filesystem::path& path, const std::string& arguments, bool resume);
 
   // The earlier run's finished captures: position in the run, and the line it wrote.
@@ -51,8 +56,11 @@ class RunJournal {
   void Remove();
 
  private:
+  std::optional<Refusal> Lock(const std::filesystem::path& path);
+
   std::FILE* file_ = nullptr;
   std::filesystem::path path_;
+  int lock_ = -1;  // the lock file's descriptor while this run holds it
   std::mutex mutex_;
   std::map<std::size_t, std::string> entries_;
 };

@@ -131,11 +131,12 @@ CameraPanel DecodeCameraMetadata(const MetadataRecord& record) {
 }
 
 CapturePosition DecodePosition(const MetadataRecord& record) {
+  constexpr unsigned kFullCircle = 360;  // a heading of 447 in the record is 87 as an angle
   const SignAndMagnitude height = SignedTenths(BigEndian(record, 32, 33));
   const double metres = height.magnitude / 10.0;
   return {DecimalDegrees(LatitudeDegrees(record), record[14], BigEndian(record, 15, 16)),
           DecimalDegrees(LongitudeDegrees(record), record[19], BigEndian(record, 20, 21)),
-          height.negative ? -metres : metres, static_cast<double>(BigEndian(record, 30, 31))};
+          height.negative ? -metres : metres, static_cast<double>(BigEndian(record, 30, 31) % kFullCircle)};
 }
 
 CameraSettings DecodeCameraSettings(const MetadataRecord& record) {

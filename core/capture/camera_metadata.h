@@ -66,11 +66,15 @@ struct CapturePosition {
   double latitudeDeg;   // degrees + (minutes + fraction / 10,000) / 60, negative in the south
   double longitudeDeg;  // the same, negative in the west
   double heightM;       // signed tenths of a metre / 10
-  double headingDeg;    // compass heading
+  double headingDeg;    // compass heading, 0 to 359 (the record's value taken modulo 360)
 };
 
 // Decodes the position fields of the record.
 CapturePosition DecodePosition(const MetadataRecord& record);
+
+// Whether the receiver had a fix: a record without one holds latitude and longitude 0, which is no
+// position (not a point in the Gulf of Guinea).
+inline bool HasFix(const CapturePosition& p) { return p.latitudeDeg != 0 || p.longitudeDeg != 0; }
 
 // The camera's settings and attitude as numbers, from the bytes the panel shows.
 struct CameraSettings {

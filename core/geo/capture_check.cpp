@@ -35,7 +35,7 @@ CheckedCapture CheckedFromRecord(std::string name, const MetadataRecord& record)
   c.name = std::move(name);
   const CapturePosition p = DecodePosition(record);
   const CameraSettings s = DecodeCameraSettings(record);
-  c.fix = p.latitudeDeg != 0 || p.longitudeDeg != 0;
+  c.fix = HasFix(p);
   c.position = {p.latitudeDeg, p.longitudeDeg};
   c.heightM = p.heightM, c.headingDeg = p.headingDeg;
   c.pitchDeg = s.pitchDeg, c.rollDeg = s.rollDeg, c.focalLengthMm = s.focalLengthMm;

@@ -9,7 +9,6 @@
 #include <sstream>
 
 #include "app/desktop_presenter.h"
-#include "cli/cli.h"
 #include "res/resource.h"
 #include "tests/support/fake_view.h"
 #include "tests/support/test_support.h"
@@ -82,10 +81,9 @@ TEST_F(CalibrationTest, APanelMarkedInTheViewerCalibratesAsTheBatchDoes) {
   StatisticsWorkspace work;
   const AreaFigures viewer = ComputeAreaFigures(dlg.Frame(), shown, std::nullopt, work);
   const std::string csv = (dir.path() / "s.csv").string();
-  const char* argv[] = {"taloran-cli", "batch",         "--format",  "none",         "--stats",
-                        csv.c_str(),   "--calibration", cal.c_str(), capture.c_str()};
-  std::ostringstream out, err;
-  ASSERT_EQ(RunCli(9, argv, out, err), 0) << err.str();
+  const test::ProgramRun batch =
+      test::RunProgram({TALORAN_CLI_PATH, "batch", "--format", "none", "--stats", csv, "--calibration", cal, capture});
+  ASSERT_EQ(batch.code, 0) << batch.err;
   std::ifstream file(csv);
   std::string header, row;
   std::getline(file, header), std::getline(file, row);

@@ -9,7 +9,6 @@
 #include <iterator>
 #include <sstream>
 
-#include "cli/cli.h"
 #include "core/capture/camera_metadata.h"
 #include "res/resource.h"
 #include "tests/support/fake_view.h"
@@ -215,14 +214,12 @@ TEST_F(PresenterTest, SavedPicturesAreWhatTheCommandLineRenders) {
     presenter->Run(DesktopCommand::SavePicture);
     const std::string saved = desktop.savePath->ends_with("colour") ? *desktop.savePath + ".png" : *desktop.savePath;
     EXPECT_EQ(desktop.status, "Saved " + saved);
-    std::vector<std::string> args = {"taloran-cli", "render"};
+    std::vector<std::string> args = {TALORAN_CLI_PATH, "render"};
     args.insert(args.end(), c.cli.begin(), c.cli.end());
     const std::string rendered = (dir.path() / ("cli-" + c.name + (c.name == "v.BMP" ? "" : ".png"))).string();
     args.insert(args.end(), {"-o", c.name == "v.BMP" ? rendered + ".bmp" : rendered, paths[1]});
-    std::vector<const char*> argv;
-    for (const auto& a : args) argv.push_back(a.c_str());
-    std::ostringstream out, err;
-    ASSERT_EQ(RunCli(static_cast<int>(argv.size()), argv.data(), out, err), 0) << err.str();
+    const test::ProgramRun render = test::RunProgram(args);
+    ASSERT_EQ(render.code, 0) << render.err;
     EXPECT_EQ(ReadText(saved), ReadText(args[args.size() - 2])) << c.name;
   }
   EXPECT_EQ(desktop.suggested, dir.path().string() + "/p2.color.png");

@@ -10,7 +10,6 @@
 #include <sstream>
 
 #include "app/picture_transform.h"
-#include "cli/cli.h"
 #include "core/capture/capture_reader.h"
 #include "core/index/index_display.h"
 #include "core/index/index_value.h"
@@ -175,10 +174,9 @@ TEST(AreaFigures, AreTheNumbersTheBatchWrites) {
   test::TempDir dir;
   const std::string capture = dir.Write("c.tif", EncodeCapture(FieldScene(3), false)).string();
   const std::string csv = (dir.path() / "s.csv").string();
-  const char* argv[] = {"taloran-cli", "batch",       "--format", "none",      "--index",      "sipi",
-                        "--gains",     "50,50,50,90", "--stats",  csv.c_str(), capture.c_str()};
-  std::ostringstream out, err;
-  ASSERT_EQ(RunCli(static_cast<int>(std::size(argv)), argv, out, err), 0) << err.str();
+  const test::ProgramRun batch = test::RunProgram({TALORAN_CLI_PATH, "batch", "--format", "none", "--index", "sipi",
+                                                   "--gains", "50,50,50,90", "--stats", csv, capture});
+  ASSERT_EQ(batch.code, 0) << batch.err;
   std::ifstream file(csv);
   std::string header, row;
   std::getline(file, header), std::getline(file, row);

@@ -116,12 +116,17 @@ TEST_F(BatchFixture, CsvAndGeoJsonCarryTheCoresFiguresInInputOrder) {
     ASSERT_EQ(capture.Read(Capture(i), false), 0);
     const CapturePosition p = DecodePosition(capture.store().metadata);
     const nlohmann::json& f = geo["features"][feature++];
-    EXPECT_EQ(f["geometry"]["type"], "Point");
-    EXPECT_EQ(f["geometry"]["coordinates"], nlohmann::json({Rounded(p.longitudeDeg, 7), Rounded(p.latitudeDeg, 7)}));
+    if (HasFix(p)) {
+      EXPECT_EQ(f["geometry"]["type"], "Point");
+      EXPECT_EQ(f["geometry"]["coordinates"], nlohmann::json({Rounded(p.longitudeDeg, 7), Rounded(p.latitudeDeg, 7)}));
+      EXPECT_DOUBLE_EQ(std::stod(row[2]), Rounded(p.latitudeDeg, 7));
+    } else {  // no position: a null geometry and empty cells
+      EXPECT_TRUE(f["geometry"].is_null());
+      EXPECT_EQ(row[2] + row[3], "");
+    }
     EXPECT_EQ(f["properties"]["file"], Capture(i));
     EXPECT_EQ(f["properties"]["height_m"], Rounded(p.heightM, 1));
     EXPECT_EQ(row[1], "ok");
-    EXPECT_DOUBLE_EQ(std::stod(row[2]), Rounded(p.latitudeDeg, 7));
     EXPECT_DOUBLE_EQ(std::stod(row[4]), Rounded(p.heightM, 1));
     std::size_t column = 6;
     for (const std::uint16_t code : {kIndexNdvi, kIndexEvi, kIndexGi}) {
@@ -283,6 +288,30 @@ TEST_F(BatchFixture, ANameThatIsNotUtf8AbortsNothing) {
   EXPECT_EQ(exported.code, kExitOk) << exported.text;
   const CliRun checked = Command({"check", "--json", latin1.string()});
   EXPECT_NE(checked.text.find("latin1_\xef\xbf\xbd.tif"), std::string::npos) << checked.text;
+}
+
+// A record without a fix is no position: empty cells, a null geometry, nulls in info. A heading
+// past 360 is an angle modulo 360 wherever it is used as one.
+TEST_F(BatchFixture, NoFixIsNoPositionAndHeadingsAreAngles) {
+  CaptureImage lost = FieldScene(4);  // heading 87 + 360
+  std::fill(lost.metadata.begin() + 13, lost.metadata.begin() + 22, std::uint8_t{0});
+  const std::string capture = dir.Write("lost.tif", EncodeCapture(lost, false)).string();
+  const std::string csv = Out("s.csv").string(), geoJson = Out("p.geojson").string();
+  ASSERT_EQ(Batch({"--format", "none", "--stats", csv, "--geojson", geoJson, capture}).code, kExitOk);
+  const std::vector<std::string> row = ParseCsv(ReadText(csv))[1];
+  EXPECT_EQ(row[2], "");
+  EXPECT_EQ(row[3], "");
+  EXPECT_EQ(row[5], "87");
+  EXPECT_NE(ReadText(geoJson).find("\"geometry\":null"), std::string::npos) << ReadText(geoJson);
+  const CliRun info = Command({"info", "--json", capture});
+  EXPECT_NE(info.text.find("\"latitude_deg\": null"), std::string::npos) << info.text;
+  // And uint8 cannot hold a calibration's reflectances: refused, not written as raw samples.
+  const std::string cal = Out("cal.json").string();
+  ASSERT_EQ(Command({"calibrate", "--area", "100,600,10,10", "--reflectance", "0.5", "-o", cal, Capture(0)}).code, 0);
+  const CliRun raw =
+      Command({"export", "--calibration", cal, "--sample-format", "uint8", "-o", Out("x").string(), capture});
+  EXPECT_EQ(raw.code, kExitUsage);
+  EXPECT_FALSE(std::filesystem::exists(Out("x")));
 }
 
 TEST_F(BatchFixture, ACalibrationCarriesThroughEveryCommand) {

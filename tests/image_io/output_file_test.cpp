@@ -4,6 +4,7 @@
 #include "image_io/output_file.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <functional>
@@ -105,6 +106,26 @@ TEST(RunJournalTest, AJournalThatIsNotWholeIsRefusedForWhatItIs) {
       EXPECT_EQ(ReadText(path), c.text) << "a refused journal is left as it was";
     }
   }
+}
+
+// Two runs into one place: the second is refused while the first holds its journal, naming it.
+TEST(RunJournalTest, ASecondRunIntoTheSamePlaceIsRefusedWhileTheFirstRuns) {
+  test::TempDir dir;
+  const std::filesystem::path path = dir.path() / ".taloran-export.journal";
+  {
+    RunJournal first;
+    ASSERT_FALSE(first.Open(path, "{}", false));
+    RunJournal second;
+    const auto refusal = second.Open(path, "{}", true);
+    ASSERT_TRUE(refusal);
+    EXPECT_NE(refusal->text.find("another run (pid " + std::to_string(getpid()) + ") is writing here"),
+              std::string::npos)
+        << refusal->text;
+    EXPECT_TRUE(first.Append(0, "a"));
+  }
+  RunJournal later;  // the first run has ended: its journal is there to resume
+  ASSERT_FALSE(later.Open(path, "{}", true));
+  EXPECT_EQ(later.entries().size(), 1u);
 }
 
 }  // namespace

@@ -169,6 +169,33 @@ TEST_F(DesktopWindowTest, KeysStepUnlessTheFocusedControlUsesThem) {
   EXPECT_TRUE(window->isVisible());
 }
 
+// A fresh window's focus is where Space steps, as the key list says, not on OK (which Space would
+// press, closing the window); Enter still means OK.
+TEST_F(DesktopWindowTest, SpaceInAFreshWindowStepsAndEnterStillMeansOk) {
+  OpenFolder();
+  QWidget* focus = QApplication::focusWidget();
+  ASSERT_NE(focus, nullptr);
+  QTest::keyClick(focus, Qt::Key_Space);
+  EXPECT_EQ(dialog.CurrentPath, paths[2]);
+  EXPECT_TRUE(window->isVisible());
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_EQ(window->result(), QDialog::Accepted);
+}
+
+// Hundreds of captures without a fix scroll within the panel instead of stretching it off the screen.
+TEST(FlightMapPanelTest, AFlightWithoutFixesStaysOnTheScreen) {
+  constexpr int kScreenHeight = 1080;
+  FlightMapPanel panel(nullptr);
+  FlightMap map;
+  for (int i = 0; i < 416; ++i) map.unplaced.push_back("IMG_" + std::to_string(i) + ".tif: no position fix");
+  panel.ShowFlight(map);
+  panel.show();
+  EXPECT_LT(panel.sizeHint().height(), kScreenHeight);
+  EXPECT_LT(panel.minimumSizeHint().height(), kScreenHeight);
+  EXPECT_NE(panel.Unplaced()->text().indexOf("IMG_415.tif"), -1) << "every name is still there to scroll to";
+}
+
 TEST_F(DesktopWindowTest, EnterPressesTheFocusedButtonAndElsewhereOk) {
   OpenFolder();
   Key(window->Control(kNext), Qt::Key_Return);

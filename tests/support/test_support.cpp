@@ -1,10 +1,15 @@
 #include "tests/support/test_support.h"
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace taloran::test {
@@ -53,6 +58,29 @@ void FillPairSweep(Plane& first, Plane& second, std::mt19937& random) {
     first[j] = static_cast<std::uint8_t>(keys[j] >> 8);
     second[j] = static_cast<std::uint8_t>(keys[j]);
   }
+}
+
+ProgramRun RunProgram(const std::vector<std::string>& args) {
+  static std::atomic<int> runs{0};
+  const std::filesystem::path err = std::filesystem::temp_directory_path() /
+                                    ("taloran-run-" + std::to_string(getpid()) + "-" + std::to_string(runs++) + ".err");
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&files, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  pid_t pid = 0;
+  int status = -1;
+  if (posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), environ) == 0) waitpid(pid, &status, 0);
+  posix_spawn_file_actions_destroy(&files);
+  ProgramRun run;
+  run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  std::ifstream text(err);
+  run.err.assign(std::istreambuf_iterator<char>(text), {});
+  std::filesystem::remove(err);
+  return run;
 }
 
 }  // namespace taloran::test

@@ -42,4 +42,11 @@ std::vector<std::uint8_t> Snapshot(const FrameStore& frame);
 // Planes of random samples in which pixel j's first two samples run through all 65,536 pairs.
 void FillPairSweep(Plane& first, Plane& second, std::mt19937& random);
 
+// A program run to its end (argv[0] its path): its exit status and what it wrote on standard error.
+struct ProgramRun {
+  int code = -1;
+  std::string err;
+};
+ProgramRun RunProgram(const std::vector<std::string>& args);
+
 }  // namespace taloran::test
