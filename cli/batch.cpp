@@ -38,12 +38,14 @@ void ProcessCapture(const BatchOptions& o, CaptureWorkspace& work, CaptureReport
                     std::ostream& err) {
   const CaptureRead read = ReadWhole(report.file, work.store(), o.fourLayer);
   report.readResult = read.code;
+  report.changed = read.changed;
   if (read.code == kReadOk) {
     report.frameBytes = read.frameBytes;
     report.position = DecodePosition(work.store().metadata);
   }
   if (!report.complete()) {
-    state.Say(err, report.file + ": " + ReadStatus(report), o.progress);
+    const std::string problem = ReadProblem(report.file, report.readResult);
+    state.Say(err, report.file + ": " + ReadStatus(report) + (problem.empty() ? "" : " (" + problem + ")"), o.progress);
     return;
   }
   std::optional<CaptureReflectance> reflectance;
@@ -120,7 +122,7 @@ int RunBatch(const BatchOptions& o, std::istream& in, std::ostream& err) {
     planned.push_back({ImagePath(o, c), "the image of " + c});
   }
   std::vector<CaptureReport> reports;
-  for (const std::string& c : captures) reports.push_back({c, kReadOk, kFrameFileBytes, {}, {}, std::nullopt});
+  for (const std::string& c : captures) reports.push_back({c, kReadOk, kFrameFileBytes, false, {}, {}, std::nullopt});
   if (const auto clash =
           o.format ? ClashingOutputs(captures, [&o](const std::string& c) { return ImagePath(o, c); }) : std::nullopt) {
     err << *clash << '\n';

@@ -57,6 +57,7 @@ void ForEachBandFigure(const CaptureReport::Calibrated& c, Put put) {
 std::string ReportJournalLine(const CaptureReport& r) {
   nlohmann::json j;
   j["file"] = r.file, j["read"] = r.readResult, j["bytes"] = r.frameBytes;
+  if (r.changed) j["changed"] = true;
   j["position"] = {r.position.latitudeDeg, r.position.longitudeDeg, r.position.heightM, r.position.headingDeg};
   nlohmann::json stats = nlohmann::json::array();
   for (const IndexStatistics& s : r.stats) {
@@ -79,6 +80,7 @@ std::optional<CaptureReport> ReportFromJournal(const std::string& line) {
     r.file = j.at("file").get<std::string>();
     r.readResult = j.at("read").get<std::uint16_t>();
     r.frameBytes = j.at("bytes").get<std::size_t>();
+    r.changed = j.value("changed", false);
     const auto p = j.at("position").get<std::array<double, 4>>();
     r.position = {p[0], p[1], p[2], p[3]};
     for (const nlohmann::json& s : j.at("stats")) {
@@ -107,6 +109,7 @@ double Rounded(double value, int decimals) {
 
 std::string ReadStatus(const CaptureReport& report) {
   if (report.readResult != kReadOk) return ReadFailureText(report.readResult);
+  if (report.changed) return "changed while read";
   return report.complete() ? "ok" : TruncationStatus(report.frameBytes);
 }
 

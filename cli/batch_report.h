@@ -21,6 +21,7 @@ struct CaptureReport {
   std::string file;                          // the path as the batch listed it
   std::uint16_t readResult = 0;              // ReadCapture's code
   std::size_t frameBytes = kFrameFileBytes;  // where readResult is 0: fewer when the file was cut short
+  bool changed = false;                      // the file changed while it was read: no figures
   CapturePosition position{};                // where readResult is 0
   std::vector<IndexStatistics> stats;        // one per reported index, where the capture read whole
   // With a calibration, where the capture read whole: the warning column (why a band has no
@@ -33,7 +34,7 @@ struct CaptureReport {
   std::optional<Calibrated> calibrated;
 
   // Read, and every frame byte there: the captures that are measured, drawn and mapped.
-  bool complete() const { return readResult == kReadOk && frameBytes == kFrameFileBytes; }
+  bool complete() const { return readResult == kReadOk && frameBytes == kFrameFileBytes && !changed; }
 };
 
 // A report as one line of JSON for the run's journal, every number as it was (round trip), and back;

@@ -35,10 +35,7 @@ std::optional<Calibration> LoadCalibration(const std::filesystem::path& path, st
 
 int RunCalibrate(const CalibrateOptions& o, std::ostream& out, std::ostream& err) {
   CaptureWorkspace work;
-  if (const std::uint16_t read = work.Read(o.capture, o.fourLayer); read != kReadOk) {
-    err << o.capture << ": " << ReadFailureText(read) << '\n';
-    return read == kReadCannotOpen ? kExitNotFound : kExitUnreadable;
-  }
+  if (const int code = ReadExit(o.capture, work.Read(o.capture, o.fourLayer), err); code != kExitOk) return code;
   if (!FrameComplete(work.store())) {
     err << o.capture << ": " << TruncationStatus(work.store().frameBytes)
         << "; a panel is measured on a whole frame only\n";

@@ -28,7 +28,8 @@ void ExportCapture(const ExportOptions& o, const std::string& capture, CaptureWo
                    bool& exported, std::ostream& err) {
   const CaptureRead read = ReadWhole(capture, work.store(), o.fourLayer);
   if (!read.whole()) {
-    state.Say(err, capture + ": " + read.status(), o.progress);
+    const std::string problem = ReadProblem(capture, read.code);
+    state.Say(err, capture + ": " + read.status() + (problem.empty() ? "" : " (" + problem + ")"), o.progress);
     return;
   }
   const auto failure =

@@ -24,7 +24,7 @@ struct InfoArgs {
 int Info(const std::string& capture, bool json, const std::optional<Calibration>& calibration, std::ostream& out,
          std::ostream& err) {
   MetadataRecord record{};
-  if (const int code = ReadExit(ReadCaptureMetadata(capture, record), err); code != kExitOk) return code;
+  if (const int code = ReadExit(capture, ReadCaptureMetadata(capture, record), err); code != kExitOk) return code;
   const CameraPanel panel = DecodeCameraMetadata(record);
   std::optional<CaptureReflectance> reflectance;
   if (calibration) reflectance = ReflectanceOf(*calibration, record);

@@ -38,7 +38,7 @@ int Render(const RenderArgs& a, const CliStreams& io) {
     return kExitUsage;
   }
   CaptureWorkspace work;
-  if (const int code = ReadExit(work.Read(a.capture, a.fourLayer), io.err); code != kExitOk) return code;
+  if (const int code = ReadExit(a.capture, work.Read(a.capture, a.fourLayer), io.err); code != kExitOk) return code;
   if (!FrameComplete(work.store())) {
     io.err << a.capture << ": " << TruncationStatus(work.store().frameBytes) << "; the missing part is drawn black\n";
   }

@@ -10,6 +10,7 @@
 #include "cli/exit_codes.h"
 #include "core/capture/capture_reader.h"
 #include "image_io/camera_profile.h"
+#include "run/capture_step.h"
 
 namespace taloran {
 
@@ -173,9 +174,10 @@ ViewChoice ChosenView(const std::string& view, const std::string& band) {
   return {kViewIndex, IndexCodeOf(*FindIndex(view), BandNumber(band))};
 }
 
-int ReadExit(std::uint16_t readResult, std::ostream& err) {
+int ReadExit(const std::string& capture, std::uint16_t readResult, std::ostream& err) {
   if (readResult == kReadOk) return kExitOk;
-  err << ReadFailureText(readResult) << '\n';
+  const std::string problem = ReadProblem(capture, readResult);
+  err << capture << ": " << ReadFailureText(readResult) << (problem.empty() ? "" : " (" + problem + ")") << '\n';
   return readResult == kReadCannotOpen ? kExitNotFound : kExitUnreadable;
 }
 

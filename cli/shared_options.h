@@ -65,8 +65,9 @@ bool ParseNumber(const std::string& text, std::size_t digits, unsigned max, unsi
 // A number a person writes: all of the text, finite.
 bool ParseReal(const std::string& text, double& value);
 
-// The exit code of a capture's read, saying why on `err` where it failed.
-int ReadExit(std::uint16_t readResult, std::ostream& err);
+// The exit code of a capture's read, saying why on `err` where it failed ("x.tif: Unknown error
+// (empty (0 bytes))").
+int ReadExit(const std::string& capture, std::uint16_t readResult, std::ostream& err);
 // The calibration --calibration names, or nothing (and why on `err`) when the file is refused;
 // `loaded` is false only then.
 std::optional<Calibration> CalibrationOption(const std::string& path, std::ostream& err, bool& loaded);

@@ -1,19 +1,113 @@
 #include "run/capture_step.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <optional>
+
 #include "core/capture/capture_reader.h"
 
 namespace taloran {
 
-bool CaptureRead::whole() const { return code == kReadOk && frameBytes == kFrameFileBytes; }
+namespace {
+
+// What changes when a file is written to or replaced.
+struct FileStamp {
+  off_t size = -1;
+  timespec modified{}, changed{};
+  ino_t inode = 0;
+  bool operator==(const FileStamp& o) const {
+    return size == o.size && modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec &&
+           changed.tv_sec == o.changed.tv_sec && changed.tv_nsec == o.changed.tv_nsec && inode == o.inode;
+  }
+};
+
+FileStamp StampOf(const std::filesystem::path& path) {
+  struct stat s {};
+  if (stat(path.c_str(), &s) != 0) return {};
+  return {s.st_size, s.st_mtim, s.st_ctim, s.st_ino};
+}
+
+// A TIFF's first directory as far as it tells what the file holds; nothing where it is no TIFF.
+struct TiffShape {
+  bool bigEndian = true;
+  std::uint32_t width = 0, height = 0, samples = 1, bits = 1;
+  bool exported = false;  // a band file that export wrote: its XMP names the band
+};
+
+std::optional<TiffShape> ShapeOf(const std::filesystem::path& path) {
+  constexpr std::size_t kHead = 64 * 1024;  // the directory and the XMP packet of an exported file lie here
+  std::ifstream file(path, std::ios::binary);
+  std::string head(kHead, '\0');
+  file.read(head.data(), static_cast<std::streamsize>(head.size()));
+  head.resize(static_cast<std::size_t>(file.gcount()));
+  if (head.size() < 8 || !(head.starts_with("MM\0*") || head.starts_with(std::string("II*\0", 4)))) return std::nullopt;
+  TiffShape shape;
+  shape.bigEndian = head[0] == 'M';
+  const auto number = [&](std::size_t at, std::size_t bytes) -> std::uint32_t {
+    if (at + bytes > head.size()) return 0;
+    std::uint32_t v = 0;
+    for (std::size_t i = 0; i < bytes; ++i) {
+      const auto byte = static_cast<unsigned char>(head[shape.bigEndian ? at + i : at + bytes - 1 - i]);
+      v = v << 8 | byte;
+    }
+    return v;
+  };
+  const std::uint32_t ifd = number(4, 4);
+  const std::uint32_t entries = number(ifd, 2);
+  constexpr std::uint32_t kEntryBytes = 12, kShort = 3;
+  for (std::uint32_t k = 0; k < entries && k < 256; ++k) {
+    const std::size_t at = ifd + 2 + k * kEntryBytes;
+    const std::uint32_t tag = number(at, 2), type = number(at + 2, 2);
+    const std::uint32_t value = type == kShort ? number(at + 8, 2) : number(at + 8, 4);
+    if (tag == 256) shape.width = value;
+    if (tag == 257) shape.height = value;
+    if (tag == 258) shape.bits = value;  // the first band's, where there are several
+    if (tag == 277) shape.samples = value;
+  }
+  shape.exported = head.find("Camera:BandName") != std::string::npos;
+  return shape;
+}
+
+}  // namespace
+
+std::string ReadProblem(const std::filesystem::path& capture, std::uint16_t code) {
+  if (code == kReadOk) return "";
+  struct stat s {};
+  if (stat(capture.c_str(), &s) != 0) return std::strerror(errno);
+  if (!S_ISREG(s.st_mode)) return "not a regular file";
+  if (access(capture.c_str(), R_OK) != 0) return std::strerror(errno);
+  if (s.st_size == 0) return "empty (0 bytes)";
+  const std::optional<TiffShape> shape = ShapeOf(capture);
+  if (!shape) return "not a TIFF file";
+  const std::string no = "not a capture of this camera: ";
+  if (shape->exported) return no + "a band file that export wrote";
+  if (!shape->bigEndian) return no + "a little-endian TIFF, a capture is big-endian";
+  if (shape->samples != 4) return no + std::to_string(shape->samples) + " samples a pixel, a capture has 4 interleaved";
+  if (shape->width != kFrameWidth || shape->height != kFrameHeight) {
+    return no + std::to_string(shape->width) + " x " + std::to_string(shape->height) +
+           " pixels, a capture has 1344 x 759";
+  }
+  if (shape->bits != 8) return no + std::to_string(shape->bits) + " bits a sample, a capture has 8";
+  return "";
+}
+
+bool CaptureRead::whole() const { return code == kReadOk && frameBytes == kFrameFileBytes && !changed; }
 
 std::string CaptureRead::status() const {
   if (code != kReadOk) return ReadFailureText(code);
+  if (changed) return "changed while read";
   return whole() ? "ok" : TruncationStatus(frameBytes);
 }
 
 CaptureRead ReadWhole(const std::filesystem::path& capture, FrameStore& store, bool fourLayer) {
+  const FileStamp before = StampOf(capture);
   const std::uint16_t code = ReadCapture(capture, store, fourLayer ? 1 : 0);
-  return {code, code == kReadOk ? store.frameBytes : 0};
+  if (code != kReadOk) return {code, 0, false};
+  return {code, store.frameBytes, !(StampOf(capture) == before)};
 }
 
 }  // namespace taloran

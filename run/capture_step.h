@@ -14,14 +14,23 @@ namespace taloran {
 struct CaptureRead {
   std::uint16_t code = 0;      // ReadCapture's result
   std::size_t frameBytes = 0;  // the frame bytes the file holds, where the capture was read
+  bool changed = false;        // the file changed while it was read: its frame may mix two captures
 
   // Read, and every frame byte there.
   bool whole() const;
-  // Why the capture is not whole ("truncated (1,999,992 of 4,080,384 frame bytes)"); "ok" when it is.
+  // Why the capture is not whole ("truncated (1,999,992 of 4,080,384 frame bytes)", "changed while
+  // read"); "ok" when it is.
   std::string status() const;
 };
 
-// Reads `capture` into `store`.
+// Why `capture` did not read (ReadCapture's `code` not 0), for a person: the system's reason it
+// cannot be opened ("Permission denied", "No such file or directory"), "not a regular file",
+// "empty (0 bytes)", or what makes it no capture of this camera ("not a capture of this camera: 3
+// samples a pixel, a capture has 4 interleaved"); "" where nothing more is known.
+std::string ReadProblem(const std::filesystem::path& capture, std::uint16_t code);
+
+// Reads `capture` into `store`, and tells whether the file changed meanwhile (its size, times or
+// inode before and after the read differ): a capture copied onto while a run reads it is not taken.
 CaptureRead ReadWhole(const std::filesystem::path& capture, FrameStore& store, bool fourLayer);
 
 }  // namespace taloran

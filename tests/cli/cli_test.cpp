@@ -148,23 +148,44 @@ TEST_F(CliFixture, InfoJsonHoldsThePanelTextsAndLevels) {
   EXPECT_NE(text.out.find("[+ 121 m]"), std::string::npos);
 }
 
+// A big-endian TIFF of `samples` samples a pixel, 64 x 32, as another camera or a photo editor writes.
+std::vector<std::uint8_t> OtherTiff(std::uint16_t samples) {
+  std::vector<std::uint8_t> bytes;
+  const auto put = [&bytes](std::uint32_t value, int count) {
+    for (int i = count - 1; i >= 0; --i) bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+  };
+  put(0x4D4D002A, 4), put(8, 4), put(3, 2);  // "MM", 42, the directory at 8 with three entries
+  const std::uint16_t entries[][2] = {{256, 64}, {257, 32}, {277, samples}};
+  for (const auto& entry : entries) put(entry[0], 2), put(3, 2), put(1, 4), put(entry[1], 2), put(0, 2);
+  bytes.resize(bytes.size() + 4 + 64 * 32 * std::size_t{samples}, 0);
+  return bytes;
+}
+
+// Each read failure names the file, keeps the reader's own text and says what is wrong.
 TEST_F(CliFixture, ReadFailuresExitWithTheirMessageAndWriteNothing) {
-  const auto empty = dir.Write("empty.tif", {});
+  const auto empty = dir.Write("empty.tif", {}), rgb = dir.Write("rgb.tif", OtherTiff(3));
+  const auto text = dir.Write("notes.tif", {'h', 'e', 'l', 'l', 'o', ' ', 't', 'h', 'e', 'r', 'e'});
   struct Case {
     std::filesystem::path capture;
     int code;
-    const char* message;
-  } cases[] = {{Out("missing.tif"), kExitNotFound, "Tif file not found\n"},
-               {dir.path(), kExitNotFound, "Tif file not found\n"},
-               {empty, kExitUnreadable, "Unknown error\n"}};
+    std::string message;
+  } cases[] = {
+      {Out("missing.tif"), kExitNotFound, "Tif file not found (No such file or directory)"},
+      {dir.path(), kExitNotFound, "Tif file not found (not a regular file)"},
+      {empty, kExitUnreadable, "Unknown error (empty (0 bytes))"},
+      {rgb, kExitUnreadable,
+       "Unknown error (not a capture of this camera: 3 samples a pixel, a capture has 4 interleaved)"},
+      {text, kExitUnreadable, "Unknown error (not a TIFF file)"},
+  };
   for (const Case& c : cases) {
+    const std::string message = c.capture.string() + ": " + c.message + "\n";
     const CliRun render = Cli({"render", "--view", "red", "-o", Out("x.bmp").string(), c.capture.string()});
     EXPECT_EQ(render.code, c.code);
-    EXPECT_EQ(render.err, c.message);
+    EXPECT_EQ(render.err, message);
     EXPECT_FALSE(std::filesystem::exists(Out("x.bmp")));
     const CliRun info = Cli({"info", "--json", c.capture.string()});
     EXPECT_EQ(info.code, c.code);
-    EXPECT_EQ(info.err, c.message);
+    EXPECT_EQ(info.err, message);
   }
 }
 
