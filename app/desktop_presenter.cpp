@@ -22,7 +22,7 @@ namespace {
 
 constexpr const char* kAppName = "Taloran";
 // The camera profile a flight's folder may carry beside its captures.
-constexpr const char* kFolderCameraProfile = "camera.json";
+constexpr const char* kFolderCameraProfile = kCameraProfileName;
 
 // A caption of the main template as a person reads it.
 std::string Caption(int id) {

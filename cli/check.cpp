@@ -1,5 +1,6 @@
 #include "cli/check.h"
 
+#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <ostream>
 
@@ -11,6 +12,7 @@
 #include "core/capture/folder_listing.h"
 #include "core/geo/capture_check.h"
 #include "core/geo/check_report.h"
+#include "image_io/camera_profile.h"
 #include "image_io/json_text.h"
 #include "run/capture_step.h"
 #include "run/inputs.h"
@@ -100,6 +102,15 @@ nlohmann::json Report(const FieldCheck& c, const std::vector<CheckedCapture>& ca
 
 int RunCheck(const CheckOptions& o, std::istream& in, std::ostream& out, std::ostream& err) {
   const std::vector<std::string> paths = ExpandInputs(o.inputs, in);
+  std::optional<SensorSize> sensor = o.sensor;
+  if (!o.cameraGiven && !paths.empty()) {  // the profile the viewer uses: camera.json beside the captures
+    const std::filesystem::path beside = std::filesystem::path(paths.front()).parent_path() / kCameraProfileName;
+    std::error_code error;
+    if (std::filesystem::exists(beside, error)) {
+      if (!SensorOption(beside.string(), sensor, err)) return kExitUsage;
+      err << "Camera profile: " << beside.string() << " (beside the captures)\n";
+    }
+  }
   if (const auto note = o.json ? NonUtf8NamesNote(paths) : std::nullopt) err << *note << '\n';
   std::vector<CheckedCapture> captures(paths.size());
   std::vector<std::string> warnings(paths.size());
@@ -123,7 +134,7 @@ int RunCheck(const CheckOptions& o, std::istream& in, std::ostream& out, std::os
     err << *stopped << '\n';
     return kExitCannotWrite;
   }
-  const FieldCheck c = CheckFlight(captures, o.sensor);
+  const FieldCheck c = CheckFlight(captures, sensor);
   if (o.json) {
     out << JsonText(Report(c, captures, paths, warnings, o.calibration.has_value()), 2) << '\n';
   } else {
@@ -145,6 +156,7 @@ int Check(CheckArgs& a, const CliStreams& io) {
   o.calibration = CalibrationOption(a.run.calibration, io.err, loaded);
   if (!loaded || !SensorOption(a.run.camera, o.sensor, io.err)) return kExitUsage;
   o.fourLayer = a.run.fourLayer, o.jobs = a.run.jobs, o.inputs = a.run.inputs;
+  o.cameraGiven = !a.run.camera.empty();
   o.progress = a.run.progress(io);
   return RunCheck(o, io.in, io.out, io.err);
 }

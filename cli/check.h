@@ -27,6 +27,7 @@ namespace taloran {
 struct CheckOptions {
   bool fourLayer = false;
   std::optional<SensorSize> sensor;  // from the camera profile: footprints, overlap and coverage
+  bool cameraGiven = false;          // --camera named one; else a camera.json beside the captures is used
   std::optional<Calibration> calibration;
   bool json = false;
   unsigned jobs = 1;

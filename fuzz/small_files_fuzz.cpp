@@ -37,7 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       .write(reinterpret_cast<const char*>(data + 1), static_cast<std::streamsize>(size - 1));
   if (pick == 0) {
     Calibration calibration;
-    if (const auto refusal = ReadCalibrationFile(file, calibration); refusal && refusal->size() > 1000) __builtin_trap();
+    if (const auto refusal = ReadCalibrationFile(file, calibration); refusal && refusal->size() > 1000)
+      __builtin_trap();
   } else if (pick == 1) {
     CameraProfile profile;
     if (const auto refusal = ReadCameraProfile(file, profile); refusal && refusal->size() > 1000) __builtin_trap();

@@ -22,6 +22,10 @@ struct CameraProfile {
 };
 
 // Reads a profile; on refusal returns "PROFILE.json: sensor_width_mm: ..." and leaves `profile` as it was.
+// The name of the profile a flight's folder may carry beside its captures, which the viewer's map
+// and the check take when no other is named.
+inline constexpr const char* kCameraProfileName = "camera.json";
+
 std::optional<std::string> ReadCameraProfile(const std::filesystem::path& path, CameraProfile& profile);
 // The sensor size of a profile, for footprints; why not, where it is refused or gives none.
 std::optional<std::string> ReadSensorSize(const std::filesystem::path& path, SensorSize& sensor);

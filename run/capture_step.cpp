@@ -103,8 +103,10 @@ std::string CaptureRead::status() const {
   return whole() ? "ok" : TruncationStatus(frameBytes);
 }
 
-CaptureRead ReadWhole(const std::filesystem::path& capture, FrameStore& store, bool fourLayer) {
+CaptureRead ReadWhole(const std::filesystem::path& capture, FrameStore& store, bool fourLayer,
+                      const std::function<void()>& meanwhile) {
   const FileStamp before = StampOf(capture);
+  if (meanwhile) meanwhile();
   const std::uint16_t code = ReadCapture(capture, store, fourLayer ? 1 : 0);
   if (code != kReadOk) return {code, 0, false};
   return {code, store.frameBytes, !(StampOf(capture) == before)};

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "core/capture/frame_store.h"
@@ -31,6 +32,9 @@ std::string ReadProblem(const std::filesystem::path& capture, std::uint16_t code
 
 // Reads `capture` into `store`, and tells whether the file changed meanwhile (its size, times or
 // inode before and after the read differ): a capture copied onto while a run reads it is not taken.
-CaptureRead ReadWhole(const std::filesystem::path& capture, FrameStore& store, bool fourLayer);
+// `meanwhile`, where given, runs between the first look at the file and its read: what a copy onto
+// the file at that moment does (the tests' way to be there).
+CaptureRead ReadWhole(const std::filesystem::path& capture, FrameStore& store, bool fourLayer,
+                      const std::function<void()>& meanwhile = {});
 
 }  // namespace taloran

@@ -56,7 +56,7 @@ std::string FieldCheckReport(const FieldCheck& c, const std::vector<CheckedCaptu
     out << "Area: " << area << " m2; " << Percent(c.coverage.underTwoShare) << " under two footprints, "
         << Percent(c.coverage.gapShare) << " in gaps\n";
   } else if (!c.forwardMedian) {
-    out << "Footprints: none without a camera profile that gives the sensor size (--camera)\n";
+    out << "Footprints: none without a camera profile that gives the sensor size\n";
   }
   for (std::size_t i = 0; i < captures.size(); ++i) {
     std::vector<std::string> words = CaptureFindingWords(c, captures, i);

@@ -138,8 +138,15 @@ FieldCheck CheckFlight(const std::vector<CheckedCapture>& captures, const std::o
   if (c.coverage.gapShare > kGapShareLimit)
     problems.push_back("gaps over " + Percent(c.coverage.gapShare, 1) + " of the flight's area, the largest near " +
                        Names(captures, c.coverage.gaps.front().around));
+  if (sensor && c.read > 0 && c.overlap.forward.empty() && c.overlap.side.empty())
+    problems.push_back("no two captures overlap");
   c.ok = problems.empty() && c.read > 0;
   if (c.read == 0 && problems.empty()) problems.push_back("no captures");
+  if (!sensor && c.ok) {  // every rule passed but the ones that need footprints: not checked, never OK
+    c.ok = false;
+    c.verdict = kVerdictNotChecked;
+    return c;
+  }
   c.verdict = c.ok ? kVerdictOk : "Not OK to stitch: ";
   for (std::size_t p = 0; p < problems.size(); ++p) c.verdict += (p > 0 ? "; " : "") + problems[p];
   return c;

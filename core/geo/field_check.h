@@ -58,6 +58,9 @@ struct FieldCheck {
 };
 
 inline constexpr const char* kVerdictOk = "OK to stitch";
+// Without the sensor size there are no footprints: overlap and coverage are not checked, so a
+// flight whose other rules pass is not called OK.
+inline constexpr const char* kVerdictNotChecked = "Not checked: overlap and coverage need a camera profile";
 
 // Checks a flight, its captures in flight order; footprints only with a sensor size.
 FieldCheck CheckFlight(const std::vector<CheckedCapture>& captures, const std::optional<SensorSize>& sensor);

@@ -53,8 +53,23 @@ TEST_F(CheckFlightTest, AGoodFlightIsOkToStitchWithTheFiguresInJson) {
   ASSERT_EQ(j["captures"].size(), 6u);
   EXPECT_EQ(j["captures"][0]["footprint"].size(), 4u);
   EXPECT_EQ(j["captures"][0]["saturated_share"][0], 0.0);
-  ASSERT_EQ(Run({"check", "--no-progress", Folder()}), kExitOk);  // without a profile: no footprints
-  EXPECT_NE(out_.str().find("--camera"), std::string::npos);
+  // Without any profile overlap and coverage are not checked: never OK, and the text names no option.
+  std::filesystem::rename(Profile(), Profile() + ".away");
+  ASSERT_EQ(Run({"check", "--no-progress", Folder()}), kExitNotOk);
+  EXPECT_NE(out_.str().find("Verdict: Not checked: overlap and coverage need a camera profile"), std::string::npos)
+      << out_.str();
+  EXPECT_EQ(out_.str().find("--camera"), std::string::npos);
+  // The profile beside the captures is the one taken when none is named, and said so.
+  std::filesystem::rename(Profile() + ".away", Profile());
+  ASSERT_EQ(Run({"check", "--no-progress", Folder()}), kExitOk) << out_.str();
+  EXPECT_NE(err_.str().find("camera.json (beside the captures)"), std::string::npos) << err_.str();
+  // One capture has nothing to stitch to.
+  std::filesystem::path one;
+  for (const auto& entry : std::filesystem::directory_iterator(Folder())) {
+    if (entry.path().extension() == ".tif") one = entry.path();
+  }
+  ASSERT_EQ(Run({"check", "--no-progress", "--camera", Profile(), one.string()}), kExitNotOk);
+  EXPECT_NE(out_.str().find("no two captures overlap"), std::string::npos) << out_.str();
 }
 
 TEST_F(CheckFlightTest, TroubleIsNamedInTheVerdictAndTheExitCode) {
