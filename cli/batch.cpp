@@ -108,13 +108,10 @@ std::filesystem::path BatchJournalPath(const BatchOptions& o) {
 }
 
 int RunBatch(const BatchOptions& o, std::istream& in, std::ostream& err) {
-  const std::vector<std::string> listed = ExpandInputs(o.inputs, in);
-  if (listed.empty()) {
-    err << NoCapturesText(o.inputs) << '\n';
-    return kExitNoInput;
-  }
-  const std::vector<std::string> captures = ShardOf(listed, o.shard);
-  if (const auto note = NonUtf8NamesNote(captures)) err << *note << '\n';
+  const std::optional<RunCaptures> taken = TakeCaptures(o.inputs, o.shard, in, err);
+  if (!taken) return kExitNoInput;
+  const std::vector<std::string>& listed = taken->all;
+  const std::vector<std::string>& captures = taken->mine;
   std::vector<PlannedOutput> planned;
   if (o.statsCsv) planned.push_back({*o.statsCsv, "--stats"});
   if (o.geoJson) planned.push_back({*o.geoJson, "--geojson"});

@@ -65,13 +65,10 @@ std::string JournalArguments(const ExportOptions& o, const std::vector<std::stri
 }  // namespace
 
 int RunExport(const ExportOptions& o, std::istream& in, std::ostream& err) {
-  const std::vector<std::string> listed = ExpandInputs(o.inputs, in);
-  if (listed.empty()) {
-    err << NoCapturesText(o.inputs) << '\n';
-    return kExitNoInput;
-  }
-  const std::vector<std::string> captures = ShardOf(listed, o.shard);
-  if (const auto note = NonUtf8NamesNote(captures)) err << *note << '\n';
+  const std::optional<RunCaptures> taken = TakeCaptures(o.inputs, o.shard, in, err);
+  if (!taken) return kExitNoInput;
+  const std::vector<std::string>& listed = taken->all;
+  const std::vector<std::string>& captures = taken->mine;
   std::vector<PlannedOutput> planned;
   for (const std::string& c : captures) {
     for (const std::filesystem::path& file : ExportPaths(o.settings, c))

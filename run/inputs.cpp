@@ -85,6 +85,18 @@ std::string NoCapturesText(const std::vector<std::string>& inputs) {
   return "No captures in " + named + " (a folder gives its .tif files); nothing was done";
 }
 
+std::optional<RunCaptures> TakeCaptures(const std::vector<std::string>& inputs, Shard shard, std::istream& in,
+                                        std::ostream& err) {
+  RunCaptures captures{ExpandInputs(inputs, in), {}};
+  if (captures.all.empty()) {
+    err << NoCapturesText(inputs) << '\n';
+    return std::nullopt;
+  }
+  captures.mine = ShardOf(captures.all, shard);
+  if (const auto note = NonUtf8NamesNote(captures.mine)) err << *note << '\n';
+  return captures;
+}
+
 std::vector<std::string> ShardOf(const std::vector<std::string>& captures, Shard shard) {
   std::vector<std::string> mine;
   for (std::size_t i = 0; i < captures.size(); ++i) {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <iosfwd>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,17 @@ std::vector<std::string> ShardOf(const std::vector<std::string>& captures, Shard
 // A line for the person when some capture names are not UTF-8 (file names are bytes): JSON then
 // carries them with U+FFFD in place of their invalid bytes; nothing when every name is.
 std::optional<std::string> NonUtf8NamesNote(const std::vector<std::string>& captures);
+
+// A run's captures: every one the inputs name (outputs are held against them all) and the shard's.
+struct RunCaptures {
+  std::vector<std::string> all;
+  std::vector<std::string> mine;
+};
+
+// Expands `inputs` and takes `shard`'s; nothing, after saying so on `err`, when they name no capture.
+// Names that are not UTF-8 are noted on `err` once.
+std::optional<RunCaptures> TakeCaptures(const std::vector<std::string>& inputs, Shard shard, std::istream& in,
+                                        std::ostream& err);
 
 // "A and B would both write P" for the first two captures whose outputs (`outputOf`) share a path.
 std::optional<std::string> ClashingOutputs(
