@@ -66,6 +66,11 @@ std::optional<RunJournal::Refusal> RunJournal::Open(const std::filesystem::path&
                                                     bool resume) {
   const std::string header = kHeader + arguments;
   if (auto refusal = Lock(path)) return refusal;
+  std::error_code looked;
+  const auto status = std::filesystem::status(path, looked);  // a link at the name is replaced, not refused
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    return Refusal{path.string() + ": not a regular file; a journal is one", true};
+  }
   if (resume) {
     std::ifstream earlier(path, std::ios::binary);
     std::stringstream text;

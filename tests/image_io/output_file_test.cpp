@@ -4,6 +4,7 @@
 #include "image_io/output_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -106,6 +107,17 @@ TEST(RunJournalTest, AJournalThatIsNotWholeIsRefusedForWhatItIs) {
       EXPECT_EQ(ReadText(path), c.text) << "a refused journal is left as it was";
     }
   }
+}
+
+// A journal's name that is no regular file (a FIFO would hang the read) is refused, not read.
+TEST(RunJournalTest, AJournalThatIsNoRegularFileIsRefused) {
+  test::TempDir dir;
+  const std::filesystem::path path = dir.path() / ".taloran-export.journal";
+  ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+  RunJournal journal;
+  const auto refusal = journal.Open(path, "{}", true);
+  ASSERT_TRUE(refusal);
+  EXPECT_NE(refusal->text.find("not a regular file"), std::string::npos) << refusal->text;
 }
 
 // Two runs into one place: the second is refused while the first holds its journal, naming it.
