@@ -47,6 +47,13 @@ nlohmann::json Report(const FieldCheck& c, const std::vector<CheckedCapture>& ca
   };
   j["forward_overlap"] = overlap(c.forwardMedian, c.forwardLow, c.overlap.forward.size());
   j["side_overlap"] = overlap(c.sideMedian, c.sideLow, c.overlap.side.size());
+  nlohmann::json low = nlohmann::json::array();
+  for (const LowOverlap& l : LowOverlaps(c)) {
+    low.push_back({{"kind", l.kind},
+                   {"share", Rounded(l.share, kShareDecimals)},
+                   {"between", {paths[l.pair.first], paths[l.pair.second]}}});
+  }
+  j["low_overlaps"] = low;
   const std::optional<LocalPlane> plane = c.centre ? std::optional(LocalPlane(*c.centre)) : std::nullopt;
   if (c.coverage.hullAreaM2 > 0 && plane) {
     nlohmann::json gaps = nlohmann::json::array();

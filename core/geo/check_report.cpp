@@ -11,6 +11,9 @@ namespace {
 
 std::string Percent(double share) { return detail::Percent(share, 1); }
 
+// How many pairs below an overlap limit the text report names (the JSON lists all).
+constexpr std::size_t kLowOverlapsListed = 20;
+
 }  // namespace
 
 std::vector<std::string> CaptureFindingWords(const FieldCheck& c, const std::vector<CheckedCapture>& captures,
@@ -35,6 +38,24 @@ std::vector<std::string> CaptureFindingWords(const FieldCheck& c, const std::vec
   return words;
 }
 
+std::vector<LowOverlap> LowOverlaps(const FieldCheck& c) {
+  std::vector<LowOverlap> low;
+  const auto collect = [&low](const char* kind, const std::vector<double>& shares,
+                              const std::vector<CapturePair>& pairs, double needed) {
+    for (std::size_t i = 0; i < shares.size() && i < pairs.size(); ++i) {
+      if (shares[i] < needed) low.push_back({kind, shares[i], pairs[i]});
+    }
+  };
+  collect("forward", c.overlap.forward, c.overlap.forwardPairs, kForwardOverlapNeeded);
+  collect("side", c.overlap.side, c.overlap.sidePairs, kSideOverlapNeeded);
+  return low;
+}
+
+std::string LowOverlapText(const LowOverlap& low, const std::vector<CheckedCapture>& captures) {
+  return std::string(low.kind) + " overlap " + Percent(low.share) + " between " + captures[low.pair.first].name +
+         " and " + captures[low.pair.second].name;
+}
+
 std::string FieldCheckReport(const FieldCheck& c, const std::vector<CheckedCapture>& captures,
                              const std::vector<std::string>& paths, const std::vector<std::string>& warnings) {
   std::ostringstream out;
@@ -50,10 +71,17 @@ std::string FieldCheckReport(const FieldCheck& c, const std::vector<CheckedCaptu
           << " at the 10th percentile";
     out << '\n';
   }
+  // The pairs below a limit, named so that the person knows where to fly again; a flight with many
+  // lists the first of them.
+  const std::vector<LowOverlap> low = LowOverlaps(c);
+  for (std::size_t i = 0; i < low.size() && i < kLowOverlapsListed; ++i) {
+    out << "Below the limit: " << LowOverlapText(low[i], captures) << '\n';
+  }
+  if (low.size() > kLowOverlapsListed) out << "Below the limit: " << low.size() - kLowOverlapsListed << " more pairs\n";
   if (c.coverage.hullAreaM2 > 0) {
     char area[32];
     std::snprintf(area, sizeof area, "%.0f", c.coverage.hullAreaM2);
-    out << "Area: " << area << " m2; " << Percent(c.coverage.underTwoShare) << " under two footprints, "
+    out << "Area: " << area << " m2; " << Percent(c.coverage.underTwoShare) << " covered by fewer than two footprints, "
         << Percent(c.coverage.gapShare) << " in gaps\n";
   } else if (!c.forwardMedian) {
     out << "Footprints: none without a camera profile that gives the sensor size\n";

@@ -14,6 +14,19 @@ std::vector<std::string> CaptureFindingWords(const FieldCheck& check, const std:
                                              std::size_t i);
 // The figures a line each, a line per capture with findings (named by `paths`, with `warnings`
 // where not empty), and "Verdict: ..." last.
+// A pair of captures whose footprints overlap less than their kind's limit (forward 60 %, side 50 %).
+struct LowOverlap {
+  const char* kind;  // "forward" or "side"
+  double share;
+  CapturePair pair;
+};
+
+// The pairs below their limit, forward ones first, each in flight order.
+std::vector<LowOverlap> LowOverlaps(const FieldCheck& check);
+
+// "forward overlap 48 % between field_07.tif and field_08.tif".
+std::string LowOverlapText(const LowOverlap& low, const std::vector<CheckedCapture>& captures);
+
 std::string FieldCheckReport(const FieldCheck& check, const std::vector<CheckedCapture>& captures,
                              const std::vector<std::string>& paths, const std::vector<std::string>& warnings);
 

@@ -67,7 +67,10 @@ OverlapFigures MeasureOverlap(const std::vector<std::optional<PlanePoint>>& plac
     for (std::size_t k = 0; k + 1 < line.size(); ++k) {
       const auto& a = footprints[line[k]];
       const auto& b = footprints[line[k + 1]];
-      if (a && b) o.forward.push_back(OverlapShare(AsPolygon(*a), AsPolygon(*b)));
+      if (a && b) {
+        o.forward.push_back(OverlapShare(AsPolygon(*a), AsPolygon(*b)));
+        o.forwardPairs.push_back({line[k], line[k + 1]});
+      }
     }
   }
   for (std::size_t l = 0; l + 1 < o.lines.size(); ++l) {
@@ -79,7 +82,10 @@ OverlapFigures MeasureOverlap(const std::vector<std::optional<PlanePoint>>& plac
         const double d = std::hypot(places[a]->east - places[b]->east, places[a]->north - places[b]->north);
         if (footprints[b] && d < best) best = d, nearest = b;
       }
-      if (nearest) o.side.push_back(OverlapShare(AsPolygon(*footprints[a]), AsPolygon(*footprints[*nearest])));
+      if (nearest) {
+        o.side.push_back(OverlapShare(AsPolygon(*footprints[a]), AsPolygon(*footprints[*nearest])));
+        o.sidePairs.push_back({a, *nearest});
+      }
     }
   }
   return o;

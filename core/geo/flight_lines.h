@@ -17,10 +17,17 @@ inline constexpr double kLineTurnDeg = 30.0;
 // them, not a line; `places` in flight order, nothing for a capture without a position.
 std::vector<std::vector<std::size_t>> FlightLines(const std::vector<std::optional<PlanePoint>>& places);
 
+// Two captures whose footprints were measured against each other, by their place in the flight.
+struct CapturePair {
+  std::size_t first = 0;
+  std::size_t second = 0;
+};
+
 struct OverlapFigures {
   std::vector<std::vector<std::size_t>> lines;
   std::vector<double> forward;  // per pair of consecutive captures on a line, shared area / one footprint
   std::vector<double> side;     // per capture with a neighbouring line after its own
+  std::vector<CapturePair> forwardPairs, sidePairs;  // the captures of each figure above
 };
 
 // The overlaps of the captures that have footprints.

@@ -9,6 +9,7 @@
 #include <numbers>
 
 #include "core/geo/capture_check.h"
+#include "core/geo/check_report.h"
 #include "core/geo/field_check.h"
 #include "tools/sample_flight.h"
 
@@ -233,6 +234,29 @@ TEST(FieldCheck, EachRuleFiresOnACaptureMadeToBreakIt) {
   std::vector<CheckedCapture> twice = Flown(FlightDesign{});
   twice[4].position = twice[3].position;
   EXPECT_EQ(CheckFlight(twice, std::nullopt).duplicates, 1u);
+}
+
+// The pairs below the overlap limits are named, each by its two captures, in the report too.
+TEST(FieldCheck, NamesThePairsBelowTheOverlapLimits) {
+  FlightDesign design;
+  design.forwardOverlap = 0.5;  // every forward pair below 60 %, every side pair above 50 %
+  const std::vector<CheckedCapture> captures = Flown(design);
+  const FieldCheck c = CheckFlight(captures, design.sensor);
+  const std::vector<LowOverlap> low = LowOverlaps(c);
+  ASSERT_EQ(low.size(), c.overlap.forward.size());
+  for (const LowOverlap& l : low) {
+    EXPECT_STREQ(l.kind, "forward");
+    EXPECT_LT(l.share, kForwardOverlapNeeded);
+    EXPECT_NEAR(l.share, 0.5, 0.06);
+    EXPECT_EQ(l.pair.second, l.pair.first + 1) << "consecutive captures of a line";
+  }
+  EXPECT_EQ(LowOverlapText(low.front(), captures).substr(0, 17), "forward overlap 5");
+  EXPECT_NE(LowOverlapText(low.front(), captures).find(" between c1.tif and c2.tif"), std::string::npos);
+  std::vector<std::string> paths;
+  for (const CheckedCapture& k : captures) paths.push_back(k.name);
+  const std::string report = FieldCheckReport(c, captures, paths, std::vector<std::string>(captures.size()));
+  EXPECT_NE(report.find("Below the limit: forward overlap"), std::string::npos) << report;
+  EXPECT_NE(report.find("covered by fewer than two footprints"), std::string::npos) << report;
 }
 
 }  // namespace
