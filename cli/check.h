@@ -5,6 +5,7 @@
 //   verdict (text), ok (bool), captures_read, captures_unreadable, without_fix, duplicated_positions,
 //   centre {latitude, longitude} | null, lines (count of flight lines found),
 //   forward_overlap, side_overlap: {median, p10, pairs} | null (without footprints),
+//   low_overlaps: [{kind ("forward" | "side"), share, between: [file, file]}] (the pairs below a limit),
 //   coverage: {hull_area_m2, under_two_share, gap_share,
 //              gaps: [{area_m2, latitude, longitude, around: [file...]}]} | null,
 //   captures: [{file, status ("ok" or why it was not read), fix, latitude, longitude, height_m, heading,
