@@ -59,6 +59,9 @@ FlightMapPanel::FlightMapPanel(QWidget* parent)
   unplacedArea_->setWidget(unplaced_);
   unplacedArea_->setWidgetResizable(true);
   unplacedArea_->setFrameShape(QFrame::NoFrame);
+  unplacedArea_->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);  // a line takes a line
+  unplacedArea_->viewport()->setAutoFillBackground(false);
+  unplaced_->setAutoFillBackground(false);
   unplacedArea_->setMaximumHeight(kUnplacedLines * unplaced_->fontMetrics().lineSpacing());
   unplacedArea_->hide();
   mapColumn->addWidget(map_, 1);
