@@ -137,12 +137,17 @@ void FlightMapPanel::Post(std::function<void()> task) {
   QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
 }
 
-// Ctrl+M closes the panel from within it too, as it opened it from the main window.
+// Ctrl+M closes the panel from within it too, as it opened it from the main window; the window's
+// Ctrl+I and F1 keys work from it as from the window.
 void FlightMapPanel::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_M && event->modifiers() == Qt::ControlModifier) {
     close();
     return;
   }
+  // The statistics window and the help answer here too: the panel is the window's own.
+  const bool windowsKey =
+      (event->key() == Qt::Key_I && event->modifiers() == Qt::ControlModifier) || event->key() == Qt::Key_F1;
+  if (windowsKey && windowKey_ && windowKey_(event)) return;
   QDialog::keyPressEvent(event);
 }
 

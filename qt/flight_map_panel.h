@@ -27,6 +27,9 @@ class FlightMapPanel : public QDialog, public FlightMapView {
   void Attach(DesktopPresenter& desktop);
   // Called when the person closes the panel.
   void OnClosed(std::function<void()> closed) { closed_ = std::move(closed); }
+  // The window's own keys (Ctrl+I, F1, Shift+F1) pressed in the panel go to `windowKey`; true
+  // where it took the key.
+  void OnWindowKey(std::function<bool(QKeyEvent*)> windowKey) { windowKey_ = std::move(windowKey); }
   FlightMapWidget* Map() const { return map_; }
   QCheckBox* ColourByIndex() const { return colour_; }
   QLabel* Progress() const { return progress_; }
@@ -60,6 +63,7 @@ class FlightMapPanel : public QDialog, public FlightMapView {
   QPlainTextEdit* report_ = nullptr;
   QPushButton* checkFrames_ = nullptr;
   std::function<void()> closed_;
+  std::function<bool(QKeyEvent*)> windowKey_;
 };
 
 }  // namespace taloran

@@ -54,6 +54,7 @@ class MapCaptureAccessible : public QAccessibleInterface {
   QString text(QAccessible::Text t) const override {
     if (!isValid()) return {};
     if (t == QAccessible::Name) return QString::fromStdString(map_->flight().captures[capture_].name);
+    if (t == QAccessible::Description && map_->shownCapture() == capture_) return "shown";
     return {};
   }
   void setText(QAccessible::Text, const QString&) override {}
@@ -71,7 +72,7 @@ class MapCaptureAccessible : public QAccessibleInterface {
     s.focusable = true;
     s.selectable = true;
     s.focused = map_->hasFocus() && map_->keyboardCapture() == capture_;
-    s.selected = map_->keyboardCapture() == capture_;
+    s.selected = map_->shownCapture() == capture_;  // the capture the window shows, as the red ring says
     return s;
   }
 
@@ -149,6 +150,12 @@ void FlightMapWidget::SetFlight(const FlightMap& map) {
 void FlightMapWidget::SetHighlight(std::optional<std::size_t> capture) {
   highlight_ = capture;
   update();
+  // A screen reader hears the shown capture change with every step, as the ring moves.
+  if (const auto index = capture ? DrawnIndex(*capture) : std::nullopt; index && QAccessible::isActive()) {
+    QAccessibleEvent event(this, QAccessible::Selection);
+    event.setChild(*index);
+    QAccessible::updateAccessibility(&event);
+  }
 }
 
 void FlightMapWidget::SetColours(const std::optional<MapColours>& colours) {

@@ -31,6 +31,8 @@ class FlightMapWidget : public QWidget {
   // Where capture `i` is drawn, in the widget's pixels; nothing for one not drawn.
   std::optional<QPointF> PointOf(std::size_t i) const;
   std::optional<std::size_t> keyboardCapture() const { return keyboard_; }
+  // The capture the window shows, ringed in red.
+  std::optional<std::size_t> shownCapture() const { return highlight_; }
   // The captures drawn (those with a position), in flight order, and a capture's place among them.
   const std::vector<std::size_t>& drawn() const { return drawn_; }
   std::optional<int> DrawnIndex(std::size_t capture) const;

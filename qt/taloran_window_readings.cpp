@@ -47,6 +47,7 @@ void TaloranWindow::BuildReadings() {
   flightMap_->OnClosed([this] {
     if (presenter_) presenter_->SetFlightMapOpen(false);
   });
+  flightMap_->OnWindowKey([this](QKeyEvent* event) { return HandleKey(event); });
   statistics_ = new StatisticsWindow(this);
   statistics_->OnClosed([this] {
     if (presenter_) presenter_->SetStatisticsOpen(false);

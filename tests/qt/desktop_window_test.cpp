@@ -380,7 +380,17 @@ TEST_F(DesktopWindowTest, TheFlightMapFollowsStepsOpensWhatIsClickedAndReadsAlou
   EXPECT_EQ(a->text(QAccessible::Name), "Flight map");
   ASSERT_EQ(a->childCount(), 6);  // the capture without a fix is listed, not drawn
   EXPECT_EQ(a->child(5)->text(QAccessible::Name), "field_06.tif");
+  for (int i = 0; i < a->childCount(); ++i) {  // the shown capture is the selected one, and says so
+    const bool shown = a->child(i)->text(QAccessible::Name) == "field_05.tif";
+    EXPECT_EQ(a->child(i)->state().selected, shown) << i;
+    EXPECT_EQ(a->child(i)->text(QAccessible::Description), shown ? "shown" : "") << i;
+  }
   EXPECT_TRUE(a->child(5)->rect().contains(map->mapToGlobal(map->PointOf(5)->toPoint())));
+  map->setFocus();
+  const bool statisticsOpen = window->Statistics()->isVisible();
+  QTest::keyClick(map, Qt::Key_I, Qt::ControlModifier);  // the window's keys work from the map too
+  EXPECT_NE(window->Statistics()->isVisible(), statisticsOpen);
+  QTest::keyClick(map, Qt::Key_I, Qt::ControlModifier);
   map->setFocus();
   QTest::keyClick(map, Qt::Key_Right);  // line 2 flies back west: capture 4 is east of 5
   EXPECT_EQ(map->keyboardCapture(), 3u);
