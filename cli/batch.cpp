@@ -44,8 +44,7 @@ void ProcessCapture(const BatchOptions& o, CaptureWorkspace& work, CaptureReport
     report.position = DecodePosition(work.store().metadata);
   }
   if (!report.complete()) {
-    const std::string problem = ReadProblem(report.file, report.readResult);
-    state.Say(err, report.file + ": " + ReadStatus(report) + (problem.empty() ? "" : " (" + problem + ")"), o.progress);
+    state.Say(err, ReadFailureLine(report.file, ReadStatus(report), report.readResult), o.progress);
     return;
   }
   std::optional<CaptureReflectance> reflectance;

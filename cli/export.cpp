@@ -28,8 +28,7 @@ void ExportCapture(const ExportOptions& o, const std::string& capture, CaptureWo
                    bool& exported, std::ostream& err) {
   const CaptureRead read = ReadWhole(capture, work.store(), o.fourLayer);
   if (!read.whole()) {
-    const std::string problem = ReadProblem(capture, read.code);
-    state.Say(err, capture + ": " + read.status() + (problem.empty() ? "" : " (" + problem + ")"), o.progress);
+    state.Say(err, ReadFailureLine(capture, read.status(), read.code), o.progress);
     return;
   }
   const auto failure =

@@ -176,8 +176,7 @@ ViewChoice ChosenView(const std::string& view, const std::string& band) {
 
 int ReadExit(const std::string& capture, std::uint16_t readResult, std::ostream& err) {
   if (readResult == kReadOk) return kExitOk;
-  const std::string problem = ReadProblem(capture, readResult);
-  err << capture << ": " << ReadFailureText(readResult) << (problem.empty() ? "" : " (" + problem + ")") << '\n';
+  err << ReadFailureLine(capture, ReadFailureText(readResult), readResult) << '\n';
   return readResult == kReadCannotOpen ? kExitNotFound : kExitUnreadable;
 }
 

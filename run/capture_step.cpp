@@ -95,6 +95,11 @@ std::string ReadProblem(const std::filesystem::path& capture, std::uint16_t code
   return "";
 }
 
+std::string ReadFailureLine(const std::filesystem::path& capture, const std::string& status, std::uint16_t code) {
+  const std::string problem = ReadProblem(capture, code);
+  return capture.string() + ": " + status + (problem.empty() ? "" : " (" + problem + ")");
+}
+
 bool CaptureRead::whole() const { return code == kReadOk && frameBytes == kFrameFileBytes && !changed; }
 
 std::string CaptureRead::status() const {

@@ -32,6 +32,10 @@ std::string ReadProblem(const std::filesystem::path& capture, std::uint16_t code
 
 // Reads `capture` into `store`, and tells whether the file changed meanwhile (its size, times or
 // inode before and after the read differ): a capture copied onto while a run reads it is not taken.
+// "x.tif: Unknown error (empty (0 bytes))": a capture's `status` as a person is told it, with
+// ReadProblem's reason where the read failed with `code`.
+std::string ReadFailureLine(const std::filesystem::path& capture, const std::string& status, std::uint16_t code);
+
 // `meanwhile`, where given, runs between the first look at the file and its read: what a copy onto
 // the file at that moment does (the tests' way to be there).
 CaptureRead ReadWhole(const std::filesystem::path& capture, FrameStore& store, bool fourLayer,

@@ -12,12 +12,6 @@ namespace taloran {
 
 namespace {
 
-std::string CanonicalKey(const std::string& path) {
-  std::error_code error;
-  const std::filesystem::path canonical = std::filesystem::weakly_canonical(path, error);
-  return error ? path : canonical.string();
-}
-
 void AddInput(const std::string& input, std::vector<std::string>& captures) {
   std::error_code error;
   if (!std::filesystem::is_directory(input, error)) {
@@ -62,6 +56,12 @@ std::optional<std::string> NonUtf8NamesNote(const std::vector<std::string>& capt
          "are";
 }
 
+std::string CanonicalName(const std::filesystem::path& path) {
+  std::error_code error;
+  const std::filesystem::path canonical = std::filesystem::weakly_canonical(path, error);
+  return error ? path.lexically_normal().string() : canonical.string();
+}
+
 std::vector<std::string> ExpandInputs(const std::vector<std::string>& inputs, std::istream& in) {
   std::vector<std::string> captures;
   for (const std::string& input : inputs) {
@@ -75,7 +75,7 @@ std::vector<std::string> ExpandInputs(const std::vector<std::string>& inputs, st
     }
   }
   std::set<std::string> seen;
-  std::erase_if(captures, [&seen](const std::string& c) { return !seen.insert(CanonicalKey(c)).second; });
+  std::erase_if(captures, [&seen](const std::string& c) { return !seen.insert(CanonicalName(c)).second; });
   return captures;
 }
 

@@ -18,6 +18,10 @@ struct Shard {
   unsigned count = 1;
 };
 
+// The name a file goes by once links and dots are resolved; the path made normal where it cannot be.
+// Two names of one file (a link, "./", "..") give the same.
+std::string CanonicalName(const std::filesystem::path& path);
+
 // The captures `inputs` name, "-" read from `in`; a capture met again (by its canonical path) is left out.
 std::vector<std::string> ExpandInputs(const std::vector<std::string>& inputs, std::istream& in);
 

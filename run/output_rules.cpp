@@ -8,6 +8,8 @@
 #include <system_error>
 #include <utility>
 
+#include "run/inputs.h"
+
 namespace taloran {
 
 namespace {
@@ -19,21 +21,15 @@ std::optional<std::pair<dev_t, ino_t>> Identity(const std::filesystem::path& pat
   return std::pair(s.st_dev, s.st_ino);
 }
 
-std::string Canonical(const std::filesystem::path& path) {
-  std::error_code error;
-  const std::filesystem::path canonical = std::filesystem::weakly_canonical(path, error);
-  return error ? path.lexically_normal().string() : canonical.string();
-}
-
 // The canonical name of a file in a folder many outputs share: the folder resolved once. A link
 // in the file's own place is caught by its identity.
 class Canonicals {
  public:
   std::string Of(const std::filesystem::path& path) {
     const std::filesystem::path name = path.filename();
-    if (name.empty() || name == "." || name == "..") return Canonical(path);
+    if (name.empty() || name == "." || name == "..") return CanonicalName(path);
     auto [at, added] = folders_.try_emplace(path.parent_path());
-    if (added) at->second = std::filesystem::path(Canonical(path.parent_path().empty() ? "." : path.parent_path()));
+    if (added) at->second = std::filesystem::path(CanonicalName(path.parent_path().empty() ? "." : path.parent_path()));
     return (at->second / name).string();
   }
 
@@ -55,7 +51,7 @@ std::optional<std::string> RefusedOutputs(const std::vector<PlannedOutput>& outp
   std::map<std::string, const std::string*> inputNames;
   std::map<std::pair<dev_t, ino_t>, const std::string*> inputFiles;
   for (const std::string& input : inputs) {
-    inputNames.emplace(Canonical(input), &input);
+    inputNames.emplace(CanonicalName(input), &input);
     if (const auto identity = Identity(input)) inputFiles.emplace(*identity, &input);
   }
   std::map<std::string, const PlannedOutput*> written;

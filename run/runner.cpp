@@ -70,6 +70,16 @@ std::size_t RunState::Wait(std::chrono::milliseconds period) {
   return done_;
 }
 
+bool RunState::cancelled() const {
+  const std::lock_guard lock(mutex_);
+  return stopped_.load() && !reason_;
+}
+
+std::size_t RunState::done() const {
+  const std::lock_guard lock(mutex_);
+  return done_;
+}
+
 std::optional<std::string> RunState::stopReason() const {
   const std::lock_guard lock(mutex_);
   return reason_;
@@ -169,16 +179,14 @@ void BackgroundWorker::Loop(Priority priority) {
     running_ = &state, busy_ = true;
     lock.unlock();
     if (!workspace) workspace.emplace();
-    std::size_t done = 0;
     TakeSteps(state, *workspace, run.step, [&] {
-      ++done;
       const bool failed = state.stopped() && !state.cancelled();  // the step's failure ends the run unreported
-      if (run.progress && !failed) run.progress(done, run.total);
+      if (run.progress && !failed) run.progress(state.done(), run.total);
     });
     lock.lock();
     running_ = nullptr;  // Cancel no longer reaches the state, which is about to go
     lock.unlock();
-    const RunEnd end{done, state.cancelled() && done < run.total, state.stopReason()};
+    const RunEnd end{state.done(), state.cancelled() && state.done() < run.total, state.stopReason()};
     if (run.finished) run.finished(end);
     lock.lock();
     busy_ = false;

@@ -47,7 +47,9 @@ class RunState {
   // Waits until everything is done, the run stops, or `period` passes; returns the done count.
   std::size_t Wait(std::chrono::milliseconds period);
   bool stopped() const { return stopped_.load(); }
-  bool cancelled() const { return stopped_.load() && !reason_; }
+  bool cancelled() const;
+  // How many steps are done.
+  std::size_t done() const;
   // Why Stop stopped the run; nothing when it ran to the end or was cancelled.
   std::optional<std::string> stopReason() const;
   // Writes a line on the error stream, one at a time; clearProgress first clears a progress line.
