@@ -2,6 +2,7 @@
 // edit and the picture named for what they show, the picture as an image, the radios as radios.
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -63,12 +64,17 @@ class RadioAccessible : public QAccessibleWidget {
 };
 
 // The dialog's edits only show text. Qt's own interface reports every line edit editable, read-only
-// or not; these report read-only, and their text as the value a screen reader speaks.
-class ReadOnlyEditAccessible : public QAccessibleWidget {
+// or not; these report read-only, and give their text as the value and through the text interface,
+// which is what a screen reader reads a box by (and lets a person select and copy from it).
+class ReadOnlyEditAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
  public:
   explicit ReadOnlyEditAccessible(QLineEdit* e) : QAccessibleWidget(e, QAccessible::EditableText) {}
+  void* interface_cast(QAccessible::InterfaceType t) override {
+    return t == QAccessible::TextInterface ? static_cast<QAccessibleTextInterface*>(this)
+                                           : QAccessibleWidget::interface_cast(t);
+  }
   QString text(QAccessible::Text t) const override {
-    return t == QAccessible::Value ? static_cast<QLineEdit*>(widget())->text() : QAccessibleWidget::text(t);
+    return t == QAccessible::Value ? Edit()->text() : QAccessibleWidget::text(t);
   }
   QAccessible::State state() const override {
     QAccessible::State s = QAccessibleWidget::state();
@@ -76,6 +82,42 @@ class ReadOnlyEditAccessible : public QAccessibleWidget {
     s.editable = false;
     return s;
   }
+
+  // The text interface: the whole text, the cursor and one selection; nothing here changes the text.
+  void selection(int index, int* start, int* end) const override {
+    const bool has = index == 0 && Edit()->hasSelectedText();
+    *start = has ? Edit()->selectionStart() : 0;
+    *end = has ? Edit()->selectionEnd() : 0;
+  }
+  int selectionCount() const override { return Edit()->hasSelectedText() ? 1 : 0; }
+  void addSelection(int start, int end) override { setSelection(0, start, end); }
+  void removeSelection(int) override { Edit()->deselect(); }
+  void setSelection(int, int start, int end) override { Edit()->setSelection(start, end - start); }
+  int cursorPosition() const override { return Edit()->cursorPosition(); }
+  void setCursorPosition(int position) override { Edit()->setCursorPosition(position); }
+  QString text(int start, int end) const override { return Edit()->text().mid(start, end - start); }
+  int characterCount() const override { return static_cast<int>(Edit()->text().size()); }
+  QRect characterRect(int offset) const override {
+    const QString shown = Edit()->text();
+    if (offset < 0 || offset >= shown.size()) return {};
+    const QFontMetrics metrics(Edit()->font());
+    const QRect inside = Edit()->contentsRect();
+    const int x = inside.left() + metrics.horizontalAdvance(shown.left(offset));
+    const QRect local(x, inside.top(), metrics.horizontalAdvance(shown.at(offset)), inside.height());
+    return QRect(Edit()->mapToGlobal(local.topLeft()), local.size());
+  }
+  int offsetAtPoint(const QPoint& point) const override {
+    return Edit()->cursorPositionAt(Edit()->mapFromGlobal(point));
+  }
+  void scrollToSubstring(int, int end) override { Edit()->setCursorPosition(end); }
+  QString attributes(int offset, int* start, int* end) const override {
+    *start = 0, *end = characterCount();
+    (void)offset;
+    return {};
+  }
+
+ private:
+  QLineEdit* Edit() const { return static_cast<QLineEdit*>(widget()); }
 };
 
 QAccessibleInterface* Factory(const QString&, QObject* object) {

@@ -298,6 +298,9 @@ TEST_F(DesktopWindowTest, AScreenReaderHearsEveryControlByItsLabel) {
     }
     if (c.kind == ControlKind::Edit) {  // the boxes show, never take, text: read-only, and look it
       EXPECT_TRUE(a->state().readOnly && !a->state().editable) << c.id;
+      const QAccessibleTextInterface* text = a->textInterface();  // what a screen reader reads the box by
+      ASSERT_NE(text, nullptr) << c.id;
+      EXPECT_EQ(text->text(0, text->characterCount()), qobject_cast<QLineEdit*>(window->Control(c.id))->text()) << c.id;
       EXPECT_EQ(window->Control(c.id)->palette().color(QPalette::Base),
                 window->Control(c.id)->palette().color(QPalette::Window))
           << c.id;

@@ -2,7 +2,9 @@
 """What a screen reader hears of the real viewer: starts `taloran` on the X display this runs under,
 with the desktop's accessibility bus, on a copy of CAPTURE cut short beside a whole one, with the
 statistics window and the flight map remembered open, and checks the names, roles and readings the windows expose there against those
-the in-process tests check through QAccessible."""
+the in-process tests check through QAccessible. The boxes are read through the text interface, as a
+screen reader reads them, against what `taloran-cli info --json` says of the same capture."""
+import json
 import os
 import shutil
 import subprocess
@@ -28,13 +30,17 @@ MAP_NAMES = {"Flight map": "list", "cut.tif": "list item", "whole.tif": "list it
 RADIOS = ["Raw red", "Raw green", "Color Image ", "VI out", "NDVI", "R-NIR", "Irradience sensor"]
 
 
-def walk(node, found, depth=0):
+def walk(node, found, depth=0, texts=None):
     if node is None or depth > 12:
         return
     try:
         found.append((node.get_name(), node.get_role_name(), node.get_description()))
+        if texts is not None and node.get_role_name() == "text":
+            text = node.get_text_iface()
+            if text is not None:
+                texts[node.get_name()] = text.get_text(0, text.get_character_count())
         for i in range(node.get_child_count()):
-            walk(node.get_child_at_index(i), found, depth + 1)
+            walk(node.get_child_at_index(i), found, depth + 1, texts)
     except Exception:  # a node that went away while walking
         pass
 
@@ -53,7 +59,7 @@ TRUNCATED = "cut.tif is truncated: 1,999,992 of 4,080,384 frame bytes; the rest 
 
 
 def main():
-    program, sample = sys.argv[1], sys.argv[2]
+    program, sample, cli = sys.argv[1], sys.argv[2], sys.argv[3]
     work = tempfile.mkdtemp(prefix="taloran-atspi-")
     capture = os.path.join(work, "cut.tif")
     with open(sample, "rb") as whole, open(capture, "wb") as cut:
@@ -62,6 +68,9 @@ def main():
     os.makedirs(os.path.join(work, "Taloran"))
     with open(os.path.join(work, "Taloran", "Taloran.conf"), "w") as conf:
         conf.write("[viewer]\nstatisticsOpen=true\nflightMapOpen=true\n")
+    record = json.loads(subprocess.run([cli, "info", "--json", capture], capture_output=True, check=True).stdout)
+    boxes = {"Tiff file name:": capture, "Heigth": record["height"], "Red": record["irradiance_red"],
+             "Brightness:": record["brightness"]}
     env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1", XDG_CONFIG_HOME=work)
     proc = subprocess.Popen([program, capture], env=env)
     try:
@@ -71,8 +80,8 @@ def main():
             app = viewer()
             if app is None:
                 continue
-            found = []
-            walk(app, found)
+            found, texts = [], {}
+            walk(app, found, texts=texts)
             names = {(n, r) for n, r, _ in found}
             if all((name, role) in names for name, role in EXPECTED_NAMES.items()) and any(
                     n == "Histogram" and d for n, _, d in found) and ("whole.tif", "list item") in names:
@@ -93,6 +102,9 @@ def main():
         for name, role in MAP_NAMES.items():
             if (name, role) not in names:
                 missing.append(f"{name} ({role}) on the flight map")
+        for name, value in boxes.items():
+            if texts.get(name) != value:
+                missing.append(f"the text of {name} reading {value!r}: found {texts.get(name)!r}")
         unnamed = [r for n, r, _ in found if r in ("text", "slider") and not n]
         if unnamed:
             missing.append(f"{len(unnamed)} unnamed edits or sliders")
