@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "core/capture/capture_reader.h"
 #include "core/index/fixed_scale.h"
 #include "core/index/index_display.h"
 #include "core/index/index_value.h"
+#include "core/reflectance/reflectance.h"
 
 namespace taloran {
 
@@ -170,10 +172,24 @@ AreaFigures ComputeAreaFigures(const FrameStore& frame, const ShownView& view, s
                                StatisticsWorkspace& work) {
   AreaFigures f;
   f.selection = selection;
-  const FrameRect rect = selection.value_or(FrameRect{});
-  f.channels = ComputeChannelMeans(frame, rect);
   f.indexCode = FiguresIndex(view);
   f.reflectance = view.reflectance.has_value(), f.fixedScale = view.fixedScale;
+  if (!FrameComplete(frame)) {  // as batch: no figures of a capture cut short
+    f.withheld = TruncationStatus(frame.frameBytes);
+    return f;
+  }
+  const FrameRect rect = selection.value_or(FrameRect{});
+  f.channels = ComputeChannelMeans(frame, rect);
+  if (view.reflectance) {
+    CaptureReflectance bands;
+    bands.scales = *view.reflectance;
+    for (std::size_t b = 0; b < bands.available.size(); ++b) bands.available[b] = !std::isnan(bands.scales.scale[b]);
+    const BandReflectance measured = ComputeBandReflectance(frame, bands, rect);
+    f.reflectanceMeans.emplace();
+    for (std::size_t b = 0; b < bands.available.size(); ++b) {
+      (*f.reflectanceMeans)[b] = bands.available[b] ? measured.mean[b] : std::nan("");
+    }
+  }
   // Over the index values the legend spans where it names them, else over the middle 90 % of the
   // values present widened by a tenth each way (outliers such as SIPI's near-zero denominators
   // would squeeze the rest into a bar or two); values beyond go to the end bins.
@@ -218,16 +234,30 @@ std::string FiguresSubject(const std::string& capture, const ShownView& view) {
   return text + (view.reflectance ? std::string(", reflectance") : ", VI gain " + std::to_string(view.gains.vi));
 }
 
+std::array<std::string, 4> ReflectanceMeanTexts(const std::array<double, 4>& means) {
+  std::array<std::string, 4> texts;
+  for (std::size_t b = 0; b < means.size(); ++b) {
+    if (!std::isnan(means[b])) texts[b] = Printed("%.*f", kReflectanceDecimals, means[b]);
+  }
+  return texts;
+}
+
 std::string FiguresText(const AreaFigures& f) {
   const std::string key = SelectedIndex(f.indexCode).key;
-  std::string header = "area\tpixels\tred_mean\tgreen_mean\tblue_mean\tnir_mean";
-  for (const char* name : kStatisticKeys) header += "\t" + key + "_" + name;
   const FrameRect r = f.selection.value_or(FrameRect{});
   std::string row = f.selection ? Printed("x %d y %d w %d h %d", r.x, r.y, r.width, r.height) : std::string("frame");
+  const std::string subject = f.subject.empty() ? std::string() : f.subject + "\n";
+  if (!f.withheld.empty()) return subject + "area\tstatus\n" + row + "\t" + f.withheld + "\n";
+  std::string header = "area\tpixels\tred_mean\tgreen_mean\tblue_mean\tnir_mean";
+  for (const char* name : kStatisticKeys) header += "\t" + key + "_" + name;
   row += Printed("\t%llu", static_cast<unsigned long long>(f.channels.pixels));
   for (double mean : f.channels.mean) row += Printed("\t%.*f", kStatisticDecimals, mean);
   for (const std::string& text : StatisticTexts(f.statistics)) row += "\t" + text;
-  return (f.subject.empty() ? std::string() : f.subject + "\n") + header + "\n" + row + "\n";
+  if (f.reflectanceMeans) {
+    for (const char* band : kBandKeys) header.append("\trho_").append(band).append("_mean");
+    for (const std::string& text : ReflectanceMeanTexts(*f.reflectanceMeans)) row += "\t" + text;
+  }
+  return subject + header + "\n" + row + "\n";
 }
 
 }  // namespace taloran

@@ -88,6 +88,11 @@ struct AreaFigures {
   bool fixedScale = false;   // the histogram is coloured by its fixed scale
   IndexStatistics statistics;
   IndexHistogram histogram;
+  // With reflectances, each band's mean reflectance over the area as batch writes it (rho_*_mean);
+  // NaN for a band without reflectance.
+  std::optional<std::array<double, 4>> reflectanceMeans;
+  // Why there are no figures: "truncated (...)" for a capture cut short, whose black rest they would count.
+  std::string withheld;
 };
 
 AreaFigures ComputeAreaFigures(const FrameStore& frame, const ShownView& view, std::optional<FrameRect> selection,
@@ -98,8 +103,12 @@ AreaFigures ComputeAreaFigures(const FrameStore& frame, const ShownView& view, s
 // place of the gain where they are of reflectances.
 std::string FiguresSubject(const std::string& capture, const ShownView& view);
 
+// Each band's mean reflectance as reports write it; "" for a band without one.
+std::array<std::string, 4> ReflectanceMeanTexts(const std::array<double, 4>& means);
+
 // The figures as tab-separated text: their subject where they have one, then a header line and
-// the figures; the statistics read as taloran-cli batch --stats writes them.
+// the figures; the statistics (and reflectance means) read as taloran-cli batch --stats writes them.
+// Withheld figures are a status line instead.
 std::string FiguresText(const AreaFigures& figures);
 
 }  // namespace taloran

@@ -12,6 +12,7 @@ void StatisticsJob::Request(const FrameStore& frame, const ShownView& view, std:
   {
     const std::lock_guard lock(mutex_);
     waiting_->red = frame.red, waiting_->green = frame.green, waiting_->blue = frame.blue, waiting_->nir = frame.nir;
+    waiting_->frameBytes = frame.frameBytes;  // whether the figures are withheld
     order_ = Order{view, selection, subject};
   }
   BackgroundRun run;

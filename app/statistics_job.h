@@ -3,7 +3,8 @@
 //
 // Threading contract: run/runner.h's for a BackgroundWorker; Request() posts, so when requests
 // pile up the newest wins and the ones between are never computed.
-// - Request() copies the planes before it returns, so a capture read afterwards cannot change what
+// - Request() copies the planes (and the count of frame bytes read) before it returns, so a capture read afterwards
+// cannot change what
 //   is measured; it waits for nothing but that copy.
 // - One computation runs at a time, in memory of the job's own (two plane copies) and the worker's
 //   statistics workspace.

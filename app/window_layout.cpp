@@ -133,4 +133,24 @@ WindowFit FitWindow(const res::DialogTemplate& t, int availableWidth, int availa
   return fit;
 }
 
+PixelRect PlaceBeside(const PixelRect& window, int width, int height, const PixelRect& available) {
+  const auto inside = [&available](const PixelRect& r) {
+    return r.x >= available.x && r.y >= available.y && r.right() <= available.right() &&
+           r.bottom() <= available.bottom();
+  };
+  const auto clampedY = std::clamp(window.y, available.y, std::max(available.y, available.bottom() - height));
+  const auto clampedX = std::clamp(window.x, available.x, std::max(available.x, available.right() - width));
+  const PixelRect choices[] = {{window.right() + kToolWindowGap, clampedY, width, height},
+                               {window.x - kToolWindowGap - width, clampedY, width, height},
+                               {clampedX, window.bottom() + kToolWindowGap, width, height},
+                               {clampedX, window.y - kToolWindowGap - height, width, height}};
+  for (const PixelRect& r : choices) {
+    if (inside(r)) return r;
+  }
+  // No room beside: on the side with more room, against the available area's edge.
+  const int roomRight = available.right() - window.right(), roomLeft = window.x - available.x;
+  const int x = roomRight >= roomLeft ? std::max(available.x, available.right() - width) : available.x;
+  return {x, clampedY, width, height};
+}
+
 }  // namespace taloran

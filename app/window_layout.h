@@ -64,4 +64,11 @@ inline constexpr double kSmallestFontPoints = 6.0;
 WindowFit FitWindow(const res::DialogTemplate& t, int availableWidth, int availableHeight,
                     const std::function<DialogBase(double points)>& baseAt);
 
+inline constexpr int kToolWindowGap = 8;  // between the window and a tool window placed beside it
+
+// Where a tool window of `width` x `height` goes so that it covers none of `window`: right of it,
+// else left, below or above, where the screen's `available` area has room; where it has none, at
+// the available area's right (or bottom) edge, covering as little of the window as it can.
+PixelRect PlaceBeside(const PixelRect& window, int width, int height, const PixelRect& available);
+
 }  // namespace taloran

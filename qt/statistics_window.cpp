@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "core/index/colour_maps.h"
 #include "core/index/fixed_scale.h"
@@ -39,7 +40,7 @@ constexpr int kUndefinedGap = 8;  // between the plot and the undefined pixels' 
 void HistogramView::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.fillRect(rect(), palette().color(QPalette::Base));
-  if (!figures_) return;
+  if (!figures_ || !figures_->withheld.empty()) return;
   const IndexHistogram& h = figures_->histogram;
   const QFontMetrics metrics(font());
   const int line = metrics.height();
@@ -151,29 +152,34 @@ void StatisticsWindow::Display(const AreaFigures& f) {
   area_->setText(f.selection ? QString("Area x %1 y %2, %3 x %4 pixels").arg(r.x).arg(r.y).arg(r.width).arg(r.height)
                              : QString("The whole frame"));
   // A table, so that a screen reader reads each figure with its name.
-  const std::array<std::string, 9> texts = StatisticTexts(f.statistics);
-  const QString name = SelectedIndex(f.indexCode).name;
-  const std::pair<QString, QString> rows[] = {{"Pixels", QString::number(f.channels.pixels)},
-                                              {"Mean red", QString::number(f.channels.mean[0], 'f', 2)},
-                                              {"Mean green", QString::number(f.channels.mean[1], 'f', 2)},
-                                              {"Mean blue", QString::number(f.channels.mean[2], 'f', 2)},
-                                              {"Mean NIR", QString::number(f.channels.mean[3], 'f', 2)},
-                                              {name + " valid", QString::fromStdString(texts[0])},
-                                              {name + " undefined", QString::fromStdString(texts[1])},
-                                              {name + " mean", QString::fromStdString(texts[2])},
-                                              {name + " sd", QString::fromStdString(texts[3])},
-                                              {name + " min", QString::fromStdString(texts[4])},
-                                              {name + " p05", QString::fromStdString(texts[5])},
-                                              {name + " median", QString::fromStdString(texts[6])},
-                                              {name + " p95", QString::fromStdString(texts[7])},
-                                              {name + " max", QString::fromStdString(texts[8])}};
-  figuresTable_->setRowCount(static_cast<int>(std::size(rows)));
+  std::vector<std::pair<QString, QString>> rows;
+  if (!f.withheld.empty()) {
+    rows.emplace_back("Figures withheld", QString::fromStdString(f.withheld));
+  } else {
+    const std::array<std::string, 9> texts = StatisticTexts(f.statistics);
+    const QString name = SelectedIndex(f.indexCode).name;
+    const char* const bands[] = {"red", "green", "blue", "NIR"};
+    rows.emplace_back("Pixels", QString::number(f.channels.pixels));
+    for (std::size_t b = 0; b < std::size(bands); ++b) {
+      rows.emplace_back(QString("Mean ") + bands[b], QString::number(f.channels.mean[b], 'f', 2));
+    }
+    const char* const figures[] = {" valid", " undefined", " mean", " sd", " min", " p05", " median", " p95", " max"};
+    for (std::size_t k = 0; k < texts.size(); ++k)
+      rows.emplace_back(name + figures[k], QString::fromStdString(texts[k]));
+    if (f.reflectanceMeans) {  // as batch writes them beside the statistics
+      const std::array<std::string, 4> means = ReflectanceMeanTexts(*f.reflectanceMeans);
+      for (std::size_t b = 0; b < means.size(); ++b) {
+        rows.emplace_back(QString("Mean reflectance ") + bands[b], QString::fromStdString(means[b]));
+      }
+    }
+  }
+  figuresTable_->setRowCount(static_cast<int>(rows.size()));
   for (int row = 0; row < figuresTable_->rowCount(); ++row) {
-    const auto& [label, value] = rows[row];
+    const auto& [label, value] = rows[static_cast<std::size_t>(row)];
     figuresTable_->setItem(row, 0, new QTableWidgetItem(label));
     figuresTable_->setItem(row, 1, new QTableWidgetItem(value.isEmpty() ? QString("none") : value));
   }
-  histogram_->setAccessibleDescription(HistogramView::Summary(f.histogram));
+  histogram_->setAccessibleDescription(f.withheld.empty() ? HistogramView::Summary(f.histogram) : QString());
   histogram_->Show(f);
 }
 

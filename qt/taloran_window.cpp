@@ -20,6 +20,7 @@
 #include "qt/about_dlg.h"
 #include "qt/picture_ctrl.h"
 #include "qt/resources.h"
+#include "qt/statistics_window.h"
 
 namespace taloran {
 
@@ -289,7 +290,10 @@ bool TaloranWindow::LoadPicture(const BmpBuffer& bmp, int size) { return picture
 // Enter and Escape keep their meaning: the default button, and closing.
 void TaloranWindow::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
-  if (!shownOnce_) picture_->setFocus(Qt::OtherFocusReason), shownOnce_ = true;
+  if (shownOnce_) return;
+  shownOnce_ = true;
+  picture_->setFocus(Qt::OtherFocusReason);
+  if (statistics_->isVisible()) ShowStatistics();  // opened with the window: beside it, now that it has its place
 }
 
 }  // namespace taloran

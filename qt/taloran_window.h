@@ -133,6 +133,7 @@ class TaloranWindow : public QDialog, public DialogView, public DesktopView, pub
   void showEvent(QShowEvent* event) override;
 
  private:
+  void ShowStatistics();  // beside the window where the screen has room
   void Build();
   void BuildReadings();
   void AddPictureMenuItems(QMenu& menu);

@@ -97,7 +97,7 @@ void TaloranWindow::Attach(CTaloranDlg* dialog) {
   settings_ = std::make_unique<QSettings>();
   presenter_ = std::make_unique<DesktopPresenter>(*dialog, *this, *this, LoadSettings(*settings_));
   picture_->SetKeepAspect(presenter_->settings().keepAspect);
-  if (presenter_->settings().statisticsOpen) statistics_->show();
+  if (presenter_->settings().statisticsOpen) ShowStatistics();
   presenter_->EnableCalibration(*this);
   presenter_->EnableExport(*this);
   presenter_->EnableFlightMap(*flightMap_);

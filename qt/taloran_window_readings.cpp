@@ -3,9 +3,11 @@
 #include <QLabel>
 #include <QMenu>
 #include <QProgressDialog>
+#include <QScreen>
 #include <QTimer>
 
 #include "app/taloran_dlg.h"
+#include "app/window_layout.h"
 #include "core/capture/folder_listing.h"
 #include "core/index/index_table.h"
 #include "qt/flight_map_panel.h"
@@ -64,10 +66,23 @@ void TaloranWindow::ShowProbe() {
   probe_->setAccessibleDescription(probe_->text());  // and so a screen reader hears it change
 }
 
+// Opens the statistics window beside this one where the screen has room, so that it hides none of
+// the picture it measures.
+void TaloranWindow::ShowStatistics() {
+  const QRect window = frameGeometry();
+  const QRect available = screen()->availableGeometry();
+  const QRect tool = statistics_->frameGeometry();
+  const PixelRect at =
+      PlaceBeside({window.x(), window.y(), window.width(), window.height()}, tool.width(), tool.height(),
+                  {available.x(), available.y(), available.width(), available.height()});
+  statistics_->move(at.x, at.y);
+  statistics_->show();
+}
+
 void TaloranWindow::ToggleStatistics() {
   const bool open = !statistics_->isVisible();
   if (open) {
-    statistics_->show();
+    ShowStatistics();
     PictureChanged();
   } else {
     statistics_->hide();

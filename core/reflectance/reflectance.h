@@ -20,6 +20,7 @@
 namespace taloran {
 
 inline constexpr std::array<const char*, 4> kBandKeys{"red", "green", "blue", "nir"};
+inline constexpr int kReflectanceDecimals = 6;  // as reports write reflectances
 
 enum class Exposure { None, ShutterGain };
 

@@ -90,6 +90,21 @@ TEST_F(CalibrationTest, APanelMarkedInTheViewerCalibratesAsTheBatchDoes) {
   std::string expected;
   for (const std::string& text : StatisticTexts(viewer.statistics)) expected += "," + text;
   EXPECT_NE(row.find(expected + ",cal.json,"), std::string::npos) << row << "\n" << expected;
+  // The statistics window's mean reflectances are the batch's rho_<band>_mean.
+  ASSERT_TRUE(viewer.reflectanceMeans);
+  const std::array<std::string, 4> means = ReflectanceMeanTexts(*viewer.reflectanceMeans);
+  std::vector<std::string> cells;
+  std::stringstream fields(row);
+  for (std::string cell; std::getline(fields, cell, ',');) cells.push_back(cell);
+  std::vector<std::string> keys;
+  std::stringstream names(header);
+  for (std::string key; std::getline(names, key, ',');) keys.push_back(key);
+  for (std::size_t b = 0; b < means.size(); ++b) {
+    const auto at = std::find(keys.begin(), keys.end(), std::string("rho_") + kBandKeys[b] + "_mean");
+    ASSERT_NE(at, keys.end());
+    EXPECT_FALSE(means[b].empty());
+    EXPECT_EQ(means[b], cells.at(static_cast<std::size_t>(at - keys.begin()))) << kBandKeys[b];
+  }
 
   // The probe: each band's reflectance, and the index of them.
   const std::size_t j = (kFrameHeight - 1 - 45) * kFrameWidth + 120;

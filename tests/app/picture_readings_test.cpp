@@ -182,7 +182,7 @@ TEST(AreaFigures, AreTheNumbersTheBatchWrites) {
   std::getline(file, header), std::getline(file, row);
 
   FrameStore& s = Store();
-  ASSERT_EQ(ReadCapture(capture, s.blue, s.green, s.red, s.nir, 0, s.metadata), 0);
+  ASSERT_EQ(ReadCapture(capture, s, 0), 0);
   StatisticsWorkspace work;
   const AreaFigures f = ComputeAreaFigures(s, {true, kViewIndex, kIndexSipi, {50, 50, 50, 90}}, std::nullopt, work);
   const std::string text = FiguresText(f);
@@ -222,6 +222,17 @@ TEST(AreaFigures, AreTheNumbersTheBatchWrites) {
     EXPECT_EQ(all.histogram.below, below) << code;
     EXPECT_EQ(all.histogram.above, above) << code;
   }
+  // A capture cut short: no figures, and the status batch writes in their place.
+  std::vector<std::uint8_t> bytes = EncodeCapture(FieldScene(3), false);
+  bytes.resize(2'000'000);
+  const std::string cut = dir.Write("cut.tif", bytes).string();
+  ASSERT_EQ(test::RunProgram({TALORAN_CLI_PATH, "batch", "--format", "none", "--stats", csv, cut}).code, 4);
+  std::ifstream cutFile(csv);
+  std::getline(cutFile, header), std::getline(cutFile, row);
+  ASSERT_EQ(ReadCapture(cut, s, 0), 0);
+  const AreaFigures withheld = ComputeAreaFigures(s, {true, kViewIndex, kIndexSipi, {}}, std::nullopt, work);
+  EXPECT_NE(row.find(",\"" + withheld.withheld + "\","), std::string::npos) << row;  // quoted: it holds commas
+  EXPECT_EQ(FiguresText(withheld), "area\tstatus\nframe\t" + withheld.withheld + "\n");
 }
 
 TEST(PictureTransform, ZoomKeepsThePointUnderTheCursorAndPanStaysInTheFrame) {

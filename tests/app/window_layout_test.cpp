@@ -122,5 +122,30 @@ TEST(WindowLayout, FitsTheLargestFontWhoseSmallestLayoutFits) {
   EXPECT_EQ(FitWindow(kMainDialog, 300, 200, BaseAt).fontPoints, kSmallestFontPoints);
 }
 
+// The statistics window covers none of the main window where the screen has room, and stays on the
+// screen where it has none.
+TEST(WindowLayout, AToolWindowOpensBesideTheWindow) {
+  const PixelRect screen{0, 0, 1920, 1040};
+  struct Case {
+    const char* name;
+    PixelRect window;
+    bool room;
+  } cases[] = {{"room right", {0, 0, 1200, 900}, true},
+               {"room left only", {700, 100, 1200, 900}, true},
+               {"room below only", {300, 0, 1600, 600}, true},
+               {"maximised", screen, false},
+               {"beyond the screen", {-200, -50, 2400, 1200}, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const PixelRect r = PlaceBeside(c.window, 520, 380, screen);
+    EXPECT_EQ(r.width, 520);
+    EXPECT_EQ(r.height, 380);
+    EXPECT_TRUE(r.x >= screen.x && r.y >= screen.y && r.right() <= screen.right() && r.bottom() <= screen.bottom());
+    const bool overlaps =
+        r.x < c.window.right() && c.window.x < r.right() && r.y < c.window.bottom() && c.window.y < r.bottom();
+    EXPECT_EQ(overlaps, !c.room);
+  }
+}
+
 }  // namespace
 }  // namespace taloran
