@@ -15,6 +15,7 @@
 #include "res/dialog_templates.h"
 #include "res/metadata_edits.h"
 #include "res/resource.h"
+#include "run/capture_step.h"
 
 namespace taloran {
 
@@ -380,7 +381,7 @@ std::string DesktopPresenter::CaptureWord() const {
     return name + " is truncated: " + WithThousands(frame.frameBytes) + " of " + WithThousands(kFrameFileBytes) +
            " frame bytes; the rest shows black";
   }
-  if (dialog_.FourLayerInput == 0 && LooksLikeFourLayer(frame)) {
+  if (LooksMisread(frame, dialog_.FourLayerInput != 0)) {
     return name + " looks like four stacked planes: \"Input format 4-layer tif\" may be needed";
   }
   return {};

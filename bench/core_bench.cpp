@@ -46,6 +46,13 @@ void ReadCaptureBench(benchmark::State& state) {
 }
 BENCHMARK(ReadCaptureBench)->Arg(0)->Arg(1);
 
+// The test for a 4-layer capture read as interleaved pixels, which every read of a command makes.
+void FourLayerHintBench(benchmark::State& state) {
+  ReadSample(false);
+  for (auto _ : state) benchmark::DoNotOptimize(LooksLikeFourLayer(Store()));
+}
+BENCHMARK(FourLayerHintBench);
+
 struct View {
   const char* name;
   std::uint16_t mode;

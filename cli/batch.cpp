@@ -47,6 +47,7 @@ void ProcessCapture(const BatchOptions& o, CaptureWorkspace& work, CaptureReport
     state.Say(err, ReadFailureLine(report.file, ReadStatus(report), report.readResult), o.progress);
     return;
   }
+  if (read.looksFourLayer) state.Say(err, FourLayerHintLine(report.file), o.progress);
   std::optional<CaptureReflectance> reflectance;
   if (o.calibration) reflectance = ReflectanceOf(*o.calibration, work.store().metadata);
   if (o.statsCsv || o.geoJson) {

@@ -28,7 +28,6 @@ std::string CsvField(const std::string& text) {
 // The seven figures of a statistic after its two counts, in column order.
 std::array<double, 7> Figures(const IndexStatistics& s) { return {s.mean, s.sd, s.min, s.p05, s.p50, s.p95, s.max}; }
 
-
 // The calibration's columns: calibration, calibration_warning, then per band rho_<band>_mean and _over1.
 std::vector<std::string> CalibrationKeys() {
   std::vector<std::string> keys{"calibration", "calibration_warning"};

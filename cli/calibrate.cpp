@@ -8,6 +8,7 @@
 #include "cli/shared_options.h"
 #include "core/capture/capture_reader.h"
 #include "image_io/calibration_file.h"
+#include "run/capture_step.h"
 #include "run/capture_workspace.h"
 #include "run/output_rules.h"
 
@@ -36,6 +37,7 @@ std::optional<Calibration> LoadCalibration(const std::filesystem::path& path, st
 int RunCalibrate(const CalibrateOptions& o, std::ostream& out, std::ostream& err) {
   CaptureWorkspace work;
   if (const int code = ReadExit(o.capture, work.Read(o.capture, o.fourLayer), err); code != kExitOk) return code;
+  if (LooksMisread(work.store(), o.fourLayer)) err << FourLayerHintLine(o.capture) << '\n';
   if (!FrameComplete(work.store())) {
     err << o.capture << ": " << TruncationStatus(work.store().frameBytes)
         << "; a panel is measured on a whole frame only\n";

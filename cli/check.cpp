@@ -122,7 +122,7 @@ int RunCheck(const CheckOptions& o, std::istream& in, std::ostream& out, std::os
   std::vector<CheckedCapture> captures(paths.size());
   std::vector<std::string> warnings(paths.size());
   const auto stopped =
-      RunParallel(paths.size(), o.jobs, o.progress, err, [&](std::size_t i, CaptureWorkspace& work, RunState&) {
+      RunParallel(paths.size(), o.jobs, o.progress, err, [&](std::size_t i, CaptureWorkspace& work, RunState& state) {
         const CaptureRead read = ReadWhole(paths[i], work.store(), o.fourLayer);
         CheckedCapture& k = captures[i];
         if (!read.whole()) {
@@ -130,6 +130,7 @@ int RunCheck(const CheckOptions& o, std::istream& in, std::ostream& out, std::os
           k.unreadable = read.status();
           return;
         }
+        if (read.looksFourLayer) state.Say(err, FourLayerHintLine(paths[i]), o.progress);
         k = CheckedFromRecord(NameOf(paths[i]), work.store().metadata);
         k.saturatedShare = SaturatedShares(work.store());
         if (o.calibration) {

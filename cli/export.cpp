@@ -31,6 +31,7 @@ void ExportCapture(const ExportOptions& o, const std::string& capture, CaptureWo
     state.Say(err, ReadFailureLine(capture, read.status(), read.code), o.progress);
     return;
   }
+  if (read.looksFourLayer) state.Say(err, FourLayerHintLine(capture), o.progress);
   const auto failure =
       ExportCaptureFiles(o.settings, capture, work.store(), work.scratch(ExportBufferBytes(o.settings)));
   if (!failure) {

@@ -1,4 +1,5 @@
 // taloran-cli info: the camera data of a capture, as text or one JSON object.
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <ostream>
 
@@ -10,6 +11,7 @@
 #include "core/capture/camera_metadata.h"
 #include "core/capture/capture_reader.h"
 #include "image_io/json_text.h"
+#include "run/capture_step.h"
 
 namespace taloran {
 
@@ -20,11 +22,16 @@ struct InfoArgs {
   bool json = false, fourLayer = false;
 };
 
-// The camera record only: the frame is never read.
-int Info(const std::string& capture, bool json, const std::optional<Calibration>& calibration, std::ostream& out,
-         std::ostream& err) {
-  MetadataRecord record{};
-  if (const int code = ReadExit(capture, ReadCaptureMetadata(capture, record), err); code != kExitOk) return code;
+// The camera record; the frame is read only to tell whether the capture looks read in the wrong layout.
+int Info(const std::string& capture, bool json, bool fourLayer, const std::optional<Calibration>& calibration,
+         std::ostream& out, std::ostream& err) {
+  const auto frame = std::make_unique<FrameStore>();
+  if (const int code = ReadExit(capture, ReadCapture(capture, *frame, fourLayer ? 1 : 0), err); code != kExitOk) {
+    return code;
+  }
+  const MetadataRecord& record = frame->metadata;
+  const bool misread = LooksMisread(*frame, fourLayer);
+  if (misread) err << FourLayerHintLine(capture) << '\n';
   const CameraPanel panel = DecodeCameraMetadata(record);
   std::optional<CaptureReflectance> reflectance;
   if (calibration) reflectance = ReflectanceOf(*calibration, record);
@@ -38,6 +45,8 @@ int Info(const std::string& capture, bool json, const std::optional<Calibration>
     object["latitude_deg"] = fix ? nlohmann::ordered_json(Rounded(position.latitudeDeg, kDegreeDecimals)) : nullptr;
     object["longitude_deg"] = fix ? nlohmann::ordered_json(Rounded(position.longitudeDeg, kDegreeDecimals)) : nullptr;
     object["height_m"] = Rounded(position.heightM, kHeightDecimals);
+    // "4-layer" where the frame looks like four stacked planes read as interleaved pixels.
+    object["layout_hint"] = misread ? nlohmann::ordered_json("4-layer") : nlohmann::ordered_json();
     if (reflectance) {  // k_b = F_b x I_b(p) / I_b(i) / X(i); null for a band without reflectance
       nlohmann::ordered_json factors = nlohmann::ordered_json::array();
       for (std::size_t b = 0; b < 4; ++b) {
@@ -82,7 +91,7 @@ CommandParts AddInfoCommand(CLI::App& command) {
             bool loaded = true;
             const std::optional<Calibration> calibration = CalibrationOption(a->calibration, io.err, loaded);
             if (!loaded) return kExitUsage;
-            return Info(a->capture, a->json, calibration, io.out, io.err);
+            return Info(a->capture, a->json, a->fourLayer, calibration, io.out, io.err);
           }};
 }
 

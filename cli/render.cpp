@@ -7,6 +7,7 @@
 #include "cli/shared_options.h"
 #include "core/capture/capture_reader.h"
 #include "image_io/output_file.h"
+#include "run/capture_step.h"
 #include "run/output_rules.h"
 
 namespace taloran {
@@ -39,6 +40,7 @@ int Render(const RenderArgs& a, const CliStreams& io) {
   }
   CaptureWorkspace work;
   if (const int code = ReadExit(a.capture, work.Read(a.capture, a.fourLayer), io.err); code != kExitOk) return code;
+  if (LooksMisread(work.store(), a.fourLayer)) io.err << FourLayerHintLine(a.capture) << '\n';
   if (!FrameComplete(work.store())) {
     io.err << a.capture << ": " << TruncationStatus(work.store().frameBytes) << "; the missing part is drawn black\n";
   }

@@ -113,8 +113,16 @@ CaptureRead ReadWhole(const std::filesystem::path& capture, FrameStore& store, b
   const FileStamp before = StampOf(capture);
   if (meanwhile) meanwhile();
   const std::uint16_t code = ReadCapture(capture, store, fourLayer ? 1 : 0);
-  if (code != kReadOk) return {code, 0, false};
-  return {code, store.frameBytes, !(StampOf(capture) == before)};
+  if (code != kReadOk) return {code, 0, false, false};
+  return {code, store.frameBytes, !(StampOf(capture) == before), LooksMisread(store, fourLayer)};
+}
+
+bool LooksMisread(const FrameStore& store, bool fourLayer) {
+  return !fourLayer && FrameComplete(store) && LooksLikeFourLayer(store);
+}
+
+std::string FourLayerHintLine(const std::filesystem::path& capture) {
+  return "warning: " + capture.string() + " looks like four stacked planes: --four-layer may be needed";
 }
 
 }  // namespace taloran

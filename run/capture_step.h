@@ -13,9 +13,10 @@
 namespace taloran {
 
 struct CaptureRead {
-  std::uint16_t code = 0;      // ReadCapture's result
-  std::size_t frameBytes = 0;  // the frame bytes the file holds, where the capture was read
-  bool changed = false;        // the file changed while it was read: its frame may mix two captures
+  std::uint16_t code = 0;       // ReadCapture's result
+  std::size_t frameBytes = 0;   // the frame bytes the file holds, where the capture was read
+  bool changed = false;         // the file changed while it was read: its frame may mix two captures
+  bool looksFourLayer = false;  // read whole as interleaved pixels, it looks like a 4-layer capture
 
   // Read, and every frame byte there.
   bool whole() const;
@@ -35,6 +36,14 @@ std::string ReadProblem(const std::filesystem::path& capture, std::uint16_t code
 // "x.tif: Unknown error (empty (0 bytes))": a capture's `status` as a person is told it, with
 // ReadProblem's reason where the read failed with `code`.
 std::string ReadFailureLine(const std::filesystem::path& capture, const std::string& status, std::uint16_t code);
+
+// Whether `store`, read from a whole capture in the interleaved layout (`fourLayer` false), looks
+// like a 4-layer capture read without its layout, whose figures would all be wrong.
+bool LooksMisread(const FrameStore& store, bool fourLayer);
+
+// "warning: x.tif looks like four stacked planes: --four-layer may be needed": what a command says
+// of such a capture on its error stream.
+std::string FourLayerHintLine(const std::filesystem::path& capture);
 
 // `meanwhile`, where given, runs between the first look at the file and its read: what a copy onto
 // the file at that moment does (the tests' way to be there).

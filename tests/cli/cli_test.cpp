@@ -121,6 +121,35 @@ TEST_F(CliFixture, PngHoldsTheSamePictureTopDown) {
   }
 }
 
+// A 4-layer capture read as interleaved pixels: every command that reads it warns, once, and says
+// nothing with --four-layer or of a capture in its own layout.
+TEST_F(CliFixture, EveryCommandHintsAtAFourLayerCaptureReadWithoutItsLayout) {
+  const std::string layers = dir.Write("layers.tif", EncodeCapture(FieldScene(4), true)).string();
+  const std::string warning = "warning: " + layers + " looks like four stacked planes: --four-layer may be needed\n";
+  const std::vector<std::vector<std::string>> commands = {
+      {"render", "--view", "ndvi", "-o", Out("r.bmp").string()},
+      {"info", "--json"},
+      {"batch", "--no-progress", "--format", "none", "--stats", Out("s.csv").string()},
+      {"export", "--no-progress", "-o", Out("bands").string()},
+      {"check", "--no-progress"}};
+  for (const auto& command : commands) {
+    SCOPED_TRACE(command[0]);
+    for (const bool fourLayer : {false, true}) {
+      for (const std::string& input : {layers, capture.string()}) {
+        std::vector<std::string> args = command;
+        if (fourLayer) args.push_back("--four-layer");
+        args.push_back(input);
+        const CliRun run = Cli(args);
+        const bool hint = !fourLayer && input == layers;
+        EXPECT_EQ(run.err.find(warning) != std::string::npos, hint) << input << (fourLayer ? " --four-layer" : "");
+        if (command[0] == "info") {
+          EXPECT_EQ(nlohmann::json::parse(run.out)["layout_hint"], hint ? nlohmann::json("4-layer") : nlohmann::json());
+        }
+      }
+    }
+  }
+}
+
 TEST_F(CliFixture, InfoJsonHoldsThePanelTextsAndLevels) {
   const CliRun run = Cli({"info", "--json", capture.string()});
   ASSERT_EQ(run.code, kExitOk) << run.err;
@@ -131,7 +160,8 @@ TEST_F(CliFixture, InfoJsonHoldsThePanelTextsAndLevels) {
       "height",     "temperature",    "avg_red",          "avg_green",       "avg_blue",      "avg_ir",
       "frame_rate", "f_stop",         "focal_length",     "shutter_speed",   "gain",          "speed"};
   for (const char* key : keys) EXPECT_TRUE(json.at(key).is_string()) << key;
-  EXPECT_EQ(json.size(), std::size(keys) + 5);
+  EXPECT_EQ(json.size(), std::size(keys) + 6);
+  EXPECT_TRUE(json["layout_hint"].is_null());
   const CapturePosition position = DecodePosition(EncodedRecord());
   EXPECT_DOUBLE_EQ(json["latitude_deg"], std::round(position.latitudeDeg * 1e7) / 1e7);
   EXPECT_DOUBLE_EQ(json["longitude_deg"], std::round(position.longitudeDeg * 1e7) / 1e7);
