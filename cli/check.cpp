@@ -108,7 +108,8 @@ nlohmann::json Report(const FieldCheck& c, const std::vector<CheckedCapture>& ca
 }  // namespace
 
 int RunCheck(const CheckOptions& o, std::istream& in, std::ostream& out, std::ostream& err) {
-  const std::vector<std::string> paths = ExpandInputs(o.inputs, in);
+  std::vector<std::string> paths = ExpandInputs(o.inputs, in);
+  SkipExportedFiles(paths, err);
   std::optional<SensorSize> sensor = o.sensor;
   if (!o.cameraGiven && !paths.empty()) {  // the profile the viewer uses: camera.json beside the captures
     const std::filesystem::path beside = std::filesystem::path(paths.front()).parent_path() / kCameraProfileName;

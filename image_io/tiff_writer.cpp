@@ -122,7 +122,7 @@ std::optional<std::string> WriteTiff(const std::filesystem::path& path, const Ti
   if (!temporary) return CannotWrite(path, made);
   const std::filesystem::path& partial = temporary->name;
   errno = 0;
-  std::unique_ptr<TIFF, Closer> tif(TIFFFdOpen(temporary->descriptor, partial.c_str(), "w"));
+  std::unique_ptr<TIFF, Closer> tif(TIFFFdOpen(temporary->descriptor, partial.c_str(), "wl"));
   const auto failed = [&](int error) {
     tif.reset();
     std::error_code ignored;

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -39,40 +40,60 @@ struct TiffShape {
 };
 
 std::optional<TiffShape> ShapeOf(const std::filesystem::path& path) {
-  constexpr std::size_t kHead = 64 * 1024;  // the directory and the XMP packet of an exported file lie here
+  static constexpr std::size_t kMostBytes = 64 * 1024;  // of a directory or an XMP packet: more is read no further
   std::ifstream file(path, std::ios::binary);
-  std::string head(kHead, '\0');
-  file.read(head.data(), static_cast<std::streamsize>(head.size()));
-  head.resize(static_cast<std::size_t>(file.gcount()));
+  // `bytes` bytes at `at`, fewer where the file ends sooner.
+  const auto bytesAt = [&file](std::uint64_t at, std::size_t bytes) {
+    std::string part(std::min(bytes, kMostBytes), '\0');
+    file.clear();
+    file.seekg(static_cast<std::streamoff>(at));
+    file.read(part.data(), static_cast<std::streamsize>(part.size()));
+    part.resize(file ? part.size() : static_cast<std::size_t>(std::max<std::streamsize>(0, file.gcount())));
+    return part;
+  };
+  const std::string head = bytesAt(0, 8);
   if (head.size() < 8 || !(head.starts_with("MM\0*") || head.starts_with(std::string("II*\0", 4)))) return std::nullopt;
   TiffShape shape;
   shape.bigEndian = head[0] == 'M';
-  const auto number = [&](std::size_t at, std::size_t bytes) -> std::uint32_t {
-    if (at + bytes > head.size()) return 0;
+  const auto number = [&shape](const std::string& from, std::size_t at, std::size_t bytes) -> std::uint32_t {
+    if (at + bytes > from.size()) return 0;
     std::uint32_t v = 0;
     for (std::size_t i = 0; i < bytes; ++i) {
-      const auto byte = static_cast<unsigned char>(head[shape.bigEndian ? at + i : at + bytes - 1 - i]);
+      const auto byte = static_cast<unsigned char>(from[shape.bigEndian ? at + i : at + bytes - 1 - i]);
       v = v << 8 | byte;
     }
     return v;
   };
-  const std::uint32_t ifd = number(4, 4);
-  const std::uint32_t entries = number(ifd, 2);
-  constexpr std::uint32_t kEntryBytes = 12, kShort = 3;
-  for (std::uint32_t k = 0; k < entries && k < 256; ++k) {
-    const std::size_t at = ifd + 2 + k * kEntryBytes;
-    const std::uint32_t tag = number(at, 2), type = number(at + 2, 2);
-    const std::uint32_t value = type == kShort ? number(at + 8, 2) : number(at + 8, 4);
+  // The first directory, wherever it lies (libtiff writes it after the image).
+  constexpr std::uint32_t kEntryBytes = 12, kShort = 3, kXmpTag = 700, kMostEntries = 256;
+  const std::uint32_t ifd = number(head, 4, 4);
+  const std::uint32_t entries = std::min(number(bytesAt(ifd, 2), 0, 2), kMostEntries);
+  const std::string directory = bytesAt(ifd + 2ULL, entries * kEntryBytes);
+  std::uint32_t xmpAt = 0, xmpBytes = 0;
+  for (std::uint32_t k = 0; k < entries; ++k) {
+    const std::size_t at = k * kEntryBytes;
+    const std::uint32_t tag = number(directory, at, 2), type = number(directory, at + 2, 2);
+    const std::uint32_t value = type == kShort ? number(directory, at + 8, 2) : number(directory, at + 8, 4);
     if (tag == 256) shape.width = value;
     if (tag == 257) shape.height = value;
     if (tag == 258) shape.bits = value;  // the first band's, where there are several
     if (tag == 277) shape.samples = value;
+    if (tag == kXmpTag) xmpAt = value, xmpBytes = number(directory, at + 4, 4);
   }
-  shape.exported = head.find("Camera:BandName") != std::string::npos;
+  shape.exported = xmpBytes > 4 && bytesAt(xmpAt, xmpBytes).find("Camera:BandName") != std::string::npos;
   return shape;
 }
 
 }  // namespace
+
+bool WrittenByExport(const std::filesystem::path& path) {
+  // Captures are big-endian TIFFs and export writes little-endian ones: a capture costs two bytes.
+  char order[2] = {};
+  std::ifstream file(path, std::ios::binary);
+  if (!file.read(order, 2) || order[0] != 'I' || order[1] != 'I') return false;
+  const std::optional<TiffShape> shape = ShapeOf(path);
+  return shape && shape->exported;
+}
 
 std::string ReadProblem(const std::filesystem::path& capture, std::uint16_t code) {
   if (code == kReadOk) return "";

@@ -31,6 +31,9 @@ struct CaptureRead {
 // samples a pixel, a capture has 4 interleaved"); "" where nothing more is known.
 std::string ReadProblem(const std::filesystem::path& capture, std::uint16_t code);
 
+// Whether `path` is a band image that export wrote (a little-endian TIFF whose XMP names its band).
+bool WrittenByExport(const std::filesystem::path& path);
+
 // Reads `capture` into `store`, and tells whether the file changed meanwhile (its size, times or
 // inode before and after the read differ): a capture copied onto while a run reads it is not taken.
 // "x.tif: Unknown error (empty (0 bytes))": a capture's `status` as a person is told it, with

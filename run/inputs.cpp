@@ -1,5 +1,6 @@
 #include "run/inputs.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <istream>
 #include <map>
@@ -7,6 +8,7 @@
 #include <system_error>
 
 #include "core/capture/folder_listing.h"
+#include "run/capture_step.h"
 
 namespace taloran {
 
@@ -85,9 +87,27 @@ std::string NoCapturesText(const std::vector<std::string>& inputs) {
   return "No captures in " + named + " (a folder gives its .tif files); nothing was done";
 }
 
+void SkipExportedFiles(std::vector<std::string>& captures, std::ostream& err) {
+  constexpr std::size_t kNamed = 3;  // the note names this many, and counts the rest
+  std::vector<std::string> skipped;
+  std::erase_if(captures, [&skipped](const std::string& c) {
+    const bool exported = WrittenByExport(c);
+    if (exported) skipped.push_back(c);
+    return exported;
+  });
+  if (skipped.empty()) return;
+  std::string named;
+  for (std::size_t i = 0; i < std::min(skipped.size(), kNamed); ++i)
+    named.append(i == 0 ? "" : ", ").append(skipped[i]);
+  if (skipped.size() > kNamed) named.append(" and ").append(std::to_string(skipped.size() - kNamed)).append(" more");
+  err << "Skipped " << skipped.size() << (skipped.size() == 1 ? " band image" : " band images")
+      << " that export wrote, no captures: " << named << '\n';
+}
+
 std::optional<RunCaptures> TakeCaptures(const std::vector<std::string>& inputs, Shard shard, std::istream& in,
                                         std::ostream& err) {
   RunCaptures captures{ExpandInputs(inputs, in), {}};
+  SkipExportedFiles(captures.all, err);
   if (captures.all.empty()) {
     err << NoCapturesText(inputs) << '\n';
     return std::nullopt;

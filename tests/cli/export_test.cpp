@@ -206,5 +206,31 @@ TEST_F(ExportTest, NothingToDoIsNoSuccess) {
   EXPECT_FALSE(std::filesystem::exists(out));
 }
 
+// Band images exported into the flight's folder are no captures: every command leaves them out with
+// a note and answers as it does over the captures alone, and export writes them again.
+TEST_F(ExportTest, CommandsSkipTheBandImagesExportWroteBesideTheCaptures) {
+  const std::string folder = dir.path().string();
+  const std::vector<std::vector<std::string>> commands = {
+      {"batch", "--no-progress", "--format", "none", "--stats", (dir.path() / "s.csv").string(), folder},
+      {"check", "--no-progress", folder},
+      {"export", "--no-progress", "--layout", "stack", "-o", (out / "stack").string(), folder},
+      {"export", "--no-progress", "-o", folder, folder}};
+  std::vector<int> before;
+  for (const auto& command : commands) before.push_back(Cli(command));
+  ASSERT_EQ(before.back(), 0);  // now the folder holds a_Red.tif ... b_NIR.tif beside a.tif and b.tif
+  for (std::size_t i = 0; i < commands.size(); ++i) {
+    SCOPED_TRACE(commands[i][0]);
+    std::string err;
+    EXPECT_EQ(Cli(commands[i], &err), before[i]) << err;
+    EXPECT_NE(err.find("Skipped 8 band images that export wrote, no captures: "), std::string::npos) << err;
+    EXPECT_NE(err.find(" and 5 more"), std::string::npos) << err;
+  }
+  std::ifstream csv(dir.path() / "s.csv");
+  std::string line;
+  std::size_t rows = 0;
+  while (std::getline(csv, line)) ++rows;
+  EXPECT_EQ(rows, 1 + captures.size());
+}
+
 }  // namespace
 }  // namespace taloran
