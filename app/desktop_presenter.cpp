@@ -37,10 +37,14 @@ DesktopPresenter::DesktopPresenter(CTaloranDlg& dialog, DialogView& dialogView, 
     : dialog_(dialog), dialogView_(dialogView), view_(view), settings_(std::move(settings)) {
   title_ = kAppName;
   view_.SetTitle(title_);
-  dialog_.OnCaptureRead([this] { captureRead_ = true; });
+  dialog_.OnCaptureRead([this] { captureRead_ = true, failedRead_.reset(); });
+  dialog_.OnReadFailed([this](std::uint16_t result) { failedRead_ = result; });
 }
 
-DesktopPresenter::~DesktopPresenter() { dialog_.OnCaptureRead({}); }
+DesktopPresenter::~DesktopPresenter() {
+  dialog_.OnCaptureRead({});
+  dialog_.OnReadFailed({});
+}
 
 void DesktopPresenter::OnCommand(int id) {
   dialog_.OnCommand(id);
@@ -202,7 +206,7 @@ void DesktopPresenter::EnableExport(ExportView& view) {
       [this](const ExportJob::Summary& summary) {
         exportView_->Post([this, summary] {
           exporting_ = false;
-          exportView_->ShowExportResult(ExportSummaryText(summary, lastExport_.folder));
+          exportView_->ShowExportResult(ExportSummaryText(summary, lastExport_.folder), !summary.problems.empty());
         });
       });
 }
@@ -217,7 +221,7 @@ std::optional<ExportSettings> DesktopPresenter::AskExport(bool folder) {
   ExportSettings settings;
   if (!choice->cameraProfile.empty()) {
     if (const auto refusal = ReadCameraProfile(choice->cameraProfile, settings.profile)) {
-      exportView_->ShowExportResult("The camera profile is refused: " + *refusal);
+      exportView_->ShowExportResult("The camera profile is refused: " + *refusal, true);
       return std::nullopt;
     }
   }
@@ -227,6 +231,15 @@ std::optional<ExportSettings> DesktopPresenter::AskExport(bool folder) {
   }
   settings.layout = choice->layout, settings.samples = choice->samples, settings.deflate = choice->deflate;
   settings.outDir = choice->folder;
+  // A folder that cannot be made or written to is said before any capture is read, with the reason.
+  std::error_code error;
+  std::filesystem::create_directories(settings.outDir, error);
+  const std::optional<std::string> why =
+      error ? std::optional(error.message()) : WhyNotWritableBeside(settings.outDir / ".taloran-export");
+  if (why) {
+    exportView_->ShowExportResult("Cannot write " + settings.outDir.string() + ": " + *why, true);
+    return std::nullopt;
+  }
   return settings;
 }
 
@@ -237,8 +250,6 @@ void DesktopPresenter::ExportCapture() {
   if (!settings) return;
   ExportJob::Summary summary;
   summary.total = 1;
-  std::error_code error;
-  std::filesystem::create_directories(settings->outDir, error);
   const FrameStore& frame = dialog_.Frame();
   std::vector<std::uint8_t> buffer(ExportBufferBytes(*settings));
   if (!FrameComplete(frame)) {
@@ -248,7 +259,7 @@ void DesktopPresenter::ExportCapture() {
   } else {
     summary.exported = 1;
   }
-  exportView_->ShowExportResult(ExportSummaryText(summary, settings->outDir.string()));
+  exportView_->ShowExportResult(ExportSummaryText(summary, settings->outDir.string()), !summary.problems.empty());
 }
 
 void DesktopPresenter::ExportFolder() {
@@ -259,6 +270,7 @@ void DesktopPresenter::ExportFolder() {
   const std::string folder = FolderOf(dialog_.LoadedPath);
   std::vector<std::string> captures;
   for (const std::string& name : dialogView_.ListFolder(folder, kCapturePattern)) captures.push_back(folder + name);
+  std::erase_if(captures, [](const std::string& c) { return WrittenByExport(c); });  // an earlier export's bands
   exporting_ = exportJob_->Start(*settings, captures, dialog_.FourLayerInput != 0);
   if (exporting_) exportView_->ShowExportProgress(0, captures.size());
 }
@@ -282,6 +294,15 @@ void DesktopPresenter::CalibrationChanged() {
 void DesktopPresenter::Refresh(Opened opened) {
   const std::string& shown = dialog_.LoadedPath;
   bool remembered = false;  // a setting to keep changed
+  if (failedRead_) {
+    // The file box names the file that failed; the strip says why, and what the window still shows.
+    const std::string& failed = dialog_.CurrentPath;
+    const std::string problem = ReadProblem(failed, *failedRead_);
+    view_.ShowStatusMessage(NameOf(failed) + ": " + ReadFailureText(*failedRead_) +
+                            (problem.empty() ? "" : " (" + problem + ")") +
+                            (shown.empty() ? "; no capture is shown" : "; still showing " + NameOf(shown)));
+    failedRead_.reset();
+  }
   if (captureRead_) {
     captureRead_ = false;
     if (shown != titledPath_) {

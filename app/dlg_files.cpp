@@ -85,6 +85,7 @@ std::uint16_t CTaloranDlg::ReadCurrent() {
 bool CTaloranDlg::ReportRead(std::uint16_t result) {
   if (result == kReadOk) return true;
   view_.MessageBox(ReadFailureText(result));
+  if (readFailed_) readFailed_(result);
   return false;
 }
 

@@ -23,7 +23,7 @@ bool ExportJob::Start(ExportSettings settings, std::vector<std::string> captures
     const CaptureRead read = ReadWhole(captures[i], work.store(), fourLayer);
     const std::lock_guard lock(mutex_);
     if (!read.whole()) {
-      summary_.problems.push_back(captures[i] + ": " + read.status());
+      summary_.problems.push_back(ReadFailureLine(captures[i], read.status(), read.code));
     } else if (const auto failure =
                    ExportCaptureFiles(settings, captures[i], work.store(), work.scratch(ExportBufferBytes(settings)))) {
       summary_.problems.push_back(failure->text);

@@ -28,8 +28,9 @@ class ExportView {
   virtual std::optional<ExportChoice> ChooseExport(const ExportChoice& suggested, bool folder) = 0;
   // Shows (or updates) the progress of a folder's export, with a Cancel that calls back.
   virtual void ShowExportProgress(std::size_t done, std::size_t total) = 0;
-  // Closes the progress and says how the export went.
-  virtual void ShowExportResult(const std::string& text) = 0;
+  // Closes the progress and says how the export went; `failed` where a capture or file went wrong,
+  // which is then shown as an error.
+  virtual void ShowExportResult(const std::string& text, bool failed) = 0;
   // Runs `task` on the window's thread, soon, from any thread.
   virtual void Post(std::function<void()> task) = 0;
 };

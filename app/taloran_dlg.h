@@ -80,6 +80,9 @@ class CTaloranDlg {
   // `read` is called after each read that succeeded, once the frame store holds the new capture
   // (the same capture read again included); one listener, replaced by the next.
   void OnCaptureRead(std::function<void()> read) { captureRead_ = std::move(read); }
+  // `failed` is called after each read that failed, with the reader's result, once its message was
+  // shown; the frame store still holds LoadedPath's capture.
+  void OnReadFailed(std::function<void(std::uint16_t result)> failed) { readFailed_ = std::move(failed); }
 
   // The gain text of a gain: three characters, leading zeros blank, 150 for anything above.
   static std::string FormatGain(std::uint16_t gain);
@@ -133,6 +136,7 @@ class CTaloranDlg {
   FrameStore& frame_;
   IndexPainter* painter_ = nullptr;
   std::function<void()> captureRead_;
+  std::function<void(std::uint16_t)> readFailed_;
 };
 
 }  // namespace taloran

@@ -31,6 +31,10 @@ void QtModalDialogs::ShowMessage(QWidget* parent, const std::string& text) {
   QMessageBox::information(parent, parent != nullptr ? parent->windowTitle() : QString(), QString::fromStdString(text));
 }
 
+void QtModalDialogs::ShowError(QWidget* parent, const std::string& text) {
+  QMessageBox::critical(parent, parent != nullptr ? parent->windowTitle() : QString(), QString::fromStdString(text));
+}
+
 std::optional<std::string> QtModalDialogs::AskText(QWidget* parent, const QString& title, const std::string& prompt,
                                                    const QString& initial) {
   bool ok = false;

@@ -25,6 +25,8 @@ class ModalDialogs {
   virtual std::optional<std::string> ChooseSavePath(QWidget* parent, const std::string& suggested) = 0;
   // A message with an OK button, titled as `parent`.
   virtual void ShowMessage(QWidget* parent, const std::string& text) = 0;
+  // The same under an error's icon: something the person asked for failed.
+  virtual void ShowError(QWidget* parent, const std::string& text) = 0;
   // A line of text asked under `title` with `prompt`, `initial` offered; nothing when cancelled.
   virtual std::optional<std::string> AskText(QWidget* parent, const QString& title, const std::string& prompt,
                                              const QString& initial) = 0;
@@ -44,6 +46,7 @@ class QtModalDialogs : public ModalDialogs {
   std::vector<std::string> ChooseFiles(QWidget* parent, const QString& filter, const QString& folder) override;
   std::optional<std::string> ChooseSavePath(QWidget* parent, const std::string& suggested) override;
   void ShowMessage(QWidget* parent, const std::string& text) override;
+  void ShowError(QWidget* parent, const std::string& text) override;
   std::optional<std::string> AskText(QWidget* parent, const QString& title, const std::string& prompt,
                                      const QString& initial) override;
   bool ConfirmSave(QWidget* parent, const QString& title, const std::string& text) override;

@@ -118,7 +118,7 @@ class TaloranWindow : public QDialog, public DialogView, public DesktopView, pub
   // ExportView
   std::optional<ExportChoice> ChooseExport(const ExportChoice& suggested, bool folder) override;
   void ShowExportProgress(std::size_t done, std::size_t total) override;
-  void ShowExportResult(const std::string& text) override;
+  void ShowExportResult(const std::string& text, bool failed) override;
   void Post(std::function<void()> task) override;
   QProgressDialog* ExportProgress() const { return exportProgress_; }
 

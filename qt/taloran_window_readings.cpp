@@ -157,10 +157,10 @@ void TaloranWindow::ShowExportProgress(std::size_t done, std::size_t total) {
   exportProgress_->show();
 }
 
-void TaloranWindow::ShowExportResult(const std::string& text) {
+void TaloranWindow::ShowExportResult(const std::string& text, bool failed) {
   if (exportProgress_ != nullptr) exportProgress_->deleteLater(), exportProgress_ = nullptr;
   ShowStatusMessage(text.substr(0, text.find('\n')));
-  dialogs_.ShowMessage(this, text);
+  failed ? dialogs_.ShowError(this, text) : dialogs_.ShowMessage(this, text);
 }
 
 void TaloranWindow::Post(std::function<void()> task) {

@@ -97,6 +97,9 @@ TEST_F(PresenterTest, TheTitleNamesTheCaptureShownAndItsPlaceInTheFolder) {
   EXPECT_EQ(desktop.title, "p1.tif (1 of 3) - Taloran");
   Open((dir.path() / "missing.tif").string());  // a failed read: the picture, and so the title, stay
   EXPECT_EQ(desktop.title, "p1.tif (1 of 3) - Taloran");
+  EXPECT_EQ(desktop.status, "missing.tif: Tif file not found (No such file or directory); still showing p1.tif");
+  Open(dir.Write("notes.tif", {'n', 'o', 't', 'e', 's', '\n'}).string());  // the strip names the file and its fault
+  EXPECT_EQ(desktop.status, "notes.tif: Unknown error (not a TIFF file); still showing p1.tif");
   const std::string other = dir.Write("x.capture", EncodeCapture(FieldScene(4), false)).string();
   Open(other);
   EXPECT_EQ(desktop.title, "x.capture - Taloran");

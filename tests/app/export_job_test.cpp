@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <fstream>
 #include <mutex>
 #include <thread>
 
@@ -80,7 +81,8 @@ struct FakeExportView : ExportView {
   std::deque<std::function<void()>> posted;
   std::optional<ExportChoice> ChooseExport(const ExportChoice&, bool) override { return choice; }
   void ShowExportProgress(std::size_t done, std::size_t total) override { progress.emplace_back(done, total); }
-  void ShowExportResult(const std::string& text) override { result = text; }
+  bool failed = false;
+  void ShowExportResult(const std::string& text, bool f) override { result = text, failed = f; }
   void Post(std::function<void()> task) override {
     const std::lock_guard lock(mutex);
     posted.push_back(std::move(task));
@@ -112,6 +114,22 @@ TEST_F(ExportJobTest, ThePresenterExportsTheShownFolder) {
   EXPECT_EQ(exporting.result, "Exported 6 of 6 captures to " + (dir.path() / "folder").string());
   settings.outDir = dir.path() / "folder", settings.layout = ExportLayout::Stack;
   EXPECT_TRUE(ExportFinished(settings, captures[5]));
+  EXPECT_FALSE(exporting.failed);
+
+  // Into the flight's own folder, twice: the second export leaves the first one's band images out.
+  for (int round = 0; round < 2; ++round) {
+    exporting.choice = ExportChoice{dir.path().string(), ExportLayout::Bands, std::nullopt, false, ""};
+    presenter.ExportFolder();
+    while (presenter.Exporting()) exporting.RunPosted(), std::this_thread::yield();
+    EXPECT_EQ(exporting.result, "Exported 6 of 6 captures to " + dir.path().string()) << round;
+  }
+  // A folder that cannot be made: an error with the system's reason, before anything is read.
+  const std::filesystem::path blocked = dir.path() / "a.txt" / "export";
+  std::ofstream(dir.path() / "a.txt") << "a file where the folder would go";
+  exporting.choice = ExportChoice{blocked.string(), ExportLayout::Bands, std::nullopt, false, ""};
+  presenter.ExportCapture();
+  EXPECT_TRUE(exporting.failed);
+  EXPECT_EQ(exporting.result, "Cannot write " + blocked.string() + ": Not a directory");
 }
 
 }  // namespace

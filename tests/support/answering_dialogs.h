@@ -14,11 +14,13 @@ namespace taloran::test {
 struct AnsweringDialogs : ModalDialogs {
   std::function<std::vector<std::string>()> files = [] { return std::vector<std::string>{}; };
   std::vector<std::string> messages;
+  std::vector<std::string> errors;  // shown under an error's icon
 
   void SetFiles(std::function<std::vector<std::string>()> answer) { files = std::move(answer); }
   std::vector<std::string> ChooseFiles(QWidget*, const QString&, const QString&) override { return files(); }
   std::optional<std::string> ChooseSavePath(QWidget*, const std::string&) override { return std::nullopt; }
   void ShowMessage(QWidget*, const std::string& text) override { messages.push_back(text); }
+  void ShowError(QWidget*, const std::string& text) override { errors.push_back(text); }
 
   // The calibration's questions: the text typed, whether to save, the file chosen.
   std::vector<std::string> typed;  // answers in turn; cancelled once they run out
