@@ -386,8 +386,9 @@ void DesktopPresenter::FollowOnMap(bool reload) {
     mapProfilePath_ = profilePath;
     SensorSize sensor{};
     std::error_code error;  // a folder without a profile, or with one that cannot give footprints: points only
-    const bool found = std::filesystem::is_regular_file(profilePath, error) && !ReadSensorSize(profilePath, sensor);
-    flightMap_->SetSensor(found ? std::optional(sensor) : std::nullopt);
+    const bool present = std::filesystem::is_regular_file(profilePath, error);
+    const std::optional<std::string> refusal = present ? ReadSensorSize(profilePath, sensor) : std::nullopt;
+    flightMap_->SetSensor(present && !refusal ? std::optional(sensor) : std::nullopt, refusal.value_or(""));
   }
   flightMap_->Follow(dialog_.LoadedPath, dialog_.FourLayerInput != 0, reload);
   if (mapColoured_) flightMap_->ColourBy(MapColourRequest());

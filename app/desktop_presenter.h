@@ -110,11 +110,11 @@ class DesktopPresenter {
   DesktopView& view_;
   DesktopSettings settings_;
   std::string title_;
-  std::string titledPath_;           // the capture the title was made for
-  std::string place_;                // its place in its folder, " (2 of 3)"
-  bool captureRead_ = false;         // the dialog read a capture since the title was made
+  std::string titledPath_;                   // the capture the title was made for
+  std::string place_;                        // its place in its folder, " (2 of 3)"
+  bool captureRead_ = false;                 // the dialog read a capture since the title was made
   std::optional<std::uint16_t> failedRead_;  // the result of a read that failed since, not yet said
-  std::unique_ptr<PngEncoder> png_;  // made on the first PNG saved
+  std::unique_ptr<PngEncoder> png_;          // made on the first PNG saved
   std::unique_ptr<CalibrationPresenter> calibration_;
   ExportView* exportView_ = nullptr;
   ExportChoice lastExport_;  // offered again the next time

@@ -118,6 +118,7 @@ void FlightMapPresenter::Recheck() {
     map_.captures.push_back(std::move(m));
     paths.push_back(k.name);
   }
+  if (!refusal_.empty()) map_.unplaced.insert(map_.unplaced.begin(), RefusalLine());
   map_.gaps = check_.coverage.gaps;
   view_.ShowFlight(map_);
   view_.ShowHighlight(highlighted_);
@@ -127,12 +128,15 @@ void FlightMapPresenter::Recheck() {
              " captures (Check frames reads the rest)\n" + report;
   }
   if (!sensor_) report = "Footprints, overlap and gaps need a camera profile with the sensor size\n" + report;
+  if (!refusal_.empty()) report = RefusalLine() + "\n" + report;
   view_.ShowCheck(report, check_.verdict);
 }
 
-void FlightMapPresenter::SetSensor(std::optional<SensorSize> sensor) {
-  if (sensor == sensor_) return;
-  sensor_ = sensor;
+std::string FlightMapPresenter::RefusalLine() const { return "Camera profile refused: " + refusal_; }
+
+void FlightMapPresenter::SetSensor(std::optional<SensorSize> sensor, std::string refusal) {
+  if (sensor == sensor_ && refusal == refusal_) return;
+  sensor_ = sensor, refusal_ = std::move(refusal);
   if (!map_.folder.empty() || !records_.empty()) Recheck();
 }
 

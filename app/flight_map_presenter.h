@@ -28,8 +28,9 @@ class FlightMapPresenter {
   // The capture shown: the map shows its folder (read again when another folder, or when `reload`)
   // with it highlighted.
   void Follow(const std::string& capturePath, bool fourLayer, bool reload = false);
-  // Footprints from a camera profile's sensor size; nothing for points only.
-  void SetSensor(std::optional<SensorSize> sensor);
+  // Footprints from a camera profile's sensor size; nothing for points only, and why where a
+  // profile was refused (said under the map and in the check).
+  void SetSensor(std::optional<SensorSize> sensor, std::string refusal = {});
   // Colours by the mean of `request`'s index (scanning what is not kept yet); nothing for plain points.
   // Asked again for the same colours it does nothing: each read of the folder scans what it lacks.
   void ColourBy(std::optional<ScanRequest> request);
@@ -45,6 +46,7 @@ class FlightMapPresenter {
   std::optional<std::size_t> Neighbour(std::size_t from, MapDirection direction) const;
 
  private:
+  std::string RefusalLine() const;
   struct Stamp {  // a file as it was: a write or a cut changes one or the other
     std::filesystem::file_time_type written;
     std::uintmax_t size = 0;
@@ -67,6 +69,7 @@ class FlightMapPresenter {
 
   FlightMapView& view_;
   std::optional<SensorSize> sensor_;
+  std::string refusal_;  // why the camera profile gives no sensor size, where it was refused
   bool fourLayer_ = false;
   FlightMap map_;
   std::vector<CheckedCapture> records_;

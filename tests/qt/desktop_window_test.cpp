@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
@@ -412,6 +413,16 @@ TEST_F(DesktopWindowTest, TheFlightMapFollowsStepsOpensWhatIsClickedAndReadsAlou
   QTest::keyClick(map, Qt::Key_M, Qt::ControlModifier);  // closes it from within, too
   EXPECT_FALSE(panel->isVisible());
   EXPECT_FALSE(window->Presenter().settings().flightMapOpen);
+
+  // A profile with a misspelt field: the map and the check say it is refused, and why.
+  std::ofstream(dir.path() / "camera.json") << R"({"sensor_widht_mm": 6.72, "sensor_height_mm": 3.795})";
+  window->ToggleFlightMap();
+  ASSERT_TRUE(panel->isVisible());
+  const std::string refused = "Camera profile refused: " + (dir.path() / "camera.json").string() +
+                              ": sensor_widht_mm: not a field of a camera profile";
+  EXPECT_EQ(panel->Unplaced()->text().toStdString(), "Not on the map:\n" + refused + "\nfield_07.tif: no position fix");
+  EXPECT_TRUE(panel->Report()->toPlainText().toStdString().starts_with(refused + "\n"));
+  EXPECT_FALSE(map->flight().captures[0].footprint.has_value());
 }
 
 // ---- The picture as an instrument ---------------------------------------------------------------
