@@ -1,3 +1,4 @@
+#include "qt/status_strip.h"
 #include "qt/taloran_window.h"
 
 #include <QApplication>
@@ -147,21 +148,7 @@ void TaloranWindow::Build() {
   const std::vector<int> tabs = res::TabOrder(t);
   for (std::size_t i = 1; i < tabs.size(); ++i) setTabOrder(Control(tabs[i - 1]), Control(tabs[i]));
 
-  // The status strip below the template: what the probe reads on the left, the zoom when the
-  // picture does not fit its area, messages on the right, and the calibration loaded.
-  strip_ = new QWidget(this);
-  auto* row = new QHBoxLayout(strip_);
-  row->setContentsMargins(6, 0, 6, 0);
-  probe_ = new QLabel(strip_);
-  zoom_ = new QLabel(strip_);
-  message_ = new QLabel(strip_);
-  message_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  calibration_ = new QLabel(strip_);
-  row->addWidget(probe_, 1);
-  row->addWidget(zoom_);
-  row->addWidget(message_, 1);
-  row->addWidget(calibration_);
-
+  strip_ = new StatusStrip(this);
   NameForAccessibility();
   BuildReadings();
   ApplyFont(kDialogFontPoints);

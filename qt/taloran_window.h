@@ -36,6 +36,7 @@ namespace taloran {
 class CTaloranDlg;
 class CPictureCtrl;
 class StatisticsWindow;
+class StatusStrip;
 class FlightMapPanel;
 
 class TaloranWindow : public QDialog, public DialogView, public DesktopView, public CalibrationView, public ExportView {
@@ -51,10 +52,6 @@ class TaloranWindow : public QDialog, public DialogView, public DesktopView, pub
 
   QWidget* Control(int id) const;
   CPictureCtrl* Picture() const { return picture_; }
-  QLabel* StatusMessage() const { return message_; }
-  QLabel* ZoomStrip() const { return zoom_; }
-  QLabel* ProbeStrip() const { return probe_; }
-  QLabel* CalibrationStrip() const { return calibration_; }
   StatisticsWindow* Statistics() const { return statistics_; }
   // Opens or closes the statistics window (Ctrl+I), and remembers which.
   void ToggleStatistics();
@@ -156,11 +153,7 @@ class TaloranWindow : public QDialog, public DialogView, public DesktopView, pub
   std::vector<std::pair<const res::ControlTemplate*, QWidget*>> widgets_;  // every template row
   CPictureCtrl* picture_ = nullptr;
   bool shownOnce_ = false;
-  QWidget* strip_ = nullptr;
-  QLabel* probe_ = nullptr;
-  QLabel* zoom_ = nullptr;
-  QLabel* message_ = nullptr;
-  QLabel* calibration_ = nullptr;              // the calibration loaded, and the shown capture's warning
+  StatusStrip* strip_ = nullptr;
   QProgressDialog* exportProgress_ = nullptr;  // a folder's export, while it runs
   QTimer* probeTimer_ = nullptr;
   QTimer* legendTimer_ = nullptr;  // EVI's and SIPI's legend values, once the picture settles                      //

@@ -144,8 +144,6 @@ void TaloranWindow::NameForAccessibility() {
   }
   picture_->setAccessibleName("Picture");
   picture_->setAccessibleDescription("No picture");
-  probe_->setAccessibleName("Pixel under the cursor");
-  message_->setAccessibleName("Messages");
 }
 
 }  // namespace taloran

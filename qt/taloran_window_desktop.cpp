@@ -22,6 +22,7 @@
 #include "qt/flight_map_panel.h"
 #include "qt/picture_ctrl.h"
 #include "qt/statistics_window.h"
+#include "qt/status_strip.h"
 #include "qt/taloran_window.h"
 
 namespace taloran {
@@ -241,11 +242,7 @@ void TaloranWindow::dropEvent(QDropEvent* event) {
 
 void TaloranWindow::SetTitle(const std::string& title) { setWindowTitle(QString::fromStdString(title)); }
 
-// The message is the strip's accessible description too: setting it tells a screen reader.
-void TaloranWindow::ShowStatusMessage(const std::string& text) {
-  message_->setText(QString::fromStdString(text));
-  message_->setAccessibleDescription(message_->text());
-}
+void TaloranWindow::ShowStatusMessage(const std::string& text) { strip_->ShowMessage(QString::fromStdString(text)); }
 
 // A tooltip on the hemisphere and degree fields, and the same text as their accessible description.
 void TaloranWindow::ShowDecimalPosition(const std::string& latitude, const std::string& longitude) {

@@ -13,6 +13,7 @@
 #include "qt/flight_map_panel.h"
 #include "qt/picture_ctrl.h"
 #include "qt/statistics_window.h"
+#include "qt/status_strip.h"
 #include "qt/taloran_window.h"
 
 namespace taloran {
@@ -42,8 +43,7 @@ void TaloranWindow::BuildReadings() {
     }
   });
   picture_->OnZoom([this](std::optional<double> zoom) {
-    zoom_->setText(zoom ? QString("Zoom %1 %").arg(std::lround(*zoom * 100)) : QString());
-    zoom_->setAccessibleName(zoom_->text());
+    strip_->ShowZoom(zoom ? QString("Zoom %1 %").arg(std::lround(*zoom * 100)) : QString());
   });
   flightMap_ = new FlightMapPanel(this);
   flightMap_->OnClosed([this] {
@@ -62,8 +62,7 @@ void TaloranWindow::ShowProbe() {
   if (!probeAt_) return;
   const std::optional<FramePixel> pixel = *probeAt_;
   probeAt_.reset();
-  probe_->setText(pixel ? QString::fromStdString(ProbeText(dialog_->Frame(), CurrentView(), *pixel)) : QString());
-  probe_->setAccessibleDescription(probe_->text());  // and so a screen reader hears it change
+  strip_->ShowProbe(pixel ? QString::fromStdString(ProbeText(dialog_->Frame(), CurrentView(), *pixel)) : QString());
 }
 
 // Opens the statistics window beside this one where the screen has room, so that it hides none of
@@ -208,8 +207,7 @@ void TaloranWindow::PictureChanged() {
   const bool quick = view.viewMode < kViewIndex || SelectedIndex(view.indexCode).pair;
   ShowLegend(!legend ? std::nullopt : quick ? LegendFor(view, dialog_->Frame()) : LegendFor(view), description);
   if (legend && !quick) legendTimer_->start();
-  calibration_->setText(QString::fromStdString(presenter_->CalibrationText()));
-  calibration_->setAccessibleName(calibration_->text());
+  strip_->ShowCalibration(QString::fromStdString(presenter_->CalibrationText()));
   statistics_->Refresh(dialog_->Frame(), view, picture_->selection(),
                        FiguresSubject(NameOf(dialog_->LoadedPath.empty() ? "no capture" : dialog_->LoadedPath), view));
 }

@@ -32,6 +32,7 @@
 #include "qt/flight_map_widget.h"
 #include "qt/picture_ctrl.h"
 #include "qt/statistics_window.h"
+#include "qt/status_strip.h"
 #include "qt/taloran_window.h"
 #include "tests/support/answering_dialogs.h"
 #include "tests/support/test_support.h"
@@ -78,6 +79,8 @@ struct DesktopWindowTest : ::testing::Test {
     focus->setFocus();
     QTest::keyClick(focus, key, modifiers);
   }
+  // A reading of the status strip, found as a screen reader or a tool finds it.
+  QLabel* Strip(const char* name) const { return window->findChild<QLabel*>(name); }
   std::string Name(QWidget* w) const {
     return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name).toStdString();
   }
@@ -239,7 +242,7 @@ TEST_F(DesktopWindowTest, DropsOpenCapturesAndRefuseOtherFiles) {
     QApplication::sendEvent(window.get(), &event);
   };
   drop(dir.Write("notes.txt", {1}).string());
-  EXPECT_EQ(window->StatusMessage()->text(), "Not a .tif capture: notes.txt");
+  EXPECT_EQ(Strip(StatusStrip::kMessage)->text(), "Not a .tif capture: notes.txt");
   EXPECT_EQ(dialog.LoadedPath, paths[1]);
   drop(paths[2]);
   EXPECT_EQ(dialog.LoadedPath, paths[2]);
@@ -315,10 +318,10 @@ TEST_F(DesktopWindowTest, AScreenReaderHearsEveryControlByItsLabel) {
             "from -0.500 (97); from -1.000 (65)");
   window->Click(kColourImage);
   EXPECT_EQ(picture->text(QAccessible::Description), "Color Image");
-  EXPECT_EQ(QAccessible::queryAccessibleInterface(window->ProbeStrip())->role(), QAccessible::StaticText);
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(Strip(StatusStrip::kProbe))->role(), QAccessible::StaticText);
   // The strip's readings reach a screen reader as the descriptions of their labels.
   window->Presenter().Drop({"/nowhere/notes.txt"});
-  EXPECT_EQ(QAccessible::queryAccessibleInterface(window->StatusMessage())->text(QAccessible::Description),
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(Strip(StatusStrip::kMessage))->text(QAccessible::Description),
             "Not a .tif capture: notes.txt");
 }
 
@@ -456,11 +459,11 @@ struct PictureReadingTest : DesktopWindowTest {
   // The strip once `ready` holds for its text (it follows the pointer within a screen frame), or what
   // it reads when a loaded machine has not got there in the time a person would wait.
   std::string ProbeWhen(const std::function<bool(const std::string& text)>& ready) {
-    (void)QTest::qWaitFor([&] { return ready(window->ProbeStrip()->text().toStdString()); }, kPatience);
+    (void)QTest::qWaitFor([&] { return ready(Strip(StatusStrip::kProbe)->text().toStdString()); }, kPatience);
     const QString description =
-        QAccessible::queryAccessibleInterface(window->ProbeStrip())->text(QAccessible::Description);
-    EXPECT_EQ(description, window->ProbeStrip()->text());  // what a screen reader hears
-    return window->ProbeStrip()->text().toStdString();
+        QAccessible::queryAccessibleInterface(Strip(StatusStrip::kProbe))->text(QAccessible::Description);
+    EXPECT_EQ(description, Strip(StatusStrip::kProbe)->text());  // what a screen reader hears
+    return Strip(StatusStrip::kProbe)->text().toStdString();
   }
   void ExpectProbe(const std::string& expected) {
     EXPECT_EQ(ProbeWhen([&expected](const std::string& text) { return text == expected; }), expected);
@@ -487,7 +490,7 @@ TEST_F(PictureReadingTest, TheProbeReadsThePixelUnderTheCursor) {
   EXPECT_TRUE(window->grab().save(QString::fromStdString(Screenshot("legend-values.png").string())));
   QEvent leave(QEvent::Leave);
   QApplication::sendEvent(window->Picture(), &leave);
-  EXPECT_EQ(window->ProbeStrip()->text(), "");
+  EXPECT_EQ(Strip(StatusStrip::kProbe)->text(), "");
 }
 
 TEST_F(PictureReadingTest, ZoomKeepsThePixelUnderTheCursorAndTheViewAcrossCaptures) {
@@ -499,11 +502,11 @@ TEST_F(PictureReadingTest, ZoomKeepsThePixelUnderTheCursorAndTheViewAcrossCaptur
     return picture->transform().PixelAt(at.x() - picture->contentsRect().x(), at.y() - picture->contentsRect().y());
   };
   const std::optional<FramePixel> before = under();
-  EXPECT_EQ(window->ZoomStrip()->text(), "");  // at the fit the strip says nothing of zoom
+  EXPECT_EQ(Strip(StatusStrip::kZoom)->text(), "");  // at the fit the strip says nothing of zoom
   Wheel(at, 12);                               // 1.25^12: about 14.6 times the fit
   EXPECT_GT(picture->transform().zoom(), 14);
   EXPECT_EQ(under(), before);
-  EXPECT_EQ(window->ZoomStrip()->text(),
+  EXPECT_EQ(Strip(StatusStrip::kZoom)->text(),
             QString("Zoom %1 %")
                 .arg(std::lround(100 * std::max(picture->transform().scaleX(), picture->transform().scaleY()))));
   Mouse(QEvent::MouseButtonPress, at, Qt::LeftButton);
@@ -594,7 +597,7 @@ TEST_F(PictureReadingTest, CalibrationFromTheMenu) {
   dialogs.typed = {"0.5"};
   dialogs.jsonFile = (dir.path() / "cal.json").string();
   ASSERT_TRUE(action("Calibrate from area..."));
-  EXPECT_EQ(window->CalibrationStrip()->text(), "Calibration: cal.json");
+  EXPECT_EQ(Strip(StatusStrip::kCalibration)->text(), "Calibration: cal.json");
   Mouse(QEvent::MouseMove, Over(20, 10), Qt::NoButton);
   EXPECT_NE(
       ProbeWhen([](const std::string& text) { return text.find("| rho R ") != std::string::npos; }).find("| rho R "),
@@ -607,7 +610,7 @@ TEST_F(PictureReadingTest, CalibrationFromTheMenu) {
                             "-0.500; -0.750; -1.000"));
   EXPECT_TRUE(window->grab().save(QString::fromStdString(Screenshot("fixed-scale.png").string())));
   ASSERT_TRUE(action("Clear calibration"));
-  EXPECT_EQ(window->CalibrationStrip()->text(), "");
+  EXPECT_EQ(Strip(StatusStrip::kCalibration)->text(), "");
 }
 
 }  // namespace
