@@ -1,4 +1,5 @@
 #include "qt/status_strip.h"
+#include "qt/window_prompts.h"
 #include "qt/taloran_window.h"
 
 #include <QApplication>

@@ -11,11 +11,9 @@
 #include <utility>
 #include <vector>
 
-#include "app/calibration_presenter.h"
 #include "app/desktop_presenter.h"
 #include "app/desktop_view.h"
 #include "app/dialog_view.h"
-#include "app/export_view.h"
 #include "app/picture_readings.h"
 #include "core/capture/folder_listing.h"
 #include "qt/dialog_units.h"
@@ -37,9 +35,10 @@ class CTaloranDlg;
 class CPictureCtrl;
 class StatisticsWindow;
 class StatusStrip;
+class WindowPrompts;
 class FlightMapPanel;
 
-class TaloranWindow : public QDialog, public DialogView, public DesktopView, public CalibrationView, public ExportView {
+class TaloranWindow : public QDialog, public DialogView, public DesktopView {
  public:
   // Asks the person through `dialogs`, or through Qt's own dialogs where it is null.
   explicit TaloranWindow(ModalDialogs* dialogs = nullptr, QWidget* parent = nullptr);
@@ -105,19 +104,6 @@ class TaloranWindow : public QDialog, public DialogView, public DesktopView, pub
   void SaveSettings(const DesktopSettings& settings) override;
   void PictureChanged() override;
 
-  // CalibrationView
-  std::optional<std::string> AskPanelReflectance(const std::string& problem) override;
-  bool ConfirmCalibration(const std::string& figures) override;
-  void ShowCalibrationProblem(const std::string& text) override;
-  std::optional<std::string> ChooseCalibrationSavePath(const std::string& suggested) override;
-  std::optional<std::string> ChooseCalibrationFile() override;
-
-  // ExportView
-  std::optional<ExportChoice> ChooseExport(const ExportChoice& suggested, bool folder) override;
-  void ShowExportProgress(std::size_t done, std::size_t total) override;
-  void ShowExportResult(const std::string& text, bool failed) override;
-  void Post(std::function<void()> task) override;
-  QProgressDialog* ExportProgress() const { return exportProgress_; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -147,6 +133,7 @@ class TaloranWindow : public QDialog, public DialogView, public DesktopView, pub
   QSlider* Slider(int id) const;
 
   CTaloranDlg* dialog_ = nullptr;
+  std::unique_ptr<WindowPrompts> prompts_;  // calibration's and export's questions: outlives the presenter
   std::unique_ptr<DesktopPresenter> presenter_;
   std::unique_ptr<QSettings> settings_;
   std::map<int, QWidget*> controls_;
@@ -154,7 +141,6 @@ class TaloranWindow : public QDialog, public DialogView, public DesktopView, pub
   CPictureCtrl* picture_ = nullptr;
   bool shownOnce_ = false;
   StatusStrip* strip_ = nullptr;
-  QProgressDialog* exportProgress_ = nullptr;  // a folder's export, while it runs
   QTimer* probeTimer_ = nullptr;
   QTimer* legendTimer_ = nullptr;  // EVI's and SIPI's legend values, once the picture settles                      //
                                    // the strip follows the pointer once a frame

@@ -23,6 +23,7 @@
 #include "qt/picture_ctrl.h"
 #include "qt/statistics_window.h"
 #include "qt/status_strip.h"
+#include "qt/window_prompts.h"
 #include "qt/taloran_window.h"
 
 namespace taloran {
@@ -99,8 +100,14 @@ void TaloranWindow::Attach(CTaloranDlg* dialog) {
   presenter_ = std::make_unique<DesktopPresenter>(*dialog, *this, *this, LoadSettings(*settings_));
   picture_->SetKeepAspect(presenter_->settings().keepAspect);
   if (presenter_->settings().statisticsOpen) ShowStatistics();
-  presenter_->EnableCalibration(*this);
-  presenter_->EnableExport(*this);
+  prompts_ = std::make_unique<WindowPrompts>(
+      *this, dialogs_,
+      WindowPrompts::Hooks{[this] { return presenter_->settings().fileDialogFolder; },
+                           [this] { presenter_->CancelExport(); }, [this](const std::string& line) {
+                             ShowStatusMessage(line);
+                           }});
+  presenter_->EnableCalibration(*prompts_);
+  presenter_->EnableExport(*prompts_);
   presenter_->EnableFlightMap(*flightMap_);
   flightMap_->Attach(*presenter_);
   if (presenter_->settings().flightMapOpen) flightMap_->show();

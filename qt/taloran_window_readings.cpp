@@ -134,66 +134,6 @@ void TaloranWindow::AddPictureMenuItems(QMenu& menu) {
   menu.addAction("Export folder...", this, [this] { presenter_->ExportFolder(); })->setEnabled(shown);
 }
 
-// ---- Export ---------------------------------------------------------------------------------------
-
-std::optional<ExportChoice> TaloranWindow::ChooseExport(const ExportChoice& suggested, bool folder) {
-  return dialogs_.ChooseExport(this, suggested, folder);
-}
-
-// Not modal: the window stays in use while the folder is written.
-void TaloranWindow::ShowExportProgress(std::size_t done, std::size_t total) {
-  if (exportProgress_ == nullptr) {
-    exportProgress_ = new QProgressDialog("Exporting the folder...", "Cancel", 0, 1, this);
-    exportProgress_->setWindowTitle("Export folder");
-    exportProgress_->setWindowModality(Qt::NonModal);
-    exportProgress_->setAutoClose(false), exportProgress_->setAutoReset(false);
-    exportProgress_->setMinimumDuration(0);
-    connect(exportProgress_, &QProgressDialog::canceled, this, [this] { presenter_->CancelExport(); });
-  }
-  exportProgress_->setMaximum(static_cast<int>(std::max<std::size_t>(total, 1)));
-  exportProgress_->setValue(static_cast<int>(done));
-  exportProgress_->setLabelText(QString("Exporting capture %1 of %2...").arg(std::min(done + 1, total)).arg(total));
-  exportProgress_->show();
-}
-
-void TaloranWindow::ShowExportResult(const std::string& text, bool failed) {
-  if (exportProgress_ != nullptr) exportProgress_->deleteLater(), exportProgress_ = nullptr;
-  ShowStatusMessage(text.substr(0, text.find('\n')));
-  failed ? dialogs_.ShowError(this, text) : dialogs_.ShowMessage(this, text);
-}
-
-void TaloranWindow::Post(std::function<void()> task) {
-  QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
-}
-
-// ---- Calibration ----------------------------------------------------------------------------------
-
-namespace {
-const QString kCalibrateTitle = "Calibrate from area";
-}  // namespace
-
-std::optional<std::string> TaloranWindow::AskPanelReflectance(const std::string& problem) {
-  return dialogs_.AskText(this, kCalibrateTitle,
-                          (problem.empty() ? "" : problem + "\n\n") +
-                              "The panel's certified reflectance, 0 to 1: one value for every band, or four as "
-                              "R,G,B,NIR",
-                          "0.5");
-}
-
-bool TaloranWindow::ConfirmCalibration(const std::string& figures) {
-  return dialogs_.ConfirmSave(this, kCalibrateTitle, figures + "\nSave this calibration and use it?");
-}
-
-void TaloranWindow::ShowCalibrationProblem(const std::string& text) { dialogs_.ShowMessage(this, text); }
-
-std::optional<std::string> TaloranWindow::ChooseCalibrationSavePath(const std::string& suggested) {
-  return dialogs_.ChooseJsonFile(this, "Save calibration as", suggested, true);
-}
-
-std::optional<std::string> TaloranWindow::ChooseCalibrationFile() {
-  return dialogs_.ChooseJsonFile(this, "Load calibration", presenter_->settings().fileDialogFolder, false);
-}
-
 // After anything that may have changed what the picture shows: its description, the legend, the
 // figures of the statistics window.
 void TaloranWindow::PictureChanged() {

@@ -34,6 +34,7 @@
 #include "qt/statistics_window.h"
 #include "qt/status_strip.h"
 #include "qt/taloran_window.h"
+#include "qt/window_prompts.h"
 #include "tests/support/answering_dialogs.h"
 #include "tests/support/test_support.h"
 #include "tests/support/window_checks.h"
@@ -341,14 +342,15 @@ TEST_F(DesktopWindowTest, ExportsTheCaptureAndTheFolderFromTheMenu) {
   EXPECT_EQ(messages.back(), "Exported 1 of 1 capture to " + out);
   EXPECT_TRUE(std::filesystem::exists(dir.path() / "export" / "field_02_NIR.tif"));
   ASSERT_TRUE(trigger("Export folder..."));
-  ASSERT_NE(window->ExportProgress(), nullptr);
-  EXPECT_TRUE(window->ExportProgress()->isVisible());
+  const auto progress = [this] { return window->findChild<QProgressDialog*>(WindowPrompts::kExportProgress); };
+  ASSERT_NE(progress(), nullptr);
+  EXPECT_TRUE(progress()->isVisible());
   EXPECT_FALSE(trigger("Export folder..."));  // one at a time
   window->Click(kViOut);                      // the window answers while the folder is written
   EXPECT_EQ(dialog.ViewMode, kViewIndex);
   EXPECT_TRUE(QTest::qWaitFor([&] { return !window->Presenter().Exporting(); }, kPatience));
   EXPECT_EQ(messages.back(), "Exported 3 of 3 captures to " + out);
-  EXPECT_EQ(window->ExportProgress(), nullptr);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return progress() == nullptr; }, kPatience));  // closed, and gone
 }
 
 // A flight of 2 lines of 3 captures with the camera profile beside it; the third has no fix.
