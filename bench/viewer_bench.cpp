@@ -29,6 +29,7 @@
 #include "qt/picture_ctrl.h"
 #include "qt/taloran_window.h"
 #include "res/resource.h"
+#include "tests/support/window_checks.h"
 #include "tools/sample_capture.h"
 #include "tools/sample_flight.h"
 
@@ -60,20 +61,20 @@ void StepTable(TaloranWindow& window, CTaloranDlg& dialog, FrameStore& frame) {
     return [slider](int i) { slider->setValue(1 + (i * 37) % 150); };
   };
   std::printf("%-34s %10s\n", "step (200 each)", "median ms");
-  window.Click(kColourImage);
+  test::Click(window, kColourImage);
   std::printf("%-34s %10.2f\n", "colour: red gain step", MedianMs(slide(kRedSlider)));
   std::printf("%-34s %10.2f\n", "colour: blue gain step", MedianMs(slide(kBlueSlider)));
-  window.Click(kViOut);
+  test::Click(window, kViOut);
   for (int id = kNdvi; id <= kGi; ++id) {
-    window.Click(id);
+    test::Click(window, id);
     const std::string name =
         "index " + window.Text(kStatusText).substr(0, window.Text(kStatusText).find(' ')) + ": VI gain step";
     std::printf("%-34s %10.2f\n", name.c_str(), MedianMs(slide(kViSlider)));
   }
-  std::printf("%-34s %10.2f\n", "index change", MedianMs([&window](int i) { window.Click(kNdvi + i % 10); }));
+  std::printf("%-34s %10.2f\n", "index change", MedianMs([&window](int i) { test::Click(window, kNdvi + i % 10); }));
   const int outputs[] = {kRawRed, kRawNir, kColourImage, kViOut};
-  std::printf("%-34s %10.2f\n", "output change", MedianMs([&](int i) { window.Click(outputs[i % 4]); }));
-  std::printf("%-34s %10.2f\n", "Next (read, render, panel)", MedianMs([&window](int) { window.Click(kNext); }));
+  std::printf("%-34s %10.2f\n", "output change", MedianMs([&](int i) { test::Click(window, outputs[i % 4]); }));
+  std::printf("%-34s %10.2f\n", "Next (read, render, panel)", MedianMs([&window](int) { test::Click(window, kNext); }));
   QWidget* ok = window.Control(kIdOk);
   ok->setFocus();
   QApplication::setActiveWindow(&window);
@@ -87,7 +88,7 @@ void StepTable(TaloranWindow& window, CTaloranDlg& dialog, FrameStore& frame) {
                 window.repaint();
               }));
   window.resize(1920, 1080);
-  CPictureCtrl* picture = window.Picture();
+  CPictureCtrl* picture = test::PictureOf(window);
   for (const double zoom : {1.0, 2.0, 4.0, 16.0, 32.0}) {
     picture->Handle(DesktopCommand::ZoomFit);
     while (std::max(picture->transform().scaleX(), picture->transform().scaleY()) < zoom * 0.999 &&
@@ -123,7 +124,7 @@ void FlightMapTable(TaloranWindow& window, CTaloranDlg& dialog, const std::files
     std::vector<double> steps;
     while (more(steps.size())) {
       const auto start = std::chrono::steady_clock::now();
-      window.Click(steps.size() % 2 ? kPrevious : kNext);
+      test::Click(window, steps.size() % 2 ? kPrevious : kNext);
       QApplication::processEvents();
       steps.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
     }
@@ -159,7 +160,7 @@ void FlightMapTable(TaloranWindow& window, CTaloranDlg& dialog, const std::files
   }
   dialog.OpenCapture((flight / "IMG_0000.tif").string());
   window.Presenter().Refresh();
-  FlightMapPanel* panel = window.FlightMap();
+  FlightMapPanel* panel = test::FlightMapOf(window);
   std::vector<double> opens;
   for (int run = 0; run < kStartRuns; ++run) {
     if (panel->isVisible()) window.ToggleFlightMap();

@@ -5,13 +5,14 @@
 #include "qt/picture_ctrl.h"
 #include "qt/taloran_app.h"
 #include "qt/taloran_window.h"
+#include "tests/support/window_checks.h"
 
 namespace {
 
 struct EndAtFirstPicture : taloran::StartObserver {
   std::optional<int> Started(taloran::TaloranWindow& window) override {
     QCoreApplication::processEvents();
-    return window.Picture()->state() == taloran::CPictureCtrl::State::Showing ? 0 : 2;
+    return taloran::test::PictureOf(window)->state() == taloran::CPictureCtrl::State::Showing ? 0 : 2;
   }
 };
 

@@ -1,5 +1,3 @@
-#include "qt/status_strip.h"
-#include "qt/window_prompts.h"
 #include "qt/taloran_window.h"
 
 #include <QApplication>
@@ -23,6 +21,8 @@
 #include "qt/picture_ctrl.h"
 #include "qt/resources.h"
 #include "qt/statistics_window.h"
+#include "qt/status_strip.h"
+#include "qt/window_prompts.h"
 
 namespace taloran {
 
@@ -122,6 +122,7 @@ void TaloranWindow::Build() {
       }
       case ControlKind::Picture:
         picture_ = new CPictureCtrl(this);
+        picture_->setObjectName(kPictureName);
         widget = picture_;
         break;
       case ControlKind::Bitmap:
@@ -158,7 +159,6 @@ void TaloranWindow::Build() {
 }
 
 void TaloranWindow::ApplyFont(double points) {
-  fontPoints_ = points;
   setFont(DialogFont(points));
   base_ = WindowBase(points);
   sizes_ = SizesOf(res::kMainDialog, base_);
@@ -188,10 +188,6 @@ QWidget* TaloranWindow::Control(int id) const {
 
 QAbstractButton* TaloranWindow::Button(int id) const { return qobject_cast<QAbstractButton*>(Control(id)); }
 QSlider* TaloranWindow::Slider(int id) const { return qobject_cast<QSlider*>(Control(id)); }
-
-void TaloranWindow::Click(int id) {
-  if (QAbstractButton* button = Button(id)) button->click();
-}
 
 void TaloranWindow::SetCheck(int id, bool checked) {
   if (QAbstractButton* button = Button(id)) button->setChecked(checked);

@@ -50,16 +50,14 @@ class TaloranWindow : public QDialog, public DialogView, public DesktopView {
   DesktopPresenter& Presenter() const { return *presenter_; }
 
   QWidget* Control(int id) const;
-  CPictureCtrl* Picture() const { return picture_; }
-  StatisticsWindow* Statistics() const { return statistics_; }
+  // The object names of the picture, the statistics window and the flight map panel.
+  static constexpr const char* kPictureName = "picture";
+  static constexpr const char* kStatisticsName = "statistics";
+  static constexpr const char* kFlightMapName = "flightMap";
   // Opens or closes the statistics window (Ctrl+I), and remembers which.
   void ToggleStatistics();
   // Opens or closes the flight map panel (Ctrl+M), and remembers which.
   void ToggleFlightMap();
-  FlightMapPanel* FlightMap() const { return flightMap_; }
-  double FontPoints() const { return fontPoints_; }
-  // The dialog units the controls are laid out by at the current font.
-  const DialogBase& Base() const { return base_; }
 
   // Opens on `screen`: at the remembered geometry where that is still on a screen, else fitted to
   // the screen's free area (FitTo) and centred on it.
@@ -68,9 +66,6 @@ class TaloranWindow : public QDialog, public DialogView, public DesktopView {
   // template size cut to it, centred there.
   void FitTo(const QRect& available);
 
-  // A click on control `id` as a person makes it: automatic radios and checkboxes first set their
-  // own check marks, then the dialog's handler runs.
-  void Click(int id);
   // The context menu as it would open now (for the tests: its actions, by text).
   std::unique_ptr<QMenu> ContextMenu();
 
@@ -103,7 +98,6 @@ class TaloranWindow : public QDialog, public DialogView, public DesktopView {
   void ShowShortcuts(const std::vector<std::pair<std::string, std::string>>& lines) override;
   void SaveSettings(const DesktopSettings& settings) override;
   void PictureChanged() override;
-
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -147,7 +141,6 @@ class TaloranWindow : public QDialog, public DialogView, public DesktopView {
   std::optional<std::optional<FramePixel>> probeAt_;  // a pixel (or none) not shown yet
   StatisticsWindow* statistics_ = nullptr;
   FlightMapPanel* flightMap_ = nullptr;
-  double fontPoints_ = kDialogFontPoints;
   TemplateSizes sizes_;
   DialogBase base_;
   std::vector<std::pair<int, std::string>> menuItems_;

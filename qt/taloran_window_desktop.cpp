@@ -23,8 +23,8 @@
 #include "qt/picture_ctrl.h"
 #include "qt/statistics_window.h"
 #include "qt/status_strip.h"
-#include "qt/window_prompts.h"
 #include "qt/taloran_window.h"
+#include "qt/window_prompts.h"
 
 namespace taloran {
 
@@ -103,9 +103,8 @@ void TaloranWindow::Attach(CTaloranDlg* dialog) {
   prompts_ = std::make_unique<WindowPrompts>(
       *this, dialogs_,
       WindowPrompts::Hooks{[this] { return presenter_->settings().fileDialogFolder; },
-                           [this] { presenter_->CancelExport(); }, [this](const std::string& line) {
-                             ShowStatusMessage(line);
-                           }});
+                           [this] { presenter_->CancelExport(); },
+                           [this](const std::string& line) { ShowStatusMessage(line); }});
   presenter_->EnableCalibration(*prompts_);
   presenter_->EnableExport(*prompts_);
   presenter_->EnableFlightMap(*flightMap_);

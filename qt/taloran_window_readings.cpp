@@ -46,11 +46,13 @@ void TaloranWindow::BuildReadings() {
     strip_->ShowZoom(zoom ? QString("Zoom %1 %").arg(std::lround(*zoom * 100)) : QString());
   });
   flightMap_ = new FlightMapPanel(this);
+  flightMap_->setObjectName(kFlightMapName);
   flightMap_->OnClosed([this] {
     if (presenter_) presenter_->SetFlightMapOpen(false);
   });
   flightMap_->OnWindowKey([this](QKeyEvent* event) { return HandleKey(event); });
   statistics_ = new StatisticsWindow(this);
+  statistics_->setObjectName(kStatisticsName);
   statistics_->OnClosed([this] {
     if (presenter_) presenter_->SetStatisticsOpen(false);
   });

@@ -74,7 +74,7 @@ struct DesktopWindowTest : ::testing::Test {
       paths.push_back(dir.Write(name, EncodeCapture(FieldScene(static_cast<unsigned>(name[7] - '0')), false)).string());
     }
     dialogs.SetFiles([this] { return std::vector<std::string>{paths[1]}; });
-    window->Click(kSearchFile);
+    test::Click(*window, kSearchFile);
   }
   void Key(QWidget* focus, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     focus->setFocus();
@@ -97,19 +97,19 @@ TEST_F(DesktopWindowTest, OpensWhollyOnEveryScreenWithEveryCaptionReadable) {
     w->show();
     QApplication::processEvents();
     const QRect available = screen->availableGeometry();
-    SCOPED_TRACE(testing::Message() << available.width() << "x" << available.height() << " at " << w->FontPoints()
-                                    << " pt");
+    SCOPED_TRACE(testing::Message() << available.width() << "x" << available.height() << " at "
+                                    << w->font().pointSizeF() << " pt");
     EXPECT_TRUE(available.contains(w->frameGeometry()))
         << w->frameGeometry().width() << "x" << w->frameGeometry().height();
-    EXPECT_GE(w->FontPoints(), 6.0);
+    EXPECT_GE(w->font().pointSizeF(), 6.0);
     for (const ControlTemplate& c : kMainDialog.controls) {
       if (c.id != kIdStatic) {
         EXPECT_TRUE(w->rect().contains(w->Control(c.id)->geometry())) << c.id;
       }
     }
-    test::ExpectCaptionsFit(*w, w->Base());
+    test::ExpectCaptionsFit(*w, WindowBase(w->font().pointSizeF()));
     if (available.width() >= 1900) {
-      EXPECT_EQ(w->FontPoints(), kDialogFontPoints);  // as drawn where it fits
+      EXPECT_EQ(w->font().pointSizeF(), kDialogFontPoints);  // as drawn where it fits
     }
     if (available.width() == 1366) {
       EXPECT_TRUE(w->grab().save(QString::fromStdString(Screenshot("laptop-1366x768.png").string())));
@@ -121,7 +121,7 @@ TEST_F(DesktopWindowTest, RemembersItsGeometryButNeverOpensOffScreen) {
   QScreen* screen = QGuiApplication::screens().front();
   window->PlaceOnScreen(screen);
   window->setGeometry(QRect(screen->availableGeometry().topLeft() + QPoint(40, 50), QSize(1500, 800)));
-  window->Click(kIdCancel);  // closing remembers where it was
+  test::Click(*window, kIdCancel);  // closing remembers where it was
   {
     TaloranWindow again;
     CTaloranDlg dlg(again, *frame);
@@ -129,7 +129,7 @@ TEST_F(DesktopWindowTest, RemembersItsGeometryButNeverOpensOffScreen) {
     again.PlaceOnScreen(screen);
     EXPECT_EQ(again.geometry().size(), QSize(1500, 800));
     again.move(-30000, -30000);
-    again.Click(kIdCancel);
+    test::Click(again, kIdCancel);
   }
   TaloranWindow lost;
   CTaloranDlg dlg(lost, *frame);
@@ -155,7 +155,7 @@ TEST_F(DesktopWindowTest, KeysStepUnlessTheFocusedControlUsesThem) {
   EXPECT_EQ(dialog.CurrentPath, paths[0]);
   Key(window->Control(kFileName), Qt::Key_PageUp);
   EXPECT_EQ(dialog.CurrentPath, paths[2]);
-  window->Click(kViOut);
+  test::Click(*window, kViOut);
   auto* vi = static_cast<QSlider*>(window->Control(kViSlider));
   Key(vi, Qt::Key_Right);  // the slider's own arrow
   EXPECT_EQ(vi->value(), 51);
@@ -206,29 +206,29 @@ TEST_F(DesktopWindowTest, EnterPressesTheFocusedButtonAndElsewhereOk) {
   Key(window->Control(kNext), Qt::Key_Return);
   EXPECT_EQ(dialog.CurrentPath, paths[2]);
   EXPECT_TRUE(window->isVisible());
-  window->Click(kViOut);
+  test::Click(*window, kViOut);
   Key(window->Control(kViSlider), Qt::Key_Return);
   EXPECT_FALSE(window->isVisible());
   EXPECT_EQ(window->result(), QDialog::Accepted);
 }
 
 TEST_F(DesktopWindowTest, ARadioClearsOnlyTheEnabledMembersOfItsOwnGroup) {
-  window->Click(kColourImage);  // the colour view enables its gains; nothing was opened yet
+  test::Click(*window, kColourImage);  // the colour view enables its gains; nothing was opened yet
   EXPECT_TRUE(window->IsChecked(kColourImage) && !window->IsChecked(kRawRed));
   EXPECT_TRUE(window->IsChecked(kIrradianceSource));  // the other group keeps its mark
-  EXPECT_EQ(window->Picture()->state(), CPictureCtrl::State::Showing);
-  window->Click(kColourImage);  // a second click keeps it checked
+  EXPECT_EQ(test::PictureOf(*window)->state(), CPictureCtrl::State::Showing);
+  test::Click(*window, kColourImage);  // a second click keeps it checked
   EXPECT_TRUE(window->IsChecked(kColourImage));
-  window->Click(kNdvi);  // disabled: nothing happens
+  test::Click(*window, kNdvi);  // disabled: nothing happens
   EXPECT_FALSE(window->IsChecked(kNdvi));
-  window->Click(kViOut);
+  test::Click(*window, kViOut);
   ASSERT_FALSE(window->Control(kIrradianceSource)->isEnabled());
-  window->Click(kEvi);
+  test::Click(*window, kEvi);
   EXPECT_TRUE(window->IsChecked(kIrradianceSource));  // disabled: keeps the source in force shown
   EXPECT_FALSE(window->IsChecked(kNdvi));
-  window->Click(kAutoCorrection);
+  test::Click(*window, kAutoCorrection);
   EXPECT_TRUE(window->IsChecked(kIrradianceSource) && window->Control(kIrradianceSource)->isEnabled());
-  window->Click(kGi);  // enabled now: cleared as the group's member
+  test::Click(*window, kGi);  // enabled now: cleared as the group's member
   EXPECT_FALSE(window->IsChecked(kIrradianceSource));
 }
 
@@ -267,7 +267,7 @@ TEST_F(DesktopWindowTest, TheMenuOffersSavingCopyingRecentAndTheLetterbox) {
   EXPECT_EQ(texts.back(), "&About Taloran...");
   menu->actions()[texts.indexOf("Copy picture")]->trigger();
   const QImage copied = QGuiApplication::clipboard()->image();
-  EXPECT_EQ(copied, window->Picture()->Image().convertToFormat(copied.format()));
+  EXPECT_EQ(copied, test::PictureOf(*window)->Image().convertToFormat(copied.format()));
   Key(window->Control(kIdOk), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
   EXPECT_TRUE(QGuiApplication::clipboard()->text().startsWith("Brightness:\t"));
   ASSERT_NE(aspect, nullptr);
@@ -275,7 +275,7 @@ TEST_F(DesktopWindowTest, TheMenuOffersSavingCopyingRecentAndTheLetterbox) {
   aspect->trigger();
   QApplication::processEvents();
   const QImage shot = window->grab().toImage();
-  const QRect area = window->Picture()->geometry();
+  const QRect area = test::PictureOf(*window)->geometry();
   const QRgb neutral = window->palette().color(QPalette::Mid).rgb();
   EXPECT_EQ(shot.pixel(area.center().x(), area.top() + 4), neutral);
   EXPECT_NE(shot.pixel(area.center()), neutral);
@@ -311,13 +311,13 @@ TEST_F(DesktopWindowTest, AScreenReaderHearsEveryControlByItsLabel) {
           << c.id;
     }
   }
-  QAccessibleInterface* picture = QAccessible::queryAccessibleInterface(window->Picture());
+  QAccessibleInterface* picture = QAccessible::queryAccessibleInterface(test::PictureOf(*window));
   EXPECT_EQ(picture->role(), QAccessible::Graphic);
-  window->Click(kViOut);  // the legend read out with the view, its entries from the top
+  test::Click(*window, kViOut);  // the legend read out with the view, its entries from the top
   EXPECT_EQ(picture->text(QAccessible::Description),
             "NDVI, R-NIR. Legend: from 1.000 (192); from 0.391 (153); from 0.141 (137); from -0.125 (121); "
             "from -0.500 (97); from -1.000 (65)");
-  window->Click(kColourImage);
+  test::Click(*window, kColourImage);
   EXPECT_EQ(picture->text(QAccessible::Description), "Color Image");
   EXPECT_EQ(QAccessible::queryAccessibleInterface(Strip(StatusStrip::kProbe))->role(), QAccessible::StaticText);
   // The strip's readings reach a screen reader as the descriptions of their labels.
@@ -346,7 +346,7 @@ TEST_F(DesktopWindowTest, ExportsTheCaptureAndTheFolderFromTheMenu) {
   ASSERT_NE(progress(), nullptr);
   EXPECT_TRUE(progress()->isVisible());
   EXPECT_FALSE(trigger("Export folder..."));  // one at a time
-  window->Click(kViOut);                      // the window answers while the folder is written
+  test::Click(*window, kViOut);               // the window answers while the folder is written
   EXPECT_EQ(dialog.ViewMode, kViewIndex);
   EXPECT_TRUE(QTest::qWaitFor([&] { return !window->Presenter().Exporting(); }, kPatience));
   EXPECT_EQ(messages.back(), "Exported 3 of 3 captures to " + out);
@@ -369,7 +369,7 @@ TEST_F(DesktopWindowTest, TheFlightMapFollowsStepsOpensWhatIsClickedAndReadsAlou
   std::ofstream(dir.path() / "camera.json") << R"({"sensor_width_mm": 6.72, "sensor_height_mm": 3.795})";
   window->Presenter().OpenNamed(paths[1]);
   Key(window->Control(kIdOk), Qt::Key_M, Qt::ControlModifier);
-  FlightMapPanel* panel = window->FlightMap();
+  FlightMapPanel* panel = test::FlightMapOf(*window);
   ASSERT_TRUE(panel->isVisible());
   FlightMapWidget* map = panel->Map();
   ASSERT_EQ(map->flight().captures.size(), 7u);
@@ -396,9 +396,9 @@ TEST_F(DesktopWindowTest, TheFlightMapFollowsStepsOpensWhatIsClickedAndReadsAlou
   }
   EXPECT_TRUE(a->child(5)->rect().contains(map->mapToGlobal(map->PointOf(5)->toPoint())));
   map->setFocus();
-  const bool statisticsOpen = window->Statistics()->isVisible();
+  const bool statisticsOpen = test::StatisticsOf(*window)->isVisible();
   QTest::keyClick(map, Qt::Key_I, Qt::ControlModifier);  // the window's keys work from the map too
-  EXPECT_NE(window->Statistics()->isVisible(), statisticsOpen);
+  EXPECT_NE(test::StatisticsOf(*window)->isVisible(), statisticsOpen);
   QTest::keyClick(map, Qt::Key_I, Qt::ControlModifier);
   map->setFocus();
   QTest::keyClick(map, Qt::Key_Right);  // line 2 flies back west: capture 4 is east of 5
@@ -443,20 +443,20 @@ struct PictureReadingTest : DesktopWindowTest {
   }
   // The point of the picture control over the middle of frame pixel (x, y).
   QPointF Over(int x, int y) const {
-    const PictureTransform& t = window->Picture()->transform();
-    const QPointF origin = window->Picture()->contentsRect().topLeft();
+    const PictureTransform& t = test::PictureOf(*window)->transform();
+    const QPointF origin = test::PictureOf(*window)->contentsRect().topLeft();
     return origin + QPointF(t.ToAreaX(x + 0.5), t.ToAreaY(y + 0.5));
   }
   void Mouse(QEvent::Type type, QPointF at, Qt::MouseButtons buttons,
              Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    QMouseEvent event(type, at, window->Picture()->mapToGlobal(at),
+    QMouseEvent event(type, at, test::PictureOf(*window)->mapToGlobal(at),
                       type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons, modifiers);
-    QApplication::sendEvent(window->Picture(), &event);
+    QApplication::sendEvent(test::PictureOf(*window), &event);
   }
   void Wheel(QPointF at, int notches) {
-    QWheelEvent event(at, window->Picture()->mapToGlobal(at), QPoint(), QPoint(0, 120 * notches), Qt::NoButton,
+    QWheelEvent event(at, test::PictureOf(*window)->mapToGlobal(at), QPoint(), QPoint(0, 120 * notches), Qt::NoButton,
                       Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(window->Picture(), &event);
+    QApplication::sendEvent(test::PictureOf(*window), &event);
   }
   // The strip once `ready` holds for its text (it follows the pointer within a screen frame), or what
   // it reads when a loaded machine has not got there in the time a person would wait.
@@ -474,16 +474,16 @@ struct PictureReadingTest : DesktopWindowTest {
 
 TEST_F(PictureReadingTest, TheProbeReadsThePixelUnderTheCursor) {
   dialogs.SetFiles([this] { return std::vector<std::string>{Capture()}; });
-  window->Click(kSearchFile);
-  window->Click(kViOut);
+  test::Click(*window, kSearchFile);
+  test::Click(*window, kViOut);
   Mouse(QEvent::MouseMove, Over(20, 10), Qt::NoButton);
   ExpectProbe("x 20 y 10 | R 20 G 7 B 9 NIR 200 | NDVI 0.8182 (display 180)");
   Mouse(QEvent::MouseMove, Over(21, 10), Qt::NoButton);
   ExpectProbe("x 21 y 10 | R 0 G 0 B 0 NIR 0 | NDVI undefined (display 128)");
-  window->Click(kRawNir);
+  test::Click(*window, kRawNir);
   Mouse(QEvent::MouseMove, Over(20, 10), Qt::NoButton);
   ExpectProbe("x 20 y 10 | R 20 G 7 B 9 NIR 200 | grey 200");
-  window->Click(kViOut);
+  test::Click(*window, kViOut);
   Mouse(QEvent::MouseMove, Over(20, 10), Qt::NoButton);
   ExpectProbe("x 20 y 10 | R 20 G 7 B 9 NIR 200 | NDVI 0.8182 (display 180)");
   EXPECT_TRUE(window->grab().save(QString::fromStdString(Screenshot("probe-and-legend.png").string())));
@@ -491,21 +491,21 @@ TEST_F(PictureReadingTest, TheProbeReadsThePixelUnderTheCursor) {
   QApplication::processEvents();
   EXPECT_TRUE(window->grab().save(QString::fromStdString(Screenshot("legend-values.png").string())));
   QEvent leave(QEvent::Leave);
-  QApplication::sendEvent(window->Picture(), &leave);
+  QApplication::sendEvent(test::PictureOf(*window), &leave);
   EXPECT_EQ(Strip(StatusStrip::kProbe)->text(), "");
 }
 
 TEST_F(PictureReadingTest, ZoomKeepsThePixelUnderTheCursorAndTheViewAcrossCaptures) {
   OpenFolder();
-  window->Click(kViOut);
-  CPictureCtrl* picture = window->Picture();
+  test::Click(*window, kViOut);
+  CPictureCtrl* picture = test::PictureOf(*window);
   const QPointF at = Over(700, 300);
   const auto under = [&] {
     return picture->transform().PixelAt(at.x() - picture->contentsRect().x(), at.y() - picture->contentsRect().y());
   };
   const std::optional<FramePixel> before = under();
   EXPECT_EQ(Strip(StatusStrip::kZoom)->text(), "");  // at the fit the strip says nothing of zoom
-  Wheel(at, 12);                               // 1.25^12: about 14.6 times the fit
+  Wheel(at, 12);                                     // 1.25^12: about 14.6 times the fit
   EXPECT_GT(picture->transform().zoom(), 14);
   EXPECT_EQ(under(), before);
   EXPECT_EQ(Strip(StatusStrip::kZoom)->text(),
@@ -518,14 +518,14 @@ TEST_F(PictureReadingTest, ZoomKeepsThePixelUnderTheCursorAndTheViewAcrossCaptur
             (FramePixel{1343, 758}));
   const double zoom = picture->transform().zoom();
   const double offset = picture->transform().offsetX();
-  window->Click(kNext);
-  window->Click(kEvi);
+  test::Click(*window, kNext);
+  test::Click(*window, kEvi);
   EXPECT_EQ(picture->transform().zoom(), zoom);
   EXPECT_EQ(picture->transform().offsetX(), offset);
   Key(window->Control(kIdOk), Qt::Key_0, Qt::ControlModifier);
   EXPECT_EQ(picture->transform().zoom(), 1.0);
   // 16 screen pixels a frame pixel over a crop row, as crisp blocks.
-  window->Click(kNdvi);
+  test::Click(*window, kNdvi);
   Wheel(Over(420, 380), 1);
   while (std::max(picture->transform().scaleX(), picture->transform().scaleY()) < 16) Wheel(Over(420, 380), 1);
   EXPECT_TRUE(window->grab().save(QString::fromStdString(Screenshot("zoom-16x.png").string())));
@@ -533,15 +533,15 @@ TEST_F(PictureReadingTest, ZoomKeepsThePixelUnderTheCursorAndTheViewAcrossCaptur
 
 TEST_F(PictureReadingTest, AreaStatisticsFollowTheSelectionAndTheView) {
   OpenFolder();
-  window->Click(kViOut);
+  test::Click(*window, kViOut);
   window->ToggleStatistics();
-  StatisticsWindow& panel = *window->Statistics();
+  StatisticsWindow& panel = *test::StatisticsOf(*window);
   ASSERT_TRUE(panel.isVisible());
   Mouse(QEvent::MouseButtonPress, Over(100, 100), Qt::LeftButton, Qt::ShiftModifier);
   Mouse(QEvent::MouseMove, Over(199, 149), Qt::LeftButton, Qt::ShiftModifier);
   Mouse(QEvent::MouseButtonRelease, Over(199, 149), Qt::NoButton, Qt::ShiftModifier);
-  ASSERT_TRUE(window->Picture()->selection());
-  const FrameRect rect = *window->Picture()->selection();
+  ASSERT_TRUE(test::PictureOf(*window)->selection());
+  const FrameRect rect = *test::PictureOf(*window)->selection();
   EXPECT_EQ((std::array<int, 4>{rect.x, rect.y, rect.width, rect.height}), (std::array<int, 4>{100, 100, 100, 50}));
   panel.Wait();
   StatisticsWorkspace work;
@@ -564,14 +564,14 @@ TEST_F(PictureReadingTest, AreaStatisticsFollowTheSelectionAndTheView) {
   ASSERT_NE(histogram, nullptr);
   const QString summary = QAccessible::queryAccessibleInterface(histogram)->text(QAccessible::Description);
   EXPECT_TRUE(summary.startsWith("64 bins from -1 to 1; the fullest")) << summary.toStdString();
-  window->Click(kSipi);  // another index: the figures follow
+  test::Click(*window, kSipi);  // another index: the figures follow
   panel.Wait();
   EXPECT_EQ(panel.figures()->indexCode, kIndexSipi);
   EXPECT_EQ(panel.figures()->statistics.mean, ComputeIndexStatistics((*frame), kIndexSipi, 50, rect, work).mean);
   EXPECT_TRUE(panel.grab().save(QString::fromStdString(Screenshot("statistics.png").string())));
   Key(window->Control(kIdOk), Qt::Key_Escape);  // clears the area, closes nothing
   panel.Wait();
-  EXPECT_FALSE(window->Picture()->selection());
+  EXPECT_FALSE(test::PictureOf(*window)->selection());
   EXPECT_TRUE(window->isVisible());
   EXPECT_EQ(panel.figures()->channels.pixels, kFramePixels);
   Key(window->Control(kIdOk), Qt::Key_I, Qt::ControlModifier);
@@ -583,8 +583,8 @@ TEST_F(PictureReadingTest, AreaStatisticsFollowTheSelectionAndTheView) {
 // probe reads reflectances; the fixed scale (Ctrl+F) draws the picture and legend on its ramp.
 TEST_F(PictureReadingTest, CalibrationFromTheMenu) {
   dialogs.SetFiles([this] { return std::vector<std::string>{Capture()}; });
-  window->Click(kSearchFile);
-  window->Click(kViOut);
+  test::Click(*window, kSearchFile);
+  test::Click(*window, kViOut);
   const auto action = [this](const QString& text) {
     const std::unique_ptr<QMenu> menu = window->ContextMenu();
     for (QAction* a : menu->actions()) {
@@ -606,7 +606,7 @@ TEST_F(PictureReadingTest, CalibrationFromTheMenu) {
       std::string::npos);
   Key(window->Control(kIdOk), Qt::Key_F, Qt::ControlModifier);
   EXPECT_TRUE(window->Presenter().settings().fixedScale);
-  EXPECT_TRUE(QAccessible::queryAccessibleInterface(window->Picture())
+  EXPECT_TRUE(QAccessible::queryAccessibleInterface(test::PictureOf(*window))
                   ->text(QAccessible::Description)
                   .endsWith("NDVI, R-NIR, reflectance, fixed scale. Legend: 1.000; 0.750; 0.500; 0.250; 0.000; -0.250; "
                             "-0.500; -0.750; -1.000"));

@@ -84,7 +84,7 @@ TEST_F(WindowTest, StartsInTheStartState) {
   EXPECT_FALSE(checked(res::kCameraWbSource) || enabled(res::kCameraWbSource));
   for (int id = res::kFirstMetadataEdit; id <= res::kLastMetadataEdit; ++id) EXPECT_EQ(window.Text(id), "") << id;
   EXPECT_EQ(window.Text(res::kStatusText), "");
-  EXPECT_EQ(window.Picture()->state(), CPictureCtrl::State::Empty);
+  EXPECT_EQ(test::PictureOf(window)->state(), CPictureCtrl::State::Empty);
   EXPECT_EQ(dialog.ImageShown, 0);
   EXPECT_EQ(window.windowTitle(), "Taloran");
   EXPECT_FALSE(window.windowIcon().isNull());
@@ -136,7 +136,7 @@ TEST_F(WindowTest, TabOrderFollowsTheTemplate) {
 }
 
 TEST_F(WindowTest, AMovedSliderReachesTheDialogButSettingItDoesNot) {
-  window.Click(res::kColourImage);
+  test::Click(window, res::kColourImage);
   auto* red = static_cast<QSlider*>(window.Control(res::kRedSlider));
   red->triggerAction(QAbstractSlider::SliderPageStepAdd);
   EXPECT_EQ(dialog.Gains.red, red->value());
@@ -146,11 +146,11 @@ TEST_F(WindowTest, AMovedSliderReachesTheDialogButSettingItDoesNot) {
 }
 
 TEST_F(WindowTest, OkAndCancelCloseWithoutAMessage) {
-  window.Click(res::kIdOk);
+  test::Click(window, res::kIdOk);
   EXPECT_EQ(window.result(), QDialog::Accepted);
   EXPECT_EQ(dialog.GainTexts[0], " 50");
   window.show();
-  window.Click(res::kIdCancel);
+  test::Click(window, res::kIdCancel);
   EXPECT_EQ(window.result(), QDialog::Rejected);
   EXPECT_TRUE(messages.empty());
 }
@@ -163,25 +163,25 @@ TEST_F(WindowTest, AtWorkOnAFolderOfCaptures) {
         dir.Write("field_0" + std::to_string(seed) + ".tif", EncodeCapture(FieldScene(seed), false)).string());
   }
   dialogs.SetFiles([&paths] { return std::vector<std::string>{paths[0]}; });
-  window.Click(res::kSearchFile);
+  test::Click(window, res::kSearchFile);
   EXPECT_EQ(window.Text(res::kFileName), paths[0]);
-  window.Click(res::kViOut);
+  test::Click(window, res::kViOut);
   auto* vi = static_cast<QSlider*>(window.Control(res::kViSlider));
   ASSERT_TRUE(vi->isEnabled());
   vi->setValue(80);
   EXPECT_EQ(window.Text(res::kViGainText), " 80");
-  window.Click(res::kNext);
-  window.Click(res::kNext);
-  window.Click(res::kPrevious);
+  test::Click(window, res::kNext);
+  test::Click(window, res::kNext);
+  test::Click(window, res::kPrevious);
   EXPECT_EQ(window.Text(res::kFileName), paths[1]);
   EXPECT_EQ(window.Text(res::kStatusText), "NDVI = (Ir-R)/(Ir+R) Normalized difference vegetation Index");
   EXPECT_EQ(window.Text(1035), "N");
   EXPECT_EQ(window.Text(1039), "+ 121 m");
   EXPECT_TRUE(messages.empty());
-  EXPECT_EQ(window.Picture()->state(), CPictureCtrl::State::Showing);
+  EXPECT_EQ(test::PictureOf(window)->state(), CPictureCtrl::State::Showing);
   const QImage shot = window.grab().toImage();
   // The picture area shows the NDVI palette: crop rows in green, with the gain 80 applied.
-  const QRect area = window.Picture()->geometry();
+  const QRect area = test::PictureOf(window)->geometry();
   int green = 0;
   for (int x = area.left() + 10; x < area.right(); x += 37) {
     const QColor c = shot.pixelColor(x, area.center().y());
