@@ -82,6 +82,15 @@ std::optional<DesktopCommand> CommandForKey(const KeyPress& p, FocusKind focus) 
   return std::nullopt;
 }
 
+std::string ShortcutOf(DesktopCommand command) {
+  for (const Binding& b : kBindings) {
+    if (b.command != command || *b.keys == '\0') continue;
+    const std::string keys = b.keys;
+    return keys.substr(0, keys.find(','));
+  }
+  return {};
+}
+
 std::vector<std::pair<std::string, std::string>> ShortcutHelp() {
   std::vector<std::pair<std::string, std::string>> lines;
   for (const Binding& b : kBindings) {

@@ -61,6 +61,9 @@ struct KeyPress {
 // The command a key gives with the focus on `focus`, or nothing when the key is not ours there.
 std::optional<DesktopCommand> CommandForKey(const KeyPress& press, FocusKind focus);
 
+// The first key of `command` as the help names it ("Ctrl+I", "Right"), which menus show beside it.
+std::string ShortcutOf(DesktopCommand command);
+
 // The keyboard help: a line per command, its keys and what it does.
 std::vector<std::pair<std::string, std::string>> ShortcutHelp();
 

@@ -21,6 +21,7 @@
 #include "res/dialog_templates.h"
 
 class QAbstractButton;
+class QKeySequence;
 class QLabel;
 class QMenu;
 class QProgressDialog;
@@ -123,6 +124,8 @@ class TaloranWindow : public QDialog, public DialogView, public DesktopView {
   void ApplyFont(double points);
   void Relayout();
   bool HandleKey(QKeyEvent* event);
+  // A menu item's shortcut: the command's first key in the key table.
+  static QKeySequence KeysOf(DesktopCommand command);
   QAbstractButton* Button(int id) const;
   QSlider* Slider(int id) const;
 

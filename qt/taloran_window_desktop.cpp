@@ -180,24 +180,27 @@ bool TaloranWindow::HandleKey(QKeyEvent* event) {
 
 // ---- Context menu -------------------------------------------------------------------------------
 
+QKeySequence TaloranWindow::KeysOf(DesktopCommand command) {
+  return QKeySequence::fromString(QString::fromStdString(ShortcutOf(command)), QKeySequence::PortableText);
+}
+
 std::unique_ptr<QMenu> TaloranWindow::ContextMenu() {
   auto menu = std::make_unique<QMenu>(this);
   const bool picture = dialog_ != nullptr && dialog_->ImageShown != 0;
-  auto add = [&](const char* text, DesktopCommand command, const QKeySequence& keys, bool enabled) {
+  auto add = [&](const char* text, DesktopCommand command, bool enabled) {
     QAction* action = menu->addAction(text, this, [this, command] { presenter_->Run(command); });
-    action->setShortcut(keys);
+    action->setShortcut(KeysOf(command));
     action->setEnabled(enabled);
   };
   const bool listed = dialog_ != nullptr && !dialog_->CurrentPath.empty();
-  add("Open...", DesktopCommand::Search, QKeySequence(Qt::CTRL | Qt::Key_O), true);
-  add("Previous", DesktopCommand::Previous, QKeySequence(Qt::Key_Left), listed);
-  add("Next", DesktopCommand::Next, QKeySequence(Qt::Key_Right), listed);
-  add("Reload", DesktopCommand::Reload, QKeySequence(Qt::Key_F5), listed);
+  add("Open...", DesktopCommand::Search, true);
+  add("Previous", DesktopCommand::Previous, listed);
+  add("Next", DesktopCommand::Next, listed);
+  add("Reload", DesktopCommand::Reload, listed);
   menu->addSeparator();
-  add("Save picture as...", DesktopCommand::SavePicture, QKeySequence(Qt::CTRL | Qt::Key_S), picture);
-  add("Copy picture", DesktopCommand::CopyPicture, QKeySequence(Qt::CTRL | Qt::Key_C), picture);
-  add("Copy camera data", DesktopCommand::CopyCameraData, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C),
-      dialog_ != nullptr && !dialog_->LoadedPath.empty());
+  add("Save picture as...", DesktopCommand::SavePicture, picture);
+  add("Copy picture", DesktopCommand::CopyPicture, picture);
+  add("Copy camera data", DesktopCommand::CopyCameraData, dialog_ != nullptr && !dialog_->LoadedPath.empty());
   menu->addSeparator();
   QAction* aspect = menu->addAction("Keep aspect ratio", this, [this](bool on) { presenter_->SetKeepAspect(on); });
   aspect->setCheckable(true);
@@ -212,7 +215,7 @@ std::unique_ptr<QMenu> TaloranWindow::ContextMenu() {
   }
   recent->setEnabled(!presenter_->RecentCaptures().empty());
   menu->addSeparator();
-  add("Keyboard shortcuts", DesktopCommand::ShowShortcuts, QKeySequence(Qt::SHIFT | Qt::Key_F1), true);
+  add("Keyboard shortcuts", DesktopCommand::ShowShortcuts, true);
   // The dialog's own item ("&About Taloran..."), last, after a separator.
   menu->addSeparator();
   for (const auto& [command, text] : menuItems_) {

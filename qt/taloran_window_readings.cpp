@@ -106,21 +106,21 @@ void TaloranWindow::AddPictureMenuItems(QMenu& menu) {
   select->setChecked(picture_->selectMode());
   QAction* clear =
       menu.addAction("Clear selection", this, [this] { picture_->Handle(DesktopCommand::ClearSelection); });
-  clear->setShortcut(QKeySequence(Qt::Key_Escape));
+  clear->setShortcut(KeysOf(DesktopCommand::ClearSelection));
   clear->setEnabled(picture_->selection().has_value());
   QAction* statistics = menu.addAction("Statistics", this, [this] { ToggleStatistics(); });
-  statistics->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+  statistics->setShortcut(KeysOf(DesktopCommand::ToggleStatistics));
   statistics->setCheckable(true);
   statistics->setChecked(statistics_->isVisible());
   QAction* map = menu.addAction("Flight map", this, [this] { ToggleFlightMap(); });
-  map->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+  map->setShortcut(KeysOf(DesktopCommand::ToggleFlightMap));
   map->setCheckable(true);
   map->setChecked(flightMap_->isVisible());
   QAction* fit = menu.addAction("Fit picture", this, [this] { picture_->Handle(DesktopCommand::ZoomFit); });
-  fit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
+  fit->setShortcut(KeysOf(DesktopCommand::ZoomFit));
   menu.addSeparator();
   QAction* fixed = menu.addAction("Fixed scale", this, [this](bool on) { presenter_->SetFixedScale(on); });
-  fixed->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+  fixed->setShortcut(KeysOf(DesktopCommand::ToggleFixedScale));
   fixed->setCheckable(true);
   fixed->setChecked(presenter_->settings().fixedScale);
   QAction* calibrate = menu.addAction("Calibrate from area...", this, [this] {
