@@ -1,4 +1,5 @@
 #include "qt/taloran_window.h"
+#include "qt/window_keys.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -35,7 +36,7 @@ TaloranWindow::TaloranWindow(ModalDialogs* dialogs, QWidget* parent)
   Build();
 }
 
-TaloranWindow::~TaloranWindow() { qApp->removeEventFilter(this); }
+TaloranWindow::~TaloranWindow() = default;
 
 void TaloranWindow::Build() {
   InstallAccessibility();
@@ -155,7 +156,7 @@ void TaloranWindow::Build() {
   BuildReadings();
   ApplyFont(kDialogFontPoints);
   resize(sizes_.width, sizes_.height);
-  qApp->installEventFilter(this);  // keys reach the presenter before the focused control
+  keys_ = new WindowKeys(*this, [this](DesktopCommand command) { return RunKey(command); });
 }
 
 void TaloranWindow::ApplyFont(double points) {

@@ -21,7 +21,6 @@
 #include "res/dialog_templates.h"
 
 class QAbstractButton;
-class QKeySequence;
 class QLabel;
 class QMenu;
 class QProgressDialog;
@@ -36,6 +35,7 @@ class CTaloranDlg;
 class CPictureCtrl;
 class StatisticsWindow;
 class StatusStrip;
+class WindowKeys;
 class WindowPrompts;
 class FlightMapPanel;
 
@@ -101,7 +101,6 @@ class TaloranWindow : public QDialog, public DialogView, public DesktopView {
   void PictureChanged() override;
 
  protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
@@ -123,9 +122,7 @@ class TaloranWindow : public QDialog, public DialogView, public DesktopView {
   void NameForAccessibility();
   void ApplyFont(double points);
   void Relayout();
-  bool HandleKey(QKeyEvent* event);
-  // A menu item's shortcut: the command's first key in the key table.
-  static QKeySequence KeysOf(DesktopCommand command);
+  bool RunKey(DesktopCommand command);
   QAbstractButton* Button(int id) const;
   QSlider* Slider(int id) const;
 
@@ -136,6 +133,7 @@ class TaloranWindow : public QDialog, public DialogView, public DesktopView {
   std::map<int, QWidget*> controls_;
   std::vector<std::pair<const res::ControlTemplate*, QWidget*>> widgets_;  // every template row
   CPictureCtrl* picture_ = nullptr;
+  WindowKeys* keys_ = nullptr;  // the window's child
   bool shownOnce_ = false;
   StatusStrip* strip_ = nullptr;
   QTimer* probeTimer_ = nullptr;

@@ -24,6 +24,7 @@
 #include "qt/statistics_window.h"
 #include "qt/status_strip.h"
 #include "qt/taloran_window.h"
+#include "qt/window_keys.h"
 #include "qt/window_prompts.h"
 
 namespace taloran {
@@ -48,48 +49,6 @@ DesktopSettings LoadSettings(QSettings& s) {
     if (d.recent.size() < kRecentCaptures) d.recent.push_back(path.toStdString());
   }
   return d;
-}
-
-std::optional<Key> KeyOf(int qtKey) {
-  switch (qtKey) {
-    case Qt::Key_Right:
-      return Key::Right;
-    case Qt::Key_Left:
-      return Key::Left;
-    case Qt::Key_PageDown:
-      return Key::PageDown;
-    case Qt::Key_PageUp:
-      return Key::PageUp;
-    case Qt::Key_Space:
-      return Key::Space;
-    case Qt::Key_Backspace:
-      return Key::Backspace;
-    case Qt::Key_Home:
-      return Key::Home;
-    case Qt::Key_End:
-      return Key::End;
-    case Qt::Key_F1:
-      return Key::F1;
-    case Qt::Key_F5:
-      return Key::F5;
-    case Qt::Key_Plus:
-      return Key::Plus;
-    case Qt::Key_Minus:
-      return Key::Minus;
-    case Qt::Key_0:
-      return Key::Zero;
-    case Qt::Key_Escape:
-      return Key::Escape;
-    default:
-      return qtKey >= 0x20 && qtKey < 0x7F ? std::optional(Key::Letter) : std::nullopt;
-  }
-}
-
-FocusKind FocusOf(const QWidget* w) {
-  if (qobject_cast<const QSlider*>(w) != nullptr) return FocusKind::Slider;
-  if (qobject_cast<const QLineEdit*>(w) != nullptr) return FocusKind::Edit;
-  if (qobject_cast<const QAbstractButton*>(w) != nullptr) return FocusKind::Button;
-  return FocusKind::Other;
 }
 
 }  // namespace
@@ -143,46 +102,25 @@ void TaloranWindow::done(int result) {
 
 // ---- Keys ---------------------------------------------------------------------------------------
 
-bool TaloranWindow::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() != QEvent::KeyPress || !isActiveWindow()) return false;
-  auto* widget = qobject_cast<QWidget*>(watched);
-  // Once, at the widget the key is for: the focused control, or the window itself.
-  if (widget == nullptr || widget->window() != this ||
-      widget != (QApplication::focusWidget() ? QApplication::focusWidget() : this)) {
-    return false;
-  }
-  return HandleKey(static_cast<QKeyEvent*>(event));
-}
-
-bool TaloranWindow::HandleKey(QKeyEvent* event) {
+// What a key does once the key table has named its command: the picture's own commands first.
+bool TaloranWindow::RunKey(DesktopCommand command) {
   if (!presenter_) return false;
-  const std::optional<Key> key = KeyOf(event->key());
-  if (!key) return false;
-  KeyPress press{*key};
-  if (*key == Key::Letter) press.letter = static_cast<char>(QChar(event->key()).toUpper().toLatin1());
-  press.ctrl = (event->modifiers() & Qt::ControlModifier) != 0;
-  press.shift = (event->modifiers() & Qt::ShiftModifier) != 0;
-  const std::optional<DesktopCommand> command = CommandForKey(press, FocusOf(QApplication::focusWidget()));
-  if (!command) return false;
-  if (picture_->Handle(*command)) return true;                   // zoom, selection: the picture's own
-  if (*command == DesktopCommand::ClearSelection) return false;  // nothing selected: Escape closes as ever
-  if (*command == DesktopCommand::ToggleStatistics) {
+  if (picture_->Handle(command)) return true;                   // zoom, selection: the picture's own
+  if (command == DesktopCommand::ClearSelection) return false;  // nothing selected: Escape closes as ever
+  if (command == DesktopCommand::ToggleStatistics) {
     ToggleStatistics();
     return true;
   }
-  if (*command == DesktopCommand::ToggleFlightMap) {
+  if (command == DesktopCommand::ToggleFlightMap) {
     ToggleFlightMap();
     return true;
   }
-  presenter_->Run(*command);
+  presenter_->Run(command);
   return true;
 }
 
 // ---- Context menu -------------------------------------------------------------------------------
 
-QKeySequence TaloranWindow::KeysOf(DesktopCommand command) {
-  return QKeySequence::fromString(QString::fromStdString(ShortcutOf(command)), QKeySequence::PortableText);
-}
 
 std::unique_ptr<QMenu> TaloranWindow::ContextMenu() {
   auto menu = std::make_unique<QMenu>(this);

@@ -15,6 +15,7 @@
 #include "qt/statistics_window.h"
 #include "qt/status_strip.h"
 #include "qt/taloran_window.h"
+#include "qt/window_keys.h"
 
 namespace taloran {
 
@@ -50,7 +51,7 @@ void TaloranWindow::BuildReadings() {
   flightMap_->OnClosed([this] {
     if (presenter_) presenter_->SetFlightMapOpen(false);
   });
-  flightMap_->OnWindowKey([this](QKeyEvent* event) { return HandleKey(event); });
+  flightMap_->OnWindowKey([this](QKeyEvent* event) { return keys_->Handle(*event); });
   statistics_ = new StatisticsWindow(this);
   statistics_->setObjectName(kStatisticsName);
   statistics_->OnClosed([this] {
