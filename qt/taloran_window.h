@@ -1,7 +1,9 @@
 // The main window: template 102 built as Qt widgets, one per row of the template table, at the
 // pixel positions its dialog units give, with a status strip below. It is passive: every click,
 // slider move, key and drop goes to the DesktopPresenter and CTaloranDlg, which answer through
-// the DialogView and DesktopView calls below. The controls follow a resize by their anchors.
+// the DialogView and DesktopView calls below. The controls follow a resize by their anchors. Its
+// parts are widgets and objects of their own: the picture (CPictureCtrl), the StatusStrip, the
+// WindowKeys, the WindowPrompts of calibration and export, the statistics window and the flight map.
 #pragma once
 
 #include <QDialog>
