@@ -20,6 +20,7 @@ constexpr double kMaxSensorMm = 100;
 constexpr double kMaxShutterUnitS = 1;
 constexpr double kMaxTimeOffsetS = 1e8;
 constexpr double kMaxWavelengthNm = 20'000;
+constexpr double kLowestGroundM = -500, kHighestGroundM = 9'000;  // the Dead Sea's shore to Everest
 
 double Positive(const Json& v, const std::string& field, double most) {
   if (!v.is_number() || !(v.get<double>() > 0)) throw JsonFieldError{field + ": not a number above 0"};
@@ -50,6 +51,11 @@ CameraProfile Parse(const Json& j) {
                              " seconds either way"};
       }
       p.timeOffsetS = v.get<double>();
+    } else if (key == "ground_elevation_m") {
+      if (!v.is_number() || !(v.get<double>() >= kLowestGroundM && v.get<double>() <= kHighestGroundM)) {
+        throw JsonFieldError{key + ": " + QuotedValue(v) + " is not a height of ground above sea level in metres"};
+      }
+      p.groundElevationM = v.get<double>();
     } else if (key == "bands") {
       if (!v.is_object()) throw JsonFieldError{"bands: not an object of red, green, blue and nir"};
       for (const auto& [band, fields] : v.items()) {

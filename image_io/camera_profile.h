@@ -19,6 +19,9 @@ struct CameraProfile {
   std::optional<double> shutterUnitS;                                // seconds of one unit of the record's shutter
   std::array<std::optional<double>, 4> centralWavelengthNm, fwhmNm;  // red, green, blue, NIR
   double timeOffsetS = 0;  // added to the capture file's time for DateTimeOriginal
+  // The take-off ground's height above sea level: GPSAltitude is then the record's height above the
+  // ground plus this; without it, the height above the take-off ground (and the XMP says so).
+  std::optional<double> groundElevationM;
 };
 
 // Reads a profile; on refusal returns "PROFILE.json: sensor_width_mm: ..." and leaves `profile` as it was.

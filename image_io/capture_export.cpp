@@ -8,6 +8,7 @@
 
 #include "core/capture/camera_metadata.h"
 #include "core/capture/capture_digest.h"
+#include "core/geo/capture_check.h"
 #include "image_io/tiff_writer.h"
 #include "image_io/xmp_packet.h"
 
@@ -38,6 +39,44 @@ std::pair<std::string, std::string> CaptureTime(const std::string& capture, doub
   return {text, sub};
 }
 
+// The picture's corners and centre where they lie on the ground, for GIS tools to place it by; none
+// for a capture without a fix or an oblique one, which has no footprint.
+std::vector<GroundControlPoint> GroundControlPoints(const MetadataRecord& record, const SensorSize& sensor) {
+  const std::optional<std::array<GeoPoint, 4>> corners = GroundFootprint(record, sensor);
+  if (!corners) return {};
+  constexpr double kWidth = kFrameWidth, kHeight = kFrameHeight;
+  const std::array<std::array<double, 2>, 4> pixels{{{0, 0}, {kWidth, 0}, {kWidth, kHeight}, {0, kHeight}}};
+  std::vector<GroundControlPoint> points;
+  for (std::size_t i = 0; i < corners->size(); ++i) {
+    points.push_back({pixels[i][0], pixels[i][1], (*corners)[i].longitudeDeg, (*corners)[i].latitudeDeg});
+  }
+  // The centre: where the ground's diagonals meet, as the picture's do (a pinhole maps lines to lines).
+  const GeoPoint &a = (*corners)[0], &b = (*corners)[1], &c = (*corners)[2], &d = (*corners)[3];
+  const double ux = c.longitudeDeg - a.longitudeDeg, uy = c.latitudeDeg - a.latitudeDeg;
+  const double vx = d.longitudeDeg - b.longitudeDeg, vy = d.latitudeDeg - b.latitudeDeg;
+  const double cross = ux * vy - uy * vx;
+  const double t = ((b.longitudeDeg - a.longitudeDeg) * vy - (b.latitudeDeg - a.latitudeDeg) * vx) / cross;
+  points.push_back({kWidth / 2, kHeight / 2, a.longitudeDeg + t * ux, a.latitudeDeg + t * uy});
+  return points;
+}
+
+// GDAL's metadata of a stack: each band's name as its description, and its irradiance.
+std::string StackMetadata(const std::vector<std::string>& names, const std::vector<double>& irradiance) {
+  std::string xml = "<GDALMetadata>\n";
+  for (std::size_t b = 0; b < names.size(); ++b) {
+    const std::string sample = std::to_string(b);
+    xml.append("  <Item name=\"DESCRIPTION\" sample=\"").append(sample).append("\" role=\"description\">");
+    xml.append(names[b]).append("</Item>\n");
+    if (b < irradiance.size()) {
+      char value[32];
+      std::snprintf(value, sizeof value, "%.10g", irradiance[b]);
+      xml.append("  <Item name=\"IRRADIANCE\" sample=\"").append(sample).append("\">").append(value);
+      xml.append("</Item>\n");
+    }
+  }
+  return xml + "</GDALMetadata>";
+}
+
 // The tags every image of a capture shares.
 TiffTags CaptureTags(const ExportSettings& o, const std::string& capture, const FrameStore& frame) {
   const MetadataRecord& m = frame.metadata;
@@ -53,7 +92,10 @@ TiffTags CaptureTags(const ExportSettings& o, const std::string& capture, const 
   }
   if (o.profile.shutterUnitS && camera.shutter != 0) t.exposureTimeS = camera.shutter * *o.profile.shutterUnitS;
   const CapturePosition p = DecodePosition(m);
-  if (p.latitudeDeg != 0 || p.longitudeDeg != 0) t.gps = GpsTags{p.latitudeDeg, p.longitudeDeg, p.heightM};
+  if (HasFix(p)) t.gps = GpsTags{p.latitudeDeg, p.longitudeDeg, p.heightM + o.profile.groundElevationM.value_or(0)};
+  if (o.profile.sensorWidthMm && o.profile.sensorHeightMm) {
+    t.groundControlPoints = GroundControlPoints(m, {*o.profile.sensorWidthMm, *o.profile.sensorHeightMm});
+  }
   return t;
 }
 
@@ -101,6 +143,7 @@ std::optional<ExportFailure> ExportCaptureFiles(const ExportSettings& o, const s
   xmp.yaw = DecodePosition(frame.metadata).headingDeg;
   const CameraSettings camera = DecodeCameraSettings(frame.metadata);
   xmp.pitch = camera.pitchDeg, xmp.roll = camera.rollDeg;
+  xmp.altitudeReference = o.profile.groundElevationM ? "sea level" : "take-off ground";
   if (calibrated) xmp.calibrationFile = o.calibrationName;
 
   const std::size_t bytes = SampleBytes(samples);
@@ -122,6 +165,7 @@ std::optional<ExportFailure> ExportCaptureFiles(const ExportSettings& o, const s
     if (x.wavelengthFwhmNm.size() != bands) x.wavelengthFwhmNm.clear();
     if (!stack) x.rigCameraIndex = static_cast<int>(image);
     tags.xmp = XmpPacket(x);
+    if (stack) tags.gdalMetadata = StackMetadata(x.bandNames, x.irradiance);
     tags.imageUniqueId = ImageId(digest, image);
     const TiffImage tiff{
         kFrameWidth, kFrameHeight, static_cast<int>(bands), samples, {buffer.data(), kFramePixels * bands * bytes}};

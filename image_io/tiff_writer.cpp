@@ -1,11 +1,13 @@
 #include "image_io/tiff_writer.h"
 
+#include <fcntl.h>
 #include <tiffio.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <system_error>
 #include <vector>
@@ -37,21 +39,51 @@ bool SetText(TIFF* tif, ttag_t tag, const std::string& text) {
   return text.empty() || TIFFSetField(tif, tag, text.c_str()) == 1;
 }
 
+// Tags libtiff does not know: GDAL's metadata, and the GeoTIFF tags of ground control points.
+constexpr ttag_t kGdalMetadataTag = 42112;
+constexpr ttag_t kModelTiepointTag = 33922;
+constexpr ttag_t kGeoKeyDirectoryTag = 34735;
+// clang-format off
+const TIFFFieldInfo kExtraFields[] = {
+    {kGdalMetadataTag, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, const_cast<char*>("GDALMetadata")},
+    {kModelTiepointTag, -1, -1, TIFF_DOUBLE, FIELD_CUSTOM, 1, 1, const_cast<char*>("ModelTiepointTag")},
+    {kGeoKeyDirectoryTag, -1, -1, TIFF_SHORT, FIELD_CUSTOM, 1, 1, const_cast<char*>("GeoKeyDirectoryTag")},
+};
+// The GeoKey directory of ground control points in WGS 84 degrees: version 1.1.0 and three keys,
+// model type geographic (1024 = 2), raster pixel is area (1025 = 1), geographic CRS EPSG:4326 (2048).
+constexpr std::uint16_t kGeographicKeys[] = {1, 1, 0, 3, 1024, 0, 1, 2, 1025, 0, 1, 1, 2048, 0, 1, 4326};
+// clang-format on
+
+bool SetGroundControlPoints(TIFF* tif, const std::vector<GroundControlPoint>& points) {
+  if (points.empty()) return true;
+  std::vector<double> tiepoints;  // I, J, K, X, Y, Z for each
+  for (const GroundControlPoint& p : points) {
+    tiepoints.insert(tiepoints.end(), {p.column, p.row, 0.0, p.longitudeDeg, p.latitudeDeg, 0.0});
+  }
+  return TIFFSetField(tif, kModelTiepointTag, static_cast<std::uint16_t>(tiepoints.size()), tiepoints.data()) == 1 &&
+         TIFFSetField(tif, kGeoKeyDirectoryTag, static_cast<std::uint16_t>(std::size(kGeographicKeys)),
+                      kGeographicKeys) == 1;
+}
+
 bool SetNumber(TIFF* tif, ttag_t tag, const std::optional<double>& value) {
   return !value || TIFFSetField(tif, tag, *value) == 1;
 }
 
-bool WriteExif(TIFF* tif, const TiffTags& t, std::uint64_t& offset) {
+bool WriteExif(TIFF* tif, const TiffTags& t, const TiffImage& image, std::uint64_t& offset) {
   if (TIFFCreateEXIFDirectory(tif) != 0) return false;
   bool ok = SetText(tif, EXIFTAG_DATETIMEORIGINAL, t.dateTimeOriginal) &&
             SetText(tif, EXIFTAG_SUBSECTIMEORIGINAL, t.subSecTimeOriginal) &&
+            SetText(tif, EXIFTAG_SUBSECTIME, t.subSecTimeOriginal) &&
             SetNumber(tif, EXIFTAG_FNUMBER, t.fNumber) && SetNumber(tif, EXIFTAG_FOCALLENGTH, t.focalLengthMm) &&
             SetNumber(tif, EXIFTAG_EXPOSURETIME, t.exposureTimeS) &&
             SetText(tif, EXIFTAG_IMAGEUNIQUEID, t.imageUniqueId);
   if (t.focalPlaneXResolution && t.focalPlaneYResolution) {
     ok = ok && SetNumber(tif, EXIFTAG_FOCALPLANEXRESOLUTION, t.focalPlaneXResolution) &&
          SetNumber(tif, EXIFTAG_FOCALPLANEYRESOLUTION, t.focalPlaneYResolution) &&
-         TIFFSetField(tif, EXIFTAG_FOCALPLANERESOLUTIONUNIT, kFocalPlaneCentimetre) == 1;
+         TIFFSetField(tif, EXIFTAG_FOCALPLANERESOLUTIONUNIT, kFocalPlaneCentimetre) == 1 &&
+         // With the focal-plane resolution, the sensor's width in pixels: what turns it into millimetres.
+         TIFFSetField(tif, EXIFTAG_PIXELXDIMENSION, static_cast<std::uint32_t>(image.width)) == 1 &&
+         TIFFSetField(tif, EXIFTAG_PIXELYDIMENSION, static_cast<std::uint32_t>(image.height)) == 1;
   }
   return ok && TIFFWriteCustomDirectory(tif, &offset) == 1;
 }
@@ -70,7 +102,12 @@ bool WriteGps(TIFF* tif, const GpsTags& g, std::uint64_t& offset) {
          TIFFSetField(tif, GPSTAG_ALTITUDE, std::abs(g.altitudeM)) == 1 && TIFFWriteCustomDirectory(tif, &offset) == 1;
 }
 
-bool WriteImage(TIFF* tif, const TiffImage& image, const TiffTags& tags, bool deflate) {
+// Where the EXIF and GPS directories were written.
+struct DirectoryPlaces {
+  std::uint64_t exif = 0, gps = 0;
+};
+
+bool WriteImage(TIFF* tif, const TiffImage& image, const TiffTags& tags, bool deflate, DirectoryPlaces& places) {
   const auto bytes = static_cast<std::uint16_t>(SampleBytes(image.samples));
   const auto width = static_cast<std::uint32_t>(image.width), height = static_cast<std::uint32_t>(image.height);
   bool ok = TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width) == 1 && TIFFSetField(tif, TIFFTAG_IMAGELENGTH, height) == 1 &&
@@ -88,7 +125,12 @@ bool WriteImage(TIFF* tif, const TiffImage& image, const TiffTags& tags, bool de
     const std::vector<std::uint16_t> extra(static_cast<std::size_t>(image.bands - 1), EXTRASAMPLE_UNSPECIFIED);
     ok = ok && TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, static_cast<std::uint16_t>(extra.size()), extra.data()) == 1;
   }
-  if (deflate) ok = ok && TIFFSetField(tif, TIFFTAG_PREDICTOR, PREDICTOR_NONE) == 1;
+  if (deflate) {  // each sample less its left neighbour: field rows change slowly, so this packs tighter
+    const std::uint16_t predictor =
+        image.samples == ExportSamples::Float32 ? PREDICTOR_FLOATINGPOINT : PREDICTOR_HORIZONTAL;
+    ok = ok && TIFFSetField(tif, TIFFTAG_PREDICTOR, predictor) == 1;
+  }
+  ok = ok && SetText(tif, kGdalMetadataTag, tags.gdalMetadata) && SetGroundControlPoints(tif, tags.groundControlPoints);
   if (!tags.xmp.empty()) {
     ok = ok && TIFFSetField(tif, TIFFTAG_XMLPACKET, static_cast<std::uint32_t>(tags.xmp.size()), tags.xmp.data()) == 1;
   }
@@ -102,13 +144,77 @@ bool WriteImage(TIFF* tif, const TiffImage& image, const TiffTags& tags, bool de
     ok = TIFFWriteEncodedStrip(tif, strip, data, static_cast<tmsize_t>(rows * rowBytes)) >= 0;
   }
   ok = ok && TIFFWriteDirectory(tif) == 1;
-  std::uint64_t exif = 0, gps = 0;
-  ok = ok && WriteExif(tif, tags, exif);
+  std::uint64_t& exif = places.exif;
+  std::uint64_t& gps = places.gps;
+  ok = ok && WriteExif(tif, tags, image, exif);
   if (tags.gps) ok = ok && WriteGps(tif, *tags.gps, gps);
   // Back to the image's directory, now with the offsets of the other two.
   ok = ok && TIFFSetDirectory(tif, 0) == 1 && TIFFSetField(tif, TIFFTAG_EXIFIFD, exif) == 1;
   if (tags.gps) ok = ok && TIFFSetField(tif, TIFFTAG_GPSIFD, gps) == 1;
   return ok && TIFFWriteDirectory(tif) == 1;
+}
+
+// The decimal value as a rational of a power of ten, as a person reads it (2.8 as 28/10); libtiff
+// stores rationals through a float (11744051/4194304). Beyond six decimals the value is rounded.
+std::array<std::uint32_t, 2> DecimalRational(double value) {
+  constexpr int kMostDecimals = 6;
+  constexpr double kClose = 1e-7;  // nearer than this to a value of fewer decimals is that value
+  const double magnitude = std::abs(value);
+  double scale = 1;
+  for (int k = 0; k < kMostDecimals && std::abs(std::round(magnitude * scale) / scale - magnitude) > kClose; ++k) {
+    scale *= 10;
+  }
+  return {static_cast<std::uint32_t>(std::llround(magnitude * scale)), static_cast<std::uint32_t>(scale)};
+}
+
+// Writes `values` over the rationals of the directory at `directory` (a little-endian file), each
+// tag's values in order; false where the file cannot be read or written.
+bool WriteRationals(int fd, std::uint64_t directory, const std::map<std::uint16_t, std::vector<double>>& values) {
+  constexpr std::uint16_t kRational = 5;
+  constexpr std::size_t kEntryBytes = 12;
+  const auto at = [](std::uint64_t offset) { return static_cast<off_t>(offset); };
+  std::uint16_t entries = 0;
+  if (directory == 0 || pread(fd, &entries, sizeof entries, at(directory)) != sizeof entries) return directory == 0;
+  for (std::uint16_t i = 0; i < entries; ++i) {
+    std::uint8_t entry[kEntryBytes];
+    if (pread(fd, entry, sizeof entry, at(directory + 2 + i * kEntryBytes)) != sizeof entry) return false;
+    std::uint16_t tag = 0, type = 0;
+    std::uint32_t count = 0, offset = 0;
+    std::memcpy(&tag, entry, 2), std::memcpy(&type, entry + 2, 2);
+    std::memcpy(&count, entry + 4, 4), std::memcpy(&offset, entry + 8, 4);
+    const auto found = values.find(tag);
+    if (type != kRational || found == values.end() || found->second.size() != count) continue;
+    std::vector<std::uint32_t> words;
+    for (double v : found->second) {
+      const std::array<std::uint32_t, 2> r = DecimalRational(v);
+      words.insert(words.end(), r.begin(), r.end());
+    }
+    const auto bytes = static_cast<ssize_t>(words.size() * sizeof(std::uint32_t));
+    if (pwrite(fd, words.data(), static_cast<std::size_t>(bytes), at(offset)) != bytes) return false;
+  }
+  return true;
+}
+
+// Every rational the EXIF and GPS directories hold, written again from its decimal value.
+bool WriteDecimalRationals(const std::filesystem::path& file, const DirectoryPlaces& places, const TiffTags& t) {
+  std::map<std::uint16_t, std::vector<double>> exif;
+  for (const auto& [tag, value] :
+       {std::pair{EXIFTAG_EXPOSURETIME, t.exposureTimeS}, std::pair{EXIFTAG_FNUMBER, t.fNumber},
+        std::pair{EXIFTAG_FOCALLENGTH, t.focalLengthMm}, std::pair{EXIFTAG_FOCALPLANEXRESOLUTION, t.focalPlaneXResolution},
+        std::pair{EXIFTAG_FOCALPLANEYRESOLUTION, t.focalPlaneYResolution}}) {
+    if (value) exif[static_cast<std::uint16_t>(tag)] = {*value};
+  }
+  std::map<std::uint16_t, std::vector<double>> gps;
+  if (t.gps) {
+    const std::array<double, 3> lat = Sexagesimal(t.gps->latitudeDeg), lon = Sexagesimal(t.gps->longitudeDeg);
+    gps[GPSTAG_LATITUDE] = {lat.begin(), lat.end()};
+    gps[GPSTAG_LONGITUDE] = {lon.begin(), lon.end()};
+    gps[GPSTAG_ALTITUDE] = {std::abs(t.gps->altitudeM)};
+  }
+  const int fd = open(file.c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool ok = WriteRationals(fd, places.exif, exif) && WriteRationals(fd, places.gps, gps);
+  return close(fd) == 0 && ok;
 }
 
 }  // namespace
@@ -135,11 +241,14 @@ std::optional<std::string> WriteTiff(const std::filesystem::path& path, const Ti
     return failed(error);
   }
   errno = 0;
-  if (!WriteImage(tif.get(), image, tags, deflate)) return failed(errno);
+  TIFFMergeFieldInfo(tif.get(), kExtraFields, static_cast<std::uint32_t>(std::size(kExtraFields)));
+  DirectoryPlaces places;
+  if (!WriteImage(tif.get(), image, tags, deflate, places)) return failed(errno);
   TIFF* raw = tif.release();
   errno = 0;
   TIFFClose(raw);  // flushes; a full disk shows here
   if (errno != 0) return failed(errno);
+  if (!WriteDecimalRationals(partial, places, tags)) return failed(errno);
   return RenameIntoPlace(partial, path);
 }
 

@@ -1,6 +1,7 @@
 // TIFF band images as photogrammetry and GIS tools read them, through libtiff: one page, the top
 // line first, the bands as the samples of a pixel (one band: a grey image), 8- or 16-bit unsigned
-// or 32-bit floating-point samples, uncompressed or deflate. The EXIF, GPS and XMP tags are written
+// or 32-bit floating-point samples, uncompressed or deflate (with the horizontal predictor for integer
+// samples, the floating-point one for floats: smaller, the same pixels). The EXIF, GPS and XMP tags are written
 // in the same pass (the EXIF and GPS directories libtiff writes beside the image's), and the file
 // appears whole under its name or not at all.
 #pragma once
@@ -10,6 +11,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "core/export/band_samples.h"
 
@@ -23,6 +25,13 @@ struct TiffImage {
   std::span<const std::uint8_t> data;  // rows from the top, a pixel's bands together, native byte order
 };
 
+// A ground control point: a place in the image (pixel edges, 0,0 the top left corner of the top left
+// pixel) and where it lies on the ground (WGS 84 degrees).
+struct GroundControlPoint {
+  double column = 0, row = 0;
+  double longitudeDeg = 0, latitudeDeg = 0;
+};
+
 struct GpsTags {
   double latitudeDeg = 0;   // south negative
   double longitudeDeg = 0;  // west negative
@@ -33,12 +42,17 @@ struct GpsTags {
 struct TiffTags {
   std::string make, model;
   std::string dateTimeOriginal;  // "2026:12:07 17:05:00"
-  std::string subSecTimeOriginal;
+  std::string subSecTimeOriginal;  // also written as SubSecTime, which some readers take instead
   std::optional<double> fNumber, focalLengthMm, exposureTimeS;
-  std::optional<double> focalPlaneXResolution, focalPlaneYResolution;  // pixels a centimetre
+  std::optional<double> focalPlaneXResolution, focalPlaneYResolution;  // pixels a centimetre, with the
+                                                                       // image's size as PixelX/YDimension
   std::string imageUniqueId;
   std::optional<GpsTags> gps;
   std::string xmp;  // an XMP packet
+  // GDAL's own metadata (an XML text): a stack's band descriptions, which GDAL and QGIS name bands by.
+  std::string gdalMetadata;
+  // GeoTIFF ground control points in EPSG:4326, by which GDAL and QGIS place the image; none for none.
+  std::vector<GroundControlPoint> groundControlPoints;
 };
 
 // Writes the image and its tags to `path` by way of a new temporary file beside it; nothing, or why not

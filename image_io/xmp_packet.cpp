@@ -35,53 +35,59 @@ std::string Number(double v) {
   return text;
 }
 
-// A field of one value is an attribute, of several an rdf:Seq element.
+// A field is an attribute of the description, or an element of it with one value.
 struct Fields {
   std::string attributes, elements;
-  void Add(const char* name, const std::vector<std::string>& values) {
-    if (values.empty()) return;
-    if (values.size() == 1) {
-      attributes += std::string("\n    ") + name + "=\"" + Escaped(values[0]) + "\"";
-      return;
-    }
-    elements += std::string("   <") + name + ">\n    <rdf:Seq>\n";
-    for (const std::string& v : values) elements += "     <rdf:li>" + Escaped(v) + "</rdf:li>\n";
-    elements += std::string("    </rdf:Seq>\n   </") + name + ">\n";
+  void Attribute(const char* name, const std::string& value) {
+    if (!value.empty()) attributes += std::string("\n    ") + name + "=\"" + Escaped(value) + "\"";
   }
-  void Add(const char* name, const std::vector<double>& values) {
-    std::vector<std::string> texts;
-    for (double v : values) texts.push_back(Number(v));
-    Add(name, texts);
+  void Attribute(const char* name, const std::optional<double>& value) {
+    if (value) Attribute(name, Number(*value));
   }
-  void Add(const char* name, const std::optional<double>& value) {
-    if (value) Add(name, std::vector<double>{*value});
+  void Element(const char* name, const std::string& value) {
+    if (!value.empty()) elements += std::string("   <") + name + ">" + Escaped(value) + "</" + name + ">\n";
   }
 };
+
+// Values as one text, separated by spaces: "650 560 475 842".
+std::string Joined(const std::vector<double>& values) {
+  std::string text;
+  for (double v : values) text.append(text.empty() ? "" : " ").append(Number(v));
+  return text;
+}
+
+std::string Joined(const std::vector<std::string>& values) {
+  std::string text;
+  for (const std::string& v : values) text.append(text.empty() ? "" : " ").append(v);
+  return text;
+}
 
 }  // namespace
 
 std::string XmpPacket(const CameraXmp& x) {
   Fields f;
-  f.Add("Camera:BandName", x.bandNames);
-  if (!x.rigName.empty()) f.Add("Camera:RigName", std::vector<std::string>{x.rigName});
-  if (x.rigCameraIndex) f.Add("Camera:RigCameraIndex", std::vector<std::string>{std::to_string(*x.rigCameraIndex)});
-  if (!x.captureUuid.empty()) f.Add("Camera:CaptureUUID", std::vector<std::string>{x.captureUuid});
-  f.Add("Camera:Yaw", x.yaw);
-  f.Add("Camera:Pitch", x.pitch);
-  f.Add("Camera:Roll", x.roll);
-  f.Add("Camera:Irradiance", x.irradiance);
-  f.Add("Camera:CentralWavelength", x.centralWavelengthNm);
-  f.Add("Camera:WavelengthFWHM", x.wavelengthFwhmNm);
+  const bool band = x.bandNames.size() == 1;
+  if (band) {
+    f.Attribute("Camera:BandName", x.bandNames[0]);
+    if (!x.irradiance.empty()) f.Element("Camera:Irradiance", Number(x.irradiance[0]));
+    if (!x.centralWavelengthNm.empty()) f.Attribute("Camera:CentralWavelength", x.centralWavelengthNm[0]);
+    if (!x.wavelengthFwhmNm.empty()) f.Attribute("Camera:WavelengthFWHM", x.wavelengthFwhmNm[0]);
+  } else {
+    f.Attribute("Taloran:BandNames", Joined(x.bandNames));
+    f.Attribute("Taloran:Irradiance", Joined(x.irradiance));
+    f.Attribute("Taloran:CentralWavelength", Joined(x.centralWavelengthNm));
+    f.Attribute("Taloran:WavelengthFWHM", Joined(x.wavelengthFwhmNm));
+  }
+  f.Attribute("Camera:RigName", x.rigName);
+  if (x.rigCameraIndex) f.Attribute("Camera:RigCameraIndex", std::to_string(*x.rigCameraIndex));
+  f.Attribute("Camera:CaptureUUID", x.captureUuid);
+  f.Attribute("Camera:Yaw", x.yaw);
+  f.Attribute("Camera:Pitch", x.pitch);
+  f.Attribute("Camera:Roll", x.roll);
+  f.Attribute("Taloran:AltitudeReference", x.altitudeReference);
   if (!x.calibrationFile.empty()) {
-    f.Add("Taloran:Calibration", std::vector<std::string>{x.calibrationFile});
-    std::vector<std::string> factors;  // one text, so that a single band's factor stays a list of one
-    std::string joined;
-    for (double v : x.reflectanceFactors) {
-      if (!joined.empty()) joined += ' ';
-      joined += Number(v);
-    }
-    factors.push_back(joined);
-    f.Add("Taloran:ReflectanceFactors", factors);
+    f.Attribute("Taloran:Calibration", x.calibrationFile);
+    f.Attribute("Taloran:ReflectanceFactors", Joined(x.reflectanceFactors));
   }
   return std::string("<?xpacket begin=\"\xEF\xBB\xBF\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?>\n") +
          "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\">\n <rdf:RDF "

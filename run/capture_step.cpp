@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "core/capture/capture_reader.h"
+#include "image_io/xmp_packet.h"
 
 namespace taloran {
 
@@ -36,7 +37,7 @@ FileStamp StampOf(const std::filesystem::path& path) {
 struct TiffShape {
   bool bigEndian = true;
   std::uint32_t width = 0, height = 0, samples = 1, bits = 1;
-  bool exported = false;  // a band file that export wrote: its XMP names the band
+  bool exported = false;  // a band file that export wrote: its XMP is in our namespace
 };
 
 std::optional<TiffShape> ShapeOf(const std::filesystem::path& path) {
@@ -80,7 +81,7 @@ std::optional<TiffShape> ShapeOf(const std::filesystem::path& path) {
     if (tag == 277) shape.samples = value;
     if (tag == kXmpTag) xmpAt = value, xmpBytes = number(directory, at + 4, 4);
   }
-  shape.exported = xmpBytes > 4 && bytesAt(xmpAt, xmpBytes).find("Camera:BandName") != std::string::npos;
+  shape.exported = xmpBytes > 4 && bytesAt(xmpAt, xmpBytes).find(kTaloranNamespace) != std::string::npos;
   return shape;
 }
 

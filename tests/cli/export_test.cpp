@@ -10,7 +10,10 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <map>
 #include <nlohmann/json.hpp>
+#include <optional>
+#include <regex>
 #include <sstream>
 
 #include "cli/cli.h"
@@ -51,6 +54,39 @@ bool GdalOpens(const std::filesystem::path& file, int bands, const std::string& 
   const std::string info = Output("gdalinfo '" + file.string() + "' 2>&1");
   return info.find("Size is 1344, 759") != std::string::npos &&
          info.find("Band " + std::to_string(bands) + " Block=1344x64 Type=" + type) != std::string::npos;
+}
+
+// What a photogrammetry tool's XMP parser takes from a file, by its rules: attributes of the
+// description as "@name", elements by name, an rdf:Seq joined with spaces; the band name without
+// spaces, the irradiance (an element only) and the angles converted to numbers, and a conversion
+// that fails loses every field read after it (CaptureUUID, Yaw).
+std::map<std::string, std::string> PeerXmp(const std::filesystem::path& file) {
+  const std::string xmp = Output("exiftool -b -XMP '" + file.string() + "'");
+  std::map<std::string, std::string> raw, read;
+  const std::string start = xmp.substr(xmp.find("<rdf:Description"), xmp.find('>', xmp.find("<rdf:Description")));
+  const std::regex attribute(R"re((\w+:\w+)="([^"]*)")re"), element(R"re(<(Camera:\w+)>([^<]*)</\1>)re");
+  const std::regex list(R"re(<(Camera:\w+)>\s*<rdf:Seq>([\s\S]*?)</rdf:Seq>)re"), item(R"re(<rdf:li>([^<]*)</rdf:li>)re");
+  for (std::sregex_iterator m(start.begin(), start.end(), attribute), end; m != end; ++m) raw[std::string("@").append((*m)[1].str())] = (*m)[2];
+  for (std::sregex_iterator m(xmp.begin(), xmp.end(), element), end; m != end; ++m) raw[(*m)[1]] = (*m)[2];
+  for (std::sregex_iterator m(xmp.begin(), xmp.end(), list), end; m != end; ++m) {
+    const std::string items = (*m)[2];
+    std::string joined;
+    for (std::sregex_iterator i(items.begin(), items.end(), item); i != end; ++i) joined.append(joined.empty() ? "" : " ").append((*i)[1].str());
+    raw[(*m)[1]] = joined;
+  }
+  const auto first = [&raw](std::initializer_list<const char*> names) -> std::optional<std::string> {
+    for (const char* n : names) if (raw.count(n)) return raw[n];
+    return std::nullopt;
+  };
+  const auto number = [](const std::string& text) { std::size_t used = 0; std::stod(text, &used); if (used != text.size()) throw std::invalid_argument(text); return text; };
+  try {
+    if (auto v = first({"Camera:BandName", "@Camera:BandName"})) read["band"] = std::regex_replace(*v, std::regex(" "), "");
+    if (auto v = first({"Camera:SpectralIrradiance", "Camera:Irradiance"})) read["irradiance"] = number(*v);
+    if (auto v = first({"@Camera:CaptureUUID"})) read["uuid"] = *v;
+    if (auto v = first({"@Camera:Yaw", "Camera:Yaw"})) read["yaw"] = number(*v);
+  } catch (const std::exception&) {  // as the parser: the rest of the packet is lost
+  }
+  return read;
 }
 
 // The samples of a one-page TIFF as libtiff decodes them, rows from the top.
@@ -127,6 +163,16 @@ TEST_F(ExportTest, BandFilesHoldTheSamplesAndTheTags) {
       const std::string uuid = t["XMP-Camera:CaptureUUID"];
       if (b == 0) uuids[c] = uuid;
       EXPECT_EQ(uuid, uuids[c]);  // the four bands of a capture share it
+      // Rationals from the decimal value (2.8, not 2.799999952); the image's size beside the focal plane's.
+      EXPECT_EQ(t["ExifIFD:FNumber"].get<double>(), DecodeCameraSettings(frame->metadata).fNumber);
+      EXPECT_EQ(t["ExifIFD:ExifImageWidth"], 1344);
+      EXPECT_EQ(t["ExifIFD:SubSecTime"], t["ExifIFD:SubSecTimeOriginal"]);
+      if (c == 0) {  // as a photogrammetry tool's parser reads the band's XMP
+        const std::map<std::string, std::string> peer = PeerXmp(file);
+        EXPECT_EQ(peer.at("band"), kBandNames[b]);
+        EXPECT_EQ(std::stod(peer.at("irradiance")), panel.irradianceLevels[b]);
+        EXPECT_EQ(peer.at("uuid"), uuid);
+      }
     }
   }
   EXPECT_NE(uuids[0], uuids[1]);
@@ -160,7 +206,7 @@ TEST_F(ExportTest, ACalibratedStackHoldsReflectances) {
   }
   EXPECT_TRUE(GdalOpens(out / "b.tif", 4, "UInt16"));
   const nlohmann::json t = Exif(out / "b.tif");
-  EXPECT_EQ(t["XMP-Camera:BandName"], nlohmann::json({"Red", "Green", "Blue", "NIR"}));
+  EXPECT_EQ(t["XMP-Taloran:BandNames"], "Red Green Blue NIR");
   EXPECT_EQ(t["XMP-Taloran:Calibration"], "cal.json");
 }
 
@@ -230,6 +276,41 @@ TEST_F(ExportTest, CommandsSkipTheBandImagesExportWroteBesideTheCaptures) {
   std::size_t rows = 0;
   while (std::getline(csv, line)) ++rows;
   EXPECT_EQ(rows, 1 + captures.size());
+}
+
+// A stack with a profile that knows the sensor and the ground: GDAL names its bands, a peer parser
+// keeps the capture's UUID and yaw, GPSAltitude is above sea level, and gdalwarp places the picture
+// by its ground control points with its centre on the position of a capture taken straight down.
+TEST_F(ExportTest, GisToolsNameAndPlaceAStack) {
+  const std::string profile = (dir.path() / "camera.json").string();
+  std::ofstream(profile) << R"({"sensor_width_mm": 6.72, "sensor_height_mm": 3.795, "ground_elevation_m": 12.5})";
+  const FlightDesign design;
+  captures[0] = dir.Write("n.tif", EncodeCapture(FlightScene(PlanFlight(design)[0], design, 1), false)).string();
+  ASSERT_EQ(Cli({"export", "--layout", "stack", "--camera", profile, "-o", out.string(), captures[0]}), 0);
+  const std::filesystem::path stack = out / "n.tif";
+  const nlohmann::json info = nlohmann::json::parse(Output("gdalinfo -json '" + stack.string() + "'"));
+  for (std::size_t b = 0; b < 4; ++b) EXPECT_EQ(info["bands"][b]["description"], kBandNames[b]);
+  const std::map<std::string, std::string> peer = PeerXmp(stack);
+  EXPECT_TRUE(peer.count("uuid") && peer.count("yaw") && !peer.count("band"));
+  ASSERT_EQ(ReadCapture(captures[0], *frame, 0), kReadOk);
+  const CapturePosition at = DecodePosition(frame->metadata);
+  const nlohmann::json t = Exif(stack);
+  EXPECT_NEAR(t["GPS:GPSAltitude"].get<double>(), at.heightM + 12.5, 1e-9);
+  EXPECT_EQ(t["XMP-Taloran:AltitudeReference"], "sea level");
+
+  const int zone = static_cast<int>(std::floor((at.longitudeDeg + 180) / 6)) + 1;
+  const std::string utm = std::string("EPSG:326").append(std::to_string(zone));
+  const std::string warped = (dir.path() / "warped.tif").string();
+  ASSERT_EQ(std::system(("gdalwarp -q -t_srs " + utm + " '" + stack.string() + "' '" + warped + "'").c_str()), 0);
+  const nlohmann::json placed = nlohmann::json::parse(Output("gdalinfo -json '" + warped + "'"));
+  std::istringstream position(Output("echo " + std::to_string(at.longitudeDeg) + " " + std::to_string(at.latitudeDeg) +
+                                     " | gdaltransform -s_srs EPSG:4326 -t_srs " + utm));
+  double east = 0, north = 0;
+  position >> east >> north;
+  const double pixel = placed["geoTransform"][1].get<double>();
+  EXPECT_LT(std::hypot(placed["cornerCoordinates"]["center"][0].get<double>() - east,
+                       placed["cornerCoordinates"]["center"][1].get<double>() - north),
+            pixel);
 }
 
 }  // namespace
