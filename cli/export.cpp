@@ -10,6 +10,7 @@
 #include "cli/command.h"
 #include "cli/exit_codes.h"
 #include "cli/shared_options.h"
+#include "core/capture/capture_reader.h"
 #include "image_io/calibration_file.h"
 #include "image_io/camera_profile.h"
 #include "image_io/json_text.h"
@@ -52,14 +53,42 @@ std::string JournalArguments(const ExportOptions& o, const std::vector<std::stri
   j["samples"] = e.samples ? static_cast<int>(*e.samples) : -1, j["deflate"] = e.deflate;
   j["calibration"] = e.calibration ? CalibrationJson(*e.calibration) : "";
   const CameraProfile& p = e.profile;
-  j["profile"] = {
-      p.make,       p.model, p.sensorWidthMm.value_or(0), p.sensorHeightMm.value_or(0), p.shutterUnitS.value_or(0),
-      p.timeOffsetS};
+  j["profile"] = {p.make,
+                  p.model,
+                  p.sensorWidthMm.value_or(0),
+                  p.sensorHeightMm.value_or(0),
+                  p.shutterUnitS.value_or(0),
+                  p.timeOffsetS,
+                  p.groundElevationM.value_or(0)};
   for (std::size_t b = 0; b < p.centralWavelengthNm.size(); ++b) {
     j["bands"].push_back({p.centralWavelengthNm[b].value_or(0), p.fwhmNm[b].value_or(0)});
   }
   j["captures"] = captures;
   return JsonText(j);
+}
+
+// The position files of the exported captures' images, from their records; captures without a fix
+// are left out, and said so.
+std::optional<std::string> WritePositionFiles(const ExportOptions& o, const std::vector<std::string>& captures,
+                                              const std::vector<char>& exported, std::ostream& err) {
+  std::vector<PlacedImage> placed;
+  std::size_t unplaced = 0;
+  for (std::size_t i = 0; i < captures.size(); ++i) {
+    MetadataRecord record{};
+    if (exported[i] == 0 || ReadCaptureMetadata(captures[i], record) != kReadOk) continue;
+    const std::vector<PlacedImage> images = PlacedImages(o.settings, captures[i], record);
+    unplaced += images.empty();
+    placed.insert(placed.end(), images.begin(), images.end());
+  }
+  if (unplaced > 0) {
+    err << unplaced << (unplaced == 1 ? " exported capture has" : " exported captures have")
+        << " no position fix: not in the position files\n";
+  }
+  for (const auto& [path, text] : {std::pair(*o.geoFile, GeolocationText(placed)),
+                                   std::pair(ReferenceFileOf(*o.geoFile), ReferenceText(placed))}) {
+    if (const auto failure = WriteWholeFileOrWhy(path, text)) return failure;
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -73,6 +102,10 @@ int RunExport(const ExportOptions& o, std::istream& in, std::ostream& err) {
   for (const std::string& c : captures) {
     for (const std::filesystem::path& file : ExportPaths(o.settings, c))
       planned.push_back({file, "the export of " + c, true});
+  }
+  if (o.geoFile) {
+    planned.push_back({*o.geoFile, "--geo-file"});
+    planned.push_back({ReferenceFileOf(*o.geoFile), "--geo-file's COLMAP reference"});
   }
   if (const auto clash =
           ClashingOutputs(captures, [&o](const std::string& c) { return ExportPaths(o.settings, c).front(); })) {
@@ -124,9 +157,19 @@ int RunExport(const ExportOptions& o, std::istream& in, std::ostream& err) {
     err << *stopped << '\n';
     return kExitCannotWrite;
   }
+  if (o.geoFile) {
+    if (const auto failure = WritePositionFiles(o, captures, exported, err)) {
+      err << *failure << '\n';
+      return kExitCannotWrite;
+    }
+  }
   if (!std::all_of(exported.begin(), exported.end(), [](char e) { return e != 0; })) return kExitSomeUnread;
   journal.Remove();
   return kExitOk;
+}
+
+std::filesystem::path ReferenceFileOf(const std::filesystem::path& geoFile) {
+  return std::filesystem::path(geoFile).replace_extension(".colmap.txt");
 }
 
 namespace {
@@ -134,7 +177,7 @@ namespace {
 struct ExportArgs {
   RunOptions run;
   ExportOptions options;
-  std::string layout = "bands", sampleFormat = "auto", compress = "none", output = ".";
+  std::string layout = "bands", sampleFormat = "auto", compress = "none", output = ".", geoFile;
 };
 
 int Export(ExportArgs& a, const CliStreams& io) {
@@ -162,6 +205,13 @@ int Export(ExportArgs& a, const CliStreams& io) {
     return kExitUsage;
   }
   e.deflate = a.compress == "deflate";
+  if (!a.geoFile.empty()) {
+    if (o.shard.count > 1) {
+      io.err << "--geo-file: not with --shard, whose runs would each write it; write it in one run\n";
+      return kExitUsage;
+    }
+    o.geoFile = a.geoFile;
+  }
   e.outDir = a.output;
   o.fourLayer = a.run.fourLayer, o.jobs = a.run.jobs, o.resume = a.run.resume, o.inputs = a.run.inputs;
   o.progress = a.run.progress(io);
@@ -183,6 +233,9 @@ CommandParts AddExportCommand(CLI::App& command) {
       ->check(CLI::IsMember({"auto", "uint8", "uint16", "float32"}));
   command.add_option("--compress", a->compress, "none (default) or deflate")->check(CLI::IsMember({"none", "deflate"}));
   AddOutput(command, a->output, "The folder of the images (default .)");
+  command.add_option("--geo-file", a->geoFile,
+                     "Also write the images' positions: OpenDroneMap's geolocation file here (geo.txt), and "
+                     "COLMAP's reference positions beside it (geo.colmap.txt)");
   AddJobs(command, a->run.jobs, "Captures exported at once");
   AddShard(command, a->run.shard);
   AddNoProgress(command, a->run.noProgress);

@@ -23,7 +23,13 @@ struct ExportOptions {
   std::vector<std::string> inputs;
   // Continue a killed run with the same arguments: captures whose files it finished are kept.
   bool resume = false;
+  // Where to write OpenDroneMap's geolocation file of the exported images; COLMAP's reference
+  // positions go beside it, as NAME.colmap.txt for NAME.txt.
+  std::optional<std::filesystem::path> geoFile;
 };
+
+// The COLMAP reference file written beside the geolocation file `geoFile`.
+std::filesystem::path ReferenceFileOf(const std::filesystem::path& geoFile);
 
 // Runs the export; returns 0 when every capture was exported, 4 when some could not be read (or
 // have no reflectance under the calibration), 3 when a file could not be written (the run stops at

@@ -174,6 +174,23 @@ std::optional<ExportFailure> ExportCaptureFiles(const ExportSettings& o, const s
   return std::nullopt;
 }
 
+std::vector<PlacedImage> PlacedImages(const ExportSettings& o, const std::string& capture,
+                                      const MetadataRecord& record) {
+  const CapturePosition p = DecodePosition(record);
+  if (!HasFix(p)) return {};
+  const CameraSettings camera = DecodeCameraSettings(record);
+  std::vector<PlacedImage> placed;
+  for (const std::filesystem::path& file : ExportPaths(o, capture)) {
+    placed.push_back({file.filename().string(),
+                      {p.latitudeDeg, p.longitudeDeg},
+                      p.heightM + o.profile.groundElevationM.value_or(0),
+                      p.headingDeg,
+                      camera.pitchDeg,
+                      camera.rollDeg});
+  }
+  return placed;
+}
+
 bool ExportFinished(const ExportSettings& o, const std::string& capture) {
   const int bands = o.layout == ExportLayout::Stack ? static_cast<int>(kBands) : 1;
   const std::vector<std::filesystem::path> paths = ExportPaths(o, capture);

@@ -14,6 +14,7 @@
 #include "core/export/band_samples.h"
 #include "core/reflectance/reflectance.h"
 #include "image_io/camera_profile.h"
+#include "image_io/position_files.h"
 
 namespace taloran {
 
@@ -45,6 +46,11 @@ struct ExportFailure {
 // Writes the files of `capture`, whose whole frame `frame` holds, by way of `buffer`.
 std::optional<ExportFailure> ExportCaptureFiles(const ExportSettings& settings, const std::string& capture,
                                                 const FrameStore& frame, std::span<std::uint8_t> buffer);
+
+// Where each file of `capture` (whose camera record is `record`) was taken, for the position files;
+// none for a capture without a position fix.
+std::vector<PlacedImage> PlacedImages(const ExportSettings& settings, const std::string& capture,
+                                      const MetadataRecord& record);
 
 // Whether every file of `capture` is there and whole, as an earlier run left it.
 bool ExportFinished(const ExportSettings& settings, const std::string& capture);

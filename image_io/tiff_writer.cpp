@@ -73,8 +73,8 @@ bool WriteExif(TIFF* tif, const TiffTags& t, const TiffImage& image, std::uint64
   if (TIFFCreateEXIFDirectory(tif) != 0) return false;
   bool ok = SetText(tif, EXIFTAG_DATETIMEORIGINAL, t.dateTimeOriginal) &&
             SetText(tif, EXIFTAG_SUBSECTIMEORIGINAL, t.subSecTimeOriginal) &&
-            SetText(tif, EXIFTAG_SUBSECTIME, t.subSecTimeOriginal) &&
-            SetNumber(tif, EXIFTAG_FNUMBER, t.fNumber) && SetNumber(tif, EXIFTAG_FOCALLENGTH, t.focalLengthMm) &&
+            SetText(tif, EXIFTAG_SUBSECTIME, t.subSecTimeOriginal) && SetNumber(tif, EXIFTAG_FNUMBER, t.fNumber) &&
+            SetNumber(tif, EXIFTAG_FOCALLENGTH, t.focalLengthMm) &&
             SetNumber(tif, EXIFTAG_EXPOSURETIME, t.exposureTimeS) &&
             SetText(tif, EXIFTAG_IMAGEUNIQUEID, t.imageUniqueId);
   if (t.focalPlaneXResolution && t.focalPlaneYResolution) {
@@ -200,7 +200,8 @@ bool WriteDecimalRationals(const std::filesystem::path& file, const DirectoryPla
   std::map<std::uint16_t, std::vector<double>> exif;
   for (const auto& [tag, value] :
        {std::pair{EXIFTAG_EXPOSURETIME, t.exposureTimeS}, std::pair{EXIFTAG_FNUMBER, t.fNumber},
-        std::pair{EXIFTAG_FOCALLENGTH, t.focalLengthMm}, std::pair{EXIFTAG_FOCALPLANEXRESOLUTION, t.focalPlaneXResolution},
+        std::pair{EXIFTAG_FOCALLENGTH, t.focalLengthMm},
+        std::pair{EXIFTAG_FOCALPLANEXRESOLUTION, t.focalPlaneXResolution},
         std::pair{EXIFTAG_FOCALPLANEYRESOLUTION, t.focalPlaneYResolution}}) {
     if (value) exif[static_cast<std::uint16_t>(tag)] = {*value};
   }

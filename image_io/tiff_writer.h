@@ -41,7 +41,7 @@ struct GpsTags {
 // The tags of an image; an empty text or an absent value is left out.
 struct TiffTags {
   std::string make, model;
-  std::string dateTimeOriginal;  // "2026:12:07 17:05:00"
+  std::string dateTimeOriginal;    // "2026:12:07 17:05:00"
   std::string subSecTimeOriginal;  // also written as SubSecTime, which some readers take instead
   std::optional<double> fNumber, focalLengthMm, exposureTimeS;
   std::optional<double> focalPlaneXResolution, focalPlaneYResolution;  // pixels a centimetre, with the

@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <memory>
 #include <map>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <regex>
@@ -65,22 +65,32 @@ std::map<std::string, std::string> PeerXmp(const std::filesystem::path& file) {
   std::map<std::string, std::string> raw, read;
   const std::string start = xmp.substr(xmp.find("<rdf:Description"), xmp.find('>', xmp.find("<rdf:Description")));
   const std::regex attribute(R"re((\w+:\w+)="([^"]*)")re"), element(R"re(<(Camera:\w+)>([^<]*)</\1>)re");
-  const std::regex list(R"re(<(Camera:\w+)>\s*<rdf:Seq>([\s\S]*?)</rdf:Seq>)re"), item(R"re(<rdf:li>([^<]*)</rdf:li>)re");
-  for (std::sregex_iterator m(start.begin(), start.end(), attribute), end; m != end; ++m) raw[std::string("@").append((*m)[1].str())] = (*m)[2];
+  const std::regex list(R"re(<(Camera:\w+)>\s*<rdf:Seq>([\s\S]*?)</rdf:Seq>)re"),
+      item(R"re(<rdf:li>([^<]*)</rdf:li>)re");
+  for (std::sregex_iterator m(start.begin(), start.end(), attribute), end; m != end; ++m)
+    raw[std::string("@").append((*m)[1].str())] = (*m)[2];
   for (std::sregex_iterator m(xmp.begin(), xmp.end(), element), end; m != end; ++m) raw[(*m)[1]] = (*m)[2];
   for (std::sregex_iterator m(xmp.begin(), xmp.end(), list), end; m != end; ++m) {
     const std::string items = (*m)[2];
     std::string joined;
-    for (std::sregex_iterator i(items.begin(), items.end(), item); i != end; ++i) joined.append(joined.empty() ? "" : " ").append((*i)[1].str());
+    for (std::sregex_iterator i(items.begin(), items.end(), item); i != end; ++i)
+      joined.append(joined.empty() ? "" : " ").append((*i)[1].str());
     raw[(*m)[1]] = joined;
   }
   const auto first = [&raw](std::initializer_list<const char*> names) -> std::optional<std::string> {
-    for (const char* n : names) if (raw.count(n)) return raw[n];
+    for (const char* n : names)
+      if (raw.count(n)) return raw[n];
     return std::nullopt;
   };
-  const auto number = [](const std::string& text) { std::size_t used = 0; std::stod(text, &used); if (used != text.size()) throw std::invalid_argument(text); return text; };
+  const auto number = [](const std::string& text) {
+    std::size_t used = 0;
+    std::stod(text, &used);
+    if (used != text.size()) throw std::invalid_argument(text);
+    return text;
+  };
   try {
-    if (auto v = first({"Camera:BandName", "@Camera:BandName"})) read["band"] = std::regex_replace(*v, std::regex(" "), "");
+    if (auto v = first({"Camera:BandName", "@Camera:BandName"}))
+      read["band"] = std::regex_replace(*v, std::regex(" "), "");
     if (auto v = first({"Camera:SpectralIrradiance", "Camera:Irradiance"})) read["irradiance"] = number(*v);
     if (auto v = first({"@Camera:CaptureUUID"})) read["uuid"] = *v;
     if (auto v = first({"@Camera:Yaw", "Camera:Yaw"})) read["yaw"] = number(*v);
@@ -303,14 +313,50 @@ TEST_F(ExportTest, GisToolsNameAndPlaceAStack) {
   const std::string warped = (dir.path() / "warped.tif").string();
   ASSERT_EQ(std::system(("gdalwarp -q -t_srs " + utm + " '" + stack.string() + "' '" + warped + "'").c_str()), 0);
   const nlohmann::json placed = nlohmann::json::parse(Output("gdalinfo -json '" + warped + "'"));
-  std::istringstream position(Output("echo " + std::to_string(at.longitudeDeg) + " " + std::to_string(at.latitudeDeg) +
-                                     " | gdaltransform -s_srs EPSG:4326 -t_srs " + utm));
+  char where[96];
+  std::snprintf(where, sizeof where, "echo %.10f %.10f | ", at.longitudeDeg, at.latitudeDeg);
+  std::istringstream position(Output(where + ("gdaltransform -s_srs EPSG:4326 -t_srs " + utm)));
   double east = 0, north = 0;
   position >> east >> north;
   const double pixel = placed["geoTransform"][1].get<double>();
   EXPECT_LT(std::hypot(placed["cornerCoordinates"]["center"][0].get<double>() - east,
                        placed["cornerCoordinates"]["center"][1].get<double>() - north),
             pixel);
+}
+
+// The position files name every exported image where its own GPS tags place it, and COLMAP's local
+// metres keep the distance PROJ measures between the captures.
+TEST_F(ExportTest, PositionFilesPlaceEveryExportedImage) {
+  const std::string geo = (out / "geo.txt").string();
+  ASSERT_EQ(Cli({"export", "--geo-file", geo, "-o", out.string(), captures[0], captures[1]}), 0);
+  std::ifstream odm(geo), colmap(ReferenceFileOf(geo));
+  std::string line;
+  std::getline(odm, line);
+  EXPECT_EQ(line, "EPSG:4326");
+  std::vector<std::array<double, 4>> placed;  // longitude, latitude, east, north
+  for (std::size_t k = 0; k < 8; ++k) {
+    std::string name, reference;
+    double lon = 0, lat = 0, east = 0, north = 0, up = 0;
+    ASSERT_TRUE(odm >> name >> lon >> lat && std::getline(odm, line) && colmap >> reference >> east >> north >> up);
+    EXPECT_EQ(reference, name);
+    const nlohmann::json t = Exif(out / name);
+    EXPECT_NEAR(t["GPS:GPSLongitude"].get<double>(), lon, 1e-8) << name;
+    EXPECT_NEAR(t["GPS:GPSLatitude"].get<double>(), lat, 1e-8) << name;
+    placed.push_back({lon, lat, east, north});
+  }
+  // The geodesic distance from the first capture to the second: PROJ's equidistant projection about it.
+  const auto& a = placed.front();
+  const auto& b = placed.back();
+  char command[256];
+  std::snprintf(command, sizeof command,
+                "echo %.10f %.10f | gdaltransform -s_srs EPSG:4326 -t_srs '+proj=aeqd +datum=WGS84 +lon_0=%.10f "
+                "+lat_0=%.10f'",
+                b[0], b[1], a[0], a[1]);
+  std::istringstream projected(Output(command));
+  double x = 0, y = 0;
+  projected >> x >> y;
+  EXPECT_GT(std::hypot(x, y), 1.0);
+  EXPECT_NEAR(std::hypot(b[2] - a[2], b[3] - a[3]), std::hypot(x, y), 0.01);
 }
 
 }  // namespace
