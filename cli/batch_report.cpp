@@ -162,6 +162,7 @@ std::string FormatGeoJson(const std::vector<CaptureReport>& reports, const std::
     if (!r.complete()) continue;
     nlohmann::ordered_json properties;
     properties["file"] = r.file;
+    properties["status"] = ReadStatus(r);  // as the CSV's column
     properties["height_m"] = Rounded(r.position.heightM, kHeightDecimals);
     properties["heading_deg"] = Rounded(r.position.headingDeg, kHeadingDecimals);
     for (std::size_t i = 0; i < indices.size(); ++i) {

@@ -125,6 +125,7 @@ TEST_F(BatchFixture, CsvAndGeoJsonCarryTheCoresFiguresInInputOrder) {
       EXPECT_EQ(row[2] + row[3], "");
     }
     EXPECT_EQ(f["properties"]["file"], Capture(i));
+    EXPECT_EQ(f["properties"]["status"], "ok");  // the CSV's column, as the README says
     EXPECT_EQ(f["properties"]["height_m"], Rounded(p.heightM, 1));
     EXPECT_EQ(row[1], "ok");
     EXPECT_DOUBLE_EQ(std::stod(row[4]), Rounded(p.heightM, 1));
