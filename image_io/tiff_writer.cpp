@@ -125,11 +125,10 @@ bool WriteImage(TIFF* tif, const TiffImage& image, const TiffTags& tags, bool de
     const std::vector<std::uint16_t> extra(static_cast<std::size_t>(image.bands - 1), EXTRASAMPLE_UNSPECIFIED);
     ok = ok && TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, static_cast<std::uint16_t>(extra.size()), extra.data()) == 1;
   }
-  if (deflate) {  // each sample less its left neighbour: field rows change slowly, so this packs tighter
-    const std::uint16_t predictor =
-        image.samples == ExportSamples::Float32 ? PREDICTOR_FLOATINGPOINT : PREDICTOR_HORIZONTAL;
-    ok = ok && TIFFSetField(tif, TIFFTAG_PREDICTOR, predictor) == 1;
-  }
+  // No predictor: on the sample flight the horizontal one (the floating-point one for floats) made
+  // the deflated files 7 % (8-bit) to 17 % (16-bit, float) larger; the sensor's noise leaves
+  // neighbouring samples little alike.
+  if (deflate) ok = ok && TIFFSetField(tif, TIFFTAG_PREDICTOR, PREDICTOR_NONE) == 1;
   ok = ok && SetText(tif, kGdalMetadataTag, tags.gdalMetadata) && SetGroundControlPoints(tif, tags.groundControlPoints);
   if (!tags.xmp.empty()) {
     ok = ok && TIFFSetField(tif, TIFFTAG_XMLPACKET, static_cast<std::uint32_t>(tags.xmp.size()), tags.xmp.data()) == 1;

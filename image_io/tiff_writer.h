@@ -1,7 +1,6 @@
 // TIFF band images as photogrammetry and GIS tools read them, through libtiff: one page, the top
 // line first, the bands as the samples of a pixel (one band: a grey image), 8- or 16-bit unsigned
-// or 32-bit floating-point samples, uncompressed or deflate (with the horizontal predictor for integer
-// samples, the floating-point one for floats: smaller, the same pixels). The EXIF, GPS and XMP tags are written
+// or 32-bit floating-point samples, uncompressed or deflate. The EXIF, GPS and XMP tags are written
 // in the same pass (the EXIF and GPS directories libtiff writes beside the image's), and the file
 // appears whole under its name or not at all.
 #pragma once

@@ -359,5 +359,21 @@ TEST_F(ExportTest, PositionFilesPlaceEveryExportedImage) {
   EXPECT_NEAR(std::hypot(b[2] - a[2], b[3] - a[3]), std::hypot(x, y), 0.01);
 }
 
+// COLMAP takes the focal length in pixels from the EXIF: focal length over pixel pitch, 8.5 mm over
+// 5 um for the bundled profile. Run where COLMAP is installed (the set-up does not install it).
+TEST_F(ExportTest, ColmapFindsTheFocalLength) {
+  if (std::system("command -v colmap > /dev/null 2>&1") != 0) GTEST_SKIP() << "colmap is not installed";
+  const std::string profile = (dir.path() / "camera.json").string();
+  std::ofstream(profile) << R"({"sensor_width_mm": 6.72, "sensor_height_mm": 3.795})";
+  ASSERT_EQ(Cli({"export", "--camera", profile, "-o", out.string(), captures[0]}), 0);
+  std::filesystem::create_directories(dir.path() / "nir");
+  std::filesystem::copy(out / "a_NIR.tif", dir.path() / "nir" / "a_NIR.tif");
+  const std::string log = Output("colmap feature_extractor --database_path '" + (dir.path() / "db.db").string() +
+                                 "' --image_path '" + (dir.path() / "nir").string() + "' 2>&1");
+  std::smatch focal;
+  ASSERT_TRUE(std::regex_search(log, focal, std::regex(R"(Focal Length:\s*([0-9.]+)px \(EXIF\))"))) << log;
+  EXPECT_NEAR(std::stod(focal[1]), 1700, 17);
+}
+
 }  // namespace
 }  // namespace taloran
