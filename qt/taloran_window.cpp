@@ -1,5 +1,4 @@
 #include "qt/taloran_window.h"
-#include "qt/window_keys.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -23,6 +22,7 @@
 #include "qt/resources.h"
 #include "qt/statistics_window.h"
 #include "qt/status_strip.h"
+#include "qt/window_keys.h"
 #include "qt/window_prompts.h"
 
 namespace taloran {

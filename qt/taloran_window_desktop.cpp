@@ -121,7 +121,6 @@ bool TaloranWindow::RunKey(DesktopCommand command) {
 
 // ---- Context menu -------------------------------------------------------------------------------
 
-
 std::unique_ptr<QMenu> TaloranWindow::ContextMenu() {
   auto menu = std::make_unique<QMenu>(this);
   const bool picture = dialog_ != nullptr && dialog_->ImageShown != 0;
