@@ -3,6 +3,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "core/capture/frame_store.h"
+
 namespace taloran {
 
 namespace {
@@ -25,7 +27,29 @@ Vec3 ToWorld(const CameraPose& pose, Vec3 d) {
           std::sin(h) * pitched.north + std::cos(h) * pitched.east, pitched.down};
 }
 
+// The world's direction `w` in the body: heading, pitch and roll undone, in that order.
+Vec3 ToBody(const CameraPose& pose, Vec3 w) {
+  const double r = pose.rollDeg * kRadiansPerDegree, p = pose.pitchDeg * kRadiansPerDegree,
+               h = pose.headingDeg * kRadiansPerDegree;
+  const Vec3 unheaded{std::cos(h) * w.north + std::sin(h) * w.east, -std::sin(h) * w.north + std::cos(h) * w.east,
+                      w.down};
+  const Vec3 unpitched{std::cos(p) * unheaded.north - std::sin(p) * unheaded.down, unheaded.east,
+                       std::sin(p) * unheaded.north + std::cos(p) * unheaded.down};
+  return {unpitched.north, std::cos(r) * unpitched.east + std::sin(r) * unpitched.down,
+          -std::sin(r) * unpitched.east + std::cos(r) * unpitched.down};
+}
+
 }  // namespace
+
+std::optional<PicturePoint> PicturePointOf(const CameraPose& pose, const SensorSize& sensor, PlanePoint ground) {
+  const Vec3 body =
+      ToBody(pose, {ground.north - pose.at.north, ground.east - pose.at.east, pose.heightM});  // forward, right, down
+  if (!(body.down > 0)) return std::nullopt;
+  const double rightMm = pose.focalLengthMm * body.east / body.down;
+  const double forwardMm = pose.focalLengthMm * body.north / body.down;
+  return PicturePoint{(rightMm / sensor.widthMm + 0.5) * kFrameWidth,
+                      (0.5 - forwardMm / sensor.heightMm) * kFrameHeight};
+}
 
 bool IsOblique(const CameraPose& pose) {
   return !(std::abs(pose.pitchDeg) <= kObliqueLimitDeg && std::abs(pose.rollDeg) <= kObliqueLimitDeg);

@@ -32,7 +32,17 @@ struct CameraPose {
 // The picture's corners on the ground: top left, top right, bottom right, bottom left.
 using Footprint = std::array<PlanePoint, 4>;
 
+// A place in the picture: pixel edges, 0,0 the top left corner of the top left pixel (the picture's
+// top along the heading), 1344,759 the bottom right corner of the bottom right one.
+struct PicturePoint {
+  double column;
+  double row;
+};
+
 bool IsOblique(const CameraPose& pose);
+// Where the ground point `ground` shows in the picture (outside it where the camera does not see
+// it); nothing where it lies behind the camera's horizon.
+std::optional<PicturePoint> PicturePointOf(const CameraPose& pose, const SensorSize& sensor, PlanePoint ground);
 // The footprint, or nothing for an oblique capture, a height or focal length that is not above 0,
 // or a sensor without a size.
 std::optional<Footprint> FootprintOf(const CameraPose& pose, const SensorSize& sensor);

@@ -11,6 +11,7 @@
 #include "core/geo/capture_check.h"
 #include "core/geo/check_report.h"
 #include "core/geo/field_check.h"
+#include "core/geo/utm.h"
 #include "tools/sample_flight.h"
 
 namespace taloran {
@@ -149,6 +150,55 @@ TEST(LocalPlane, AgreesWithProj) {
     proj_destroy(aeqd);
   }
   proj_context_destroy(context);
+}
+
+// The UTM grid is PROJ's EPSG:326zz / 327zz to a millimetre, there and back, across a zone and at
+// its edges, north and south.
+TEST(UtmZone, AgreesWithProj) {
+  PJ_CONTEXT* context = proj_context_create();
+  const GeoPoint points[] = {{52.1394, 5.5075}, {-35.3, 149.1}, {0.5, 3.0},
+                             {70.2, 32.99},     {-54.8, -68.3}, {1e-7, 179.99}};
+  for (const GeoPoint at : points) {
+    SCOPED_TRACE(testing::Message() << at.latitudeDeg << " " << at.longitudeDeg);
+    const UtmZone zone(at);
+    const std::string epsg = std::string("EPSG:").append(std::to_string(zone.Epsg()));
+    PJ* utm = proj_create_crs_to_crs(context, "EPSG:4326", epsg.c_str(), nullptr);
+    ASSERT_NE(utm, nullptr);
+    const double centralMeridian = zone.zone() * 6.0 - 183;
+    for (const double longitude : {at.longitudeDeg, centralMeridian - 2.99, centralMeridian, centralMeridian + 2.99}) {
+      const GeoPoint p{at.latitudeDeg, longitude};
+      const PJ_COORD q = proj_trans(utm, PJ_FWD, proj_coord(p.latitudeDeg, p.longitudeDeg, 0, 0));
+      const UtmPoint u = zone.Forward(p);
+      EXPECT_NEAR(u.easting, q.xy.x, 0.001);
+      EXPECT_NEAR(u.northing, q.xy.y, 0.001);
+      const GeoPoint back = zone.Inverse(u);
+      EXPECT_NEAR(back.latitudeDeg, p.latitudeDeg, 1e-9);
+      EXPECT_NEAR(back.longitudeDeg, p.longitudeDeg, 1e-9);
+    }
+    proj_destroy(utm);
+  }
+  proj_context_destroy(context);
+}
+
+// Where a ground point shows in the picture is the footprint's ray casting undone: each corner of
+// the footprint falls on its corner of the picture, for every heading and a tilted aircraft.
+TEST(Footprint, PicturePointsUndoTheFootprint) {
+  const SensorSize sensor{6.72, 3.795};
+  const PicturePoint corners[] = {{0, 0}, {1344, 0}, {1344, 759}, {0, 759}};
+  for (const double heading : {0.0, 37.0, 90.0, 271.5}) {
+    for (const auto& [pitch, roll] : {std::pair{0.0, 0.0}, std::pair{4.0, -3.0}, std::pair{-9.5, 9.5}}) {
+      SCOPED_TRACE(testing::Message() << heading << " " << pitch << " " << roll);
+      const CameraPose pose{{12, -30}, 119.8, heading, pitch, roll, 8.5};
+      const std::optional<Footprint> footprint = FootprintOf(pose, sensor);
+      ASSERT_TRUE(footprint);
+      for (std::size_t i = 0; i < 4; ++i) {
+        const std::optional<PicturePoint> p = PicturePointOf(pose, sensor, (*footprint)[i]);
+        ASSERT_TRUE(p);
+        EXPECT_NEAR(p->column, corners[i].column, 1e-6);
+        EXPECT_NEAR(p->row, corners[i].row, 1e-6);
+      }
+    }
+  }
 }
 
 // A flight as planned, every capture's record as the design says (no attitude, no noise).
