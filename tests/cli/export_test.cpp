@@ -13,7 +13,6 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
-#include <regex>
 #include <sstream>
 
 #include "cli/cli.h"
@@ -63,19 +62,25 @@ bool GdalOpens(const std::filesystem::path& file, int bands, const std::string& 
 std::map<std::string, std::string> PeerXmp(const std::filesystem::path& file) {
   const std::string xmp = Output("exiftool -b -XMP '" + file.string() + "'");
   std::map<std::string, std::string> raw, read;
-  const std::string start = xmp.substr(xmp.find("<rdf:Description"), xmp.find('>', xmp.find("<rdf:Description")));
-  const std::regex attribute(R"re((\w+:\w+)="([^"]*)")re"), element(R"re(<(Camera:\w+)>([^<]*)</\1>)re");
-  const std::regex list(R"re(<(Camera:\w+)>\s*<rdf:Seq>([\s\S]*?)</rdf:Seq>)re"),
-      item(R"re(<rdf:li>([^<]*)</rdf:li>)re");
-  for (std::sregex_iterator m(start.begin(), start.end(), attribute), end; m != end; ++m)
-    raw[std::string("@").append((*m)[1].str())] = (*m)[2];
-  for (std::sregex_iterator m(xmp.begin(), xmp.end(), element), end; m != end; ++m) raw[(*m)[1]] = (*m)[2];
-  for (std::sregex_iterator m(xmp.begin(), xmp.end(), list), end; m != end; ++m) {
-    const std::string items = (*m)[2];
-    std::string joined;
-    for (std::sregex_iterator i(items.begin(), items.end(), item); i != end; ++i)
-      joined.append(joined.empty() ? "" : " ").append((*i)[1].str());
-    raw[(*m)[1]] = joined;
+  const std::size_t begin = xmp.find("<rdf:Description"), stop = xmp.find('>', begin);
+  for (std::size_t at = xmp.find("=\"", begin); at < stop; at = xmp.find("=\"", at + 2)) {  // name="value"
+    const std::size_t name = xmp.find_last_of(" \n\t", at) + 1, end = xmp.find('"', at + 2);
+    raw[std::string("@").append(xmp.substr(name, at - name))] = xmp.substr(at + 2, end - at - 2);
+  }
+  for (std::size_t at = xmp.find("<Camera:"); at != std::string::npos; at = xmp.find("<Camera:", at + 1)) {
+    const std::size_t close = xmp.find('>', at);
+    const std::string name = xmp.substr(at + 1, close - at - 1);
+    std::string value;
+    const std::size_t next = xmp.find_first_not_of(" \n\t", close + 1);
+    if (xmp.compare(next, 9, "<rdf:Seq>") == 0) {  // a list: its items joined with spaces
+      const std::size_t end = xmp.find("</rdf:Seq>", next);
+      for (std::size_t li = xmp.find("<rdf:li>", next); li < end; li = xmp.find("<rdf:li>", li + 1)) {
+        value.append(value.empty() ? "" : " ").append(xmp.substr(li + 8, xmp.find('<', li + 8) - li - 8));
+      }
+    } else {
+      value = xmp.substr(close + 1, xmp.find('<', close) - close - 1);
+    }
+    raw[name] = value;
   }
   const auto first = [&raw](std::initializer_list<const char*> names) -> std::optional<std::string> {
     for (const char* n : names)
@@ -89,8 +94,7 @@ std::map<std::string, std::string> PeerXmp(const std::filesystem::path& file) {
     return text;
   };
   try {
-    if (auto v = first({"Camera:BandName", "@Camera:BandName"}))
-      read["band"] = std::regex_replace(*v, std::regex(" "), "");
+    if (auto v = first({"Camera:BandName", "@Camera:BandName"})) read["band"] = (std::erase(*v, ' '), *v);
     if (auto v = first({"Camera:SpectralIrradiance", "Camera:Irradiance"})) read["irradiance"] = number(*v);
     if (auto v = first({"@Camera:CaptureUUID"})) read["uuid"] = *v;
     if (auto v = first({"@Camera:Yaw", "Camera:Yaw"})) read["yaw"] = number(*v);
@@ -370,9 +374,9 @@ TEST_F(ExportTest, ColmapFindsTheFocalLength) {
   std::filesystem::copy(out / "a_NIR.tif", dir.path() / "nir" / "a_NIR.tif");
   const std::string log = Output("colmap feature_extractor --database_path '" + (dir.path() / "db.db").string() +
                                  "' --image_path '" + (dir.path() / "nir").string() + "' 2>&1");
-  std::smatch focal;
-  ASSERT_TRUE(std::regex_search(log, focal, std::regex(R"(Focal Length:\s*([0-9.]+)px \(EXIF\))"))) << log;
-  EXPECT_NEAR(std::stod(focal[1]), 1700, 17);
+  const std::size_t focal = log.find("Focal Length:");
+  ASSERT_TRUE(focal != std::string::npos && log.find("px (EXIF)", focal) != std::string::npos) << log;
+  EXPECT_NEAR(std::stod(log.substr(focal + 13)), 1700, 17);
 }
 
 }  // namespace
