@@ -25,7 +25,7 @@ struct InfoArgs {
 // The camera record; the frame is read only to tell whether the capture looks read in the wrong layout.
 int Info(const std::string& capture, bool json, bool fourLayer, const std::optional<Calibration>& calibration,
          std::ostream& out, std::ostream& err) {
-  const auto frame = std::make_unique<FrameStore>();
+  const auto frame = std::make_unique_for_overwrite<FrameStore>();  // the read fills what is used
   if (const int code = ReadExit(capture, ReadCapture(capture, *frame, fourLayer ? 1 : 0), err); code != kExitOk) {
     return code;
   }
