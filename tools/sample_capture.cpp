@@ -4,6 +4,10 @@
 #include <cmath>
 #include <fstream>
 #include <numbers>
+#include <optional>
+
+#include "core/capture/camera_metadata.h"
+#include "core/geo/footprint.h"
 
 namespace taloran {
 
@@ -86,6 +90,8 @@ constexpr Reflectance kSparseCrop{70, 95, 55, 160};
 constexpr Reflectance kSoil{125, 102, 80, 135};
 constexpr Reflectance kTrack{172, 163, 150, 168};
 constexpr Reflectance kWater{22, 42, 64, 12};
+constexpr Reflectance kTree{30, 62, 28, 180};
+constexpr Reflectance kRoof{150, 92, 78, 110};
 
 class Noise {
  public:
@@ -138,12 +144,16 @@ void PutCameraData(CaptureImage& image, unsigned seed) {
     for (std::uint8_t v : *planes[c]) sum += v;
     averages[c] = static_cast<std::uint32_t>(sum / kFramePixels);
   }
+  // Stored with the IR level added where every sum fits a byte, else as they are, so that the
+  // panel shows each channel's own average, IR included, either way.
+  bool fits = true;
+  for (int c = 0; c < 3; ++c) fits = fits && averages[c] + averages[3] <= 255;
+  if (!fits) m[38] |= 0x40;
   const bool lessIr = (m[38] & 0x40) == 0;
-  for (int c = 0; c < 3; ++c) {  // stored so that the panel shows the channel's own average
-    m[68 + static_cast<std::size_t>(c)] =
-        static_cast<std::uint8_t>(std::min(255u, averages[c] + (lessIr ? averages[3] / 4 : 0)));
+  for (int c = 0; c < 3; ++c) {
+    m[68 + static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(averages[c] + (lessIr ? averages[3] : 0));
   }
-  m[71] = static_cast<std::uint8_t>(lessIr ? averages[3] / 4 : averages[3]);
+  m[71] = static_cast<std::uint8_t>(averages[3]);
 }
 
 }  // namespace
@@ -183,19 +193,48 @@ CaptureImage FieldScene(unsigned seed) {
 
 namespace {
 
-// The field every capture of a flight sees, by metres east and north of the flight's centre:
-// crop rows running north-east, a bare strip, a farm track, a pond and a roof.
-Reflectance GroundAt(double east, double north) {
-  const double rows = std::sin((east * 0.707 + north * 0.707) / 0.12);  // a row every 75 cm
-  Reflectance r = rows > -0.2 ? kCrop : kSoil;
-  if (north > 35 && east < -20) r = rows > 0.3 ? kSparseCrop : kSoil;
-  if (std::abs(east - 0.25 * north - 18) < 2.5) r = kTrack;
-  const double dx = (east + 45) / 14, dy = (north + 22) / 9;
-  if (dx * dx + dy * dy < 1.0) r = kWater;
-  return r;
+// A smooth value noise in -1..1 over the ground: random values at the corners of `cell`-metre
+// squares, blended between them. The same place always gives the same value.
+double GroundNoise(double east, double north, double cell, std::uint32_t salt) {
+  const double x = east / cell, y = north / cell;
+  const double fx = std::floor(x), fy = std::floor(y);
+  const auto corner = [salt](double cx, double cy) {
+    std::uint32_t h = static_cast<std::uint32_t>(static_cast<std::int32_t>(cx)) * 73856093u ^
+                      static_cast<std::uint32_t>(static_cast<std::int32_t>(cy)) * 19349663u ^ salt * 83492791u;
+    h ^= h >> 13, h *= 0x5bd1e995u, h ^= h >> 15;
+    return static_cast<double>(h & 0xFFFFu) / 32767.5 - 1.0;
+  };
+  const auto smooth = [](double t) { return t * t * (3 - 2 * t); };
+  const double u = smooth(x - fx), v = smooth(y - fy);
+  const double top = corner(fx, fy) + u * (corner(fx + 1, fy) - corner(fx, fy));
+  const double bottom = corner(fx, fy + 1) + u * (corner(fx + 1, fy + 1) - corner(fx, fy + 1));
+  return top + v * (bottom - top);
 }
 
-constexpr double kRadiansPerDegree = std::numbers::pi / 180.0;
+Reflectance Scaled(Reflectance r, double k) { return {r.red * k, r.green * k, r.blue * k, r.nir * k}; }
+
+// The field every capture of a flight sees, by metres east and north of the flight's centre: crop
+// rows running about north-east that curve and vary in vigour, bare patches, a farm track, a pond,
+// a hedge of trees and a barn, with texture at every scale from half a metre to a hundred, so that
+// no two places look alike.
+Reflectance GroundAt(double east, double north) {
+  const double bend = 4.0 * GroundNoise(east, north, 60, 1);                   // rows wander by metres over the field
+  const double rows = std::sin((east * 0.707 + north * 0.707 + bend) / 0.12);  // a row every 75 cm
+  const double vigour = 0.5 + 0.5 * GroundNoise(east, north, 25, 2);
+  Reflectance r = rows > 0.6 - 0.9 * vigour ? kCrop : kSoil;
+  if (north > 35 && east < -20) r = rows > 0.3 ? kSparseCrop : kSoil;
+  if (GroundNoise(east, north, 9, 3) > 0.55) r = kSoil;  // bare patches
+  if (std::abs(east - 0.25 * north - 18 - 3 * GroundNoise(0, north, 40, 4)) < 2.5) r = kTrack;
+  const double dx = (east + 45) / 14, dy = (north + 22) / 9;
+  if (dx * dx + dy * dy < 1.0) r = kWater;
+  // A hedge of trees along the north edge, crowns 3 to 5 m across at uneven spacing.
+  const double along = east + 100, slot = std::floor(along / 7);
+  const double crown = 1.5 + GroundNoise(slot, 0, 1, 5), centre = slot * 7 + 3.5 + 2 * GroundNoise(slot, 1, 1, 6);
+  if (std::hypot(along - centre, north - 62) < crown) r = kTree;
+  if (east > 40 && east < 58 && north > -60 && north < -48) r = kRoof;  // a barn
+  const double grain = 1.0 + 0.12 * GroundNoise(east, north, 0.6, 7) + 0.08 * GroundNoise(east, north, 3, 8);
+  return Scaled(r, grain);
+}
 
 }  // namespace
 
@@ -203,17 +242,25 @@ CaptureImage FlightScene(const PlannedCapture& capture, const FlightDesign& desi
                          const FlightTrouble& trouble) {
   CaptureImage image;
   Noise noise(seed);
-  const PlanePoint at = LocalPlane(design.centre).Forward(capture.position);
-  const double h = capture.headingDeg * kRadiansPerDegree;
-  const double metresPerMm = design.heightM / design.focalLengthMm;
-  const double pixelMm = design.sensor.widthMm / kFrameWidth;
+  // The pose the record will hold (height, pitch and roll vary from capture to capture), read back
+  // as any reader decodes it: the frame is the ground seen through that camera.
+  const double heightM = design.heightM + 0.1 * (seed % 7) - 0.3;
+  const double pitchDeg = seed % 3 == 0 ? 1 : 0, rollDeg = seed % 4 == 0 ? -1 : 0;
+  MetadataRecord posed{};
+  PutPosition(posed, capture.position, heightM, capture.headingDeg);
+  PutAttitude(posed, pitchDeg, rollDeg);
+  const CapturePosition recorded = DecodePosition(posed);
+  const CameraSettings attitude = DecodeCameraSettings(posed);
+  const CameraPose pose{LocalPlane(design.centre).Forward({recorded.latitudeDeg, recorded.longitudeDeg}),
+                        recorded.heightM,
+                        recorded.headingDeg,
+                        attitude.pitchDeg,
+                        attitude.rollDeg,
+                        design.focalLengthMm};
   for (int y = 0; y < kFrameHeight; ++y) {
-    const double forward = (kFrameHeight / 2.0 - y - 0.5) * pixelMm * metresPerMm;
     for (int x = 0; x < kFrameWidth; ++x) {
-      const double right = (x + 0.5 - kFrameWidth / 2.0) * pixelMm * metresPerMm;
-      const double east = at.east + forward * std::sin(h) + right * std::cos(h);
-      const double north = at.north + forward * std::cos(h) - right * std::sin(h);
-      const Reflectance r = GroundAt(east, north);
+      const std::optional<PlanePoint> ground = GroundPointOf(pose, design.sensor, {x + 0.5, y + 0.5});
+      const Reflectance r = ground ? GroundAt(ground->east, ground->north) : kWater;
       const double light = trouble.light * (1.0 + 0.04 * noise.Next());
       const auto i = static_cast<std::size_t>(y) * kFrameWidth + static_cast<std::size_t>(x);
       const bool roof = trouble.saturated && x > 900 && x < 1100 && y > 200 && y < 320;
@@ -225,9 +272,8 @@ CaptureImage FlightScene(const PlannedCapture& capture, const FlightDesign& desi
   }
   PutCameraData(image, seed);
   MetadataRecord& m = image.metadata;
-  PutPosition(m, trouble.noFix ? GeoPoint{0, 0} : capture.position, design.heightM + 0.1 * (seed % 7) - 0.3,
-              capture.headingDeg);
-  PutAttitude(m, seed % 3 == 0 ? 1 : 0, seed % 4 == 0 ? -1 : 0);
+  PutPosition(m, trouble.noFix ? GeoPoint{0, 0} : capture.position, heightM, capture.headingDeg);
+  PutAttitude(m, pitchDeg, rollDeg);
   PutFocalLength(m, design.focalLengthMm);
   const double sky = trouble.light * (1.0 + 0.01 * noise.Next());
   PutIrradiance(m, {static_cast<unsigned>(1850 * sky), static_cast<unsigned>(2280 * sky),

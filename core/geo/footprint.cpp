@@ -55,25 +55,31 @@ bool IsOblique(const CameraPose& pose) {
   return !(std::abs(pose.pitchDeg) <= kObliqueLimitDeg && std::abs(pose.rollDeg) <= kObliqueLimitDeg);
 }
 
+std::optional<PlanePoint> GroundPointOf(const CameraPose& pose, const SensorSize& sensor, PicturePoint p) {
+  // Forward (towards the picture's top) and right of the point on the image plane, focal length below.
+  const double forwardMm = (0.5 - p.row / kFrameHeight) * sensor.heightMm;
+  const double rightMm = (p.column / kFrameWidth - 0.5) * sensor.widthMm;
+  const Vec3 ray = ToWorld(pose, {forwardMm, rightMm, pose.focalLengthMm});
+  if (!(ray.down > 0)) return std::nullopt;  // the ray never meets the ground
+  const double t = pose.heightM / ray.down;
+  const PlanePoint ground{pose.at.east + t * ray.east, pose.at.north + t * ray.north};
+  // Beyond a finite plane (a sensor huge against its focal length): no place to measure.
+  if (!std::isfinite(ground.east) || !std::isfinite(ground.north)) return std::nullopt;
+  return ground;
+}
+
 std::optional<Footprint> FootprintOf(const CameraPose& pose, const SensorSize& sensor) {
   if (IsOblique(pose) || !(pose.heightM > 0) || !(pose.focalLengthMm > 0) || !(sensor.widthMm > 0) ||
       !(sensor.heightMm > 0)) {
     return std::nullopt;
   }
-  const double halfW = sensor.widthMm / 2, halfH = sensor.heightMm / 2;
-  // Forward (towards the picture's top) and right of each corner on the image plane, focal length below.
-  const double corners[4][2] = {{halfH, -halfW}, {halfH, halfW}, {-halfH, halfW}, {-halfH, -halfW}};
+  constexpr double kWidth = kFrameWidth, kHeight = kFrameHeight;
+  const PicturePoint corners[4] = {{0, 0}, {kWidth, 0}, {kWidth, kHeight}, {0, kHeight}};
   Footprint footprint;
-  for (int i = 0; i < 4; ++i) {
-    const Vec3 ray = ToWorld(pose, {corners[i][0], corners[i][1], pose.focalLengthMm});
-    if (!(ray.down > 0)) return std::nullopt;  // the ray never meets the ground
-    const double t = pose.heightM / ray.down;
-    footprint[static_cast<std::size_t>(i)] = {pose.at.east + t * ray.east, pose.at.north + t * ray.north};
-    // Beyond a finite plane (a sensor huge against its focal length): no footprint to measure.
-    if (!std::isfinite(footprint[static_cast<std::size_t>(i)].east) ||
-        !std::isfinite(footprint[static_cast<std::size_t>(i)].north)) {
-      return std::nullopt;
-    }
+  for (std::size_t i = 0; i < footprint.size(); ++i) {
+    const std::optional<PlanePoint> ground = GroundPointOf(pose, sensor, corners[i]);
+    if (!ground) return std::nullopt;
+    footprint[i] = *ground;
   }
   return footprint;
 }

@@ -40,6 +40,8 @@ struct PicturePoint {
 };
 
 bool IsOblique(const CameraPose& pose);
+// Where the picture point `p` lies on the ground; nothing where its ray never meets the ground.
+std::optional<PlanePoint> GroundPointOf(const CameraPose& pose, const SensorSize& sensor, PicturePoint p);
 // Where the ground point `ground` shows in the picture (outside it where the camera does not see
 // it); nothing where it lies behind the camera's horizon.
 std::optional<PicturePoint> PicturePointOf(const CameraPose& pose, const SensorSize& sensor, PlanePoint ground);
