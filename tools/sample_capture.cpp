@@ -257,9 +257,10 @@ CaptureImage FlightScene(const PlannedCapture& capture, const FlightDesign& desi
                         attitude.pitchDeg,
                         attitude.rollDeg,
                         design.focalLengthMm};
+  const PictureToGround toGround(pose, design.sensor);
   for (int y = 0; y < kFrameHeight; ++y) {
     for (int x = 0; x < kFrameWidth; ++x) {
-      const std::optional<PlanePoint> ground = GroundPointOf(pose, design.sensor, {x + 0.5, y + 0.5});
+      const std::optional<PlanePoint> ground = toGround({x + 0.5, y + 0.5});
       const Reflectance r = ground ? GroundAt(ground->east, ground->north) : kWater;
       const double light = trouble.light * (1.0 + 0.04 * noise.Next());
       const auto i = static_cast<std::size_t>(y) * kFrameWidth + static_cast<std::size_t>(x);

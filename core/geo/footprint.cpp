@@ -55,17 +55,30 @@ bool IsOblique(const CameraPose& pose) {
   return !(std::abs(pose.pitchDeg) <= kObliqueLimitDeg && std::abs(pose.rollDeg) <= kObliqueLimitDeg);
 }
 
-std::optional<PlanePoint> GroundPointOf(const CameraPose& pose, const SensorSize& sensor, PicturePoint p) {
+PictureToGround::PictureToGround(const CameraPose& pose, const SensorSize& sensor) : pose_(pose), sensor_(sensor) {
+  const auto world = [&pose](Vec3 body) {
+    const Vec3 w = ToWorld(pose, body);
+    return std::array<double, 3>{w.east, w.north, w.down};
+  };
+  forward_ = world({1, 0, 0}), right_ = world({0, 1, 0}), axis_ = world({0, 0, pose.focalLengthMm});
+}
+
+std::optional<PlanePoint> PictureToGround::operator()(PicturePoint p) const {
   // Forward (towards the picture's top) and right of the point on the image plane, focal length below.
-  const double forwardMm = (0.5 - p.row / kFrameHeight) * sensor.heightMm;
-  const double rightMm = (p.column / kFrameWidth - 0.5) * sensor.widthMm;
-  const Vec3 ray = ToWorld(pose, {forwardMm, rightMm, pose.focalLengthMm});
-  if (!(ray.down > 0)) return std::nullopt;  // the ray never meets the ground
-  const double t = pose.heightM / ray.down;
-  const PlanePoint ground{pose.at.east + t * ray.east, pose.at.north + t * ray.north};
+  const double forwardMm = (0.5 - p.row / kFrameHeight) * sensor_.heightMm;
+  const double rightMm = (p.column / kFrameWidth - 0.5) * sensor_.widthMm;
+  std::array<double, 3> ray{};
+  for (std::size_t k = 0; k < ray.size(); ++k) ray[k] = axis_[k] + forwardMm * forward_[k] + rightMm * right_[k];
+  if (!(ray[2] > 0)) return std::nullopt;  // the ray never meets the ground
+  const double t = pose_.heightM / ray[2];
+  const PlanePoint ground{pose_.at.east + t * ray[0], pose_.at.north + t * ray[1]};
   // Beyond a finite plane (a sensor huge against its focal length): no place to measure.
   if (!std::isfinite(ground.east) || !std::isfinite(ground.north)) return std::nullopt;
   return ground;
+}
+
+std::optional<PlanePoint> GroundPointOf(const CameraPose& pose, const SensorSize& sensor, PicturePoint p) {
+  return PictureToGround(pose, sensor)(p);
 }
 
 std::optional<Footprint> FootprintOf(const CameraPose& pose, const SensorSize& sensor) {

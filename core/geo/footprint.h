@@ -40,6 +40,21 @@ struct PicturePoint {
 };
 
 bool IsOblique(const CameraPose& pose);
+// Where picture points of one camera lie on the ground, the rotation worked out once.
+class PictureToGround {
+ public:
+  PictureToGround(const CameraPose& pose, const SensorSize& sensor);
+  // Nothing where the point's ray never meets the ground.
+  std::optional<PlanePoint> operator()(PicturePoint p) const;
+
+ private:
+  CameraPose pose_;
+  SensorSize sensor_;
+  // The world directions (east, north, down) of the image plane's forward and right millimetre and
+  // of the optical axis at the focal length.
+  std::array<double, 3> forward_, right_, axis_;
+};
+
 // Where the picture point `p` lies on the ground; nothing where its ray never meets the ground.
 std::optional<PlanePoint> GroundPointOf(const CameraPose& pose, const SensorSize& sensor, PicturePoint p);
 // Where the ground point `ground` shows in the picture (outside it where the camera does not see

@@ -7,11 +7,14 @@
 
 #include <cmath>
 #include <numbers>
+#include <numeric>
 
+#include "core/capture/camera_metadata.h"
 #include "core/geo/capture_check.h"
 #include "core/geo/check_report.h"
 #include "core/geo/field_check.h"
 #include "core/geo/utm.h"
+#include "tools/sample_capture.h"
 #include "tools/sample_flight.h"
 
 namespace taloran {
@@ -197,6 +200,22 @@ TEST(Footprint, PicturePointsUndoTheFootprint) {
         EXPECT_NEAR(p->column, corners[i].column, 1e-6);
         EXPECT_NEAR(p->row, corners[i].row, 1e-6);
       }
+    }
+  }
+}
+
+// A sample capture's record gives its own frame's average levels, IR included, whichever way the
+// record stores them.
+TEST(SampleFlight, RecordsGiveTheirFramesAverageLevels) {
+  const FlightDesign design;
+  const std::vector<PlannedCapture> flight = PlanFlight(design);
+  for (unsigned seed = 1; seed <= 4; ++seed) {
+    const CaptureImage image = FlightScene(flight[seed], design, seed);
+    const CameraPanel panel = DecodeCameraMetadata(image.metadata);
+    const std::vector<std::uint8_t>* planes[] = {&image.red, &image.green, &image.blue, &image.nir};
+    for (std::size_t c = 0; c < 4; ++c) {
+      const std::uint64_t sum = std::accumulate(planes[c]->begin(), planes[c]->end(), std::uint64_t{0});
+      EXPECT_EQ(panel.averageLevels[c], sum / kFramePixels) << seed << " " << c;
     }
   }
 }
