@@ -11,7 +11,7 @@ namespace taloran {
 namespace {
 
 // taloran-cli's commands, in the order its help lists them.
-constexpr std::array<CommandEntry, 6> kCommands{{
+constexpr std::array<CommandEntry, 7> kCommands{{
     {"render", "Render one view of a capture to a .bmp or .png file", AddRenderCommand},
     {"info", "Show the camera data of a capture", AddInfoCommand},
     {"calibrate", "Derive reflectance factors from a reference panel marked in a capture", AddCalibrateCommand},
@@ -20,6 +20,8 @@ constexpr std::array<CommandEntry, 6> kCommands{{
      AddCheckCommand},
     {"export", "Write each capture as band images for photogrammetry and GIS tools (TIFF with EXIF, GPS and XMP)",
      AddExportCommand},
+    {"mosaic", "Make one georeferenced map of the field from a flight's captures (GeoTIFF on the UTM grid)",
+     AddMosaicCommand},
 }};
 
 }  // namespace

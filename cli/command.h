@@ -29,5 +29,6 @@ CommandParts AddCalibrateCommand(CLI::App& command);
 CommandParts AddBatchCommand(CLI::App& command);
 CommandParts AddCheckCommand(CLI::App& command);
 CommandParts AddExportCommand(CLI::App& command);
+CommandParts AddMosaicCommand(CLI::App& command);
 
 }  // namespace taloran

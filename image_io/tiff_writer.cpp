@@ -12,6 +12,7 @@
 #include <system_error>
 #include <vector>
 
+#include "image_io/internal/tiff_tags.h"
 #include "image_io/output_file.h"
 
 namespace taloran {
@@ -39,20 +40,9 @@ bool SetText(TIFF* tif, ttag_t tag, const std::string& text) {
   return text.empty() || TIFFSetField(tif, tag, text.c_str()) == 1;
 }
 
-// Tags libtiff does not know: GDAL's metadata, and the GeoTIFF tags of ground control points.
-constexpr ttag_t kGdalMetadataTag = 42112;
-constexpr ttag_t kModelTiepointTag = 33922;
-constexpr ttag_t kGeoKeyDirectoryTag = 34735;
-// clang-format off
-const TIFFFieldInfo kExtraFields[] = {
-    {kGdalMetadataTag, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, const_cast<char*>("GDALMetadata")},
-    {kModelTiepointTag, -1, -1, TIFF_DOUBLE, FIELD_CUSTOM, 1, 1, const_cast<char*>("ModelTiepointTag")},
-    {kGeoKeyDirectoryTag, -1, -1, TIFF_SHORT, FIELD_CUSTOM, 1, 1, const_cast<char*>("GeoKeyDirectoryTag")},
-};
 // The GeoKey directory of ground control points in WGS 84 degrees: version 1.1.0 and three keys,
 // model type geographic (1024 = 2), raster pixel is area (1025 = 1), geographic CRS EPSG:4326 (2048).
 constexpr std::uint16_t kGeographicKeys[] = {1, 1, 0, 3, 1024, 0, 1, 2, 1025, 0, 1, 1, 2048, 0, 1, 4326};
-// clang-format on
 
 bool SetGroundControlPoints(TIFF* tif, const std::vector<GroundControlPoint>& points) {
   if (points.empty()) return true;
@@ -60,8 +50,8 @@ bool SetGroundControlPoints(TIFF* tif, const std::vector<GroundControlPoint>& po
   for (const GroundControlPoint& p : points) {
     tiepoints.insert(tiepoints.end(), {p.column, p.row, 0.0, p.longitudeDeg, p.latitudeDeg, 0.0});
   }
-  return TIFFSetField(tif, kModelTiepointTag, static_cast<std::uint16_t>(tiepoints.size()), tiepoints.data()) == 1 &&
-         TIFFSetField(tif, kGeoKeyDirectoryTag, static_cast<std::uint16_t>(std::size(kGeographicKeys)),
+  return TIFFSetField(tif, tiff::kModelTiepoint, static_cast<std::uint16_t>(tiepoints.size()), tiepoints.data()) == 1 &&
+         TIFFSetField(tif, tiff::kGeoKeyDirectory, static_cast<std::uint16_t>(std::size(kGeographicKeys)),
                       kGeographicKeys) == 1;
 }
 
@@ -129,7 +119,8 @@ bool WriteImage(TIFF* tif, const TiffImage& image, const TiffTags& tags, bool de
   // the deflated files 7 % (8-bit) to 17 % (16-bit, float) larger; the sensor's noise leaves
   // neighbouring samples little alike.
   if (deflate) ok = ok && TIFFSetField(tif, TIFFTAG_PREDICTOR, PREDICTOR_NONE) == 1;
-  ok = ok && SetText(tif, kGdalMetadataTag, tags.gdalMetadata) && SetGroundControlPoints(tif, tags.groundControlPoints);
+  ok = ok && SetText(tif, tiff::kGdalMetadata, tags.gdalMetadata) &&
+       SetGroundControlPoints(tif, tags.groundControlPoints);
   if (!tags.xmp.empty()) {
     ok = ok && TIFFSetField(tif, TIFFTAG_XMLPACKET, static_cast<std::uint32_t>(tags.xmp.size()), tags.xmp.data()) == 1;
   }
@@ -241,7 +232,7 @@ std::optional<std::string> WriteTiff(const std::filesystem::path& path, const Ti
     return failed(error);
   }
   errno = 0;
-  TIFFMergeFieldInfo(tif.get(), kExtraFields, static_cast<std::uint32_t>(std::size(kExtraFields)));
+  tiff::RegisterExtraTags(tif.get());
   DirectoryPlaces places;
   if (!WriteImage(tif.get(), image, tags, deflate, places)) return failed(errno);
   TIFF* raw = tif.release();

@@ -56,8 +56,8 @@ def faults_of(path, root):
         parts = name.split("/")
         if parts[0] not in layers:
             faults.append(f"{where} lies in a layer {layer} may not include")
-        elif "/internal/" in name and layer != "core":
-            faults.append(f"{where} is internal to the core")
+        elif "/internal/" in name and parts[0] != layer:
+            faults.append(f"{where} is internal to {parts[0]}")
         elif layer == "core" and len(relative.parts) > 2 and len(parts) > 2:
             unit, included = relative.parts[1], parts[1]
             if unit != included and CORE_RANK.get(included, 99) >= CORE_RANK.get(unit, -1):

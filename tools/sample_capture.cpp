@@ -238,6 +238,11 @@ Reflectance GroundAt(double east, double north) {
 
 }  // namespace
 
+std::array<double, 4> FlightGroundLevels(double east, double north) {
+  const Reflectance r = GroundAt(east, north);
+  return {r.red, r.green, r.blue, r.nir};
+}
+
 CaptureImage FlightScene(const PlannedCapture& capture, const FlightDesign& design, unsigned seed,
                          const FlightTrouble& trouble) {
   CaptureImage image;

@@ -3,6 +3,7 @@
 // exactly like a sample.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -40,6 +41,10 @@ struct FlightTrouble {
   bool saturated = false;  // a bright roof drives every band to 255 over 2 % of the frame
   bool noFix = false;      // the receiver had no fix: latitude and longitude 0
 };
+
+// The flight's field without noise or light: the levels of red, green, blue and NIR at metres east
+// and north of the design's centre, as every capture sees them (the tests' ground truth).
+std::array<double, 4> FlightGroundLevels(double east, double north);
 
 // One capture of a planned flight over a single field that every capture sees a part of, seen
 // straight down from `position` with the design's camera; `seed` varies the noise and settings.

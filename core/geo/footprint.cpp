@@ -27,28 +27,30 @@ Vec3 ToWorld(const CameraPose& pose, Vec3 d) {
           std::sin(h) * pitched.north + std::cos(h) * pitched.east, pitched.down};
 }
 
-// The world's direction `w` in the body: heading, pitch and roll undone, in that order.
-Vec3 ToBody(const CameraPose& pose, Vec3 w) {
-  const double r = pose.rollDeg * kRadiansPerDegree, p = pose.pitchDeg * kRadiansPerDegree,
-               h = pose.headingDeg * kRadiansPerDegree;
-  const Vec3 unheaded{std::cos(h) * w.north + std::sin(h) * w.east, -std::sin(h) * w.north + std::cos(h) * w.east,
-                      w.down};
-  const Vec3 unpitched{std::cos(p) * unheaded.north - std::sin(p) * unheaded.down, unheaded.east,
-                       std::sin(p) * unheaded.north + std::cos(p) * unheaded.down};
-  return {unpitched.north, std::cos(r) * unpitched.east + std::sin(r) * unpitched.down,
-          -std::sin(r) * unpitched.east + std::cos(r) * unpitched.down};
-}
-
 }  // namespace
 
+GroundToPicture::GroundToPicture(const CameraPose& pose, const SensorSize& sensor) : pose_(pose), sensor_(sensor) {
+  // The rows of the world-to-body rotation: the body's axes in the world.
+  const auto axis = [&pose](Vec3 body) {
+    const Vec3 w = ToWorld(pose, body);
+    return std::array<double, 3>{w.east, w.north, w.down};
+  };
+  forward_ = axis({1, 0, 0}), right_ = axis({0, 1, 0}), down_ = axis({0, 0, 1});
+}
+
+std::optional<PicturePoint> GroundToPicture::operator()(PlanePoint ground) const {
+  const std::array<double, 3> w{ground.east - pose_.at.east, ground.north - pose_.at.north, pose_.heightM};
+  const auto dot = [&w](const std::array<double, 3>& a) { return a[0] * w[0] + a[1] * w[1] + a[2] * w[2]; };
+  const double down = dot(down_);
+  if (!(down > 0)) return std::nullopt;
+  const double rightMm = pose_.focalLengthMm * dot(right_) / down;
+  const double forwardMm = pose_.focalLengthMm * dot(forward_) / down;
+  return PicturePoint{(rightMm / sensor_.widthMm + 0.5) * kFrameWidth,
+                      (0.5 - forwardMm / sensor_.heightMm) * kFrameHeight};
+}
+
 std::optional<PicturePoint> PicturePointOf(const CameraPose& pose, const SensorSize& sensor, PlanePoint ground) {
-  const Vec3 body =
-      ToBody(pose, {ground.north - pose.at.north, ground.east - pose.at.east, pose.heightM});  // forward, right, down
-  if (!(body.down > 0)) return std::nullopt;
-  const double rightMm = pose.focalLengthMm * body.east / body.down;
-  const double forwardMm = pose.focalLengthMm * body.north / body.down;
-  return PicturePoint{(rightMm / sensor.widthMm + 0.5) * kFrameWidth,
-                      (0.5 - forwardMm / sensor.heightMm) * kFrameHeight};
+  return GroundToPicture(pose, sensor)(ground);
 }
 
 bool IsOblique(const CameraPose& pose) {

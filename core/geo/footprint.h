@@ -57,6 +57,20 @@ class PictureToGround {
 
 // Where the picture point `p` lies on the ground; nothing where its ray never meets the ground.
 std::optional<PlanePoint> GroundPointOf(const CameraPose& pose, const SensorSize& sensor, PicturePoint p);
+// Where ground points show in one camera's picture, the rotation worked out once.
+class GroundToPicture {
+ public:
+  GroundToPicture(const CameraPose& pose, const SensorSize& sensor);
+  // Nothing where the point lies behind the camera's horizon.
+  std::optional<PicturePoint> operator()(PlanePoint ground) const;
+
+ private:
+  CameraPose pose_;
+  SensorSize sensor_;
+  // The body's forward, right and down axes in the world (east, north, down).
+  std::array<double, 3> forward_, right_, down_;
+};
+
 // Where the ground point `ground` shows in the picture (outside it where the camera does not see
 // it); nothing where it lies behind the camera's horizon.
 std::optional<PicturePoint> PicturePointOf(const CameraPose& pose, const SensorSize& sensor, PlanePoint ground);
