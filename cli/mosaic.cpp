@@ -75,7 +75,7 @@ int Mosaic(MosaicArgs& a, const CliStreams& io) {
   // The captures that can paint: a fix, not oblique, read whole.
   std::vector<MosaicCamera> cameras;
   std::vector<std::string> used;
-  std::size_t left = 0;
+  std::size_t unread = 0;  // captures that did not read whole: exit 4 (no fix or oblique is no failure)
   for (const std::string& path : paths) {
     MetadataRecord record{};
     const std::uint16_t code = ReadCaptureMetadata(path, record);
@@ -87,7 +87,7 @@ int Mosaic(MosaicArgs& a, const CliStreams& io) {
                                 : std::string();
     if (!why.empty()) {
       io.err << "Left out: " << why << '\n';
-      ++left;
+      unread += code != kReadOk;
       continue;
     }
     cameras.push_back({c.position, c.heightM, c.headingDeg, c.pitchDeg, c.rollDeg, c.focalLengthMm});
@@ -135,7 +135,7 @@ int Mosaic(MosaicArgs& a, const CliStreams& io) {
           const CaptureRead read = ReadWhole(used[i], *frame, a.run.fourLayer);
           if (!read.whole()) {
             io.err << "Left out: " << ReadFailureLine(used[i], read.status(), read.code) << '\n';
-            unreadable[i] = 1, ++left;
+            unreadable[i] = 1, ++unread;
             frame.reset();
             continue;
           }
@@ -161,7 +161,7 @@ int Mosaic(MosaicArgs& a, const CliStreams& io) {
          << " cm, EPSG:" << grid.epsg << ", "
          << (used.size() - static_cast<std::size_t>(std::count(unreadable.begin(), unreadable.end(), 1)))
          << " captures\n";
-  return left > 0 ? kExitSomeUnread : kExitOk;
+  return unread > 0 ? kExitSomeUnread : kExitOk;
 }
 
 }  // namespace
