@@ -107,45 +107,49 @@ int Mosaic(MosaicArgs& a, const CliStreams& io) {
     io.err << *failure << '\n';
     return kExitCannotWrite;
   }
-  // Tile by tile, a row of tiles at a time; a frame is read when a tile first needs it and kept
-  // while the row needs it.
+  // A row of tiles at a time: the frames the row needs are read (those the row before read are
+  // kept), then its tiles are painted on the workers, each into its own buffer, and written in order.
   const int across = (grid.width + kMapTile - 1) / kMapTile, down = (grid.height + kMapTile - 1) / kMapTile;
   std::map<std::size_t, std::unique_ptr<FrameStore>> frames;
   std::vector<char> unreadable(used.size(), 0);
-  std::vector<MosaicSample> samples;
-  std::vector<std::uint8_t> tile(static_cast<std::size_t>(kMapTile) * kMapTile * kMapBands);
+  std::vector<std::vector<std::uint8_t>> tiles(static_cast<std::size_t>(across));
   const bool progress = a.run.progress(io);
   for (int ty = 0; ty < down; ++ty) {
-    std::map<std::size_t, std::unique_ptr<FrameStore>> kept;
+    std::map<std::size_t, std::unique_ptr<FrameStore>> needed;
     for (std::size_t i : geometry.CamerasMeeting(0, ty * kMapTile, grid.width, kMapTile)) {
-      if (frames.count(i) != 0) kept[i] = std::move(frames[i]);
+      if (unreadable[i] != 0) continue;
+      if (frames.count(i) != 0) {
+        needed[i] = std::move(frames[i]);
+        continue;
+      }
+      auto frame = std::make_unique_for_overwrite<FrameStore>();
+      const CaptureRead read = ReadWhole(used[i], *frame, a.run.fourLayer);
+      if (!read.whole()) {
+        io.err << "Left out: " << ReadFailureLine(used[i], read.status(), read.code) << '\n';
+        unreadable[i] = 1, ++unread;
+        continue;
+      }
+      needed[i] = std::move(frame);
     }
-    frames = std::move(kept);
-    for (int tx = 0; tx < across; ++tx) {
-      geometry.Assign(tx * kMapTile, ty * kMapTile, kMapTile, kMapTile, samples);
-      std::fill(tile.begin(), tile.end(), 0);
+    frames = std::move(needed);
+    RunParallel(tiles.size(), a.run.jobs, false, io.err, [&](std::size_t tx, CaptureWorkspace&, RunState&) {
+      std::vector<MosaicSample> samples;
+      geometry.Assign(static_cast<int>(tx) * kMapTile, ty * kMapTile, kMapTile, kMapTile, samples);
+      std::vector<std::uint8_t>& tile = tiles[tx];
+      tile.assign(static_cast<std::size_t>(kMapTile) * kMapTile * kMapBands, 0);
       for (std::size_t p = 0; p < samples.size(); ++p) {
         const MosaicSample& s = samples[p];
-        if (s.capture < 0) continue;
-        const auto i = static_cast<std::size_t>(s.capture);
-        if (unreadable[i] != 0) continue;
-        std::unique_ptr<FrameStore>& frame = frames[i];
-        if (!frame) {
-          frame = std::make_unique_for_overwrite<FrameStore>();
-          const CaptureRead read = ReadWhole(used[i], *frame, a.run.fourLayer);
-          if (!read.whole()) {
-            io.err << "Left out: " << ReadFailureLine(used[i], read.status(), read.code) << '\n';
-            unreadable[i] = 1, ++unread;
-            frame.reset();
-            continue;
-          }
-        }
+        const auto found = s.capture < 0 ? frames.end() : frames.find(static_cast<std::size_t>(s.capture));
+        if (found == frames.end()) continue;  // no capture sees it, or the one that does did not read
+        const FrameStore& frame = *found->second;
         std::uint8_t* out = tile.data() + p * kMapBands;
-        const Plane* planes[] = {&frame->red, &frame->green, &frame->blue, &frame->nir};
+        const Plane* planes[] = {&frame.red, &frame.green, &frame.blue, &frame.nir};
         for (std::size_t b = 0; b < 4; ++b) out[b] = Bilinear(*planes[b], s.column, s.row);
         out[4] = kPainted;
       }
-      if (!map->WriteTile(tx, ty, tile)) {
+    });
+    for (int tx = 0; tx < across; ++tx) {
+      if (!map->WriteTile(tx, ty, tiles[static_cast<std::size_t>(tx)])) {
         io.err << "Cannot write " << a.output << ": " << std::strerror(errno) << '\n';
         return kExitCannotWrite;
       }
@@ -173,6 +177,7 @@ CommandParts AddMosaicCommand(CLI::App& command) {
   command.add_option("--gsd", a->gsdM, "The map's pixel in metres (default: the captures' median ground sample)")
       ->check(CLI::PositiveNumber);
   AddOutput(command, a->output, "The map, a GeoTIFF")->required();
+  AddJobs(command, a->run.jobs, "Map tiles painted at once");
   AddNoProgress(command, a->run.noProgress);
   AddInputs(command, a->run.inputs);
   return {[] {}, [a](const CliStreams& io) { return Mosaic(*a, io); }};
