@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -16,8 +17,12 @@
 #include "core/capture/folder_listing.h"
 #include "core/geo/capture_check.h"
 #include "core/geo/mosaic_geometry.h"
+#include "core/index/index_table.h"
+#include "core/index/index_value.h"
+#include "core/reflectance/reflectance.h"
 #include "image_io/camera_profile.h"
 #include "image_io/tiled_geotiff.h"
+#include "image_io/xmp_packet.h"
 #include "run/capture_step.h"
 #include "run/inputs.h"
 #include "run/output_rules.h"
@@ -33,8 +38,28 @@ constexpr std::uint8_t kPainted = 255;
 struct MosaicArgs {
   RunOptions run;
   double gsdM = 0;  // 0: the captures' median
-  std::string output;
+  std::string output, index, band = "red";
 };
+
+// What a map pixel holds: the four bands and alpha, or one index value.
+struct MapContents {
+  const IndexDescriptor* index = nullptr;  // nothing: the bands
+  std::uint16_t code = 0;                  // the index with its band
+  std::optional<Calibration> calibration;  // index values of reflectances
+  std::size_t PixelBytes() const { return index != nullptr ? sizeof(float) : kMapBands; }
+};
+
+// The index value of the resampled samples, of their reflectances under `scales` where calibrated;
+// NaN where undefined.
+float MapIndexValue(const MapContents& c, const BandScales* scales, PixelSamples samples) {
+  constexpr std::uint16_t kNeutralGain = 50;  // NIR as it is
+  if (scales != nullptr) {
+    double value = 0;
+    return c.index->reflectance(*scales, samples, c.code & 3u, value) ? static_cast<float>(value) : NAN;
+  }
+  const std::optional<double> v = IndexValue(c.code, kNeutralGain, samples);
+  return v ? static_cast<float>(*v) : NAN;
+}
 
 // A frame sample between pixel centres: the picture point (pixel edges, the top row first) read
 // from the bottom-up plane by its four neighbours.
@@ -55,6 +80,17 @@ std::uint8_t Bilinear(const Plane& plane, float column, float row) {
 int Mosaic(MosaicArgs& a, const CliStreams& io) {
   std::optional<SensorSize> sensor;
   if (!SensorOption(a.run.camera, sensor, io.err)) return kExitUsage;
+  MapContents contents;
+  bool loaded = true;
+  contents.calibration = CalibrationOption(a.run.calibration, io.err, loaded);
+  if (!loaded) return kExitUsage;
+  if (!a.index.empty()) {
+    contents.index = FindIndex(a.index);
+    contents.code = IndexCodeOf(*contents.index, BandNumber(a.band));
+  } else if (contents.calibration) {
+    io.err << "--calibration: a map of bands holds the frames' levels; give --index for one of reflectances\n";
+    return kExitUsage;
+  }
   const std::optional<RunCaptures> taken = TakeCaptures(a.run.inputs, Shard{}, io.in, io.err);
   if (!taken) return kExitNoInput;
   const std::vector<std::string>& paths = taken->all;
@@ -101,21 +137,36 @@ int Mosaic(MosaicArgs& a, const CliStreams& io) {
   const MosaicGeometry geometry(cameras, *sensor, gsd);
   const MosaicGrid& grid = geometry.grid();
   std::unique_ptr<TiledGeoTiff> map;
-  if (const auto failure =
-          TiledGeoTiff::Create(a.output, {grid.epsg, grid.left, grid.top, grid.pixelM, grid.width, grid.height},
-                               {{"Red", "Green", "Blue", "NIR", "Alpha"}, true, true}, map)) {
+  TiledLayout layout = contents.index != nullptr
+                           ? TiledLayout{{contents.index->name}, false, true, true, {}}
+                           : TiledLayout{{"Red", "Green", "Blue", "NIR", "Alpha"}, true, true, false, {}};
+  // What the map is of, in our namespace (and so that our commands know it for no capture).
+  std::string names;
+  for (const std::string& path : used) names.append(names.empty() ? "" : " ").append(NameOf(path));
+  char pixelText[32];
+  std::snprintf(pixelText, sizeof pixelText, "%.3f", gsd);
+  layout.xmp = TaloranXmpPacket({{"Map", contents.index != nullptr ? contents.index->key : "bands"},
+                                 {"GroundSampleM", pixelText},
+                                 {"Captures", names},
+                                 {"Calibration", a.run.calibration.empty() ? "" : NameOf(a.run.calibration)}});
+  if (const auto failure = TiledGeoTiff::Create(
+          a.output, {grid.epsg, grid.left, grid.top, grid.pixelM, grid.width, grid.height}, layout, map)) {
     io.err << *failure << '\n';
     return kExitCannotWrite;
   }
   // A row of tiles at a time: the frames the row needs are read (those the row before read are
   // kept), then its tiles are painted on the workers, each into its own buffer, and written in order.
   const int across = (grid.width + kMapTile - 1) / kMapTile, down = (grid.height + kMapTile - 1) / kMapTile;
-  std::map<std::size_t, std::unique_ptr<FrameStore>> frames;
+  struct Loaded {
+    std::unique_ptr<FrameStore> frame;
+    std::optional<BandScales> scales;  // its reflectances, under a calibration
+  };
+  std::map<std::size_t, Loaded> frames;
   std::vector<char> unreadable(used.size(), 0);
   std::vector<std::vector<std::uint8_t>> tiles(static_cast<std::size_t>(across));
   const bool progress = a.run.progress(io);
   for (int ty = 0; ty < down; ++ty) {
-    std::map<std::size_t, std::unique_ptr<FrameStore>> needed;
+    std::map<std::size_t, Loaded> needed;
     for (std::size_t i : geometry.CamerasMeeting(0, ty * kMapTile, grid.width, kMapTile)) {
       if (unreadable[i] != 0) continue;
       if (frames.count(i) != 0) {
@@ -129,23 +180,45 @@ int Mosaic(MosaicArgs& a, const CliStreams& io) {
         unreadable[i] = 1, ++unread;
         continue;
       }
-      needed[i] = std::move(frame);
+      std::optional<BandScales> scales;
+      if (contents.calibration) {
+        const CaptureReflectance r = ReflectanceOf(*contents.calibration, frame->metadata);
+        if (!IndexAvailable(r, contents.code)) {
+          io.err << "Left out: " << used[i] << ": " << r.status << '\n';
+          unreadable[i] = 1, ++unread;
+          continue;
+        }
+        scales = r.scales;
+      }
+      needed[i] = {std::move(frame), scales};
     }
     frames = std::move(needed);
     RunParallel(tiles.size(), a.run.jobs, false, io.err, [&](std::size_t tx, CaptureWorkspace&, RunState&) {
       std::vector<MosaicSample> samples;
       geometry.Assign(static_cast<int>(tx) * kMapTile, ty * kMapTile, kMapTile, kMapTile, samples);
       std::vector<std::uint8_t>& tile = tiles[tx];
-      tile.assign(static_cast<std::size_t>(kMapTile) * kMapTile * kMapBands, 0);
+      tile.assign(static_cast<std::size_t>(kMapTile) * kMapTile * contents.PixelBytes(), 0);
       for (std::size_t p = 0; p < samples.size(); ++p) {
         const MosaicSample& s = samples[p];
         const auto found = s.capture < 0 ? frames.end() : frames.find(static_cast<std::size_t>(s.capture));
-        if (found == frames.end()) continue;  // no capture sees it, or the one that does did not read
-        const FrameStore& frame = *found->second;
+        if (found == frames.end()) {  // no capture sees it, or the one that does did not read
+          if (contents.index != nullptr) {
+            const float none = NAN;
+            std::memcpy(tile.data() + p * sizeof(float), &none, sizeof none);
+          }
+          continue;
+        }
+        const FrameStore& frame = *found->second.frame;
+        const PixelSamples at{Bilinear(frame.red, s.column, s.row), Bilinear(frame.green, s.column, s.row),
+                              Bilinear(frame.blue, s.column, s.row), Bilinear(frame.nir, s.column, s.row)};
+        if (contents.index != nullptr) {
+          const BandScales* scales = found->second.scales ? &*found->second.scales : nullptr;
+          const float value = MapIndexValue(contents, scales, at);
+          std::memcpy(tile.data() + p * sizeof(float), &value, sizeof value);
+          continue;
+        }
         std::uint8_t* out = tile.data() + p * kMapBands;
-        const Plane* planes[] = {&frame.red, &frame.green, &frame.blue, &frame.nir};
-        for (std::size_t b = 0; b < 4; ++b) out[b] = Bilinear(*planes[b], s.column, s.row);
-        out[4] = kPainted;
+        out[0] = at.red, out[1] = at.green, out[2] = at.blue, out[3] = at.nir, out[4] = kPainted;
       }
     });
     for (int tx = 0; tx < across; ++tx) {
@@ -177,6 +250,13 @@ CommandParts AddMosaicCommand(CLI::App& command) {
   command.add_option("--gsd", a->gsdM, "The map's pixel in metres (default: the captures' median ground sample)")
       ->check(CLI::PositiveNumber);
   AddOutput(command, a->output, "The map, a GeoTIFF")->required();
+  command
+      .add_option("--index", a->index,
+                  "A map of one index's values (float32, NaN where undefined) instead of the bands")
+      ->check(
+          [](const std::string& key) { return FindIndex(key) != nullptr ? "" : "not an index of the table: " + key; });
+  AddBand(command, a->band);
+  AddCalibration(command, a->run.calibration, "A calibration file: the index of reflectances");
   AddJobs(command, a->run.jobs, "Map tiles painted at once");
   AddNoProgress(command, a->run.noProgress);
   AddInputs(command, a->run.inputs);

@@ -39,8 +39,8 @@ std::optional<std::string> TiledGeoTiff::Create(const std::filesystem::path& pat
   w->open_->path = path, w->open_->partial = temporary->name;
   errno = 0;
   // BigTIFF where a map of many bands may pass 4 GB.
-  const std::uint64_t bytes =
-      static_cast<std::uint64_t>(grid.width) * static_cast<std::uint64_t>(grid.height) * layout.bandNames.size();
+  const std::uint64_t bytes = static_cast<std::uint64_t>(grid.width) * static_cast<std::uint64_t>(grid.height) *
+                              layout.bandNames.size() * (layout.float32 ? sizeof(float) : 1);
   constexpr std::uint64_t kClassicLimit = 3'500'000'000ULL;
   w->open_->tif = TIFFFdOpen(temporary->descriptor, temporary->name.c_str(), bytes > kClassicLimit ? "w8l" : "wl");
   if (w->open_->tif == nullptr) {
@@ -62,8 +62,8 @@ std::optional<std::string> TiledGeoTiff::Create(const std::filesystem::path& pat
       TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(grid.width)) == 1 &&
       TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(grid.height)) == 1 &&
       TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, bands) == 1 &&
-      TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, static_cast<std::uint16_t>(8)) == 1 &&
-      TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_UINT) == 1 &&
+      TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, static_cast<std::uint16_t>(layout.float32 ? 32 : 8)) == 1 &&
+      TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, layout.float32 ? SAMPLEFORMAT_IEEEFP : SAMPLEFORMAT_UINT) == 1 &&
       TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK) == 1 &&
       TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) == 1 &&
       TIFFSetField(tif, TIFFTAG_TILEWIDTH, static_cast<std::uint32_t>(kMapTile)) == 1 &&
@@ -77,6 +77,11 @@ std::optional<std::string> TiledGeoTiff::Create(const std::filesystem::path& pat
     std::vector<std::uint16_t> extra(static_cast<std::size_t>(bands - 1), EXTRASAMPLE_UNSPECIFIED);
     if (layout.alpha) extra.back() = EXTRASAMPLE_UNASSALPHA;
     ok = ok && TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, static_cast<std::uint16_t>(extra.size()), extra.data()) == 1;
+  }
+  if (layout.float32) ok = ok && TIFFSetField(tif, tiff::kGdalNodata, "nan") == 1;
+  if (!layout.xmp.empty()) {
+    ok = ok &&
+         TIFFSetField(tif, TIFFTAG_XMLPACKET, static_cast<std::uint32_t>(layout.xmp.size()), layout.xmp.data()) == 1;
   }
   if (!ok) return CannotWrite(path, errno);
   writer = std::move(w);

@@ -26,6 +26,8 @@ struct TiledLayout {
   std::vector<std::string> bandNames;  // the last one "Alpha" where `alpha`
   bool alpha = false;
   bool deflate = true;
+  bool float32 = false;  // 32-bit floating-point samples with NaN as nodata, else 8-bit
+  std::string xmp;       // an XMP packet: what the map was made of
 };
 
 inline constexpr int kMapTile = 512;
@@ -40,7 +42,7 @@ class TiledGeoTiff {
   TiledGeoTiff& operator=(const TiledGeoTiff&) = delete;
 
   // Writes the tile at column `tx` and row `ty` of tiles: kMapTile x kMapTile pixels, their bands
-  // together, 8-bit; false when it cannot be written.
+  // together, in the layout's samples (native byte order); false when it cannot be written.
   bool WriteTile(int tx, int ty, std::span<const std::uint8_t> pixels);
   // Closes the file and renames it into place; why not where it cannot.
   std::optional<std::string> Finish();

@@ -62,7 +62,23 @@ std::string Joined(const std::vector<std::string>& values) {
   return text;
 }
 
+// The packet around the description's attributes and elements.
+std::string Packet(const Fields& f) {
+  return std::string("<?xpacket begin=\"\xEF\xBB\xBF\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?>\n") +
+         "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\">\n <rdf:RDF "
+         "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">\n" +
+         "  <rdf:Description rdf:about=\"\"\n    xmlns:Camera=\"" + kCameraNamespace + "\"\n    xmlns:Taloran=\"" +
+         kTaloranNamespace + "\"" + f.attributes + ">\n" + f.elements +
+         "  </rdf:Description>\n </rdf:RDF>\n</x:xmpmeta>\n" + "<?xpacket end=\"w\"?>";
+}
+
 }  // namespace
+
+std::string TaloranXmpPacket(const std::vector<std::pair<std::string, std::string>>& fields) {
+  Fields f;
+  for (const auto& [name, value] : fields) f.Attribute(("Taloran:" + name).c_str(), value);
+  return Packet(f);
+}
 
 std::string XmpPacket(const CameraXmp& x) {
   Fields f;
@@ -89,12 +105,7 @@ std::string XmpPacket(const CameraXmp& x) {
     f.Attribute("Taloran:Calibration", x.calibrationFile);
     f.Attribute("Taloran:ReflectanceFactors", Joined(x.reflectanceFactors));
   }
-  return std::string("<?xpacket begin=\"\xEF\xBB\xBF\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?>\n") +
-         "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\">\n <rdf:RDF "
-         "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">\n" +
-         "  <rdf:Description rdf:about=\"\"\n    xmlns:Camera=\"" + kCameraNamespace + "\"\n    xmlns:Taloran=\"" +
-         kTaloranNamespace + "\"" + f.attributes + ">\n" + f.elements +
-         "  </rdf:Description>\n </rdf:RDF>\n</x:xmpmeta>\n" + "<?xpacket end=\"w\"?>";
+  return Packet(f);
 }
 
 }  // namespace taloran

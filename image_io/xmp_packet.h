@@ -31,4 +31,7 @@ struct CameraXmp {
 
 std::string XmpPacket(const CameraXmp& xmp);
 
+// A packet of our own namespace's fields alone, as attributes: a map's captures and settings.
+std::string TaloranXmpPacket(const std::vector<std::pair<std::string, std::string>>& fields);
+
 }  // namespace taloran

@@ -31,7 +31,7 @@ struct CaptureRead {
 // samples a pixel, a capture has 4 interleaved"); "" where nothing more is known.
 std::string ReadProblem(const std::filesystem::path& capture, std::uint16_t code);
 
-// Whether `path` is a band image that export wrote (a little-endian TIFF with XMP in our namespace).
+// Whether `path` is a file export or mosaic wrote (a little-endian TIFF with XMP in our namespace).
 bool WrittenByExport(const std::filesystem::path& path);
 
 // Reads `capture` into `store`, and tells whether the file changed meanwhile (its size, times or

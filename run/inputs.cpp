@@ -100,8 +100,8 @@ void SkipExportedFiles(std::vector<std::string>& captures, std::ostream& err) {
   for (std::size_t i = 0; i < std::min(skipped.size(), kNamed); ++i)
     named.append(i == 0 ? "" : ", ").append(skipped[i]);
   if (skipped.size() > kNamed) named.append(" and ").append(std::to_string(skipped.size() - kNamed)).append(" more");
-  err << "Skipped " << skipped.size() << (skipped.size() == 1 ? " band image" : " band images")
-      << " that export wrote, no captures: " << named << '\n';
+  err << "Skipped " << skipped.size() << (skipped.size() == 1 ? " file" : " files")
+      << " that export or mosaic wrote, no captures: " << named << '\n';
 }
 
 std::optional<RunCaptures> TakeCaptures(const std::vector<std::string>& inputs, Shard shard, std::istream& in,

@@ -29,8 +29,8 @@ std::vector<std::string> ExpandInputs(const std::vector<std::string>& inputs, st
 // named no capture at all.
 std::string NoCapturesText(const std::vector<std::string>& inputs);
 
-// Leaves out of `captures` the band images export wrote (an export into the flight's folder puts
-// them beside the captures), and says so on `err` in one line naming the first few.
+// Leaves out of `captures` the files export and mosaic wrote (an export or a map into the flight's
+// folder puts them beside the captures), and says so on `err` in one line naming the first few.
 void SkipExportedFiles(std::vector<std::string>& captures, std::ostream& err);
 
 // The captures of `captures` that fall to `shard`, in order.

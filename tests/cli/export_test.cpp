@@ -282,7 +282,7 @@ TEST_F(ExportTest, CommandsSkipTheBandImagesExportWroteBesideTheCaptures) {
     SCOPED_TRACE(commands[i][0]);
     std::string err;
     EXPECT_EQ(Cli(commands[i], &err), before[i]) << err;
-    EXPECT_NE(err.find("Skipped 8 band images that export wrote, no captures: "), std::string::npos) << err;
+    EXPECT_NE(err.find("Skipped 8 files that export or mosaic wrote, no captures: "), std::string::npos) << err;
     EXPECT_NE(err.find(" and 5 more"), std::string::npos) << err;
   }
   std::ifstream csv(dir.path() / "s.csv");

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -38,6 +39,28 @@ std::string Output(const std::string& command) {
   return text;
 }
 
+// A map's pixels through libtiff, `bytes` a pixel, rows from the top.
+std::vector<std::uint8_t> ReadMap(const std::string& map, std::size_t bytes, std::uint32_t& width,
+                                  std::uint32_t& height) {
+  std::unique_ptr<TIFF, void (*)(TIFF*)> tif(TIFFOpen(map.c_str(), "r"), TIFFClose);
+  if (!tif) return {};
+  std::uint32_t tileWidth = 0, tileHeight = 0;
+  TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &width), TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &height);
+  TIFFGetField(tif.get(), TIFFTAG_TILEWIDTH, &tileWidth), TIFFGetField(tif.get(), TIFFTAG_TILELENGTH, &tileHeight);
+  std::vector<std::uint8_t> pixels(std::size_t{width} * height * bytes),
+      tile(static_cast<std::size_t>(TIFFTileSize(tif.get())));
+  for (std::uint32_t ty = 0; ty < height; ty += tileHeight) {  // the whole map, tile by tile
+    for (std::uint32_t tx = 0; tx < width; tx += tileWidth) {
+      TIFFReadTile(tif.get(), tile.data(), tx, ty, 0, 0);
+      for (std::uint32_t y = ty; y < std::min(height, ty + tileHeight); ++y) {
+        std::copy_n(tile.data() + (y - ty) * tileWidth * bytes, std::min(width - tx, tileWidth) * bytes,
+                    pixels.data() + (std::size_t{y} * width + tx) * bytes);
+      }
+    }
+  }
+  return pixels;
+}
+
 TEST(Mosaic, PaintsTheFieldWhereItLies) {
   test::TempDir dir;
   FlightDesign design;
@@ -53,31 +76,24 @@ TEST(Mosaic, PaintsTheFieldWhereItLies) {
   ASSERT_EQ(Cli({"mosaic", "--no-progress", "-o", map, dir.path().string()}), 0);
 
   // The map's grid as its GeoTIFF tags give it, and its pixels through libtiff.
-  std::unique_ptr<TIFF, void (*)(TIFF*)> tif(TIFFOpen(map.c_str(), "r"), TIFFClose);
-  ASSERT_TRUE(tif);
-  std::uint32_t width = 0, height = 0, tileWidth = 0, tileHeight = 0;
-  TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &width), TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &height);
-  TIFFGetField(tif.get(), TIFFTAG_TILEWIDTH, &tileWidth), TIFFGetField(tif.get(), TIFFTAG_TILELENGTH, &tileHeight);
+  std::uint32_t width = 0, height = 0;
+  const std::vector<std::uint8_t> pixels = ReadMap(map, 5, width, height);
+  ASSERT_FALSE(pixels.empty());
   const nlohmann::json info = nlohmann::json::parse(Output("gdalinfo -json '" + map + "'"));
   const double left = info["geoTransform"][0], pixel = info["geoTransform"][1], top = info["geoTransform"][3];
   const std::string wkt = info["coordinateSystem"]["wkt"];
   ASSERT_NE(wkt.find("ID[\"EPSG\",32631]]"), std::string::npos);  // the flight's UTM zone, 31 north
   const UtmZone zone(31, false);
   const LocalPlane plane(design.centre);
+  // And the NDVI map of the same flight, on the same grid.
+  const std::string ndviMap = (dir.path() / "ndvi.tif").string();
+  ASSERT_EQ(Cli({"mosaic", "--no-progress", "--index", "ndvi", "-o", ndviMap, dir.path().string()}), 0);
+  std::uint32_t ndviWidth = 0, ndviHeight = 0;
+  const std::vector<std::uint8_t> ndvi = ReadMap(ndviMap, sizeof(float), ndviWidth, ndviHeight);
+  ASSERT_EQ(ndviWidth, width);
 
-  std::vector<std::uint8_t> pixels(std::size_t{width} * height * 5),
-      tile(static_cast<std::size_t>(TIFFTileSize(tif.get())));
-  for (std::uint32_t ty = 0; ty < height; ty += tileHeight) {  // the whole map, tile by tile
-    for (std::uint32_t tx = 0; tx < width; tx += tileWidth) {
-      TIFFReadTile(tif.get(), tile.data(), tx, ty, 0, 0);
-      for (std::uint32_t y = ty; y < std::min(height, ty + tileHeight); ++y) {
-        const std::uint32_t n = std::min(width - tx, tileWidth) * 5;
-        std::copy_n(tile.data() + (y - ty) * tileWidth * 5, n, pixels.data() + (std::size_t{y} * width + tx) * 5);
-      }
-    }
-  }
   std::mt19937 random(7);  // 32-bit draws
-  std::vector<double> errors;
+  std::vector<double> errors, ndviErrors;
   std::size_t painted = 0;
   for (int k = 0; k < 3000; ++k) {
     const auto x = static_cast<std::uint32_t>(random() % width), y = static_cast<std::uint32_t>(random() % height);
@@ -88,12 +104,17 @@ TEST(Mosaic, PaintsTheFieldWhereItLies) {
     const PlanePoint p = plane.Forward(at);
     const std::array<double, 4> truth = FlightGroundLevels(p.east, p.north);
     errors.push_back(std::abs(px[3] - truth[3]));  // NIR: the band with most contrast
+    float value = 0;
+    std::memcpy(&value, ndvi.data() + (std::size_t{y} * width + x) * sizeof(float), sizeof value);
+    ndviErrors.push_back(std::abs(value - (truth[3] - truth[0]) / (truth[3] + truth[0])));
   }
   ASSERT_GT(painted, 1500u);
   std::sort(errors.begin(), errors.end());
   // The frames' noise (2.6 and 4.9 levels measured); a map 0.3 m (4 pixels) off gives 23 and 66.
   EXPECT_LT(errors[errors.size() / 2], 6.0);
   EXPECT_LT(errors[errors.size() * 3 / 4], 10.0);
+  std::sort(ndviErrors.begin(), ndviErrors.end());
+  EXPECT_LT(ndviErrors[ndviErrors.size() / 2], 0.03);
 
   // GDAL puts the map where the captures were taken: each position lies on a painted pixel.
   for (const PlannedCapture& c : flight) {
