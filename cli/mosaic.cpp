@@ -46,8 +46,18 @@ struct MapContents {
   const IndexDescriptor* index = nullptr;  // nothing: the bands
   std::uint16_t code = 0;                  // the index with its band
   std::optional<Calibration> calibration;  // index values of reflectances
-  std::size_t PixelBytes() const { return index != nullptr ? sizeof(float) : kMapBands; }
+  // A float index value, else the bands and alpha: 8-bit levels, or 16-bit reflectances x 32,768.
+  ExportSamples Samples() const {
+    return index != nullptr ? ExportSamples::Float32 : calibration ? ExportSamples::Uint16 : ExportSamples::Uint8;
+  }
+  std::size_t PixelBytes() const { return SampleBytes(Samples()) * (index != nullptr ? 1 : kMapBands); }
 };
+
+// A band's reflectance as the export's 16-bit samples write it: rho x 32,768, 65,535 from 2 up.
+std::uint16_t ReflectanceSample(const BandScales& k, std::size_t band, double level) {
+  const double rho = k.scale[band] * (level - k.black[band]);
+  return static_cast<std::uint16_t>(std::clamp(std::lround(rho * kUint16ReflectanceOne), 0L, 65'535L));
+}
 
 // The index value of the resampled samples, of their reflectances under `scales` where calibrated;
 // NaN where undefined.
@@ -63,7 +73,7 @@ float MapIndexValue(const MapContents& c, const BandScales* scales, PixelSamples
 
 // A frame sample between pixel centres: the picture point (pixel edges, the top row first) read
 // from the bottom-up plane by its four neighbours.
-std::uint8_t Bilinear(const Plane& plane, float column, float row) {
+double Bilinear(const Plane& plane, float column, float row) {
   const double x = column - 0.5, y = row - 0.5;
   const int x0 = std::clamp(static_cast<int>(std::floor(x)), 0, kFrameWidth - 2);
   const int y0 = std::clamp(static_cast<int>(std::floor(y)), 0, kFrameHeight - 2);
@@ -74,8 +84,10 @@ std::uint8_t Bilinear(const Plane& plane, float column, float row) {
   };
   const double top = at(x0, y0) + fx * (at(x0 + 1, y0) - at(x0, y0));
   const double bottom = at(x0, y0 + 1) + fx * (at(x0 + 1, y0 + 1) - at(x0, y0 + 1));
-  return static_cast<std::uint8_t>(std::lround(top + fy * (bottom - top)));
+  return top + fy * (bottom - top);
 }
+
+std::uint8_t Level(double value) { return static_cast<std::uint8_t>(std::lround(value)); }
 
 int Mosaic(MosaicArgs& a, const CliStreams& io) {
   std::optional<SensorSize> sensor;
@@ -87,9 +99,6 @@ int Mosaic(MosaicArgs& a, const CliStreams& io) {
   if (!a.index.empty()) {
     contents.index = FindIndex(a.index);
     contents.code = IndexCodeOf(*contents.index, BandNumber(a.band));
-  } else if (contents.calibration) {
-    io.err << "--calibration: a map of bands holds the frames' levels; give --index for one of reflectances\n";
-    return kExitUsage;
   }
   const std::optional<RunCaptures> taken = TakeCaptures(a.run.inputs, Shard{}, io.in, io.err);
   if (!taken) return kExitNoInput;
@@ -138,8 +147,8 @@ int Mosaic(MosaicArgs& a, const CliStreams& io) {
   const MosaicGrid& grid = geometry.grid();
   std::unique_ptr<TiledGeoTiff> map;
   TiledLayout layout = contents.index != nullptr
-                           ? TiledLayout{{contents.index->name}, false, true, true, {}}
-                           : TiledLayout{{"Red", "Green", "Blue", "NIR", "Alpha"}, true, true, false, {}};
+                           ? TiledLayout{{contents.index->name}, false, true, contents.Samples(), {}}
+                           : TiledLayout{{"Red", "Green", "Blue", "NIR", "Alpha"}, true, true, contents.Samples(), {}};
   // What the map is of, in our namespace (and so that our commands know it for no capture).
   std::string names;
   for (const std::string& path : used) names.append(names.empty() ? "" : " ").append(NameOf(path));
@@ -183,7 +192,8 @@ int Mosaic(MosaicArgs& a, const CliStreams& io) {
       std::optional<BandScales> scales;
       if (contents.calibration) {
         const CaptureReflectance r = ReflectanceOf(*contents.calibration, frame->metadata);
-        if (!IndexAvailable(r, contents.code)) {
+        const bool available = contents.index != nullptr ? IndexAvailable(r, contents.code) : r.complete();
+        if (!available) {
           io.err << "Left out: " << used[i] << ": " << r.status << '\n';
           unreadable[i] = 1, ++unread;
           continue;
@@ -209,16 +219,23 @@ int Mosaic(MosaicArgs& a, const CliStreams& io) {
           continue;
         }
         const FrameStore& frame = *found->second.frame;
-        const PixelSamples at{Bilinear(frame.red, s.column, s.row), Bilinear(frame.green, s.column, s.row),
-                              Bilinear(frame.blue, s.column, s.row), Bilinear(frame.nir, s.column, s.row)};
+        const std::array<double, 4> levels{Bilinear(frame.red, s.column, s.row), Bilinear(frame.green, s.column, s.row),
+                                           Bilinear(frame.blue, s.column, s.row), Bilinear(frame.nir, s.column, s.row)};
+        const BandScales* scales = found->second.scales ? &*found->second.scales : nullptr;
         if (contents.index != nullptr) {
-          const BandScales* scales = found->second.scales ? &*found->second.scales : nullptr;
+          const PixelSamples at{Level(levels[0]), Level(levels[1]), Level(levels[2]), Level(levels[3])};
           const float value = MapIndexValue(contents, scales, at);
           std::memcpy(tile.data() + p * sizeof(float), &value, sizeof value);
-          continue;
+        } else if (scales != nullptr) {  // reflectances, and alpha at its full 16 bits
+          std::array<std::uint16_t, kMapBands> out{};
+          for (std::size_t b = 0; b < levels.size(); ++b) out[b] = ReflectanceSample(*scales, b, levels[b]);
+          out[4] = 65'535;
+          std::memcpy(tile.data() + p * sizeof out, out.data(), sizeof out);
+        } else {
+          std::uint8_t* out = tile.data() + p * kMapBands;
+          for (std::size_t b = 0; b < levels.size(); ++b) out[b] = Level(levels[b]);
+          out[4] = kPainted;
         }
-        std::uint8_t* out = tile.data() + p * kMapBands;
-        out[0] = at.red, out[1] = at.green, out[2] = at.blue, out[3] = at.nir, out[4] = kPainted;
       }
     });
     for (int tx = 0; tx < across; ++tx) {
@@ -256,7 +273,8 @@ CommandParts AddMosaicCommand(CLI::App& command) {
       ->check(
           [](const std::string& key) { return FindIndex(key) != nullptr ? "" : "not an index of the table: " + key; });
   AddBand(command, a->band);
-  AddCalibration(command, a->run.calibration, "A calibration file: the index of reflectances");
+  AddCalibration(command, a->run.calibration,
+                 "A calibration file: bands as 16-bit reflectance x 32,768, or the index of reflectances");
   AddJobs(command, a->run.jobs, "Map tiles painted at once");
   AddNoProgress(command, a->run.noProgress);
   AddInputs(command, a->run.inputs);

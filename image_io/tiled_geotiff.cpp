@@ -40,7 +40,7 @@ std::optional<std::string> TiledGeoTiff::Create(const std::filesystem::path& pat
   errno = 0;
   // BigTIFF where a map of many bands may pass 4 GB.
   const std::uint64_t bytes = static_cast<std::uint64_t>(grid.width) * static_cast<std::uint64_t>(grid.height) *
-                              layout.bandNames.size() * (layout.float32 ? sizeof(float) : 1);
+                              layout.bandNames.size() * SampleBytes(layout.samples);
   constexpr std::uint64_t kClassicLimit = 3'500'000'000ULL;
   w->open_->tif = TIFFFdOpen(temporary->descriptor, temporary->name.c_str(), bytes > kClassicLimit ? "w8l" : "wl");
   if (w->open_->tif == nullptr) {
@@ -51,6 +51,7 @@ std::optional<std::string> TiledGeoTiff::Create(const std::filesystem::path& pat
   TIFF* tif = w->open_->tif;
   tiff::RegisterExtraTags(tif);
   const auto bands = static_cast<std::uint16_t>(layout.bandNames.size());
+  const bool float32 = layout.samples == ExportSamples::Float32;
   const double scale[3] = {grid.pixelM, grid.pixelM, 0};
   const double tiepoint[6] = {0, 0, 0, grid.left, grid.top, 0};
   const std::uint16_t keys[] = {1,    1, 0, 4,
@@ -62,8 +63,8 @@ std::optional<std::string> TiledGeoTiff::Create(const std::filesystem::path& pat
       TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(grid.width)) == 1 &&
       TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(grid.height)) == 1 &&
       TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, bands) == 1 &&
-      TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, static_cast<std::uint16_t>(layout.float32 ? 32 : 8)) == 1 &&
-      TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, layout.float32 ? SAMPLEFORMAT_IEEEFP : SAMPLEFORMAT_UINT) == 1 &&
+      TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, static_cast<std::uint16_t>(8 * SampleBytes(layout.samples))) == 1 &&
+      TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, float32 ? SAMPLEFORMAT_IEEEFP : SAMPLEFORMAT_UINT) == 1 &&
       TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK) == 1 &&
       TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) == 1 &&
       TIFFSetField(tif, TIFFTAG_TILEWIDTH, static_cast<std::uint32_t>(kMapTile)) == 1 &&
@@ -78,7 +79,7 @@ std::optional<std::string> TiledGeoTiff::Create(const std::filesystem::path& pat
     if (layout.alpha) extra.back() = EXTRASAMPLE_UNASSALPHA;
     ok = ok && TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, static_cast<std::uint16_t>(extra.size()), extra.data()) == 1;
   }
-  if (layout.float32) ok = ok && TIFFSetField(tif, tiff::kGdalNodata, "nan") == 1;
+  if (float32) ok = ok && TIFFSetField(tif, tiff::kGdalNodata, "nan") == 1;
   if (!layout.xmp.empty()) {
     ok = ok &&
          TIFFSetField(tif, TIFFTAG_XMLPACKET, static_cast<std::uint32_t>(layout.xmp.size()), layout.xmp.data()) == 1;

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "core/export/band_samples.h"
+
 namespace taloran {
 
 struct ProjectedGrid {
@@ -26,8 +28,8 @@ struct TiledLayout {
   std::vector<std::string> bandNames;  // the last one "Alpha" where `alpha`
   bool alpha = false;
   bool deflate = true;
-  bool float32 = false;  // 32-bit floating-point samples with NaN as nodata, else 8-bit
-  std::string xmp;       // an XMP packet: what the map was made of
+  ExportSamples samples = ExportSamples::Uint8;  // float32 with NaN as nodata
+  std::string xmp;                               // an XMP packet: what the map was made of
 };
 
 inline constexpr int kMapTile = 512;

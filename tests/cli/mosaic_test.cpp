@@ -93,6 +93,19 @@ TEST(Mosaic, PaintsTheFieldWhereItLies) {
   ASSERT_EQ(ndviWidth, width);
 
   std::mt19937 random(7);  // 32-bit draws
+  // And under a calibration without irradiance correction: reflectance = factor x level, x 32,768.
+  const std::string cal = (dir.path() / "cal.json").string(), rhoMap = (dir.path() / "rho.tif").string();
+  std::ofstream(cal)
+      << R"({"version": 1, "panel": {"capture": "p.tif", "area": [1, 1, 9, 9], "reflectance": [0.5, 0.5, 0.5, 0.5]},
+    "exposure": "none", "irradiance": false, "black": [0, 0, 0, 0], "factors": [0.004, 0.005, 0.00625, 0.005],
+    "panel_irradiance": [1870, 2285, 2475, 1670], "panel_exposure": 1, "panel_mean_dn": [125, 100, 80, 100],
+    "panel_cv": [0.01, 0.01, 0.01, 0.01]})";
+  ASSERT_EQ(Cli({"mosaic", "--no-progress", "--calibration", cal, "-o", rhoMap, dir.path().string()}), 0);
+  std::uint32_t rhoWidth = 0, rhoHeight = 0;
+  const std::vector<std::uint8_t> rho = ReadMap(rhoMap, 10, rhoWidth, rhoHeight);
+  ASSERT_EQ(rhoWidth, width);
+  constexpr double kFactors[] = {0.004, 0.005, 0.00625, 0.005};
+
   std::vector<double> errors, ndviErrors;
   std::size_t painted = 0;
   for (int k = 0; k < 3000; ++k) {
@@ -107,6 +120,12 @@ TEST(Mosaic, PaintsTheFieldWhereItLies) {
     float value = 0;
     std::memcpy(&value, ndvi.data() + (std::size_t{y} * width + x) * sizeof(float), sizeof value);
     ndviErrors.push_back(std::abs(value - (truth[3] - truth[0]) / (truth[3] + truth[0])));
+    std::uint16_t reflectance[5];
+    std::memcpy(reflectance, rho.data() + (std::size_t{y} * width + x) * 10, sizeof reflectance);
+    EXPECT_EQ(reflectance[4], 65'535);
+    for (std::size_t b = 0; b < 4; ++b) {  // the 8-bit map rounds the level the reflectance is of
+      EXPECT_NEAR(reflectance[b], kFactors[b] * px[b] * 32'768, kFactors[b] * 0.5 * 32'768 + 1) << b;
+    }
   }
   ASSERT_GT(painted, 1500u);
   std::sort(errors.begin(), errors.end());
