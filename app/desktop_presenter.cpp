@@ -205,6 +205,9 @@ void DesktopPresenter::EnableExport(ExportView& view) {
       },
       [this](const ExportJob::Summary& summary) {
         exportView_->Post([this, summary] {
+          // The worker reports the end just before it is free: wait those moments, so that an
+          // export asked for right after this one starts instead of finding the worker busy.
+          exportJob_->Wait();
           exporting_ = false;
           exportView_->ShowExportResult(ExportSummaryText(summary, lastExport_.folder), !summary.problems.empty());
         });
