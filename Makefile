@@ -49,7 +49,8 @@ test-san: deps
 test-tsan: deps
 	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="$(SAN_FLAGS)" \
 	  -DTALORAN_TSAN=ON -DTALORAN_VIEWER=OFF -DTALORAN_BENCH=OFF
-	cmake --build $(TSAN_BUILD) -j $(JOBS) --target runner_test batch_test export_test statistics_job_test export_job_test flight_map_presenter_test
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target runner_test batch_test export_test mosaic_test statistics_job_test export_job_test \
+	  flight_map_presenter_test
 	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1 ctest -j $(JOBS) --output-on-failure
 
 # libFuzzer over the reader, the metadata decoding and a render, from real captures (whole, cut and
