@@ -61,6 +61,12 @@ int main(int argc, char** argv) {
     std::cerr << message << '\n';
     return 1;
   }
+  std::filesystem::create_directories(folder / "panel", error);
+  if (!taloran::WriteFileBytes(folder / "panel/panel_01.tif",
+                               taloran::EncodeCapture(taloran::PanelScene(design), false), message)) {
+    std::cerr << message << '\n';
+    return 1;
+  }
   std::ofstream(folder / "camera.json") << kProfile;
   return 0;
 }

@@ -238,6 +238,33 @@ Reflectance GroundAt(double east, double north) {
 
 }  // namespace
 
+CaptureImage PanelScene(const FlightDesign& design) {
+  CaptureImage image;
+  Noise noise(99);
+  constexpr double kPanelLevel = 255 * kPanelReflectance;  // the flight's levels are reflectance x 255
+  for (int y = 0; y < kFrameHeight; ++y) {
+    for (int x = 0; x < kFrameWidth; ++x) {
+      const bool panel = x >= kPanelArea[0] && x < kPanelArea[0] + kPanelArea[2] && y >= kPanelArea[1] &&
+                         y < kPanelArea[1] + kPanelArea[3];
+      const Reflectance r = panel ? Reflectance{kPanelLevel, kPanelLevel, kPanelLevel, kPanelLevel}
+                                  : Scaled(kSoil, 1.0 + 0.1 * GroundNoise(x / 40.0, y / 40.0, 1, 9));
+      const double light = panel ? 1.0 + 0.005 * noise.Next() : 1.0 + 0.04 * noise.Next();
+      const double grain = panel ? 1.0 : 3.0;  // the panel is even; the soil is not
+      const auto i = static_cast<std::size_t>(y) * kFrameWidth + static_cast<std::size_t>(x);
+      image.red[i] = Level(r.red * light + grain * noise.Next());
+      image.green[i] = Level(r.green * light + grain * noise.Next());
+      image.blue[i] = Level(r.blue * light + grain * noise.Next());
+      image.nir[i] = Level(r.nir * light + grain * noise.Next());
+    }
+  }
+  PutCameraData(image, 1);
+  PutPosition(image.metadata, design.centre, 2.0, 0);  // held over the panel beside the take-off point
+  PutAttitude(image.metadata, 0, 0);
+  PutFocalLength(image.metadata, design.focalLengthMm);
+  PutIrradiance(image.metadata, {1850, 2280, 2475, 1640});  // the flight's clear sky
+  return image;
+}
+
 std::array<double, 4> FlightGroundLevels(double east, double north) {
   const Reflectance r = GroundAt(east, north);
   return {r.red, r.green, r.blue, r.nir};

@@ -51,6 +51,15 @@ std::array<double, 4> FlightGroundLevels(double east, double north);
 CaptureImage FlightScene(const PlannedCapture& capture, const FlightDesign& design, unsigned seed,
                          const FlightTrouble& trouble = {});
 
+// Where the reference panel lies in PanelScene's picture (left, top, width, height in pixels, the
+// top row first, as taloran-cli calibrate --area takes it) and its reflectance in every band.
+inline constexpr int kPanelArea[4] = {622, 330, 100, 100};
+inline constexpr double kPanelReflectance = 0.5;
+
+// The reference panel on the ground before take-off, seen from a few metres up under the flight's
+// sky: a grey panel of even reflectance on bare soil, as a person calibrates from.
+CaptureImage PanelScene(const FlightDesign& design);
+
 // Writes the bytes to `path`; false with `error` set when it cannot.
 bool WriteFileBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes, std::string& error);
 

@@ -150,6 +150,26 @@ TEST_F(CliFixture, EveryCommandHintsAtAFourLayerCaptureReadWithoutItsLayout) {
   }
 }
 
+// The sample panel calibrates as a person would do it: its area and reflectance give each band's
+// factor, reflectance over the panel's mean level.
+TEST_F(CliFixture, TheSamplePanelCalibrates) {
+  const FlightDesign design;
+  const CaptureImage panel = PanelScene(design);
+  const std::string capture = dir.Write("panel_01.tif", EncodeCapture(panel, false)).string();
+  const std::string area = std::to_string(kPanelArea[0]) + "," + std::to_string(kPanelArea[1]) + "," +
+                           std::to_string(kPanelArea[2]) + "," + std::to_string(kPanelArea[3]);
+  const CliRun run =
+      Cli({"calibrate", "--area", area, "--reflectance", "0.5", "-o", Out("cal.json").string(), capture});
+  ASSERT_EQ(run.code, kExitOk) << run.err;
+  const nlohmann::json cal = nlohmann::json::parse(std::ifstream(Out("cal.json")));
+  double sum = 0;  // red over the area, rows from the top as the capture stores them
+  for (int y = kPanelArea[1]; y < kPanelArea[1] + kPanelArea[3]; ++y) {
+    for (int x = kPanelArea[0]; x < kPanelArea[0] + kPanelArea[2]; ++x)
+      sum += panel.red[static_cast<std::size_t>(y * kFrameWidth + x)];
+  }
+  EXPECT_NEAR(cal["factors"][0].get<double>(), kPanelReflectance / (sum / (kPanelArea[2] * kPanelArea[3])), 1e-9);
+}
+
 TEST_F(CliFixture, InfoJsonHoldsThePanelTextsAndLevels) {
   const CliRun run = Cli({"info", "--json", capture.string()});
   ASSERT_EQ(run.code, kExitOk) << run.err;
