@@ -17,6 +17,8 @@
 #include "core/capture/folder_listing.h"
 #include "core/geo/capture_check.h"
 #include "core/geo/mosaic_geometry.h"
+#include "core/index/colour_maps.h"
+#include "core/index/fixed_scale.h"
 #include "core/index/index_table.h"
 #include "core/index/index_value.h"
 #include "core/reflectance/reflectance.h"
@@ -32,25 +34,30 @@ namespace taloran {
 
 namespace {
 
-constexpr std::size_t kMapBands = 5;  // red, green, blue, NIR, alpha
+constexpr std::size_t kMapBands = 5;     // red, green, blue, NIR, alpha
+constexpr std::size_t kColourBands = 4;  // red, green, blue, alpha
 constexpr std::uint8_t kPainted = 255;
 
 struct MosaicArgs {
   RunOptions run;
   double gsdM = 0;  // 0: the captures' median
   std::string output, index, band = "red";
+  bool colour = false;
 };
 
 // What a map pixel holds: the four bands and alpha, or one index value.
 struct MapContents {
   const IndexDescriptor* index = nullptr;  // nothing: the bands
   std::uint16_t code = 0;                  // the index with its band
+  bool colour = false;                     // the index's colours on its fixed scale, and alpha
   std::optional<Calibration> calibration;  // index values of reflectances
   // A float index value, else the bands and alpha: 8-bit levels, or 16-bit reflectances x 32,768.
   ExportSamples Samples() const {
+    if (colour) return ExportSamples::Uint8;
     return index != nullptr ? ExportSamples::Float32 : calibration ? ExportSamples::Uint16 : ExportSamples::Uint8;
   }
-  std::size_t PixelBytes() const { return SampleBytes(Samples()) * (index != nullptr ? 1 : kMapBands); }
+  std::size_t Bands() const { return colour ? kColourBands : index != nullptr ? 1 : kMapBands; }
+  std::size_t PixelBytes() const { return SampleBytes(Samples()) * Bands(); }
 };
 
 // A band's reflectance as the export's 16-bit samples write it: rho x 32,768, 65,535 from 2 up.
@@ -96,10 +103,12 @@ int Mosaic(MosaicArgs& a, const CliStreams& io) {
   bool loaded = true;
   contents.calibration = CalibrationOption(a.run.calibration, io.err, loaded);
   if (!loaded) return kExitUsage;
+  if (a.colour && a.index.empty()) a.index = "ndvi";
   if (!a.index.empty()) {
     contents.index = FindIndex(a.index);
     contents.code = IndexCodeOf(*contents.index, BandNumber(a.band));
   }
+  contents.colour = a.colour;
   const std::optional<RunCaptures> taken = TakeCaptures(a.run.inputs, Shard{}, io.in, io.err);
   if (!taken) return kExitNoInput;
   const std::vector<std::string>& paths = taken->all;
@@ -146,9 +155,11 @@ int Mosaic(MosaicArgs& a, const CliStreams& io) {
   const MosaicGeometry geometry(cameras, *sensor, gsd);
   const MosaicGrid& grid = geometry.grid();
   std::unique_ptr<TiledGeoTiff> map;
-  TiledLayout layout = contents.index != nullptr
-                           ? TiledLayout{{contents.index->name}, false, true, contents.Samples(), {}}
-                           : TiledLayout{{"Red", "Green", "Blue", "NIR", "Alpha"}, true, true, contents.Samples(), {}};
+  TiledLayout layout =
+      contents.colour ? TiledLayout{{"Red", "Green", "Blue", "Alpha"}, true, true, contents.Samples(), {}, true}
+      : contents.index != nullptr
+          ? TiledLayout{{contents.index->name}, false, true, contents.Samples(), {}, false}
+          : TiledLayout{{"Red", "Green", "Blue", "NIR", "Alpha"}, true, true, contents.Samples(), {}, false};
   // What the map is of, in our namespace (and so that our commands know it for no capture).
   std::string names;
   for (const std::string& path : used) names.append(names.empty() ? "" : " ").append(NameOf(path));
@@ -212,7 +223,7 @@ int Mosaic(MosaicArgs& a, const CliStreams& io) {
         const MosaicSample& s = samples[p];
         const auto found = s.capture < 0 ? frames.end() : frames.find(static_cast<std::size_t>(s.capture));
         if (found == frames.end()) {  // no capture sees it, or the one that does did not read
-          if (contents.index != nullptr) {
+          if (contents.index != nullptr && !contents.colour) {
             const float none = NAN;
             std::memcpy(tile.data() + p * sizeof(float), &none, sizeof none);
           }
@@ -225,6 +236,14 @@ int Mosaic(MosaicArgs& a, const CliStreams& io) {
         if (contents.index != nullptr) {
           const PixelSamples at{Level(levels[0]), Level(levels[1]), Level(levels[2]), Level(levels[3])};
           const float value = MapIndexValue(contents, scales, at);
+          if (contents.colour) {  // an undefined value stays transparent
+            if (std::isnan(value)) continue;
+            const FixedScale& scale = contents.index->fixedScale;
+            const Bgr c = RampColour(scale.ramp, FixedScaleStep(scale, value));
+            std::uint8_t* out = tile.data() + p * kColourBands;
+            out[0] = c.red, out[1] = c.green, out[2] = c.blue, out[3] = kPainted;
+            continue;
+          }
           std::memcpy(tile.data() + p * sizeof(float), &value, sizeof value);
         } else if (scales != nullptr) {  // reflectances, and alpha at its full 16 bits
           std::array<std::uint16_t, kMapBands> out{};
@@ -273,6 +292,8 @@ CommandParts AddMosaicCommand(CLI::App& command) {
       ->check(
           [](const std::string& key) { return FindIndex(key) != nullptr ? "" : "not an index of the table: " + key; });
   AddBand(command, a->band);
+  command.add_flag("--colour", a->colour,
+                   "The index (NDVI without --index) in its colours on its fixed scale, with alpha: a quick look");
   AddCalibration(command, a->run.calibration,
                  "A calibration file: bands as 16-bit reflectance x 32,768, or the index of reflectances");
   AddJobs(command, a->run.jobs, "Map tiles painted at once");

@@ -65,7 +65,7 @@ std::optional<std::string> TiledGeoTiff::Create(const std::filesystem::path& pat
       TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, bands) == 1 &&
       TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, static_cast<std::uint16_t>(8 * SampleBytes(layout.samples))) == 1 &&
       TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, float32 ? SAMPLEFORMAT_IEEEFP : SAMPLEFORMAT_UINT) == 1 &&
-      TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK) == 1 &&
+      TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, layout.rgb ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK) == 1 &&
       TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) == 1 &&
       TIFFSetField(tif, TIFFTAG_TILEWIDTH, static_cast<std::uint32_t>(kMapTile)) == 1 &&
       TIFFSetField(tif, TIFFTAG_TILELENGTH, static_cast<std::uint32_t>(kMapTile)) == 1 &&
@@ -75,7 +75,7 @@ std::optional<std::string> TiledGeoTiff::Create(const std::filesystem::path& pat
       TIFFSetField(tif, tiff::kGeoKeyDirectory, static_cast<std::uint16_t>(std::size(keys)), keys) == 1 &&
       TIFFSetField(tif, tiff::kGdalMetadata, tiff::BandDescriptions(layout.bandNames).c_str()) == 1;
   if (bands > 1) {  // the samples beyond the first are bands, the last alpha where asked
-    std::vector<std::uint16_t> extra(static_cast<std::size_t>(bands - 1), EXTRASAMPLE_UNSPECIFIED);
+    std::vector<std::uint16_t> extra(static_cast<std::size_t>(bands - (layout.rgb ? 3 : 1)), EXTRASAMPLE_UNSPECIFIED);
     if (layout.alpha) extra.back() = EXTRASAMPLE_UNASSALPHA;
     ok = ok && TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, static_cast<std::uint16_t>(extra.size()), extra.data()) == 1;
   }

@@ -30,6 +30,7 @@ struct TiledLayout {
   bool deflate = true;
   ExportSamples samples = ExportSamples::Uint8;  // float32 with NaN as nodata
   std::string xmp;                               // an XMP packet: what the map was made of
+  bool rgb = false;                              // the first three bands are a colour picture's red, green and blue
 };
 
 inline constexpr int kMapTile = 512;

@@ -16,6 +16,9 @@
 
 #include "cli/cli.h"
 #include "core/geo/utm.h"
+#include "core/index/colour_maps.h"
+#include "core/index/fixed_scale.h"
+#include "core/index/index_table.h"
 #include "tests/support/test_support.h"
 
 namespace taloran {
@@ -106,6 +109,14 @@ TEST(Mosaic, PaintsTheFieldWhereItLies) {
   ASSERT_EQ(rhoWidth, width);
   constexpr double kFactors[] = {0.004, 0.005, 0.00625, 0.005};
 
+  // And the quick look: NDVI in its fixed scale's colours.
+  const std::string look = (dir.path() / "look.tif").string();
+  ASSERT_EQ(Cli({"mosaic", "--no-progress", "--colour", "-o", look, dir.path().string()}), 0);
+  std::uint32_t lookWidth = 0, lookHeight = 0;
+  const std::vector<std::uint8_t> colours = ReadMap(look, 4, lookWidth, lookHeight);
+  ASSERT_EQ(lookWidth, width);
+  const FixedScale& ndviScale = FindIndex("ndvi")->fixedScale;
+
   std::vector<double> errors, ndviErrors;
   std::size_t painted = 0;
   for (int k = 0; k < 3000; ++k) {
@@ -120,6 +131,10 @@ TEST(Mosaic, PaintsTheFieldWhereItLies) {
     float value = 0;
     std::memcpy(&value, ndvi.data() + (std::size_t{y} * width + x) * sizeof(float), sizeof value);
     ndviErrors.push_back(std::abs(value - (truth[3] - truth[0]) / (truth[3] + truth[0])));
+    const Bgr c = RampColour(ndviScale.ramp, FixedScaleStep(ndviScale, value));
+    const std::uint8_t* seen = colours.data() + (std::size_t{y} * width + x) * 4;
+    EXPECT_EQ((std::array{seen[0], seen[1], seen[2], seen[3]}),
+              (std::array<std::uint8_t, 4>{c.red, c.green, c.blue, 255}));
     std::uint16_t reflectance[5];
     std::memcpy(reflectance, rho.data() + (std::size_t{y} * width + x) * 10, sizeof reflectance);
     EXPECT_EQ(reflectance[4], 65'535);
