@@ -78,20 +78,26 @@ float MapIndexValue(const MapContents& c, const BandScales* scales, PixelSamples
   return v ? static_cast<float>(*v) : NAN;
 }
 
-// A frame sample between pixel centres: the picture point (pixel edges, the top row first) read
-// from the bottom-up plane by its four neighbours.
-double Bilinear(const Plane& plane, float column, float row) {
+// The four bands between pixel centres: the picture point (pixel edges, the top row first) read
+// from the bottom-up planes by its four neighbours, the neighbours and weights found once.
+std::array<double, 4> BilinearLevels(const FrameStore& frame, float column, float row) {
   const double x = column - 0.5, y = row - 0.5;
   const int x0 = std::clamp(static_cast<int>(std::floor(x)), 0, kFrameWidth - 2);
   const int y0 = std::clamp(static_cast<int>(std::floor(y)), 0, kFrameHeight - 2);
   const double fx = std::clamp(x - x0, 0.0, 1.0), fy = std::clamp(y - y0, 0.0, 1.0);
-  const auto at = [&plane](int px, int py) {  // picture row py is plane line 758 - py
-    return static_cast<double>(
-        plane[static_cast<std::size_t>(kFrameHeight - 1 - py) * kFrameWidth + static_cast<std::size_t>(px)]);
-  };
-  const double top = at(x0, y0) + fx * (at(x0 + 1, y0) - at(x0, y0));
-  const double bottom = at(x0, y0 + 1) + fx * (at(x0 + 1, y0 + 1) - at(x0, y0 + 1));
-  return top + fy * (bottom - top);
+  // Picture row y0 is plane line 758 - y0; the row below it the line before.
+  const std::size_t upper =
+      static_cast<std::size_t>(kFrameHeight - 1 - y0) * kFrameWidth + static_cast<std::size_t>(x0);
+  const std::size_t lower = upper - kFrameWidth;
+  const Plane* planes[] = {&frame.red, &frame.green, &frame.blue, &frame.nir};
+  std::array<double, 4> levels{};
+  for (std::size_t b = 0; b < levels.size(); ++b) {
+    const Plane& p = *planes[b];
+    const double top = p[upper] + fx * (p[upper + 1] - p[upper]);
+    const double bottom = p[lower] + fx * (p[lower + 1] - p[lower]);
+    levels[b] = top + fy * (bottom - top);
+  }
+  return levels;
 }
 
 std::uint8_t Level(double value) { return static_cast<std::uint8_t>(std::lround(value)); }
@@ -214,6 +220,8 @@ int Mosaic(MosaicArgs& a, const CliStreams& io) {
       needed[i] = {std::move(frame), scales};
     }
     frames = std::move(needed);
+    std::vector<const Loaded*> loaded(used.size(), nullptr);  // by capture: looked up for every pixel
+    for (const auto& [i, l] : frames) loaded[i] = &l;
     RunParallel(tiles.size(), a.run.jobs, false, io.err, [&](std::size_t tx, CaptureWorkspace&, RunState&) {
       std::vector<MosaicSample> samples;
       geometry.Assign(static_cast<int>(tx) * kMapTile, ty * kMapTile, kMapTile, kMapTile, samples);
@@ -221,18 +229,16 @@ int Mosaic(MosaicArgs& a, const CliStreams& io) {
       tile.assign(static_cast<std::size_t>(kMapTile) * kMapTile * contents.PixelBytes(), 0);
       for (std::size_t p = 0; p < samples.size(); ++p) {
         const MosaicSample& s = samples[p];
-        const auto found = s.capture < 0 ? frames.end() : frames.find(static_cast<std::size_t>(s.capture));
-        if (found == frames.end()) {  // no capture sees it, or the one that does did not read
+        const Loaded* found = s.capture < 0 ? nullptr : loaded[static_cast<std::size_t>(s.capture)];
+        if (found == nullptr) {  // no capture sees it, or the one that does did not read
           if (contents.index != nullptr && !contents.colour) {
             const float none = NAN;
             std::memcpy(tile.data() + p * sizeof(float), &none, sizeof none);
           }
           continue;
         }
-        const FrameStore& frame = *found->second.frame;
-        const std::array<double, 4> levels{Bilinear(frame.red, s.column, s.row), Bilinear(frame.green, s.column, s.row),
-                                           Bilinear(frame.blue, s.column, s.row), Bilinear(frame.nir, s.column, s.row)};
-        const BandScales* scales = found->second.scales ? &*found->second.scales : nullptr;
+        const std::array<double, 4> levels = BilinearLevels(*found->frame, s.column, s.row);
+        const BandScales* scales = found->scales ? &*found->scales : nullptr;
         if (contents.index != nullptr) {
           const PixelSamples at{Level(levels[0]), Level(levels[1]), Level(levels[2]), Level(levels[3])};
           const float value = MapIndexValue(contents, scales, at);
