@@ -34,23 +34,14 @@ int Cli(std::vector<std::string> args, std::string* err = nullptr) {
   return code;
 }
 
-// What a command prints.
-std::string Output(const std::string& command) {
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-  std::string text;
-  char chunk[4096];
-  while (pipe && std::fgets(chunk, sizeof chunk, pipe.get()) != nullptr) text += chunk;
-  return text;
-}
-
 // What exiftool reads from a file, as numbers where it can (-n), each tag under its group.
 nlohmann::json Exif(const std::filesystem::path& file) {
-  return nlohmann::json::parse(Output("exiftool -j -n -G1 '" + file.string() + "'")).at(0);
+  return nlohmann::json::parse(test::CommandOutput("exiftool -j -n -G1 '" + file.string() + "'")).at(0);
 }
 
 // Whether GDAL opens the file as an image of `bands` bands of `type`.
 bool GdalOpens(const std::filesystem::path& file, int bands, const std::string& type) {
-  const std::string info = Output("gdalinfo '" + file.string() + "' 2>&1");
+  const std::string info = test::CommandOutput("gdalinfo '" + file.string() + "' 2>&1");
   return info.find("Size is 1344, 759") != std::string::npos &&
          info.find("Band " + std::to_string(bands) + " Block=1344x64 Type=" + type) != std::string::npos;
 }
@@ -60,7 +51,7 @@ bool GdalOpens(const std::filesystem::path& file, int bands, const std::string& 
 // spaces, the irradiance (an element only) and the angles converted to numbers, and a conversion
 // that fails loses every field read after it (CaptureUUID, Yaw).
 std::map<std::string, std::string> PeerXmp(const std::filesystem::path& file) {
-  const std::string xmp = Output("exiftool -b -XMP '" + file.string() + "'");
+  const std::string xmp = test::CommandOutput("exiftool -b -XMP '" + file.string() + "'");
   std::map<std::string, std::string> raw, read;
   const std::size_t begin = xmp.find("<rdf:Description"), stop = xmp.find('>', begin);
   for (std::size_t at = xmp.find("=\"", begin); at < stop; at = xmp.find("=\"", at + 2)) {  // name="value"
@@ -302,7 +293,7 @@ TEST_F(ExportTest, GisToolsNameAndPlaceAStack) {
   captures[0] = dir.Write("n.tif", EncodeCapture(FlightScene(PlanFlight(design)[0], design, 1), false)).string();
   ASSERT_EQ(Cli({"export", "--layout", "stack", "--camera", profile, "-o", out.string(), captures[0]}), 0);
   const std::filesystem::path stack = out / "n.tif";
-  const nlohmann::json info = nlohmann::json::parse(Output("gdalinfo -json '" + stack.string() + "'"));
+  const nlohmann::json info = nlohmann::json::parse(test::CommandOutput("gdalinfo -json '" + stack.string() + "'"));
   for (std::size_t b = 0; b < 4; ++b) EXPECT_EQ(info["bands"][b]["description"], kBandNames[b]);
   const std::map<std::string, std::string> peer = PeerXmp(stack);
   EXPECT_TRUE(peer.count("uuid") && peer.count("yaw") && !peer.count("band"));
@@ -316,10 +307,10 @@ TEST_F(ExportTest, GisToolsNameAndPlaceAStack) {
   const std::string utm = std::string("EPSG:326").append(std::to_string(zone));
   const std::string warped = (dir.path() / "warped.tif").string();
   ASSERT_EQ(std::system(("gdalwarp -q -t_srs " + utm + " '" + stack.string() + "' '" + warped + "'").c_str()), 0);
-  const nlohmann::json placed = nlohmann::json::parse(Output("gdalinfo -json '" + warped + "'"));
+  const nlohmann::json placed = nlohmann::json::parse(test::CommandOutput("gdalinfo -json '" + warped + "'"));
   char where[96];
   std::snprintf(where, sizeof where, "echo %.10f %.10f | ", at.longitudeDeg, at.latitudeDeg);
-  std::istringstream position(Output(where + ("gdaltransform -s_srs EPSG:4326 -t_srs " + utm)));
+  std::istringstream position(test::CommandOutput(where + ("gdaltransform -s_srs EPSG:4326 -t_srs " + utm)));
   double east = 0, north = 0;
   position >> east >> north;
   const double pixel = placed["geoTransform"][1].get<double>();
@@ -356,7 +347,7 @@ TEST_F(ExportTest, PositionFilesPlaceEveryExportedImage) {
                 "echo %.10f %.10f | gdaltransform -s_srs EPSG:4326 -t_srs '+proj=aeqd +datum=WGS84 +lon_0=%.10f "
                 "+lat_0=%.10f'",
                 b[0], b[1], a[0], a[1]);
-  std::istringstream projected(Output(command));
+  std::istringstream projected(test::CommandOutput(command));
   double x = 0, y = 0;
   projected >> x >> y;
   EXPECT_GT(std::hypot(x, y), 1.0);
@@ -372,8 +363,9 @@ TEST_F(ExportTest, ColmapFindsTheFocalLength) {
   ASSERT_EQ(Cli({"export", "--camera", profile, "-o", out.string(), captures[0]}), 0);
   std::filesystem::create_directories(dir.path() / "nir");
   std::filesystem::copy(out / "a_NIR.tif", dir.path() / "nir" / "a_NIR.tif");
-  const std::string log = Output("colmap feature_extractor --database_path '" + (dir.path() / "db.db").string() +
-                                 "' --image_path '" + (dir.path() / "nir").string() + "' 2>&1");
+  const std::string log =
+      test::CommandOutput("colmap feature_extractor --database_path '" + (dir.path() / "db.db").string() +
+                          "' --image_path '" + (dir.path() / "nir").string() + "' 2>&1");
   const std::size_t focal = log.find("Focal Length:");
   ASSERT_TRUE(focal != std::string::npos && log.find("px (EXIF)", focal) != std::string::npos) << log;
   EXPECT_NEAR(std::stod(log.substr(focal + 13)), 1700, 17);

@@ -34,14 +34,6 @@ int Cli(std::vector<std::string> args) {
   return code;
 }
 
-std::string Output(const std::string& command) {
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-  std::string text;
-  char chunk[4096];
-  while (pipe && std::fgets(chunk, sizeof chunk, pipe.get()) != nullptr) text += chunk;
-  return text;
-}
-
 // A map's pixels through libtiff, `bytes` a pixel, rows from the top.
 std::vector<std::uint8_t> ReadMap(const std::string& map, std::size_t bytes, std::uint32_t& width,
                                   std::uint32_t& height) {
@@ -82,7 +74,7 @@ TEST(Mosaic, PaintsTheFieldWhereItLies) {
   std::uint32_t width = 0, height = 0;
   const std::vector<std::uint8_t> pixels = ReadMap(map, 5, width, height);
   ASSERT_FALSE(pixels.empty());
-  const nlohmann::json info = nlohmann::json::parse(Output("gdalinfo -json '" + map + "'"));
+  const nlohmann::json info = nlohmann::json::parse(test::CommandOutput("gdalinfo -json '" + map + "'"));
   const double left = info["geoTransform"][0], pixel = info["geoTransform"][1], top = info["geoTransform"][3];
   const std::string wkt = info["coordinateSystem"]["wkt"];
   ASSERT_NE(wkt.find("ID[\"EPSG\",32631]]"), std::string::npos);  // the flight's UTM zone, 31 north
@@ -155,7 +147,7 @@ TEST(Mosaic, PaintsTheFieldWhereItLies) {
     char where[160];
     std::snprintf(where, sizeof where, "gdallocationinfo -valonly -b 5 -wgs84 '%s' %.9f %.9f", map.c_str(),
                   c.position.longitudeDeg, c.position.latitudeDeg);
-    EXPECT_EQ(Output(where), "255\n");
+    EXPECT_EQ(test::CommandOutput(where), "255\n");
   }
 }
 

@@ -7,9 +7,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <stdexcept>
 
 namespace taloran::test {
@@ -58,6 +60,14 @@ void FillPairSweep(Plane& first, Plane& second, std::mt19937& random) {
     first[j] = static_cast<std::uint8_t>(keys[j] >> 8);
     second[j] = static_cast<std::uint8_t>(keys[j]);
   }
+}
+
+std::string CommandOutput(const std::string& command) {
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+  std::string text;
+  char chunk[4096];
+  while (pipe && std::fgets(chunk, sizeof chunk, pipe.get()) != nullptr) text += chunk;
+  return text;
 }
 
 ProgramRun RunProgram(const std::vector<std::string>& args) {

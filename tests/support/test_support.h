@@ -49,4 +49,7 @@ struct ProgramRun {
 };
 ProgramRun RunProgram(const std::vector<std::string>& args);
 
+// What a shell command prints on its standard output (a tool the tests read a file with).
+std::string CommandOutput(const std::string& command);
+
 }  // namespace taloran::test
