@@ -9,6 +9,7 @@
 #include "core/capture/camera_metadata.h"
 #include "core/capture/capture_digest.h"
 #include "core/geo/capture_check.h"
+#include "image_io/internal/tiff_tags.h"
 #include "image_io/tiff_writer.h"
 #include "image_io/xmp_packet.h"
 
@@ -62,19 +63,13 @@ std::vector<GroundControlPoint> GroundControlPoints(const MetadataRecord& record
 
 // GDAL's metadata of a stack: each band's name as its description, and its irradiance.
 std::string StackMetadata(const std::vector<std::string>& names, const std::vector<double>& irradiance) {
-  std::string xml = "<GDALMetadata>\n";
-  for (std::size_t b = 0; b < names.size(); ++b) {
-    const std::string sample = std::to_string(b);
-    xml.append("  <Item name=\"DESCRIPTION\" sample=\"").append(sample).append("\" role=\"description\">");
-    xml.append(names[b]).append("</Item>\n");
-    if (b < irradiance.size()) {
-      char value[32];
-      std::snprintf(value, sizeof value, "%.10g", irradiance[b]);
-      xml.append("  <Item name=\"IRRADIANCE\" sample=\"").append(sample).append("\">").append(value);
-      xml.append("</Item>\n");
-    }
+  std::vector<std::string> values;
+  for (double v : irradiance) {
+    char value[32];
+    std::snprintf(value, sizeof value, "%.10g", v);
+    values.emplace_back(value);
   }
-  return xml + "</GDALMetadata>";
+  return tiff::BandDescriptions(names, "IRRADIANCE", values);
 }
 
 // The tags every image of a capture shares.

@@ -22,11 +22,17 @@ void RegisterExtraTags(TIFF* tif) {
   TIFFMergeFieldInfo(tif, kExtraFields, static_cast<std::uint32_t>(std::size(kExtraFields)));
 }
 
-std::string BandDescriptions(const std::vector<std::string>& names) {
+std::string BandDescriptions(const std::vector<std::string>& names, const std::string& item,
+                             const std::vector<std::string>& values) {
   std::string xml = "<GDALMetadata>\n";
   for (std::size_t b = 0; b < names.size(); ++b) {
-    xml.append("  <Item name=\"DESCRIPTION\" sample=\"").append(std::to_string(b)).append("\" role=\"description\">");
+    const std::string sample = std::to_string(b);
+    xml.append("  <Item name=\"DESCRIPTION\" sample=\"").append(sample).append("\" role=\"description\">");
     xml.append(names[b]).append("</Item>\n");
+    if (b < values.size()) {
+      xml.append("  <Item name=\"").append(item).append("\" sample=\"").append(sample).append("\">");
+      xml.append(values[b]).append("</Item>\n");
+    }
   }
   return xml + "</GDALMetadata>";
 }

@@ -18,7 +18,9 @@ inline constexpr ttag_t kGeoKeyDirectory = 34735;
 // Makes the tags above known to `tif`, which is open for writing.
 void RegisterExtraTags(TIFF* tif);
 
-// GDAL's metadata naming each band: <Item name="DESCRIPTION" sample="i" role="description">.
-std::string BandDescriptions(const std::vector<std::string>& names);
+// GDAL's metadata naming each band (<Item name="DESCRIPTION" sample="i" role="description">),
+// and after each band's name its item `item` where `values` has one for the band.
+std::string BandDescriptions(const std::vector<std::string>& names, const std::string& item = {},
+                             const std::vector<std::string>& values = {});
 
 }  // namespace taloran::tiff
