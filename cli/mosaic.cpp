@@ -12,6 +12,7 @@
 
 #include "cli/command.h"
 #include "cli/exit_codes.h"
+#include "cli/mosaic_refinement.h"
 #include "cli/shared_options.h"
 #include "core/capture/capture_reader.h"
 #include "core/capture/folder_listing.h"
@@ -43,6 +44,7 @@ struct MosaicArgs {
   double gsdM = 0;  // 0: the captures' median
   std::string output, index, band = "red";
   bool colour = false;
+  bool noRefine = false, json = false;
 };
 
 // What a map pixel holds: the four bands and alpha, or one index value.
@@ -157,7 +159,24 @@ int Mosaic(MosaicArgs& a, const CliStreams& io) {
     io.err << "mosaic: no capture can be placed on the ground; nothing was written\n";
     return kExitNoInput;
   }
-  const double gsd = a.gsdM > 0 ? a.gsdM : MedianGroundSampleM(cameras, *sensor);
+  const double sampleM = MedianGroundSampleM(cameras, *sensor);
+  const double gsd = a.gsdM > 0 ? a.gsdM : sampleM;
+  const bool progress = a.run.progress(io);
+  std::vector<char> unreadable(used.size(), 0);
+  std::optional<Refinement> refinement;
+  std::string refinementFigures = "none";
+  if (!a.noRefine) {
+    refinement =
+        RefinePlacing(MosaicGeometry(cameras, *sensor, gsd), used, sampleM, a.run.fourLayer, a.run.jobs, progress, io);
+    unreadable = refinement->unreadable;
+    unread += static_cast<std::size_t>(std::count(unreadable.begin(), unreadable.end(), 1));
+    for (std::size_t i = 0; i < cameras.size(); ++i) {
+      const PoseCorrection& c = refinement->adjustment.corrections[i];
+      cameras[i].shiftEastM = c.eastM, cameras[i].shiftNorthM = c.northM, cameras[i].headingDeg -= c.turnDeg;
+    }
+    refinementFigures = RefinementSummary(*refinement, used);
+    io.err << refinementFigures << '\n';
+  }
   const MosaicGeometry geometry(cameras, *sensor, gsd);
   const MosaicGrid& grid = geometry.grid();
   std::unique_ptr<TiledGeoTiff> map;
@@ -174,7 +193,8 @@ int Mosaic(MosaicArgs& a, const CliStreams& io) {
   layout.xmp = TaloranXmpPacket({{"Map", contents.index != nullptr ? contents.index->key : "bands"},
                                  {"GroundSampleM", pixelText},
                                  {"Captures", names},
-                                 {"Calibration", a.run.calibration.empty() ? "" : NameOf(a.run.calibration)}});
+                                 {"Calibration", a.run.calibration.empty() ? "" : NameOf(a.run.calibration)},
+                                 {"Refinement", refinementFigures}});
   if (const auto failure = TiledGeoTiff::Create(
           a.output, {grid.epsg, grid.left, grid.top, grid.pixelM, grid.width, grid.height}, layout, map)) {
     io.err << *failure << '\n';
@@ -188,9 +208,7 @@ int Mosaic(MosaicArgs& a, const CliStreams& io) {
     std::optional<BandScales> scales;  // its reflectances, under a calibration
   };
   std::map<std::size_t, Loaded> frames;
-  std::vector<char> unreadable(used.size(), 0);
   std::vector<std::vector<std::uint8_t>> tiles(static_cast<std::size_t>(across));
-  const bool progress = a.run.progress(io);
   for (int ty = 0; ty < down; ++ty) {
     std::map<std::size_t, Loaded> needed;
     for (std::size_t i : geometry.CamerasMeeting(0, ty * kMapTile, grid.width, kMapTile)) {
@@ -280,6 +298,18 @@ int Mosaic(MosaicArgs& a, const CliStreams& io) {
          << " cm, EPSG:" << grid.epsg << ", "
          << (used.size() - static_cast<std::size_t>(std::count(unreadable.begin(), unreadable.end(), 1)))
          << " captures\n";
+  if (a.json) {  // without refinement, every capture as its record places it
+    if (!refinement) {
+      refinement.emplace();
+      refinement->unreadable = unreadable;
+      PoseAdjustment& none = refinement->adjustment;
+      none.corrections.assign(used.size(), {}), none.tied.assign(used.size(), 0);
+      none.beyondLimit.assign(used.size(), 0);
+    }
+    io.out << RefinementJson(*refinement, used, geometry) << '\n';
+  } else if (refinement) {
+    WriteRefinementText(*refinement, used, io.out);
+  }
   return unread > 0 ? kExitSomeUnread : kExitOk;
 }
 
@@ -302,7 +332,10 @@ CommandParts AddMosaicCommand(CLI::App& command) {
                    "The index (NDVI without --index) in its colours on its fixed scale, with alpha: a quick look");
   AddCalibration(command, a->run.calibration,
                  "A calibration file: bands as 16-bit reflectance x 32,768, or the index of reflectances");
-  AddJobs(command, a->run.jobs, "Map tiles painted at once");
+  AddJobs(command, a->run.jobs, "Captures read, pairs matched and map tiles painted at once");
+  command.add_flag("--no-refine", a->noRefine,
+                   "Place the captures as their records say, without matching their overlaps");
+  command.add_flag("--json", a->json, "The refinement's report as JSON on standard output");
   AddNoProgress(command, a->run.noProgress);
   AddInputs(command, a->run.inputs);
   return {[] {}, [a](const CliStreams& io) { return Mosaic(*a, io); }};

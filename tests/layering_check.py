@@ -14,9 +14,10 @@ ALLOWED = {
     "core": ({"core"}, None),  # the standard library only: STANDARD_HEADERS
     "image_io": ({"core", "image_io"}, r"([a-z_]+|libdeflate\.h|sys/mman\.h|sys/stat\.h|fcntl\.h|unistd\.h|nlohmann/json\.hpp|tiffio\.h)$"),
     "res": ({"res"}, r"[a-z_]+$"),
+    "match": ({"core", "match"}, r"[a-z_]+$|fftw3\.h$"),
     "run": ({"core", "image_io", "run"}, r"[a-z_]+$|pthread\.h$|unistd\.h$|fcntl\.h$|sys/(stat|file)\.h$"),
     "app": ({"core", "image_io", "res", "run", "app"}, r"[a-z_]+$"),  # no Qt
-    "cli": ({"core", "image_io", "run", "cli"}, r"[a-z_]+$|unistd\.h$|CLI/CLI\.hpp$|nlohmann/json\.hpp$"),
+    "cli": ({"core", "image_io", "match", "run", "cli"}, r"[a-z_]+$|unistd\.h$|CLI/CLI\.hpp$|nlohmann/json\.hpp$"),
     "qt": ({"core", "image_io", "res", "run", "app", "qt"}, r"[a-z_]+$|Q\w+$"),
     "tools": ({"core", "tools"}, r"[a-z_]+$"),
 }

@@ -305,7 +305,9 @@ CaptureImage FlightScene(const PlannedCapture& capture, const FlightDesign& desi
   }
   PutCameraData(image, seed);
   MetadataRecord& m = image.metadata;
-  PutPosition(m, trouble.noFix ? GeoPoint{0, 0} : capture.position, heightM, capture.headingDeg);
+  const LocalPlane plane(capture.position);
+  const GeoPoint told = plane.Inverse(trouble.positionErrorM);
+  PutPosition(m, trouble.noFix ? GeoPoint{0, 0} : told, heightM, capture.headingDeg + trouble.headingErrorDeg);
   PutAttitude(m, pitchDeg, rollDeg);
   PutFocalLength(m, design.focalLengthMm);
   const double sky = trouble.light * (1.0 + 0.01 * noise.Next());

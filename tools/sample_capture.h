@@ -40,6 +40,10 @@ struct FlightTrouble {
   double light = 1.0;      // below 1 under a cloud: the scene and the irradiance readings both
   bool saturated = false;  // a bright roof drives every band to 255 over 2 % of the frame
   bool noFix = false;      // the receiver had no fix: latitude and longitude 0
+  // What the record says less where the camera was: a receiver's and a compass's errors. The frame
+  // is seen from where the camera was; the record holds the planned place and heading plus these.
+  PlanePoint positionErrorM{};
+  double headingErrorDeg = 0;
 };
 
 // The flight's field without noise or light: the levels of red, green, blue and NIR at metres east

@@ -34,19 +34,20 @@ MosaicGeometry::MosaicGeometry(std::vector<MosaicCamera> cameras, const SensorSi
   double left = std::numeric_limits<double>::infinity(), right = -left, bottom = left, top = -left;
   for (const MosaicCamera& c : cameras) {
     // The grid's north and scale at the camera: true north's grid azimuth and metres per metre.
-    const UtmPoint nadir = zone_.Forward(c.position);
+    const UtmPoint gps = zone_.Forward(c.position);
     const UtmPoint north = zone_.Forward(LocalPlane(c.position).Inverse({0, kProbeM}));
     const double azimuthDeg =
-        std::atan2(north.easting - nadir.easting, north.northing - nadir.northing) * kDegreesPerRadian;
-    const double scale = std::hypot(north.easting - nadir.easting, north.northing - nadir.northing) / kProbeM;
+        std::atan2(north.easting - gps.easting, north.northing - gps.northing) * kDegreesPerRadian;
+    const double scale = std::hypot(north.easting - gps.easting, north.northing - gps.northing) / kProbeM;
+    const UtmPoint nadir{gps.easting + c.shiftEastM, gps.northing + c.shiftNorthM};
     const CameraPose pose{{nadir.easting, nadir.northing},
                           c.heightM * scale,
                           c.headingDeg + azimuthDeg,
                           c.pitchDeg,
                           c.rollDeg,
                           c.focalLengthMm};
-    const std::optional<Footprint> footprint = FootprintOf(pose, sensor);
-    Placed p{nadir, GroundToPicture(pose, sensor), footprint.has_value(), 0, 0, 0, 0};
+    const std::optional<Footprint> footprint = taloran::FootprintOf(pose, sensor);
+    Placed p{nadir, GroundToPicture(pose, sensor), footprint.has_value(), footprint.value_or(Footprint{}), 0, 0, 0, 0};
     placed_.push_back(p);
     if (!footprint) continue;
     Placed& q = placed_.back();
@@ -65,6 +66,11 @@ MosaicGeometry::MosaicGeometry(std::vector<MosaicCamera> cameras, const SensorSi
   grid_.left = std::floor(left / pixelM) * pixelM, grid_.top = std::ceil(top / pixelM) * pixelM;
   grid_.width = static_cast<int>(std::ceil((right - grid_.left) / pixelM));
   grid_.height = static_cast<int>(std::ceil((grid_.top - bottom) / pixelM));
+}
+
+std::optional<Footprint> MosaicGeometry::FootprintOf(std::size_t i) const {
+  if (!placed_[i].paints) return std::nullopt;
+  return placed_[i].footprint;
 }
 
 std::vector<std::size_t> MosaicGeometry::CamerasMeeting(int x, int y, int width, int height) const {

@@ -19,6 +19,7 @@ namespace taloran {
 struct MosaicCamera {
   GeoPoint position;
   double heightM, headingDeg, pitchDeg, rollDeg, focalLengthMm;
+  double shiftEastM = 0, shiftNorthM = 0;  // a correction of the position on the grid
 };
 
 struct MosaicGrid {
@@ -41,6 +42,15 @@ class MosaicGeometry {
   MosaicGeometry(std::vector<MosaicCamera> cameras, const SensorSize& sensor, double pixelM);
 
   const MosaicGrid& grid() const { return grid_; }
+  std::size_t size() const { return placed_.size(); }
+  // Whether capture `i` has a footprint, and so paints.
+  bool Paints(std::size_t i) const { return placed_[i].paints; }
+  // The ground point below capture `i`'s camera, on the grid.
+  PlanePoint Nadir(std::size_t i) const { return {placed_[i].nadir.easting, placed_[i].nadir.northing}; }
+  // Capture `i`'s footprint on the grid; nothing where it does not paint.
+  std::optional<Footprint> FootprintOf(std::size_t i) const;
+  // Where the grid point shows in capture `i`'s picture (outside it where the camera does not see it).
+  std::optional<PicturePoint> PictureOf(std::size_t i, PlanePoint ground) const { return placed_[i].toPicture(ground); }
   // The captures whose footprint meets the map rectangle (x, y, width, height), nearest first to its middle.
   std::vector<std::size_t> CamerasMeeting(int x, int y, int width, int height) const;
   // The sources of the rectangle's pixels, a row after another.
@@ -51,6 +61,7 @@ class MosaicGeometry {
     UtmPoint nadir;
     GroundToPicture toPicture;        // the camera on the UTM grid: heading from grid north, height in grid metres
     bool paints;                      // it has a footprint
+    Footprint footprint;              // its corners on the grid, where it paints
     double left, right, bottom, top;  // the footprint's extent on the grid
   };
   UtmZone zone_;
