@@ -15,7 +15,7 @@ namespace {
 // size of the shifts' and the equations stay well scaled.
 constexpr double kTurnScaleM = 100;
 // A tie whose residual is above this and thrice the median residual is an outlier (a repeated
-// texture, a moving shadow): it is left out and the adjustment made again.
+// texture, a moving shadow): it is left out and the adjustment made again, until the outliers stay the same.
 constexpr double kOutlierFloorM = 0.25;
 constexpr double kOutlierFactor = 3;
 constexpr int kRounds = 6;
@@ -188,9 +188,13 @@ PoseAdjustment AdjustPoses(const PoseCaptures& captures, const std::vector<PoseT
     if (!residuals.empty()) {
       std::nth_element(residuals.begin(), residuals.begin() + static_cast<std::ptrdiff_t>(residuals.size() / 2),
                        residuals.end());
+      // Judged again every round against the latest solution: a tie an outlier's pull made look
+      // bad comes back once the outlier is out.
       const double limit = std::max(kOutlierFloorM, kOutlierFactor * residuals[residuals.size() / 2]);
       for (std::size_t t = 0; t < ties.size(); ++t) {
-        if (kept(t) && out.residualM[t] > limit) out.used[t] = 0, again = true;
+        const char use = out.residualM[t] <= limit ? 1 : 0;
+        again = again || use != out.used[t];
+        out.used[t] = use;
       }
     }
     for (std::size_t i = 0; i < n; ++i) {
