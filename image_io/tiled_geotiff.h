@@ -1,6 +1,11 @@
-// A map written tile by tile as a GeoTIFF on a projected grid (a UTM zone): 512-pixel tiles,
-// deflate, the bands' descriptions in GDAL's metadata, the last band alpha where asked. Only one
-// tile row is ever in memory; the file appears whole under its name or not at all.
+// A map written tile by tile as a Cloud Optimized GeoTIFF on a projected grid (a UTM zone): 512-pixel
+// tiles, deflate with the predictor that suits the samples, the bands' descriptions in GDAL's
+// metadata, the last band alpha where asked, and overviews by 2 down to under 512 pixels, made from
+// the tiles as they come. The deflated tiles wait in a temporary store beside the map; Finish lays
+// the file out as GDAL's COG validation asks: header, GDAL's structural metadata, every directory,
+// then the tiles, smallest overview first, each with its size before it and its last 4 bytes
+// repeated after. Only a tile row of each level is ever in memory; the file appears whole under
+// its name or not at all.
 //
 // Threading: one writer, one thread.
 #pragma once
@@ -45,9 +50,10 @@ class TiledGeoTiff {
   TiledGeoTiff& operator=(const TiledGeoTiff&) = delete;
 
   // Writes the tile at column `tx` and row `ty` of tiles: kMapTile x kMapTile pixels, their bands
-  // together, in the layout's samples (native byte order); false when it cannot be written.
+  // together, in the layout's samples (native byte order); tiles come a row after another, each row
+  // from the left. False when it cannot be written.
   bool WriteTile(int tx, int ty, std::span<const std::uint8_t> pixels);
-  // Closes the file and renames it into place; why not where it cannot.
+  // Lays out the file and renames it into place; why not where it cannot.
   std::optional<std::string> Finish();
 
  private:

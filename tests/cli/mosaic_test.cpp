@@ -153,6 +153,32 @@ TEST(Mosaic, PaintsTheFieldWhereItLies) {
                   c.position.longitudeDeg, c.position.latitudeDeg);
     EXPECT_EQ(test::CommandOutput(where), "255\n");
   }
+  // A cloud optimized GeoTIFF by GDAL's own validation, every tile's leader and trailer read, with
+  // overviews by 2 down to under 512 pixels whose pixels are the means of the map's.
+  EXPECT_EQ(test::CommandOutput("/usr/bin/python3 /usr/lib/python3/dist-packages/osgeo_utils/samples/"
+                                "validate_cloud_optimized_geotiff.py --full-check=yes '" +
+                                map + "'")
+                .rfind(map + " is a valid cloud optimized GeoTIFF\n", 0),
+            0u);
+  const std::string structure = test::CommandOutput("gdalinfo '" + map + "'");
+  EXPECT_NE(structure.find("LAYOUT=COG"), std::string::npos);
+  EXPECT_NE(structure.find("PREDICTOR=2"), std::string::npos);
+  const std::string overview = test::CommandOutput(
+      "/usr/bin/python3 -c \"from osgeo import gdal; d = gdal.Open('" + map +
+      "'); b = d.GetRasterBand(4); o = b.GetOverview(0); print(o.XSize, o.YSize, b.GetOverviewCount(), "
+      "b.GetOverview(b.GetOverviewCount() - 1).XSize <= 512, b.ReadAsArray(100, 100, 2, 2).mean(), "
+      "o.ReadAsArray(50, 50, 1, 1)[0][0])\"");
+  double mapMean = 0, overviewLevel = 0;
+  int overviewWidth = 0, overviewHeight = 0, count = 0;
+  char smallest[8] = {};
+  ASSERT_EQ(std::sscanf(overview.c_str(), "%d %d %d %7s %lf %lf", &overviewWidth, &overviewHeight, &count, smallest,
+                        &mapMean, &overviewLevel),
+            6)
+      << overview;
+  EXPECT_EQ(overviewWidth, static_cast<int>((width + 1) / 2));
+  EXPECT_EQ(overviewHeight, static_cast<int>((height + 1) / 2));
+  EXPECT_STREQ(smallest, "True");
+  EXPECT_NEAR(overviewLevel, mapMean, 0.5);
 }
 
 // The captures' footprints as the mosaic's --json report gives them, by file name.
