@@ -8,6 +8,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <ostream>
 
 #include "cli/command.h"
@@ -24,11 +25,14 @@
 #include "core/index/index_value.h"
 #include "core/reflectance/reflectance.h"
 #include "image_io/camera_profile.h"
+#include "image_io/json_text.h"
+#include "image_io/output_file.h"
 #include "image_io/tiled_geotiff.h"
 #include "image_io/xmp_packet.h"
 #include "run/capture_step.h"
 #include "run/inputs.h"
 #include "run/output_rules.h"
+#include "run/run_journal.h"
 #include "run/runner.h"
 
 namespace taloran {
@@ -45,6 +49,7 @@ struct MosaicArgs {
   std::string output, index, band = "red";
   bool colour = false;
   bool noRefine = false, json = false;
+  Shard shard;  // from run.shard
 };
 
 // What a map pixel holds: the four bands and alpha, or one index value.
@@ -104,6 +109,25 @@ std::array<double, 4> BilinearLevels(const FrameStore& frame, float column, floa
 
 std::uint8_t Level(double value) { return static_cast<std::uint8_t>(std::lround(value)); }
 
+// Shard K of N writes FIELD_K_of_N.tif beside FIELD.tif; one shard FIELD.tif itself.
+std::filesystem::path ShardOutput(const std::filesystem::path& output, Shard shard) {
+  if (shard.count == 1) return output;
+  std::filesystem::path name = output.stem();
+  name += "_" + std::to_string(shard.index);
+  name += "_of_" + std::to_string(shard.count);
+  name += output.extension();
+  return output.parent_path() / name;
+}
+
+// Beside the map while it is made, hidden: the journal of its finished rows of tiles, and the
+// store of their deflated tiles.
+std::filesystem::path Beside(const std::filesystem::path& output, const char* suffix) {
+  std::filesystem::path name = ".";
+  name += output.filename();
+  name += suffix;
+  return output.parent_path() / name;
+}
+
 int Mosaic(MosaicArgs& a, const CliStreams& io) {
   std::optional<SensorSize> sensor;
   if (!SensorOption(a.run.camera, sensor, io.err)) return kExitUsage;
@@ -130,7 +154,9 @@ int Mosaic(MosaicArgs& a, const CliStreams& io) {
               "the captures)\n";
     return kExitUsage;
   }
-  if (const auto refusal = RefusedOutputs({{a.output, "-o", true}}, paths)) {
+  const Shard shard = a.shard;
+  const std::filesystem::path output = ShardOutput(a.output, shard);
+  if (const auto refusal = RefusedOutputs({{output.string(), "-o", true}}, paths)) {
     io.err << *refusal << '\n';
     return kExitUsage;
   }
@@ -195,21 +221,63 @@ int Mosaic(MosaicArgs& a, const CliStreams& io) {
                                  {"Captures", names},
                                  {"Calibration", a.run.calibration.empty() ? "" : NameOf(a.run.calibration)},
                                  {"Refinement", refinementFigures}});
-  if (const auto failure = TiledGeoTiff::Create(
-          a.output, {grid.epsg, grid.left, grid.top, grid.pixelM, grid.width, grid.height}, layout, map)) {
+  // The shard's strip of the map's rows of tiles, on the map's own grid.
+  const int across = (grid.width + kMapTile - 1) / kMapTile, down = (grid.height + kMapTile - 1) / kMapTile;
+  const auto firstRow = static_cast<int>(static_cast<long long>(down) * (shard.index - 1) / shard.count);
+  const auto endRow = static_cast<int>(static_cast<long long>(down) * shard.index / shard.count);
+  if (firstRow == endRow) {
+    io.err << "mosaic: shard " << shard.index << " of " << shard.count << " holds none of the map's " << down
+           << " rows of tiles; nothing was written\n";
+    return kExitOk;
+  }
+  const ProjectedGrid strip{
+      grid.epsg,   grid.left,  grid.top - firstRow * kMapTile * grid.pixelM,
+      grid.pixelM, grid.width, std::min(grid.height - firstRow * kMapTile, (endRow - firstRow) * kMapTile)};
+  // The journal names everything that shapes the map: a resumed run goes on only with the same.
+  nlohmann::json arguments{
+      {"command", "mosaic"},   {"output", output.string()},
+      {"index", a.index},      {"band", a.band},
+      {"colour", a.colour},    {"calibration", a.run.calibration},
+      {"refine", !a.noRefine}, {"four_layer", a.run.fourLayer},
+      {"shard", a.run.shard},  {"grid", {grid.epsg, grid.left, grid.top, gsd, grid.width, grid.height}},
+      {"captures", used}};
+  if (refinement) {
+    for (const PoseCorrection& c : refinement->adjustment.corrections) {
+      arguments["corrections"].push_back({c.eastM, c.northM, c.turnDeg});
+    }
+  }
+  RemoveLeftTemporaries({output});
+  RunJournal journal;
+  const std::filesystem::path journalPath = Beside(output, ".taloran-mosaic.journal");
+  if (const auto refusal = journal.Open(journalPath, JsonText(arguments), a.run.resume)) {
+    io.err << refusal->text << '\n';
+    return refusal->otherRun ? kExitUsage : kExitCannotWrite;
+  }
+  if (const auto failure = TiledGeoTiff::Create(output, strip, layout, map, Beside(output, ".taloran-tiles"),
+                                                !journal.entries().empty())) {
     io.err << *failure << '\n';
     return kExitCannotWrite;
   }
+  // The rows an earlier run finished come from its store; the rest are painted.
+  int restored = 0;
+  while (journal.entries().count(static_cast<std::size_t>(restored)) != 0 && firstRow + restored < endRow) {
+    if (!map->RestoreRow(restored, journal.entries().at(static_cast<std::size_t>(restored)))) {
+      io.err << "mosaic: the earlier run's tiles beside " << output.string()
+             << " are damaged; run again without --resume\n";
+      return kExitCannotWrite;
+    }
+    ++restored;
+  }
+  if (restored > 0) io.err << "Resumed: " << restored << " of " << endRow - firstRow << " rows of tiles were made\n";
   // A row of tiles at a time: the frames the row needs are read (those the row before read are
   // kept), then its tiles are painted on the workers, each into its own buffer, and written in order.
-  const int across = (grid.width + kMapTile - 1) / kMapTile, down = (grid.height + kMapTile - 1) / kMapTile;
   struct Loaded {
     std::unique_ptr<FrameStore> frame;
     std::optional<BandScales> scales;  // its reflectances, under a calibration
   };
   std::map<std::size_t, Loaded> frames;
   std::vector<std::vector<std::uint8_t>> tiles(static_cast<std::size_t>(across));
-  for (int ty = 0; ty < down; ++ty) {
+  for (int ty = firstRow + restored; ty < endRow; ++ty) {
     std::map<std::size_t, Loaded> needed;
     for (std::size_t i : geometry.CamerasMeeting(0, ty * kMapTile, grid.width, kMapTile)) {
       if (unreadable[i] != 0) continue;
@@ -282,20 +350,25 @@ int Mosaic(MosaicArgs& a, const CliStreams& io) {
       }
     });
     for (int tx = 0; tx < across; ++tx) {
-      if (!map->WriteTile(tx, ty, tiles[static_cast<std::size_t>(tx)])) {
-        io.err << "Cannot write " << a.output << ": " << std::strerror(errno) << '\n';
+      if (!map->WriteTile(tx, ty - firstRow, tiles[static_cast<std::size_t>(tx)])) {
+        io.err << "Cannot write " << output.string() << ": " << std::strerror(errno) << '\n';
         return kExitCannotWrite;
       }
     }
-    if (progress) io.err << "\rMap rows " << (ty + 1) << " of " << down << std::flush;
+    if (!journal.Append(static_cast<std::size_t>(ty - firstRow), map->RowRecord(ty - firstRow))) {
+      io.err << "Cannot write " << journalPath.string() << ": " << std::strerror(errno) << '\n';
+      return kExitCannotWrite;
+    }
+    if (progress) io.err << "\rMap rows " << (ty - firstRow + 1) << " of " << endRow - firstRow << std::flush;
   }
   if (progress) io.err << '\n';
   if (const auto failure = map->Finish()) {
     io.err << *failure << '\n';
     return kExitCannotWrite;
   }
-  io.err << "Field map: " << a.output << ", " << grid.width << " x " << grid.height << " pixels of " << gsd * 100
-         << " cm, EPSG:" << grid.epsg << ", "
+  journal.Remove();
+  io.err << "Field map: " << output.string() << ", " << strip.width << " x " << strip.height << " pixels of "
+         << gsd * 100 << " cm, EPSG:" << grid.epsg << ", "
          << (used.size() - static_cast<std::size_t>(std::count(unreadable.begin(), unreadable.end(), 1)))
          << " captures\n";
   if (a.json) {  // without refinement, every capture as its record places it
@@ -336,9 +409,12 @@ CommandParts AddMosaicCommand(CLI::App& command) {
   command.add_flag("--no-refine", a->noRefine,
                    "Place the captures as their records say, without matching their overlaps");
   command.add_flag("--json", a->json, "The refinement's report as JSON on standard output");
+  command.add_option("--shard", a->run.shard,
+                     "K/N: only the K-th of N strips of the map's rows of tiles, as FIELD_K_of_N.tif on the same grid");
+  AddResume(command, a->run.resume, "Continue a killed run with the same arguments, keeping the rows of tiles it made");
   AddNoProgress(command, a->run.noProgress);
   AddInputs(command, a->run.inputs);
-  return {[] {}, [a](const CliStreams& io) { return Mosaic(*a, io); }};
+  return {[a] { a->shard = ParsedShard(a->run.shard); }, [a](const CliStreams& io) { return Mosaic(*a, io); }};
 }
 
 }  // namespace taloran

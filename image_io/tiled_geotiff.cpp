@@ -1,5 +1,6 @@
 #include "image_io/tiled_geotiff.h"
 
+#include <fcntl.h>
 #include <libdeflate.h>
 #include <unistd.h>
 
@@ -7,6 +8,7 @@
 #include <bit>
 #include <cerrno>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 
@@ -101,15 +103,18 @@ struct TiledGeoTiff::Open {
   std::size_t pixelBytes = 0, sampleBytes = 0, samples = 0;
   std::vector<Level> levels;
   libdeflate_compressor* compressor = nullptr;
+  libdeflate_decompressor* decompressor = nullptr;
   std::vector<std::uint8_t> predicted, deflated;
+  bool keepStore = false;  // a named store stays for a resumed run until the map is whole
   bool finished = false;
 
   ~Open() {
     if (compressor != nullptr) libdeflate_free_compressor(compressor);
+    if (decompressor != nullptr) libdeflate_free_decompressor(decompressor);
     if (store >= 0) close(store);
     if (file >= 0) close(file);
     std::error_code ignored;
-    if (!storePath.empty()) std::filesystem::remove(storePath, ignored);
+    if (!storePath.empty() && (finished || !keepStore)) std::filesystem::remove(storePath, ignored);
     if (!finished && !partial.empty()) std::filesystem::remove(partial, ignored);
   }
 
@@ -163,6 +168,32 @@ struct TiledGeoTiff::Open {
             p[(sizeof(float) - 1 - b) * count + i] = from[i * sizeof(float) + b];
         }
         for (std::size_t i = rowBytes - 1; i >= samples; --i) p[i] = static_cast<std::uint8_t>(p[i] - p[i - samples]);
+      }
+    }
+  }
+
+  // The predictor undone in place.
+  void Unpredict(std::span<std::uint8_t> tile) {
+    const std::size_t rowBytes = static_cast<std::size_t>(kMapTile) * pixelBytes;
+    for (std::size_t row = 0; row < kMapTile; ++row) {
+      std::uint8_t* p = tile.data() + row * rowBytes;
+      if (layout.samples == ExportSamples::Uint8) {
+        for (std::size_t i = samples; i < rowBytes; ++i) p[i] = static_cast<std::uint8_t>(p[i] + p[i - samples]);
+      } else if (layout.samples == ExportSamples::Uint16) {
+        for (std::size_t i = samples; i < rowBytes / 2; ++i) {
+          std::uint16_t a, b;
+          std::memcpy(&a, p + 2 * i, 2), std::memcpy(&b, p + 2 * (i - samples), 2);
+          a = static_cast<std::uint16_t>(a + b);
+          std::memcpy(p + 2 * i, &a, 2);
+        }
+      } else {
+        for (std::size_t i = samples; i < rowBytes; ++i) p[i] = static_cast<std::uint8_t>(p[i] + p[i - samples]);
+        const std::size_t count = rowBytes / sizeof(float);
+        predicted.assign(p, p + rowBytes);
+        for (std::size_t i = 0; i < count; ++i) {
+          for (std::size_t b = 0; b < sizeof(float); ++b)
+            p[i * sizeof(float) + b] = predicted[(sizeof(float) - 1 - b) * count + i];
+        }
       }
     }
   }
@@ -229,8 +260,8 @@ struct TiledGeoTiff::Open {
 
   // Tile (tx, ty) of level `k` is whole: stored, and its quarter given to the next level's row,
   // which is passed on in turn once whole.
-  bool Take(std::size_t k, int tx, int ty, std::span<const std::uint8_t> tile) {
-    if (!Store(k, tx, ty, tile)) return false;
+  bool Take(std::size_t k, int tx, int ty, std::span<const std::uint8_t> tile, bool stored = false) {
+    if (!stored && !Store(k, tx, ty, tile)) return false;
     if (k + 1 == levels.size()) return true;
     Level& next = levels[k + 1];
     if (!next.pendingUsed) Clear(next.pending), next.pendingUsed = true, next.pendingRow = ty / 2;
@@ -264,7 +295,8 @@ struct TiledGeoTiff::Open {
 };
 
 std::optional<std::string> TiledGeoTiff::Create(const std::filesystem::path& path, const ProjectedGrid& grid,
-                                                const TiledLayout& layout, std::unique_ptr<TiledGeoTiff>& writer) {
+                                                const TiledLayout& layout, std::unique_ptr<TiledGeoTiff>& writer,
+                                                const std::filesystem::path& storePath, bool resume) {
   int made = 0;
   const std::optional<TemporaryFile> temporary = MakeTemporaryBeside(path, made);
   if (!temporary) return CannotWrite(path, made);
@@ -272,14 +304,24 @@ std::optional<std::string> TiledGeoTiff::Create(const std::filesystem::path& pat
   w->open_ = std::make_unique<Open>();
   Open& o = *w->open_;
   o.path = path, o.partial = temporary->name, o.file = temporary->descriptor;
-  const std::optional<TemporaryFile> store = MakeTemporaryBeside(path, made);
-  if (!store) return CannotWrite(path, made);
-  o.storePath = store->name, o.store = store->descriptor;
+  if (storePath.empty()) {
+    const std::optional<TemporaryFile> store = MakeTemporaryBeside(path, made);
+    if (!store) return CannotWrite(path, made);
+    o.storePath = store->name, o.store = store->descriptor;
+  } else {
+    o.storePath = storePath, o.keepStore = true;
+    o.store = open(storePath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | (resume ? 0 : O_TRUNC), 0644);
+    if (o.store < 0) return CannotWrite(storePath, errno);
+    const off_t end = lseek(o.store, 0, SEEK_END);
+    if (end < 0) return CannotWrite(storePath, errno);
+    o.storeEnd = static_cast<std::uint64_t>(end);
+  }
   o.grid = grid, o.layout = layout;
   o.samples = layout.bandNames.size(), o.sampleBytes = SampleBytes(layout.samples);
   o.pixelBytes = o.samples * o.sampleBytes;
   o.compressor = libdeflate_alloc_compressor(kDeflateLevel);
-  if (o.compressor == nullptr) return CannotWrite(path, ENOMEM);
+  o.decompressor = libdeflate_alloc_decompressor();
+  if (o.compressor == nullptr || o.decompressor == nullptr) return CannotWrite(path, ENOMEM);
   // The map, then halves until both sides are 512 pixels or fewer.
   int width = grid.width, height = grid.height;
   while (true) {
@@ -302,6 +344,52 @@ TiledGeoTiff::~TiledGeoTiff() = default;
 bool TiledGeoTiff::WriteTile(int tx, int ty, std::span<const std::uint8_t> pixels) {
   errno = 0;
   return open_->Take(0, tx, ty, pixels);
+}
+
+std::string TiledGeoTiff::RowRecord(int ty) const {
+  const Level& level = open_->levels[0];
+  std::string record;
+  for (int tx = 0; tx < level.across; ++tx) {
+    const std::size_t t =
+        static_cast<std::size_t>(ty) * static_cast<std::size_t>(level.across) + static_cast<std::size_t>(tx);
+    record.append(record.empty() ? "" : " ").append(std::to_string(level.offset[t]));
+    record.append(":").append(std::to_string(level.size[t]));
+  }
+  return record;
+}
+
+bool TiledGeoTiff::RestoreRow(int ty, const std::string& record) {
+  Open& o = *open_;
+  Level& level = o.levels[0];
+  std::vector<std::uint8_t> tile(o.TileBytes());
+  const char* p = record.c_str();
+  for (int tx = 0; tx < level.across; ++tx) {
+    char* end = nullptr;
+    const std::uint64_t offset = std::strtoull(p, &end, 10);
+    if (*end != ':') return false;
+    const std::uint64_t size = std::strtoull(end + 1, &end, 10);
+    p = end;
+    if (size == 0) {
+      o.Clear(tile);
+    } else {
+      if (size > o.TileBytes() * 2 || offset + size > o.storeEnd) return false;
+      o.deflated.resize(static_cast<std::size_t>(size));
+      std::size_t got = 0;
+      if (pread(o.store, o.deflated.data(), o.deflated.size(), static_cast<off_t>(offset)) !=
+              static_cast<ssize_t>(size) ||
+          libdeflate_zlib_decompress(o.decompressor, o.deflated.data(), o.deflated.size(), tile.data(), tile.size(),
+                                     &got) != LIBDEFLATE_SUCCESS ||
+          got != tile.size()) {
+        return false;
+      }
+      o.Unpredict(tile);
+    }
+    const std::size_t t =
+        static_cast<std::size_t>(ty) * static_cast<std::size_t>(level.across) + static_cast<std::size_t>(tx);
+    level.offset[t] = offset, level.size[t] = size;
+    if (!o.Take(0, tx, ty, tile, true)) return false;
+  }
+  return *p == '\0';
 }
 
 std::optional<std::string> TiledGeoTiff::Finish() {

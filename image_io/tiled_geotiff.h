@@ -42,9 +42,12 @@ inline constexpr int kMapTile = 512;
 
 class TiledGeoTiff {
  public:
-  // Opens a temporary file beside `path`; why not where it cannot.
+  // Opens a temporary file beside `path`; why not where it cannot. The tiles wait in `store`, kept
+  // until Finish so that a killed run can resume (RestoreRow), and anew unless `resume`; in a
+  // temporary of its own without one.
   static std::optional<std::string> Create(const std::filesystem::path& path, const ProjectedGrid& grid,
-                                           const TiledLayout& layout, std::unique_ptr<TiledGeoTiff>& writer);
+                                           const TiledLayout& layout, std::unique_ptr<TiledGeoTiff>& writer,
+                                           const std::filesystem::path& store = {}, bool resume = false);
   ~TiledGeoTiff();  // removes the temporary unless Finish succeeded
   TiledGeoTiff(const TiledGeoTiff&) = delete;
   TiledGeoTiff& operator=(const TiledGeoTiff&) = delete;
@@ -53,6 +56,11 @@ class TiledGeoTiff {
   // together, in the layout's samples (native byte order); tiles come a row after another, each row
   // from the left. False when it cannot be written.
   bool WriteTile(int tx, int ty, std::span<const std::uint8_t> pixels);
+  // Where tile row `ty`'s tiles lie in the store (one line), once its last tile is written.
+  std::string RowRecord(int ty) const;
+  // Takes tile row `ty` from the store as an earlier run's RowRecord gives it, in place of writing
+  // it; false where the store does not hold it whole.
+  bool RestoreRow(int ty, const std::string& record);
   // Lays out the file and renames it into place; why not where it cannot.
   std::optional<std::string> Finish();
 

@@ -56,6 +56,7 @@ std::map<std::string, std::string> Files(const std::filesystem::path& folder) {
 struct LongRun {
   const char* name;
   std::vector<std::string> args;  // OUT stands for the output folder
+  bool field = false;             // over a flight of one field, which mosaic needs, instead
 };
 
 TEST(Resume, AKilledRunResumedWritesWhatAWholeRunWrites) {
@@ -66,7 +67,19 @@ TEST(Resume, AKilledRunResumedWritesWhatAWholeRunWrites) {
     test::WriteBytes(flight / ("IMG_" + std::to_string(1000 + i) + ".tif"),
                      EncodeCapture(FieldScene(static_cast<unsigned>(1 + i % 3)), false));
   }
+  const std::filesystem::path field = dir.path() / "field";
+  std::filesystem::create_directories(field);
+  FlightDesign design;
+  design.lines = 3, design.perLine = 6;
+  const std::vector<PlannedCapture> planned = PlanFlight(design);
+  for (unsigned n = 1; n <= planned.size(); ++n) {
+    std::string name = "f";
+    name.append(std::to_string(100 + n)).append(".tif");
+    test::WriteBytes(field / name, EncodeCapture(FlightScene(planned[n - 1], design, n), false));
+  }
+  std::ofstream(field / "camera.json") << R"({"sensor_width_mm": 6.72, "sensor_height_mm": 3.795})";
   const LongRun runs[] = {
+      {"mosaic", {"mosaic", "--jobs", "2", "--gsd", "0.05", "-o", "OUT/field.tif"}, true},
       {"batch",
        {"batch", "--jobs", "2", "--index", "ndvi,evi", "-o", "OUT/img", "--stats", "OUT/s.csv", "--geojson",
         "OUT/p.geojson"}},
@@ -82,7 +95,7 @@ TEST(Resume, AKilledRunResumedWritesWhatAWholeRunWrites) {
         if (a.starts_with("OUT")) a = out + a.substr(3);
       }
       if (resume) args.push_back("--resume");
-      args.push_back(flight.string());
+      args.push_back((run.field ? field : flight).string());
       return args;
     };
     const std::string whole = (dir.path() / (std::string(run.name) + "-whole")).string();
