@@ -104,6 +104,7 @@ void Command(benchmark::State& state, std::vector<std::string> args) {
     if (a == "CAPTURE") a = (Flight() / "IMG_0001.tif").string();
     if (a == "FLIGHT") a = Flight().string();
     if (a == "CHECK1000") a = CheckFlight().string();
+    if (a == "SAMPLES") a = TALORAN_SAMPLES_PATH;
     if (a == "PROFILE") a = (CheckFlight() / "camera.json").string();
     if (a == "BROKEN") a = BrokenCapture(), unreadable = true;
     if (a.starts_with("OUT")) a = (Flight() / "out").string() + a.substr(3);
@@ -156,6 +157,11 @@ TALORAN_COMMAND(export_one_capture_again, "export", "-o", "OUT/export", "CAPTURE
 // journal read, every finished file checked, only the broken capture tried again.
 TALORAN_COMMAND_RUNS(export_bands_uint8_jobs2, 5, "export", "--jobs", "2", "--no-progress", "-o", "OUT/export",
                      "FLIGHT", "BROKEN");
+// The field map of the 24 samples, refined, as a COG with overviews (the 1,000-capture flight and
+// GDAL beside it: mosaic_vs_gdal.sh).
+TALORAN_COMMAND(mosaic_samples_jobs2, "mosaic", "--jobs", "2", "--no-progress", "-o", "OUT/field.tif", "SAMPLES");
+TALORAN_COMMAND(mosaic_samples_no_refine_jobs2, "mosaic", "--jobs", "2", "--no-progress", "--no-refine", "-o",
+                "OUT/field.tif", "SAMPLES");
 TALORAN_COMMAND(resume_export_finished, "export", "--jobs", "2", "--no-progress", "--resume", "-o", "OUT/export",
                 "FLIGHT", "BROKEN");
 TALORAN_COMMAND_RUNS(batch_stats_for_resume, 1, "batch", "--format", "none", "--stats", "OUT/r.csv", "FLIGHT",

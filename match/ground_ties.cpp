@@ -56,7 +56,7 @@ bool Draw(const MosaicGeometry& geometry, std::size_t i, const MatchPicture& pic
       const int x0 = std::min(static_cast<int>(x), kMatchWidth - 2),
                 y0 = std::min(static_cast<int>(y), kMatchHeight - 2);
       const double fx = x - x0, fy = y - y0;
-      const float* p =
+      const std::uint8_t* p =
           picture.levels.data() + static_cast<std::size_t>(y0) * kMatchWidth + static_cast<std::size_t>(x0);
       const double upper = p[0] + fx * (p[1] - p[0]);
       const double lower = p[kMatchWidth] + fx * (p[kMatchWidth + 1] - p[kMatchWidth]);
@@ -78,10 +78,10 @@ MatchPicture MatchPictureOf(const FrameStore& frame) {
     const std::size_t lower = upper - kFrameWidth;
     for (int x = 0; x < kMatchWidth; ++x) {
       const std::size_t i = static_cast<std::size_t>(kMatchReduction * x);
+      const auto sum = static_cast<unsigned>(frame.nir[upper + i] + frame.nir[upper + i + 1] + frame.nir[lower + i] +
+                                             frame.nir[lower + i + 1]);
       picture.levels[static_cast<std::size_t>(y) * kMatchWidth + static_cast<std::size_t>(x)] =
-          static_cast<float>(frame.nir[upper + i] + frame.nir[upper + i + 1] + frame.nir[lower + i] +
-                             frame.nir[lower + i + 1]) /
-          4.0f;
+          static_cast<std::uint8_t>((sum + 2) / 4);
     }
   }
   return picture;

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <utility>
 #include <vector>
 
@@ -17,12 +18,13 @@
 
 namespace taloran {
 
-// A capture's picture as matching reads it: NIR at half the resolution (means of 2 x 2 pixels), the
-// top row first. Vegetation's texture is strongest in NIR.
+// A capture's picture as matching reads it: NIR at half the resolution (means of 2 x 2 pixels,
+// rounded to a level), the top row first. Vegetation's texture is strongest in NIR; a byte a pixel
+// keeps a 1,000-capture flight's pictures in 255 MB.
 inline constexpr int kMatchReduction = 2;
 inline constexpr int kMatchWidth = kFrameWidth / kMatchReduction, kMatchHeight = kFrameHeight / kMatchReduction;
 struct MatchPicture {
-  std::vector<float> levels;  // kMatchWidth x kMatchHeight
+  std::vector<std::uint8_t> levels;  // kMatchWidth x kMatchHeight
 };
 MatchPicture MatchPictureOf(const FrameStore& frame);
 

@@ -1,15 +1,18 @@
 // The refinement of a field map's placing: every capture's match picture is read and the
 // overlapping pairs matched on the workers, then one adjustment of every capture's shift and turn
-// is made over all the ties; the report says what each capture and pair came to.
+// is made over all the ties.
+//
+// Threading contract: RefinePlacing runs on its caller's thread and hands captures and pairs to
+// RunParallel's workers, each with memory of its own; it returns once they have finished.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "cli/command.h"
 #include "core/geo/mosaic_geometry.h"
 #include "core/geo/pose_adjustment.h"
 #include "match/ground_ties.h"
@@ -25,16 +28,22 @@ struct Refinement {
 };
 
 // Refines the placing `placed` of the captures at `paths`, whose pictures have pixels of
-// `groundSampleM` on the ground (four-layer, jobs and progress as given); a capture that does not
-// read whole is named on `io.err` and marked.
+// `groundSampleM` on the ground, on up to `jobs` workers (with the progress line on `err` where
+// `progress`); a capture that does not read whole is named on `err` and marked. Where `cancel` is
+// set the work stops early and the captures stay as placed.
 Refinement RefinePlacing(const MosaicGeometry& placed, const std::vector<std::string>& paths, double groundSampleM,
-                         bool fourLayer, unsigned jobs, bool progress, const CliStreams& io);
+                         bool fourLayer, unsigned jobs, bool progress, std::ostream& err,
+                         const std::atomic<bool>* cancel = nullptr);
 
 // The figures in a line: captures tied, pairs, windows, the largest correction and the residual.
 std::string RefinementSummary(const Refinement& r, const std::vector<std::string>& paths);
-// The report a line a capture (its correction, ties and residual) and a line a pair.
-void WriteRefinementText(const Refinement& r, const std::vector<std::string>& paths, std::ostream& out);
-// The same as JSON, with each capture's footprint on the refined placing `refined`.
-std::string RefinementJson(const Refinement& r, const std::vector<std::string>& paths, const MosaicGeometry& refined);
+
+// Each capture's and pair's ties kept: how many, and their root mean square residual.
+struct TieFigures {
+  std::size_t ties = 0;
+  double sumSquares = 0;
+  double rms() const;
+};
+void RefinementFigures(const Refinement& r, std::vector<TieFigures>& captures, std::vector<TieFigures>& pairs);
 
 }  // namespace taloran
