@@ -11,6 +11,7 @@
 #include "core/capture/folder_listing.h"
 #include "core/geo/capture_check.h"
 #include "core/geo/check_report.h"
+#include "core/geo/utm.h"
 #include "core/index/index_table.h"
 #include "image_io/calibration_file.h"
 
@@ -55,6 +56,10 @@ void FlightMapPresenter::Follow(const std::string& capturePath, bool fourLayer, 
 void FlightMapPresenter::Load(const std::string& folder) {
   Cancel();
   if (folder != map_.folder) kept_.clear();
+  if (fieldMap_ && (folder != fieldFolder_ || !FieldMapCurrent())) {  // made of other captures
+    fieldMap_.reset();
+    view_.ShowFieldMap(std::nullopt), view_.ShowFieldMapStatus("");
+  }
   map_ = FlightMap{};
   map_.folder = folder;
   records_.clear();
@@ -252,6 +257,123 @@ void FlightMapPresenter::Cancel() {
   ++pass_;  // what the cancelled pass still posts is dropped
   job_.reset();
   view_.ShowScanProgress("");
+}
+
+bool FlightMapPresenter::FieldMapCurrent() const {
+  std::size_t present = 0;
+  for (const CheckedCapture& r : records_) {
+    const std::string path = fieldFolder_ + r.name;
+    const auto kept = fieldStamps_.find(path);
+    if (kept == fieldStamps_.end() || StampOf(path) != kept->second) return false;
+    ++present;
+  }
+  return present == fieldStamps_.size();
+}
+
+void FlightMapPresenter::MakeFieldMap() { StartFieldMap(""); }
+
+void FlightMapPresenter::ExportFieldMap(const std::string& path) { StartFieldMap(path); }
+
+void FlightMapPresenter::CancelFieldMap() {
+  if (!fieldJob_ || !fieldJob_->running()) return;
+  fieldJob_->Cancel();
+}
+
+void FlightMapPresenter::StartFieldMap(const std::string& exportPath) {
+  if (!CanMakeFieldMap()) {
+    view_.ShowFieldMapStatus("A field map needs a camera profile with the sensor size");
+    return;
+  }
+  if (fieldJob_ && fieldJob_->running()) {
+    view_.ShowFieldMapStatus("A field map is being made: Cancel it first");
+    return;
+  }
+  FieldMapOrder order;
+  for (const CheckedCapture& r : records_) order.paths.push_back(map_.folder + r.name);
+  order.sensor = *sensor_;
+  order.request = colours_.value_or(ScanRequest{kIndexNdvi, std::nullopt, false});
+  order.request.fourLayer = fourLayer_;
+  order.exportPath = exportPath;
+  if (exportPath.empty()) {
+    fieldStamps_.clear();
+    for (const std::string& path : order.paths) {
+      if (const std::optional<Stamp> stamp = StampOf(path)) fieldStamps_[path] = *stamp;
+    }
+  }
+  const unsigned pass = ++fieldPass_;
+  const std::string folder = map_.folder;
+  fieldJob_ = std::make_unique<FieldMapJob>(
+      [this, pass](const std::string& line) {
+        view_.Post([this, pass, line] {
+          if (pass == fieldPass_) view_.ShowFieldMapStatus(line);
+        });
+      },
+      [this, pass, folder](const FieldMapOutcome& outcome) {
+        view_.Post([this, pass, folder, outcome] {
+          if (folder == map_.folder) FieldMapEnded(outcome, pass);
+        });
+      });
+  view_.ShowFieldMapStatus(exportPath.empty() ? "Field map: starting" : "Field map: starting " + exportPath);
+  fieldJob_->Start(std::move(order));
+}
+
+void FlightMapPresenter::FieldMapEnded(const FieldMapOutcome& outcome, unsigned pass) {
+  if (pass != fieldPass_) return;
+  view_.ShowFieldMapStatus(outcome.line);
+  if (!outcome.preview) return;
+  fieldMap_ = outcome.preview, fieldFolder_ = map_.folder;
+  ShowFieldMapPicture();
+}
+
+void FlightMapPresenter::ShowFieldMapPicture() {
+  if (!fieldMap_ || !check_.centre) {
+    view_.ShowFieldMap(std::nullopt);
+    return;
+  }
+  // The grid's corners through geographic coordinates onto the map's plane: over a field the two
+  // differ by a turn (the grid's convergence) and a scale, so three corners place the picture.
+  const MosaicGrid& grid = fieldMap_->geometry->grid();
+  const UtmZone zone(grid.epsg % 100, grid.epsg / 100 == 327);
+  const LocalPlane plane(*check_.centre);
+  const auto onPlane = [&](double east, double north) { return plane.Forward(zone.Inverse({east, north})); };
+  FieldMapPicture picture;
+  picture.width = fieldMap_->width, picture.height = fieldMap_->height;
+  picture.rgba = fieldMap_->rgba.data(), picture.owner = fieldMap_;
+  picture.topLeft = onPlane(grid.left, grid.top);
+  picture.topRight = onPlane(grid.left + grid.width * grid.pixelM, grid.top);
+  picture.bottomLeft = onPlane(grid.left, grid.top - grid.height * grid.pixelM);
+  view_.ShowFieldMap(picture);
+}
+
+std::string FlightMapPresenter::FieldMapReading(PlanePoint p) const {
+  if (!fieldMap_ || !check_.centre || fieldFolder_ != map_.folder) return "";
+  const MosaicGrid& grid = fieldMap_->geometry->grid();
+  const UtmZone zone(grid.epsg % 100, grid.epsg / 100 == 327);
+  const GeoPoint at = LocalPlane(*check_.centre).Inverse(p);
+  const UtmPoint u = zone.Forward(at);
+  const double column = std::floor((u.easting - grid.left) / grid.pixelM);
+  const double row = std::floor((grid.top - u.northing) / grid.pixelM);
+  if (column < 0 || row < 0 || column >= grid.width || row >= grid.height) return "";
+  const auto x = static_cast<int>(column), y = static_cast<int>(row);
+  const float value =
+      fieldMap_
+          ->values[static_cast<std::size_t>(y) * static_cast<std::size_t>(grid.width) + static_cast<std::size_t>(x)];
+  std::vector<MosaicSample> source;
+  fieldMap_->geometry->Assign(x, y, 1, 1, source);
+  if (source.empty() || source[0].capture < 0) return "";
+  char text[160];
+  const std::string name = SelectedIndex(fieldMap_->indexCode).name;
+  const std::string from = NameOf(fieldMap_->paths[static_cast<std::size_t>(source[0].capture)]);
+  if (std::isnan(value)) {
+    std::snprintf(text, sizeof text, "%s undefined at %.6f %c %.6f %c, from %s", name.c_str(), std::abs(at.latitudeDeg),
+                  at.latitudeDeg < 0 ? 'S' : 'N', std::abs(at.longitudeDeg), at.longitudeDeg < 0 ? 'W' : 'E',
+                  from.c_str());
+  } else {
+    std::snprintf(text, sizeof text, "%s %.2f at %.6f %c %.6f %c, from %s", name.c_str(), static_cast<double>(value),
+                  std::abs(at.latitudeDeg), at.latitudeDeg < 0 ? 'S' : 'N', std::abs(at.longitudeDeg),
+                  at.longitudeDeg < 0 ? 'W' : 'E', from.c_str());
+  }
+  return text;
 }
 
 std::string FlightMapPresenter::HoverText(std::size_t i) const {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/field_map_job.h"
 #include "app/flight_map_view.h"
 #include "app/flight_scan_job.h"
 #include "core/geo/field_check.h"
@@ -37,6 +38,18 @@ class FlightMapPresenter {
   // The field check with each frame's saturated share: scans what is not kept yet.
   void CheckFrames();
   void Cancel();
+  // The field map of the folder in the colours' index (NDVI without colours), refined, on a worker;
+  // shown under the footprints once made, and kept until the folder or a capture changes.
+  void MakeFieldMap();
+  // The command's field map file (bands and alpha, reflectances under the colours' calibration).
+  void ExportFieldMap(const std::string& path);
+  void CancelFieldMap();
+  // Whether a field map can be made: a folder with a camera profile's sensor size.
+  bool CanMakeFieldMap() const { return sensor_.has_value() && !records_.empty(); }
+  bool HasFieldMap() const { return fieldMap_ != nullptr; }
+  // What the field map shows at the map's plane point `p`: "NDVI 0.71 at 52.139112 N 5.506801 E,
+  // from field_07.tif"; "" where it shows nothing or there is none.
+  std::string FieldMapReading(PlanePoint p) const;
 
   const FlightMap& map() const { return map_; }
   std::optional<std::size_t> highlighted() const { return highlighted_; }
@@ -66,6 +79,10 @@ class FlightMapPresenter {
   void Scanned(std::size_t at, const ScanResult& result, const std::string& key, unsigned pass);
   bool KeptCurrent(std::size_t at);
   static std::string RequestKey(const ScanRequest& request);
+  void StartFieldMap(const std::string& exportPath);
+  void FieldMapEnded(const FieldMapOutcome& outcome, unsigned pass);
+  void ShowFieldMapPicture();
+  bool FieldMapCurrent() const;
 
   FlightMapView& view_;
   std::optional<SensorSize> sensor_;
@@ -81,6 +98,11 @@ class FlightMapPresenter {
   unsigned pass_ = 0;  // results of an earlier pass are dropped
   std::size_t scanned_ = 0, scanning_ = 0;
   std::chrono::steady_clock::time_point colouredAt_, progressAt_;
+  std::unique_ptr<FieldMapJob> fieldJob_;
+  unsigned fieldPass_ = 0;  // results of an earlier run are dropped
+  std::shared_ptr<const FieldMapPreview> fieldMap_;
+  std::string fieldFolder_;
+  std::map<std::string, Stamp> fieldStamps_;  // the captures as they were when the field map was made
 };
 
 }  // namespace taloran

@@ -2,7 +2,9 @@
 // capture, colours) and the field check's text. The Qt panel implements it; the tests with a fake.
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -36,6 +38,15 @@ struct MapColours {
   std::string title;         // "NDVI mean", "NDVI mean of reflectances"
 };
 
+// The field map under the footprints: its picture (RGBA, rows from the top) and where its outer
+// corners lie on the map's plane.
+struct FieldMapPicture {
+  int width = 0, height = 0;
+  const std::uint8_t* rgba = nullptr;  // kept by `owner`
+  std::shared_ptr<const void> owner;
+  PlanePoint topLeft, topRight, bottomLeft;
+};
+
 class FlightMapView {
  public:
   virtual ~FlightMapView() = default;
@@ -47,6 +58,11 @@ class FlightMapView {
   virtual void ShowScanProgress(const std::string& line) = 0;
   // The field check's report (its verdict last) and the verdict alone.
   virtual void ShowCheck(const std::string& report, const std::string& verdict) = 0;
+  // The field map under the footprints; nothing for none.
+  virtual void ShowFieldMap(const std::optional<FieldMapPicture>& picture) = 0;
+  // "Field map: row 3 of 5" while it is made; what came of it after ("Field map of NDVI: 23 captures,
+  // ..."), or why it was not made; "" for nothing to say.
+  virtual void ShowFieldMapStatus(const std::string& line) = 0;
   // Runs `task` on the window's thread, soon, from any thread.
   virtual void Post(std::function<void()> task) = 0;
 };

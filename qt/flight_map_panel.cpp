@@ -64,8 +64,33 @@ FlightMapPanel::FlightMapPanel(QWidget* parent)
   unplaced_->setAutoFillBackground(false);
   unplacedArea_->setMaximumHeight(kUnplacedLines * unplaced_->fontMetrics().lineSpacing());
   unplacedArea_->hide();
+  // The field map: made on a worker, shown under the footprints (a toggle), read at the pointer.
+  auto* fieldControls = new QHBoxLayout;
+  fieldMap_ = new QCheckBox("Field map", mapTab);
+  fieldMap_->setObjectName("fieldMapShown");
+  fieldMap_->setEnabled(false);
+  makeFieldMap_ = new QPushButton("Make field map", mapTab);
+  makeFieldMap_->setObjectName("makeFieldMap");
+  makeFieldMap_->setToolTip("Map the folder's captures, placed from their overlaps, in the index of the colours");
+  exportFieldMap_ = new QPushButton("Export field map...", mapTab);
+  exportFieldMap_->setToolTip("Write the field map as taloran-cli mosaic does: a cloud optimized GeoTIFF");
+  fieldStatus_ = new QLabel(mapTab);
+  fieldStatus_->setObjectName("fieldMapStatus");
+  fieldStatus_->setAccessibleName("Field map status");
+  fieldStatus_->setWordWrap(true);
+  fieldStatus_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  reading_ = new QLabel(mapTab);
+  reading_->setObjectName("fieldMapReading");
+  reading_->setAccessibleName("Field map reading");
+  reading_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  fieldControls->addWidget(fieldMap_);
+  fieldControls->addWidget(makeFieldMap_);
+  fieldControls->addWidget(exportFieldMap_);
+  fieldControls->addWidget(reading_, 1);
   mapColumn->addWidget(map_, 1);
   mapColumn->addLayout(controls);
+  mapColumn->addLayout(fieldControls);
+  mapColumn->addWidget(fieldStatus_);
   mapColumn->addWidget(unplacedArea_);
   tabs_->addTab(mapTab, "Map");
 
@@ -95,7 +120,22 @@ void FlightMapPanel::Attach(DesktopPresenter& desktop) {
             [presenter](std::size_t i, MapDirection d) { return presenter->Neighbour(i, d); });
   map_->OnOpen([&desktop](std::size_t i) { desktop.OpenFromMap(i); });
   connect(colour_, &QCheckBox::toggled, this, [&desktop](bool on) { desktop.ColourMapByIndex(on); });
-  connect(cancel_, &QPushButton::clicked, this, [presenter] { presenter->Cancel(); });
+  connect(cancel_, &QPushButton::clicked, this, [presenter] {
+    presenter->Cancel();
+    presenter->CancelFieldMap();
+  });
+  connect(makeFieldMap_, &QPushButton::clicked, this, [presenter] { presenter->MakeFieldMap(); });
+  connect(exportFieldMap_, &QPushButton::clicked, this, [this, presenter] {
+    const QString path =
+        QFileDialog::getSaveFileName(this, "Export field map", "field.tif", "Cloud optimized GeoTIFF (*.tif *.tiff)");
+    if (!path.isEmpty()) presenter->ExportFieldMap(path.toStdString());
+  });
+  connect(fieldMap_, &QCheckBox::toggled, this, [this](bool on) { map_->ShowFieldMapLayer(on); });
+  map_->OnPointer([this, presenter](std::optional<PlanePoint> at) {
+    const QString text = at ? QString::fromStdString(presenter->FieldMapReading(*at)) : QString();
+    reading_->setText(text);
+    reading_->setAccessibleDescription(text);
+  });
   connect(checkFrames_, &QPushButton::clicked, this, [presenter] { presenter->CheckFrames(); });
   connect(profile_, &QPushButton::clicked, this, [this, &desktop] {
     const QString path = QFileDialog::getOpenFileName(this, "Camera profile", QString(), "Camera profile (*.json)");
@@ -131,6 +171,22 @@ void FlightMapPanel::ShowCheck(const std::string& report, const std::string& ver
   report_->setPlainText(QString::fromStdString(report));
   verdict_->setText(QString::fromStdString(verdict));
   verdict_->setAccessibleDescription(verdict_->text());
+}
+
+void FlightMapPanel::ShowFieldMap(const std::optional<FieldMapPicture>& picture) {
+  map_->SetFieldMap(picture);
+  fieldMap_->setEnabled(picture.has_value());
+  fieldMap_->setChecked(picture.has_value());  // on by default once made
+  if (!picture) reading_->clear();
+}
+
+void FlightMapPanel::ShowFieldMapStatus(const std::string& line) {
+  const bool making = line.starts_with("Field map: ");
+  fieldStatus_->setText(QString::fromStdString(line));
+  fieldStatus_->setAccessibleDescription(fieldStatus_->text());
+  cancel_->setVisible(making || !progress_->text().isEmpty());
+  makeFieldMap_->setEnabled(!making);
+  exportFieldMap_->setEnabled(!making);
 }
 
 void FlightMapPanel::Post(std::function<void()> task) {

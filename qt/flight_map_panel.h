@@ -44,6 +44,8 @@ class FlightMapPanel : public QDialog, public FlightMapView {
   void ShowColours(const std::optional<MapColours>& colours) override;
   void ShowScanProgress(const std::string& line) override;
   void ShowCheck(const std::string& report, const std::string& verdict) override;
+  void ShowFieldMap(const std::optional<FieldMapPicture>& picture) override;
+  void ShowFieldMapStatus(const std::string& line) override;
   void Post(std::function<void()> task) override;
 
  protected:
@@ -62,6 +64,11 @@ class FlightMapPanel : public QDialog, public FlightMapView {
   QLabel* verdict_ = nullptr;
   QPlainTextEdit* report_ = nullptr;
   QPushButton* checkFrames_ = nullptr;
+  QCheckBox* fieldMap_ = nullptr;  // the field map under the footprints, once made
+  QPushButton* makeFieldMap_ = nullptr;
+  QPushButton* exportFieldMap_ = nullptr;
+  QLabel* fieldStatus_ = nullptr;
+  QLabel* reading_ = nullptr;  // the field map's value under the pointer
   std::function<void()> closed_;
   std::function<bool(QKeyEvent*)> windowKey_;
 };

@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QToolTip>
+#include <QTransform>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
@@ -158,6 +159,19 @@ void FlightMapWidget::SetHighlight(std::optional<std::size_t> capture) {
   }
 }
 
+void FlightMapWidget::SetFieldMap(const std::optional<FieldMapPicture>& picture) {
+  fieldMap_ = picture;
+  fieldImage_ =
+      picture ? QImage(picture->rgba, picture->width, picture->height, picture->width * 4, QImage::Format_RGBA8888)
+              : QImage();
+  Restale();
+}
+
+void FlightMapWidget::ShowFieldMapLayer(bool on) {
+  fieldMapShown_ = on;
+  Restale();
+}
+
 void FlightMapWidget::SetColours(const std::optional<MapColours>& colours) {
   colours_ = colours;
   Restale(true);
@@ -247,6 +261,16 @@ void FlightMapWidget::PaintLayer() {
 
 void FlightMapWidget::PaintBase() {
   QPainter painter(&base_);
+  if (fieldMap_ && fieldMapShown_ && !fieldImage_.isNull()) {
+    // The picture's pixels onto the widget: its three corners fix the affine map.
+    const QPointF a = ToWidget(fieldMap_->topLeft), b = ToWidget(fieldMap_->topRight);
+    const QPointF c = ToWidget(fieldMap_->bottomLeft);
+    const double w = fieldMap_->width, h = fieldMap_->height;
+    painter.setTransform(
+        QTransform((b.x() - a.x()) / w, (b.y() - a.y()) / w, (c.x() - a.x()) / h, (c.y() - a.y()) / h, a.x(), a.y()));
+    painter.drawImage(QPointF(0, 0), fieldImage_);
+    painter.resetTransform();
+  }
   painter.setPen(Qt::NoPen);
   painter.setBrush(kGapColour);
   for (const CoverageGap& gap : map_.gaps) {
@@ -256,7 +280,8 @@ void FlightMapWidget::PaintBase() {
   }
   // Without antialiasing: a thousand translucent footprints take 10 ms so, 140 ms with it.
   painter.setPen(QPen(kFootprintColour.darker(300), 1));
-  painter.setBrush(kFootprintColour);
+  painter.setBrush(fieldMap_ && fieldMapShown_ ? QBrush(Qt::NoBrush)
+                                               : QBrush(kFootprintColour));  // the map shows through
   for (const MapCapture& c : map_.captures) {
     if (!c.footprint) continue;
     QPolygonF polygon;
@@ -349,6 +374,7 @@ void FlightMapWidget::mouseMoveEvent(QMouseEvent* event) {
     }
     return;
   }
+  if (pointer_) pointer_(ToPlane(event->position()));
   const auto at = CaptureAt(event->position());
   const QString tip = at ? QString::fromStdString(hoverText_ ? hoverText_(*at) : std::string()) : QString();
   setToolTip(tip);
@@ -356,6 +382,11 @@ void FlightMapWidget::mouseMoveEvent(QMouseEvent* event) {
     QToolTip::showText(event->globalPosition().toPoint(), tip, this);
   else
     QToolTip::hideText();
+}
+
+void FlightMapWidget::leaveEvent(QEvent* event) {
+  if (pointer_) pointer_(std::nullopt);
+  QWidget::leaveEvent(event);
 }
 
 void FlightMapWidget::mouseReleaseEvent(QMouseEvent* event) {

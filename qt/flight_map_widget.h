@@ -26,6 +26,11 @@ class FlightMapWidget : public QWidget {
   void SetFlight(const FlightMap& map);
   void SetHighlight(std::optional<std::size_t> capture);
   void SetColours(const std::optional<MapColours>& colours);
+  // The field map under the footprints, shown where `ShowFieldMapLayer` leaves it on.
+  void SetFieldMap(const std::optional<FieldMapPicture>& picture);
+  void ShowFieldMapLayer(bool on);
+  // Called with the plane point under the pointer as it moves; nothing when it leaves the map.
+  void OnPointer(std::function<void(std::optional<PlanePoint>)> pointer) { pointer_ = std::move(pointer); }
   // Called with a capture the person clicked or chose with Enter.
   void OnOpen(std::function<void(std::size_t)> open) { open_ = std::move(open); }
   // Where capture `i` is drawn, in the widget's pixels; nothing for one not drawn.
@@ -49,6 +54,7 @@ class FlightMapWidget : public QWidget {
   void wheelEvent(QWheelEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
+  void leaveEvent(QEvent* event) override;
 
  private:
   QPointF ToWidget(PlanePoint p) const;
@@ -71,6 +77,10 @@ class FlightMapWidget : public QWidget {
   std::optional<std::size_t> highlight_, keyboard_;
   std::optional<MapColours> colours_;
   std::function<void(std::size_t)> open_;
+  std::function<void(std::optional<PlanePoint>)> pointer_;
+  std::optional<FieldMapPicture> fieldMap_;
+  QImage fieldImage_;  // wraps the picture's pixels, which fieldMap_ keeps
+  bool fieldMapShown_ = true;
   double scale_ = 1;         // pixels per metre
   PlanePoint centre_{0, 0};  // the plane point at the widget's centre
   bool fitted_ = false;

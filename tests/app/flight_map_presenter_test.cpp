@@ -24,6 +24,24 @@ struct FakeMapView : FlightMapView {
   void ShowColours(const std::optional<MapColours>& c) override { colours = c; }
   void ShowScanProgress(const std::string& line) override { progress = line; }
   void ShowCheck(const std::string& report, const std::string&) override { check = report; }
+  void ShowFieldMap(const std::optional<FieldMapPicture>& picture) override { fieldMap = picture; }
+  void ShowFieldMapStatus(const std::string& line) override { fieldStatus = line; }
+  std::optional<FieldMapPicture> fieldMap;
+  std::string fieldStatus;
+  // Runs what the worker posted until the field map's run is over (its status no longer progress).
+  void PumpFieldMap() {
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::minutes(5);
+    while (std::chrono::steady_clock::now() < giveUp) {
+      std::deque<std::function<void()>> now;
+      {
+        std::lock_guard lock(mutex);
+        now.swap(tasks);
+      }
+      for (auto& task : now) task();
+      if (now.empty() && !fieldStatus.empty() && !fieldStatus.starts_with("Field map: ")) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
   void Post(std::function<void()> task) override {
     std::lock_guard lock(mutex);
     tasks.push_back(std::move(task));
@@ -135,6 +153,60 @@ TEST_F(FlightMapPresenterTest, ColoursAreEachCapturesMeanKeptUntilItsFileChanges
 
   presenter.ColourBy(std::nullopt);
   EXPECT_FALSE(view.colours.has_value());
+}
+
+// The field map made on the worker: its picture holds every capture's position, and what it reads
+// at a position is the NDVI of the generated ground there, from the capture taken above it; a
+// capture that changes drops it.
+TEST_F(FlightMapPresenterTest, FieldMapIsMadeOnTheWorkerReadAtThePointerAndDroppedWhenACaptureChanges) {
+  presenter.Follow(paths[0], false);
+  presenter.MakeFieldMap();
+  EXPECT_EQ(view.fieldStatus, "A field map needs a camera profile with the sensor size");
+  presenter.SetSensor(design.sensor);
+  presenter.MakeFieldMap();
+  view.PumpFieldMap();
+  ASSERT_TRUE(view.fieldMap.has_value()) << view.fieldStatus;
+  EXPECT_TRUE(view.fieldStatus.starts_with("Field map of NDVI: 4 captures, ")) << view.fieldStatus;
+  const FieldMapPicture& picture = *view.fieldMap;
+  const LocalPlane ground(design.centre);
+  std::vector<double> errors;
+  for (std::size_t i = 0; i < 4; ++i) {
+    const PlanePoint at = *view.map.captures[i].at;
+    // Where the position lies in the picture: at + u (top right - top left) + v (bottom left - top left).
+    const double ax = picture.topRight.east - picture.topLeft.east, ay = picture.topRight.north - picture.topLeft.north;
+    const double bx = picture.bottomLeft.east - picture.topLeft.east,
+                 by = picture.bottomLeft.north - picture.topLeft.north;
+    const double px = at.east - picture.topLeft.east, py = at.north - picture.topLeft.north;
+    const double det = ax * by - ay * bx, u = (px * by - py * bx) / det, v = (ax * py - ay * px) / det;
+    EXPECT_TRUE(u > 0 && u < 1 && v > 0 && v < 1) << i << ": " << u << ", " << v;
+    // At the position, the capture taken above it painted the map; around it, the values are the
+    // ground's: in the median, for a single pixel's NDVI over dark ground (the pond, shadows) is at
+    // the mercy of the frames' noise of a few levels.
+    for (int dy = -2; dy <= 2; ++dy) {
+      for (int dx = -2; dx <= 2; ++dx) {
+        const std::string reading = presenter.FieldMapReading({at.east + 4.0 * dx, at.north + 4.0 * dy});
+        double value = 0, latitude = 0, longitude = 0;
+        char from[64] = {};
+        ASSERT_EQ(
+            std::sscanf(reading.c_str(), "NDVI %lf at %lf N %lf E, from %63s", &value, &latitude, &longitude, from), 4)
+            << reading;
+        if (dx == 0 && dy == 0) {
+          EXPECT_EQ(std::string(from), view.map.captures[i].name);
+        }
+        const PlanePoint p = ground.Forward({latitude, longitude});
+        const std::array<double, 4> truth = FlightGroundLevels(p.east, p.north);
+        errors.push_back(std::abs(value - (truth[3] - truth[0]) / (truth[3] + truth[0])));
+      }
+    }
+  }
+  std::sort(errors.begin(), errors.end());
+  EXPECT_LT(errors[errors.size() / 2], 0.05);
+  EXPECT_EQ(presenter.FieldMapReading({1e5, 1e5}), "");  // far off the map
+
+  std::filesystem::last_write_time(paths[1], std::filesystem::last_write_time(paths[1]) + std::chrono::seconds(2));
+  presenter.Follow(paths[0], false, true);
+  EXPECT_FALSE(view.fieldMap.has_value());
+  EXPECT_EQ(presenter.FieldMapReading(*view.map.captures[0].at), "");
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -412,6 +413,23 @@ TEST_F(DesktopWindowTest, TheFlightMapFollowsStepsOpensWhatIsClickedAndReadsAlou
   panel->resize(720, 560);
   QApplication::processEvents();
   EXPECT_TRUE(panel->grab().toImage().save(QString::fromStdString(Screenshot("flight-map.png").string())));
+  // The field map, made on the worker, under the footprints; the pointer reads it aloud.
+  auto* status = panel->findChild<QLabel*>("fieldMapStatus");
+  auto* shown = panel->findChild<QCheckBox*>("fieldMapShown");
+  EXPECT_FALSE(shown->isEnabled());
+  panel->findChild<QPushButton*>("makeFieldMap")->click();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return status->text().startsWith("Field map of NDVI: 6 captures"); }, kPatience))
+      << status->text().toStdString();
+  EXPECT_TRUE(shown->isEnabled() && shown->isChecked());
+  const QPointF over = *map->PointOf(2);
+  QMouseEvent move(QEvent::MouseMove, over, map->mapToGlobal(over), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(map, &move);
+  auto* reading = panel->findChild<QLabel*>("fieldMapReading");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return reading->text().endsWith("from field_03.tif"); }, kPatience))
+      << reading->text().toStdString();
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(reading)->text(QAccessible::Name), "Field map reading");
+  QApplication::processEvents();  // the status's second line laid out
+  EXPECT_TRUE(panel->grab().toImage().save(QString::fromStdString(Screenshot("field-map.png").string())));
   panel->Tabs()->setCurrentIndex(1);
   EXPECT_EQ(panel->Verdict()->text().toStdString(), "Not OK to stitch: no position fix in field_07.tif");
   EXPECT_TRUE(panel->grab().toImage().save(QString::fromStdString(Screenshot("field-check.png").string())));
