@@ -292,15 +292,28 @@ CaptureImage FlightScene(const PlannedCapture& capture, const FlightDesign& desi
   const PictureToGround toGround(pose, design.sensor);
   for (int y = 0; y < kFrameHeight; ++y) {
     for (int x = 0; x < kFrameWidth; ++x) {
-      const std::optional<PlanePoint> ground = toGround({x + 0.5, y + 0.5});
-      const Reflectance r = ground ? GroundAt(ground->east, ground->north) : kWater;
-      const double light = trouble.light * (1.0 + 0.04 * noise.Next());
+      Reflectance r = kWater;
+      if (!trouble.noiseless) {
+        if (const std::optional<PlanePoint> ground = toGround({x + 0.5, y + 0.5}))
+          r = GroundAt(ground->east, ground->north);
+      } else {  // a pixel gathers the light of its whole area: the mean of 2 x 2 points
+        r = {0, 0, 0, 0};
+        for (const double sy : {0.25, 0.75}) {
+          for (const double sx : {0.25, 0.75}) {
+            const std::optional<PlanePoint> ground = toGround({x + sx, y + sy});
+            const Reflectance g = ground ? GroundAt(ground->east, ground->north) : kWater;
+            r = {r.red + g.red / 4, r.green + g.green / 4, r.blue + g.blue / 4, r.nir + g.nir / 4};
+          }
+        }
+      }
+      const double grain = trouble.noiseless ? 0 : 1;
+      const double light = trouble.light * (1.0 + grain * 0.04 * noise.Next());
       const auto i = static_cast<std::size_t>(y) * kFrameWidth + static_cast<std::size_t>(x);
       const bool roof = trouble.saturated && x > 900 && x < 1100 && y > 200 && y < 320;
-      image.red[i] = roof ? 255 : Level(r.red * light + 3 * noise.Next());
-      image.green[i] = roof ? 255 : Level(r.green * light + 3 * noise.Next());
-      image.blue[i] = roof ? 255 : Level(r.blue * light + 3 * noise.Next());
-      image.nir[i] = roof ? 255 : Level(r.nir * light + 4 * noise.Next());
+      image.red[i] = roof ? 255 : Level(r.red * light + grain * 3 * noise.Next());
+      image.green[i] = roof ? 255 : Level(r.green * light + grain * 3 * noise.Next());
+      image.blue[i] = roof ? 255 : Level(r.blue * light + grain * 3 * noise.Next());
+      image.nir[i] = roof ? 255 : Level(r.nir * light + grain * 4 * noise.Next());
     }
   }
   PutCameraData(image, seed);

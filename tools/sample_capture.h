@@ -44,6 +44,9 @@ struct FlightTrouble {
   // is seen from where the camera was; the record holds the planned place and heading plus these.
   PlanePoint positionErrorM{};
   double headingErrorDeg = 0;
+  // A reference camera for the tests: no sensor noise, and each pixel the mean of its area's ground
+  // (2 x 2 points) rather than the ground at its centre, so that the frames do not alias the rows.
+  bool noiseless = false;
 };
 
 // The flight's field without noise or light: the levels of red, green, blue and NIR at metres east

@@ -272,5 +272,131 @@ TEST(MosaicRefinement, UndoesPositionAndHeadingErrors) {
               placedByGps);
 }
 
+// Noiseless frames of a flight with exact poses, mapped: the map's pixels are the ground's levels
+// where the map's own georeferencing puts them (offsets measured by phase correlation against the
+// ground drawn on the map's grid), and the painted area is the union of the footprints the report
+// gives, to a pixel.
+TEST(MosaicAcceptance, ExactPosesGiveTheGroundItsLevelsPlaceAndCoverage) {
+  test::TempDir dir;
+  FlightDesign design;
+  design.lines = 2, design.perLine = 3;
+  const std::vector<PlannedCapture> flight = PlanFlight(design);
+  for (unsigned n = 1; n <= flight.size(); ++n) {
+    FlightTrouble trouble;
+    trouble.noiseless = true;
+    std::string name = "f";
+    name.append(std::to_string(n)).append(".tif");
+    dir.Write(name, EncodeCapture(FlightScene(flight[n - 1], design, n, trouble), false));
+  }
+  std::ofstream(dir.path() / "camera.json") << R"({"sensor_width_mm": 6.72, "sensor_height_mm": 3.795})";
+  const std::string map = (dir.path() / "map.tif").string();
+  std::vector<const char*> argv{"taloran-cli", "mosaic", "--no-progress", "--json", "-o", map.c_str()};
+  const std::string folder = dir.path().string();
+  argv.push_back(folder.c_str());
+  std::ostringstream out, err;
+  ASSERT_EQ(RunCli(static_cast<int>(argv.size()), argv.data(), out, err), 0) << err.str();
+  const std::map<std::string, Footprint> footprints = ReportedFootprints(out.str());
+  std::uint32_t width = 0, height = 0;
+  const std::vector<std::uint8_t> pixels = ReadMap(map, 5, width, height);
+  const nlohmann::json info = nlohmann::json::parse(test::CommandOutput("gdalinfo -json '" + map + "'"));
+  const double left = info["geoTransform"][0], pixel = info["geoTransform"][1], top = info["geoTransform"][3];
+  const UtmZone zone(31, false);
+  const LocalPlane plane(design.centre);
+  const auto at = [&](std::uint32_t x, std::uint32_t y) { return (std::size_t{y} * width + x) * 5; };
+  const auto painted = [&](std::uint32_t x, std::uint32_t y) { return pixels[at(x, y) + 4] == 255; };
+  const auto truth = [&](double x, double y) {  // the ground over the map pixel about (x, y), as the frames gather it
+    std::array<double, 4> sum{};
+    for (const double sy : {-0.25, 0.25}) {
+      for (const double sx : {-0.25, 0.25}) {
+        const PlanePoint p = plane.Forward(zone.Inverse({left + (x + sx) * pixel, top - (y + sy) * pixel}));
+        const std::array<double, 4> g = FlightGroundLevels(p.east, p.north);
+        for (std::size_t b = 0; b < 4; ++b) sum[b] += g[b] / 4;
+      }
+    }
+    return sum;
+  };
+
+  // Levels: the ground's, to the resampling. The rows are crop and soil with sharp edges every 10
+  // pixels, which no bilinear map of another grid's pixels keeps at their edges: the median is held
+  // to a level and three pixels in four to two.
+  std::vector<double> errors;
+  for (std::uint32_t y = 1; y + 1 < height; y += 5) {
+    for (std::uint32_t x = 1; x + 1 < width; x += 5) {
+      if (!painted(x, y) || !painted(x - 1, y - 1) || !painted(x + 1, y + 1)) continue;
+      const std::array<double, 4> t = truth(x + 0.5, y + 0.5);
+      for (std::size_t b = 0; b < 4; ++b) errors.push_back(std::abs(pixels[at(x, y) + b] - t[b]));
+    }
+  }
+  ASSERT_GT(errors.size(), 100'000u);
+  std::sort(errors.begin(), errors.end());
+  EXPECT_LE(errors[errors.size() / 2], 1.0);
+  EXPECT_LE(errors[errors.size() * 3 / 4], 2.0);
+  std::printf("level errors: median %.1f, 75 %% %.1f, 95 %% %.1f\n", errors[errors.size() / 2],
+              errors[errors.size() * 3 / 4], errors[errors.size() * 95 / 100]);
+
+  // Place: on a grid of patches, the shift of the ground (a quarter pixel at a time, a pixel either
+  // way) that matches the map best, by the sum of squared NIR differences.
+  constexpr std::uint32_t kPatch = 192, kStep = 9;
+  std::vector<double> offsets;
+  for (std::uint32_t py = 0; py + kPatch <= height; py += kPatch) {
+    for (std::uint32_t px = 0; px + kPatch <= width; px += kPatch) {
+      std::vector<std::pair<std::uint32_t, std::uint32_t>> points;
+      for (std::uint32_t y = py; y < py + kPatch; y += kStep) {
+        for (std::uint32_t x = px; x < px + kPatch; x += kStep) {
+          if (painted(x, y)) points.emplace_back(x, y);
+        }
+      }
+      if (points.size() < kPatch / kStep * kPatch / kStep) continue;  // wholly painted patches only
+      double best = INFINITY, bestShift = 0;
+      for (int oy = -4; oy <= 4; ++oy) {
+        for (int ox = -4; ox <= 4; ++ox) {
+          double squares = 0;
+          for (const auto& [x, y] : points) {
+            const double d = pixels[at(x, y) + 3] - truth(x + 0.5 + ox / 4.0, y + 0.5 + oy / 4.0)[3];
+            squares += d * d;
+          }
+          if (squares < best) best = squares, bestShift = std::hypot(ox / 4.0, oy / 4.0);
+        }
+      }
+      offsets.push_back(bestShift);
+    }
+  }
+  ASSERT_GE(offsets.size(), 12u);
+  std::sort(offsets.begin(), offsets.end());
+  EXPECT_LE(offsets[offsets.size() / 2], 0.5);
+  EXPECT_LE(offsets.back(), 1.0);
+  std::printf("offsets on %zu patches: median %.2f, largest %.2f pixels\n", offsets.size(), offsets[offsets.size() / 2],
+              offsets.back());
+
+  // Coverage: painted exactly where some reported footprint holds the pixel's centre, except within
+  // a pixel of a footprint's edge.
+  const auto holds = [&](double x, double y) {
+    const double e = left + x * pixel, n = top - y * pixel;
+    for (const auto& [name, f] : footprints) {
+      bool in = true;
+      for (std::size_t k = 0; k < f.size() && in; ++k) {  // counter-clockwise or clockwise: same side of all edges
+        const PlanePoint a = f[k], b = f[(k + 1) % f.size()];
+        const double cross = (b.east - a.east) * (n - a.north) - (b.north - a.north) * (e - a.east);
+        const PlanePoint c = f[(k + 2) % f.size()];
+        const double side = (b.east - a.east) * (c.north - a.north) - (b.north - a.north) * (c.east - a.east);
+        in = cross * side >= 0;
+      }
+      if (in) return true;
+    }
+    return false;
+  };
+  std::size_t wrong = 0;
+  for (std::uint32_t y = 0; y < height; y += 2) {
+    for (std::uint32_t x = 0; x < width; x += 2) {
+      const bool in = holds(x + 0.5, y + 0.5);
+      if (in == painted(x, y)) continue;
+      const bool nearEdge = holds(x - 0.5, y + 0.5) != in || holds(x + 1.5, y + 0.5) != in ||
+                            holds(x + 0.5, y - 0.5) != in || holds(x + 0.5, y + 1.5) != in;
+      wrong += !nearEdge;
+    }
+  }
+  EXPECT_EQ(wrong, 0u);
+}
+
 }  // namespace
 }  // namespace taloran
