@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   cmake make g++ pkg-config git clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
-  libcli11-dev nlohmann-json3-dev libpng-dev libdeflate-dev libtiff-dev libimage-exiftool-perl gdal-bin libproj-dev libfftw3-dev
+  libcli11-dev nlohmann-json3-dev libpng-dev libdeflate-dev libtiff-dev libimage-exiftool-perl gdal-bin libproj-dev libfftw3-dev python3-qgis
   qt6-base-dev libgl-dev fonts-dejavu-core fonts-dejavu-extra
   clang libclang-rt-14-dev
   xvfb xauth dbus at-spi2-core python3-gi gir1.2-atspi-2.0
