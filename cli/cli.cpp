@@ -20,7 +20,7 @@ constexpr std::array<CommandEntry, 7> kCommands{{
      AddCheckCommand},
     {"export", "Write each capture as band images for photogrammetry and GIS tools (TIFF with EXIF, GPS and XMP)",
      AddExportCommand},
-    {"mosaic", "Make one georeferenced map of the field from a flight's captures (GeoTIFF on the UTM grid)",
+    {"mosaic", "Make one georeferenced map of the field from a flight's captures, placed from their overlaps (COG)",
      AddMosaicCommand},
 }};
 

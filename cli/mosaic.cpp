@@ -24,7 +24,7 @@ struct MosaicArgs {
   RunOptions run;
   double gsdM = 0;  // 0: the captures' median
   std::string output, index, band = "red";
-  bool colour = false;
+  bool colour = false, bands = false;
   bool noRefine = false, json = false;
   Shard shard;  // from run.shard
 };
@@ -109,15 +109,21 @@ CommandParts AddMosaicCommand(CLI::App& command) {
   AddCamera(command, a->run.camera, "A camera profile (JSON) with the sensor size (default: camera.json beside them)");
   command.add_option("--gsd", a->gsdM, "The map's pixel in metres (default: the captures' median ground sample)")
       ->check(CLI::PositiveNumber);
-  AddOutput(command, a->output, "The map, a GeoTIFF")->required();
+  AddOutput(command, a->output, "The map, a cloud optimized GeoTIFF")->required();
+  CLI::Option* bands =
+      command.add_flag("--bands", a->bands,
+                       "Red, green, blue and NIR with alpha (the default): levels, or reflectances when calibrated");
   command
       .add_option("--index", a->index,
                   "A map of one index's values (float32, NaN where undefined) instead of the bands")
+      ->excludes(bands)
       ->check(
           [](const std::string& key) { return FindIndex(key) != nullptr ? "" : "not an index of the table: " + key; });
   AddBand(command, a->band);
-  command.add_flag("--colour", a->colour,
-                   "The index (NDVI without --index) in its colours on its fixed scale, with alpha: a quick look");
+  command
+      .add_flag("--colour", a->colour,
+                "The index (NDVI without --index) in its colours on its fixed scale, with alpha: a quick look")
+      ->excludes(bands);
   AddCalibration(command, a->run.calibration,
                  "A calibration file: bands as 16-bit reflectance x 32,768, or the index of reflectances");
   AddJobs(command, a->run.jobs, "Captures read, pairs matched and map tiles painted at once");
