@@ -30,17 +30,7 @@ struct FakeMapView : FlightMapView {
   std::string fieldStatus;
   // Runs what the worker posted until the field map's run is over (its status no longer progress).
   void PumpFieldMap() {
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::minutes(5);
-    while (std::chrono::steady_clock::now() < giveUp) {
-      std::deque<std::function<void()>> now;
-      {
-        std::lock_guard lock(mutex);
-        now.swap(tasks);
-      }
-      for (auto& task : now) task();
-      if (now.empty() && !fieldStatus.empty() && !fieldStatus.starts_with("Field map: ")) return;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    PumpUntil([this] { return !fieldStatus.empty() && !fieldStatus.starts_with("Field map: "); });
   }
   void Post(std::function<void()> task) override {
     std::lock_guard lock(mutex);
@@ -49,6 +39,9 @@ struct FakeMapView : FlightMapView {
   // Runs what the worker posted until the pass is over. The worker is in the idle scheduling class:
   // on a machine busy with other tests it may wait long for a core, so the bound is far off.
   void Pump() {
+    PumpUntil([this] { return progress.empty(); });
+  }
+  void PumpUntil(const std::function<bool()>& over) {
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::minutes(5);
     while (std::chrono::steady_clock::now() < giveUp) {
       std::deque<std::function<void()>> now;
@@ -57,7 +50,7 @@ struct FakeMapView : FlightMapView {
         now.swap(tasks);
       }
       for (auto& task : now) task();
-      if (now.empty() && progress.empty()) return;
+      if (now.empty() && over()) return;
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
   }

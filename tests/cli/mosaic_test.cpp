@@ -60,17 +60,25 @@ std::vector<std::uint8_t> ReadMap(const std::string& map, std::size_t bytes, std
   return pixels;
 }
 
-TEST(Mosaic, PaintsTheFieldWhereItLies) {
-  test::TempDir dir;
+// A flight of two lines of three captures over the generated field, written to `dir` as f1.tif..f6.tif
+// with the camera profile, each capture's troubles from `trouble`.
+FlightDesign WriteSmallFlight(test::TempDir& dir, const FlightTrouble& trouble = {}) {
   FlightDesign design;
   design.lines = 2, design.perLine = 3;
   const std::vector<PlannedCapture> flight = PlanFlight(design);
   for (unsigned n = 1; n <= flight.size(); ++n) {
     std::string name = "f";
     name.append(std::to_string(n)).append(".tif");
-    dir.Write(name, EncodeCapture(FlightScene(flight[n - 1], design, n), false));
+    dir.Write(name, EncodeCapture(FlightScene(flight[n - 1], design, n, trouble), false));
   }
   std::ofstream(dir.path() / "camera.json") << R"({"sensor_width_mm": 6.72, "sensor_height_mm": 3.795})";
+  return design;
+}
+
+TEST(Mosaic, PaintsTheFieldWhereItLies) {
+  test::TempDir dir;
+  const FlightDesign design = WriteSmallFlight(dir);
+  const std::vector<PlannedCapture> flight = PlanFlight(design);
   const std::string map = (dir.path() / "map.tif").string();
   ASSERT_EQ(Cli({"mosaic", "--no-progress", "-o", map, dir.path().string()}), 0);
 
@@ -273,22 +281,14 @@ TEST(MosaicRefinement, UndoesPositionAndHeadingErrors) {
 }
 
 // Noiseless frames of a flight with exact poses, mapped: the map's pixels are the ground's levels
-// where the map's own georeferencing puts them (offsets measured by phase correlation against the
-// ground drawn on the map's grid), and the painted area is the union of the footprints the report
-// gives, to a pixel.
+// where the map's own georeferencing puts them (offsets measured patch by patch against the ground
+// drawn on the map's grid), and the painted area is the union of the footprints the report gives,
+// to a pixel.
 TEST(MosaicAcceptance, ExactPosesGiveTheGroundItsLevelsPlaceAndCoverage) {
   test::TempDir dir;
-  FlightDesign design;
-  design.lines = 2, design.perLine = 3;
-  const std::vector<PlannedCapture> flight = PlanFlight(design);
-  for (unsigned n = 1; n <= flight.size(); ++n) {
-    FlightTrouble trouble;
-    trouble.noiseless = true;
-    std::string name = "f";
-    name.append(std::to_string(n)).append(".tif");
-    dir.Write(name, EncodeCapture(FlightScene(flight[n - 1], design, n, trouble), false));
-  }
-  std::ofstream(dir.path() / "camera.json") << R"({"sensor_width_mm": 6.72, "sensor_height_mm": 3.795})";
+  FlightTrouble reference;
+  reference.noiseless = true;
+  const FlightDesign design = WriteSmallFlight(dir, reference);
   const std::string map = (dir.path() / "map.tif").string();
   std::vector<const char*> argv{"taloran-cli", "mosaic", "--no-progress", "--json", "-o", map.c_str()};
   const std::string folder = dir.path().string();
