@@ -11,7 +11,7 @@ namespace taloran {
 namespace {
 
 // taloran-cli's commands, in the order its help lists them.
-constexpr std::array<CommandEntry, 7> kCommands{{
+constexpr std::array<CommandEntry, 9> kCommands{{
     {"render", "Render one view of a capture to a .bmp or .png file", AddRenderCommand},
     {"info", "Show the camera data of a capture", AddInfoCommand},
     {"calibrate", "Derive reflectance factors from a reference panel marked in a capture", AddCalibrateCommand},
@@ -22,6 +22,8 @@ constexpr std::array<CommandEntry, 7> kCommands{{
      AddExportCommand},
     {"mosaic", "Make one georeferenced map of the field from a flight's captures, placed from their overlaps (COG)",
      AddMosaicCommand},
+    {"grid", "Lay out a field trial's plots as GeoJSON (ids R01C01..)", AddGridCommand},
+    {"plots", "Measure each plot of a trial or each zone in a field map: indices' figures per plot", AddPlotsCommand},
 }};
 
 }  // namespace

@@ -30,5 +30,7 @@ CommandParts AddBatchCommand(CLI::App& command);
 CommandParts AddCheckCommand(CLI::App& command);
 CommandParts AddExportCommand(CLI::App& command);
 CommandParts AddMosaicCommand(CLI::App& command);
+CommandParts AddGridCommand(CLI::App& command);
+CommandParts AddPlotsCommand(CLI::App& command);
 
 }  // namespace taloran

@@ -398,5 +398,95 @@ TEST(MosaicAcceptance, ExactPosesGiveTheGroundItsLevelsPlaceAndCoverage) {
   EXPECT_EQ(wrong, 0u);
 }
 
+// A strip TIFF's one band of 16-bit samples (as gdal_rasterize writes it), rows from the top.
+std::vector<std::uint16_t> ReadMask(const std::string& path, std::uint32_t& width, std::uint32_t& height) {
+  std::unique_ptr<TIFF, void (*)(TIFF*)> tif(TIFFOpen(path.c_str(), "r"), TIFFClose);
+  if (!tif) return {};
+  TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &width), TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &height);
+  std::vector<std::uint16_t> mask(std::size_t{width} * height);
+  for (std::uint32_t y = 0; y < height; ++y) TIFFReadScanline(tif.get(), mask.data() + std::size_t{y} * width, y);
+  return mask;
+}
+
+// taloran-cli grid lays out a trial over the mapped field and plots measures it; the reference is
+// GDAL's own: the plots reprojected by ogr2ogr and burnt onto the map's grid by gdal_rasterize
+// (a pixel is a plot's where its centre lies in it), NDVI by plain division over those pixels.
+TEST(Plots, MeasureWhatGdalRasterisesOnTheMap) {
+  test::TempDir dir;
+  const FlightDesign design = WriteSmallFlight(dir);
+  const std::string map = (dir.path() / "map.tif").string(), plots = (dir.path() / "plots.geojson").string();
+  ASSERT_EQ(Cli({"mosaic", "--no-progress", "-o", map, dir.path().string()}), 0);
+  const GeoPoint origin = LocalPlane(design.centre).Inverse({-22, -12});
+  char originText[64];
+  std::snprintf(originText, sizeof originText, "%.9f,%.9f", origin.latitudeDeg, origin.longitudeDeg);
+  constexpr int kRows = 3, kColumns = 5;
+  ASSERT_EQ(Cli({"grid", "--origin", originText, "--rows", std::to_string(kRows), "--columns", std::to_string(kColumns),
+                 "--plot", "3,6", "--alley", "0.5,1", "--angle", "15", "-o", plots}),
+            0);
+  // A bow tie after the grid: named and skipped, exit 4.
+  nlohmann::ordered_json layer = nlohmann::ordered_json::parse(std::ifstream(plots));  // the file's order kept
+  layer["features"].push_back(nlohmann::ordered_json::parse(R"({"type": "Feature", "properties": {"id": "bowtie"},
+    "geometry": {"type": "Polygon", "coordinates": [[[5.5070, 52.1390], [5.5072, 52.1392], [5.5072, 52.1390],
+    [5.5070, 52.1392], [5.5070, 52.1390]]]}})"));
+  std::ofstream(plots) << layer.dump();
+  const std::string csv = (dir.path() / "plots.csv").string();
+  std::vector<const char*> argv{"taloran-cli",   "plots",     "--plots", plots.c_str(),
+                                "--from-mosaic", map.c_str(), "-o",      csv.c_str()};
+  std::ostringstream out, err;
+  EXPECT_EQ(RunCli(static_cast<int>(argv.size()), argv.data(), out, err), 4);
+  EXPECT_NE(err.str().find("Skipped plot bowtie: not a valid polygon: ring 1 of part 1 crosses itself"),
+            std::string::npos)
+      << err.str();
+
+  // GDAL's rasterisation of the plots, numbered 1.. in file order, on the map's grid.
+  const nlohmann::json info = nlohmann::json::parse(test::CommandOutput("gdalinfo -json '" + map + "'"));
+  const double left = info["geoTransform"][0], pixel = info["geoTransform"][1], top = info["geoTransform"][3];
+  std::uint32_t width = 0, height = 0;
+  const std::vector<std::uint8_t> pixels = ReadMap(map, 5, width, height);
+  const std::string utm = (dir.path() / "plots_utm.geojson").string(), mask = (dir.path() / "mask.tif").string();
+  char extent[160];
+  std::snprintf(extent, sizeof extent, "%.6f %.6f %.6f %.6f", left, top - height * pixel, left + width * pixel, top);
+  test::CommandOutput("ogr2ogr -t_srs EPSG:32631 -sql \"SELECT *, (\\\"row\\\" - 1) * " + std::to_string(kColumns) +
+                      " + \\\"column\\\" AS n FROM plots WHERE \\\"row\\\" > 0\" '" + utm + "' '" + plots + "'");
+  test::CommandOutput("gdal_rasterize -q -a n -init 0 -ot UInt16 -te " + std::string(extent) + " -tr " +
+                      std::to_string(pixel) + " " + std::to_string(pixel) + " '" + utm + "' '" + mask + "'");
+  std::uint32_t maskWidth = 0, maskHeight = 0;
+  const std::vector<std::uint16_t> burnt = ReadMask(mask, maskWidth, maskHeight);
+  ASSERT_EQ(maskWidth, width);
+  ASSERT_EQ(maskHeight, height);
+  std::vector<std::size_t> count(kRows * kColumns + 1, 0);
+  std::vector<double> sum(count.size(), 0);
+  for (std::size_t i = 0; i < burnt.size(); ++i) {
+    if (burnt[i] == 0) continue;
+    ++count[burnt[i]];
+    const std::uint8_t* p = pixels.data() + i * 5;
+    const bool saturated = p[0] == 255 || p[1] == 255 || p[2] == 255 || p[3] == 255;
+    if (p[4] == 255 && !saturated && p[3] + p[0] > 0) sum[burnt[i]] += static_cast<double>(p[3] - p[0]) / (p[3] + p[0]);
+  }
+  std::ifstream rows(csv);
+  std::string line;
+  std::getline(rows, line);
+  EXPECT_EQ(line.rfind("id,source,pixels,covered_share,saturated,ndvi_mean,ndvi_median,ndvi_sd,ndvi_p10,ndvi_p90,"
+                       "ndvi_undefined",
+                       0),
+            0u);
+  for (int n = 1; n <= kRows * kColumns; ++n) {
+    ASSERT_TRUE(std::getline(rows, line));
+    char id[16];
+    std::snprintf(id, sizeof id, "R%02dC%02d,", (n - 1) / kColumns + 1, (n - 1) % kColumns + 1);
+    EXPECT_EQ(line.rfind(id, 0), 0u) << line;
+    std::size_t ours = 0;
+    double covered = 0, mean = 0;
+    ASSERT_EQ(std::sscanf(line.c_str() + std::strlen(id), "map.tif,%zu,%lf,%*d,%lf", &ours, &covered, &mean), 3)
+        << line;
+    EXPECT_EQ(ours, count[static_cast<std::size_t>(n)]) << id;  // a pixel is in a plot by the same rule
+    EXPECT_NEAR(static_cast<double>(ours) * pixel * pixel, 3 * 6, 0.02 * 3 * 6) << id;  // the grid's 3 x 6 m plots
+    EXPECT_DOUBLE_EQ(covered, 1.0) << id;
+    EXPECT_NEAR(mean, sum[static_cast<std::size_t>(n)] / static_cast<double>(count[static_cast<std::size_t>(n)]), 1e-6)
+        << id;
+  }
+  EXPECT_FALSE(std::getline(rows, line));  // the bow tie has no row
+}
+
 }  // namespace
 }  // namespace taloran

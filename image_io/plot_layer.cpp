@@ -1,0 +1,120 @@
+#include "image_io/plot_layer.h"
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+namespace taloran {
+
+namespace {
+
+// A ring's positions; nothing where one is not two numbers or more.
+std::optional<PlotRing> RingOf(const nlohmann::ordered_json& ring) {
+  if (!ring.is_array()) return std::nullopt;
+  PlotRing out;
+  for (const nlohmann::ordered_json& p : ring) {
+    if (!p.is_array() || p.size() < 2 || !p[0].is_number() || !p[1].is_number()) return std::nullopt;
+    out.push_back({p[0].get<double>(), p[1].get<double>()});
+  }
+  return out;
+}
+
+std::optional<PlotPolygon> PolygonOf(const nlohmann::ordered_json& rings) {
+  if (!rings.is_array()) return std::nullopt;
+  PlotPolygon polygon;
+  for (const nlohmann::ordered_json& ring : rings) {
+    std::optional<PlotRing> r = RingOf(ring);
+    if (!r) return std::nullopt;
+    polygon.push_back(std::move(*r));
+  }
+  return polygon;
+}
+
+// The EPSG code the crs member names; 4326 without one, 0 for one we cannot read.
+int EpsgOf(const nlohmann::ordered_json& collection) {
+  if (!collection.contains("crs")) return 4326;
+  const nlohmann::ordered_json& crs = collection["crs"];
+  if (!crs.is_object() || !crs.contains("properties") || !crs["properties"].contains("name") ||
+      !crs["properties"]["name"].is_string()) {
+    return 0;
+  }
+  const std::string name = crs["properties"]["name"];
+  if (name == "urn:ogc:def:crs:OGC:1.3:CRS84" || name == "urn:ogc:def:crs:OGC::CRS84") return 4326;
+  const std::size_t at = name.find("EPSG");
+  if (at == std::string::npos) return 0;
+  const std::size_t digits = name.find_first_of("0123456789", at);
+  return digits == std::string::npos ? 0 : std::atoi(name.c_str() + digits);
+}
+
+}  // namespace
+
+std::optional<std::string> ReadPlotLayer(const std::string& path, const std::string& idField, PlotLayer& layer) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return "Cannot read " + path + ": " + std::strerror(errno);
+  nlohmann::ordered_json collection = nlohmann::ordered_json::parse(file, nullptr, false);
+  if (collection.is_discarded()) return path + ": not JSON";
+  if (!collection.is_object() || collection.value("type", "") != "FeatureCollection" ||
+      !collection.contains("features") || !collection["features"].is_array()) {
+    return path + ": not a GeoJSON FeatureCollection";
+  }
+  layer = PlotLayer{};
+  layer.epsg = EpsgOf(collection);
+  if (layer.epsg == 0) return path + ": a coordinate system other than an EPSG code";
+  layer.idField = idField;
+  const nlohmann::ordered_json& features = collection["features"];
+  if (layer.idField.empty() && !features.empty() && features[0].contains("properties") &&
+      features[0]["properties"].is_object()) {
+    for (const auto& [key, value] : features[0]["properties"].items()) {
+      if (value.is_string() || value.is_number_integer()) {
+        layer.idField = key;
+        break;
+      }
+    }
+  }
+  for (std::size_t n = 0; n < features.size(); ++n) {
+    const nlohmann::ordered_json& f = features[n];
+    PlotFeature plot;
+    plot.id = std::to_string(n + 1);
+    if (!layer.idField.empty() && f.contains("properties") && f["properties"].is_object() &&
+        f["properties"].contains(layer.idField)) {
+      const nlohmann::ordered_json& id = f["properties"][layer.idField];
+      plot.id = id.is_string() ? id.get<std::string>() : id.dump();
+    }
+    const nlohmann::ordered_json* geometry = f.contains("geometry") ? &f["geometry"] : nullptr;
+    const std::string type = geometry != nullptr && geometry->is_object() ? geometry->value("type", "") : "";
+    if (type == "Polygon" || type == "MultiPolygon") {
+      PlotShape shape;
+      const nlohmann::ordered_json& c = (*geometry)["coordinates"];
+      bool read = c.is_array();
+      if (read && type == "Polygon") {
+        std::optional<PlotPolygon> polygon = PolygonOf(c);
+        read = polygon.has_value();
+        if (read) shape.push_back(std::move(*polygon));
+      } else if (read) {
+        for (const nlohmann::ordered_json& part : c) {
+          std::optional<PlotPolygon> polygon = PolygonOf(part);
+          if (!polygon) {
+            read = false;
+            break;
+          }
+          shape.push_back(std::move(*polygon));
+        }
+      }
+      if (!read) {
+        plot.problem = "its coordinates are not a " + type + "'s";
+      } else if (const auto invalid = InvalidPlot(shape)) {
+        plot.problem = "not a valid polygon: " + *invalid;
+      } else {
+        plot.shape = std::move(shape);
+      }
+    } else {
+      plot.problem = type.empty() ? "no geometry" : "not a polygon: " + type;
+    }
+    layer.plots.push_back(std::move(plot));
+  }
+  return std::nullopt;
+}
+
+}  // namespace taloran

@@ -1,0 +1,30 @@
+// Plots as a GIS writes them: a GeoJSON FeatureCollection of Polygons and MultiPolygons, in
+// longitude and latitude (RFC 7946) or in the coordinate system its "crs" member names
+// ("urn:ogc:def:crs:EPSG::32631", as GDAL writes a projected layer).
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/geo/plot_shape.h"
+
+namespace taloran {
+
+struct PlotFeature {
+  std::string id;
+  std::optional<PlotShape> shape;  // in the layer's coordinates (east: longitude or easting)
+  std::string problem;             // why it is no plot ("not a polygon: LineString"); "" when it is one
+};
+
+struct PlotLayer {
+  int epsg = 4326;
+  std::string idField;  // the property that named the plots; "" where the feature number did
+  std::vector<PlotFeature> plots;
+};
+
+// Reads the layer at `path`, naming each plot by the property `idField` (by default the first
+// string or integer property, else the feature number from 1); why not where it cannot be read.
+std::optional<std::string> ReadPlotLayer(const std::string& path, const std::string& idField, PlotLayer& layer);
+
+}  // namespace taloran
