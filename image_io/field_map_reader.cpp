@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
+#include <map>
 
 #include "image_io/internal/tiff_tags.h"
 
@@ -18,10 +20,24 @@ void Quiet(const char*, const char*, va_list) {}
 
 }  // namespace
 
+// Plots next to each other read the same tiles: the last ones decoded are kept.
+constexpr std::size_t kKeptTiles = 32;
+
 struct FieldMapReader::Open_ {
   TIFF* tif = nullptr;
   std::uint32_t tileWidth = 0, tileHeight = 0;
   std::vector<std::uint8_t> tile;
+  std::map<ttile_t, std::vector<std::uint8_t>> kept;
+  std::deque<ttile_t> keptOrder;  // the oldest first
+  // The decoded tile at (tx, ty); nothing where it cannot be read.
+  const std::vector<std::uint8_t>* Tile(std::uint32_t tx, std::uint32_t ty) {
+    const ttile_t index = TIFFComputeTile(tif, tx, ty, 0, 0);
+    if (const auto found = kept.find(index); found != kept.end()) return &found->second;
+    if (TIFFReadEncodedTile(tif, index, tile.data(), static_cast<tmsize_t>(tile.size())) < 0) return nullptr;
+    if (kept.size() == kKeptTiles) kept.erase(keptOrder.front()), keptOrder.pop_front();
+    keptOrder.push_back(index);
+    return &(kept[index] = tile);
+  }
   ~Open_() {
     if (tif != nullptr) TIFFClose(tif);
   }
@@ -103,15 +119,13 @@ bool FieldMapReader::Read(int x, int y, int width, int height, std::vector<doubl
   const auto tw = static_cast<int>(o.tileWidth), th = static_cast<int>(o.tileHeight);
   for (int ty = y / th * th; ty < y + height; ty += th) {
     for (int tx = x / tw * tw; tx < x + width; tx += tw) {
-      if (TIFFReadTile(o.tif, o.tile.data(), static_cast<std::uint32_t>(tx), static_cast<std::uint32_t>(ty), 0, 0) <
-          0) {
-        return false;
-      }
+      const std::vector<std::uint8_t>* tile = o.Tile(static_cast<std::uint32_t>(tx), static_cast<std::uint32_t>(ty));
+      if (tile == nullptr) return false;
       for (int row = std::max(y, ty); row < std::min(y + height, ty + th); ++row) {
         for (int column = std::max(x, tx); column < std::min(x + width, tx + tw); ++column) {
-          const std::uint8_t* p = o.tile.data() + (static_cast<std::size_t>(row - ty) * o.tileWidth +
-                                                   static_cast<std::size_t>(column - tx)) *
-                                                      bands * bytes;
+          const std::uint8_t* p = tile->data() + (static_cast<std::size_t>(row - ty) * o.tileWidth +
+                                                  static_cast<std::size_t>(column - tx)) *
+                                                     bands * bytes;
           double* to = out.data() + (static_cast<std::size_t>(row - y) * static_cast<std::size_t>(width) +
                                      static_cast<std::size_t>(column - x)) *
                                         bands;
