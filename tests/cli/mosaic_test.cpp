@@ -98,6 +98,19 @@ TEST(Mosaic, PaintsTheFieldWhereItLies) {
   std::uint32_t ndviWidth = 0, ndviHeight = 0;
   const std::vector<std::uint8_t> ndvi = ReadMap(ndviMap, sizeof(float), ndviWidth, ndviHeight);
   ASSERT_EQ(ndviWidth, width);
+  // Its overviews are of floats (the floating-point predictor): each pixel the mean of the values of
+  // its 2 x 2 block that are not NaN, NaN where all four are, as GDAL reads them.
+  EXPECT_EQ(
+      test::CommandOutput("/usr/bin/python3 -c \"from osgeo import gdal; import numpy as n; "
+                          "d = gdal.Open('" +
+                          ndviMap +
+                          "'); b = d.GetRasterBand(1); m = b.ReadAsArray(); o = b.GetOverview(0).ReadAsArray(); "
+                          "h, w = m.shape[0] // 2 * 2, m.shape[1] // 2 * 2; "
+                          "q = m[:h, :w].reshape(h // 2, 2, w // 2, 2).swapaxes(1, 2).reshape(h // 2, w // 2, 4); "
+                          "e = n.full(q.shape[:2], n.nan, n.float32); f = ~n.isnan(q).all(2); "
+                          "e[f] = n.nanmean(q[f], 1); "
+                          "print(n.allclose(o[:h // 2, :w // 2], e, atol=1e-6, equal_nan=True))\" 2>/dev/null"),
+      "True\n");
 
   std::mt19937 random(7);  // 32-bit draws
   // And under a calibration without irradiance correction: reflectance = factor x level, x 32,768.
