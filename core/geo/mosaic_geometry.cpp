@@ -47,7 +47,15 @@ MosaicGeometry::MosaicGeometry(std::vector<MosaicCamera> cameras, const SensorSi
                           c.rollDeg,
                           c.focalLengthMm};
     const std::optional<Footprint> footprint = taloran::FootprintOf(pose, sensor);
-    Placed p{nadir, GroundToPicture(pose, sensor), footprint.has_value(), footprint.value_or(Footprint{}), 0, 0, 0, 0};
+    Placed p{nadir,
+             GroundToPicture(pose, sensor),
+             PictureToGround(pose, sensor),
+             footprint.has_value(),
+             footprint.value_or(Footprint{}),
+             0,
+             0,
+             0,
+             0};
     placed_.push_back(p);
     if (!footprint) continue;
     Placed& q = placed_.back();

@@ -51,6 +51,8 @@ class MosaicGeometry {
   std::optional<Footprint> FootprintOf(std::size_t i) const;
   // Where the grid point shows in capture `i`'s picture (outside it where the camera does not see it).
   std::optional<PicturePoint> PictureOf(std::size_t i, PlanePoint ground) const { return placed_[i].toPicture(ground); }
+  // Where the picture point of capture `i` lies on the grid; nothing where its ray misses the ground.
+  std::optional<PlanePoint> GroundOf(std::size_t i, PicturePoint p) const { return placed_[i].toGround(p); }
   // The captures whose footprint meets the map rectangle (x, y, width, height), nearest first to its middle.
   std::vector<std::size_t> CamerasMeeting(int x, int y, int width, int height) const;
   // The sources of the rectangle's pixels, a row after another.
@@ -59,7 +61,8 @@ class MosaicGeometry {
  private:
   struct Placed {
     UtmPoint nadir;
-    GroundToPicture toPicture;        // the camera on the UTM grid: heading from grid north, height in grid metres
+    GroundToPicture toPicture;  // the camera on the UTM grid: heading from grid north, height in grid metres
+    PictureToGround toGround;
     bool paints;                      // it has a footprint
     Footprint footprint;              // its corners on the grid, where it paints
     double left, right, bottom, top;  // the footprint's extent on the grid
