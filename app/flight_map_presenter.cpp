@@ -58,7 +58,7 @@ void FlightMapPresenter::Load(const std::string& folder) {
   if (folder != map_.folder) kept_.clear();
   if (fieldMap_ && (folder != fieldFolder_ || !FieldMapCurrent())) {  // made of other captures
     fieldMap_.reset();
-    view_.ShowFieldMap(std::nullopt), view_.ShowFieldMapStatus("");
+    view_.ShowFieldMap(std::nullopt), view_.ShowFieldMapStatus("", false);
   }
   map_ = FlightMap{};
   map_.folder = folder;
@@ -281,11 +281,11 @@ void FlightMapPresenter::CancelFieldMap() {
 
 void FlightMapPresenter::StartFieldMap(const std::string& exportPath) {
   if (!CanMakeFieldMap()) {
-    view_.ShowFieldMapStatus("A field map needs a camera profile with the sensor size");
+    view_.ShowFieldMapStatus("A field map needs a camera profile with the sensor size", false);
     return;
   }
   if (fieldJob_ && fieldJob_->running()) {
-    view_.ShowFieldMapStatus("A field map is being made: Cancel it first");
+    view_.ShowFieldMapStatus("A field map is being made: Cancel it first", true);
     return;
   }
   FieldMapOrder order;
@@ -305,7 +305,7 @@ void FlightMapPresenter::StartFieldMap(const std::string& exportPath) {
   fieldJob_ = std::make_unique<FieldMapJob>(
       [this, pass](const std::string& line) {
         view_.Post([this, pass, line] {
-          if (pass == fieldPass_) view_.ShowFieldMapStatus(line);
+          if (pass == fieldPass_) view_.ShowFieldMapStatus(line, true);
         });
       },
       [this, pass, folder](const FieldMapOutcome& outcome) {
@@ -313,13 +313,13 @@ void FlightMapPresenter::StartFieldMap(const std::string& exportPath) {
           if (folder == map_.folder) FieldMapEnded(outcome, pass);
         });
       });
-  view_.ShowFieldMapStatus(exportPath.empty() ? "Field map: starting" : "Field map: starting " + exportPath);
+  view_.ShowFieldMapStatus(exportPath.empty() ? "Field map: starting" : "Field map: starting " + exportPath, true);
   fieldJob_->Start(std::move(order));
 }
 
 void FlightMapPresenter::FieldMapEnded(const FieldMapOutcome& outcome, unsigned pass) {
   if (pass != fieldPass_) return;
-  view_.ShowFieldMapStatus(outcome.line);
+  view_.ShowFieldMapStatus(outcome.line, false);
   if (!outcome.preview) return;
   fieldMap_ = outcome.preview, fieldFolder_ = map_.folder;
   ShowFieldMapPicture();
@@ -333,7 +333,7 @@ void FlightMapPresenter::ShowFieldMapPicture() {
   // The grid's corners through geographic coordinates onto the map's plane: over a field the two
   // differ by a turn (the grid's convergence) and a scale, so three corners place the picture.
   const MosaicGrid& grid = fieldMap_->geometry->grid();
-  const UtmZone zone(grid.epsg % 100, grid.epsg / 100 == 327);
+  const UtmZone& zone = fieldMap_->geometry->zone();
   const LocalPlane plane(*check_.centre);
   const auto onPlane = [&](double east, double north) { return plane.Forward(zone.Inverse({east, north})); };
   FieldMapPicture picture;
@@ -348,7 +348,7 @@ void FlightMapPresenter::ShowFieldMapPicture() {
 std::string FlightMapPresenter::FieldMapReading(PlanePoint p) const {
   if (!fieldMap_ || !check_.centre || fieldFolder_ != map_.folder) return "";
   const MosaicGrid& grid = fieldMap_->geometry->grid();
-  const UtmZone zone(grid.epsg % 100, grid.epsg / 100 == 327);
+  const UtmZone& zone = fieldMap_->geometry->zone();
   const GeoPoint at = LocalPlane(*check_.centre).Inverse(p);
   const UtmPoint u = zone.Forward(at);
   const double column = std::floor((u.easting - grid.left) / grid.pixelM);

@@ -60,9 +60,9 @@ class FlightMapView {
   virtual void ShowCheck(const std::string& report, const std::string& verdict) = 0;
   // The field map under the footprints; nothing for none.
   virtual void ShowFieldMap(const std::optional<FieldMapPicture>& picture) = 0;
-  // "Field map: row 3 of 5" while it is made; what came of it after ("Field map of NDVI: 23 captures,
-  // ..."), or why it was not made; "" for nothing to say.
-  virtual void ShowFieldMapStatus(const std::string& line) = 0;
+  // "Field map: row 3 of 5" while it is made (`making`); what came of it after ("Field map of NDVI:
+  // 23 captures, ..."), or why it was not made; "" for nothing to say.
+  virtual void ShowFieldMapStatus(const std::string& line, bool making) = 0;
   // Runs `task` on the window's thread, soon, from any thread.
   virtual void Post(std::function<void()> task) = 0;
 };

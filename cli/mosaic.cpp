@@ -10,7 +10,6 @@
 #include "cli/shared_options.h"
 #include "core/capture/folder_listing.h"
 #include "core/index/index_table.h"
-#include "image_io/camera_profile.h"
 #include "run/field_map.h"
 #include "run/field_map_file.h"
 #include "run/inputs.h"
@@ -45,11 +44,7 @@ int Mosaic(MosaicArgs& a, const CliStreams& io) {
   const std::optional<RunCaptures> taken = TakeCaptures(a.run.inputs, Shard{}, io.in, io.err);
   if (!taken) return kExitNoInput;
   const std::vector<std::string>& paths = taken->all;
-  if (!sensor) {  // the profile beside the captures, as check and the viewer take it
-    const std::filesystem::path beside = std::filesystem::path(paths.front()).parent_path() / kCameraProfileName;
-    std::error_code error;
-    if (std::filesystem::exists(beside, error) && !SensorOption(beside.string(), sensor, io.err)) return kExitUsage;
-  }
+  if (!SensorBeside(paths.front(), sensor, io.err)) return kExitUsage;
   if (!sensor) {
     io.err << "mosaic: the footprints need a camera profile with the sensor size (--camera, or camera.json beside "
               "the captures)\n";

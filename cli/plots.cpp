@@ -14,9 +14,7 @@
 #include "core/capture/folder_listing.h"
 #include "core/geo/utm.h"
 #include "core/index/index_table.h"
-#include "core/index/index_value.h"
 #include "core/reflectance/reflectance.h"
-#include "image_io/camera_profile.h"
 #include "image_io/field_map_reader.h"
 #include "image_io/json_text.h"
 #include "image_io/output_file.h"
@@ -33,7 +31,6 @@ namespace {
 constexpr std::size_t kMapBands = 5;  // red, green, blue, NIR, alpha
 constexpr double kSaturated8 = 255, kSaturated16 = 65'535;
 constexpr double kReflectanceOne = 32'768;  // a reflectance map's 1.0
-constexpr std::uint16_t kNeutralGain = 50;  // NIR as it is
 constexpr const char* kBandKeys[] = {"red", "green", "blue", "nir"};
 
 struct PlotsArgs {
@@ -196,11 +193,7 @@ int PlotsInCaptures(const PlotsArgs& a, const CliStreams& io) {
   if (!loaded) return kExitUsage;
   const std::optional<RunCaptures> taken = TakeCaptures(a.run.inputs, Shard{}, io.in, io.err);
   if (!taken) return kExitNoInput;
-  if (!sensor) {  // the profile beside the captures, as check and mosaic take it
-    const std::filesystem::path beside = std::filesystem::path(taken->all.front()).parent_path() / kCameraProfileName;
-    std::error_code error;
-    if (std::filesystem::exists(beside, error) && !SensorOption(beside.string(), sensor, io.err)) return kExitUsage;
-  }
+  if (!SensorBeside(taken->all.front(), sensor, io.err)) return kExitUsage;
   if (!sensor) {
     io.err << "plots: the captures' footprints need a camera profile with the sensor size (--camera, or camera.json "
               "beside the captures)\n";
@@ -213,7 +206,7 @@ int PlotsInCaptures(const PlotsArgs& a, const CliStreams& io) {
     return kExitNoInput;
   }
   const MosaicGeometry& geometry = *plan.geometry;
-  const UtmZone zone(geometry.grid().epsg % 100, geometry.grid().epsg / 100 == 327);
+  const UtmZone& zone = geometry.zone();
   PlotLayer layer;
   if (const auto failure = ReadPlotLayer(a.plots, a.idField, layer)) {
     io.err << *failure << '\n';
@@ -340,13 +333,11 @@ int PlotsInCaptures(const PlotsArgs& a, const CliStreams& io) {
               r.reflectanceSum[b] += scales->scale[b] * (levels[b] - scales->black[b]);
           }
           for (std::size_t n = 0; n < indices->size(); ++n) {
-            const std::uint16_t code = IndexCodeOf(*(*indices)[n], band);
-            double value = 0;
-            const bool defined = scales ? (*indices)[n]->reflectance(*scales, s, code & 3u, value)
-                                        : IndexValue(code, kNeutralGain, s).has_value();
-            if (!scales && defined) value = *IndexValue(code, kNeutralGain, s);
-            if (defined) {
-              r.values[n].push_back(value);
+            const IndexDescriptor& index = *(*indices)[n];
+            const std::optional<double> value =
+                SamplesIndexValue(index, IndexCodeOf(index, band), scales ? &*scales : nullptr, s);
+            if (value) {
+              r.values[n].push_back(*value);
             } else {
               ++r.undefined[n];
             }
@@ -369,13 +360,12 @@ int Plots(const PlotsArgs& a, const CliStreams& io) {
     return kExitNoInput;
   }
   const ProjectedGrid& grid = map->grid();
-  const int utmZone = grid.epsg % 100;
-  const bool south = grid.epsg / 100 == 327;
-  if ((grid.epsg / 100 != 326 && !south) || utmZone < 1 || utmZone > 60) {
+  const std::optional<UtmZone> onZone = UtmZone::OfEpsg(grid.epsg);
+  if (!onZone) {
     io.err << a.fromMosaic << ": on EPSG:" << grid.epsg << ", not a WGS 84 / UTM zone\n";
     return kExitNoInput;
   }
-  const UtmZone zone(utmZone, south);
+  const UtmZone& zone = *onZone;
   // What the map holds: levels or reflectances of the bands with alpha, or one index.
   const bool bands = map->bands() == static_cast<int>(kMapBands) && map->samples() != ExportSamples::Float32;
   const bool reflectances = bands && map->samples() == ExportSamples::Uint16;
@@ -421,17 +411,7 @@ int Plots(const PlotsArgs& a, const CliStreams& io) {
       ++skipped;
       continue;
     }
-    PlotShape shape = *plot.shape;
-    if (layer.epsg == 4326) {
-      for (PlotPolygon& part : shape) {
-        for (PlotRing& ring : part) {
-          for (PlanePoint& p : ring) {
-            const UtmPoint u = zone.Forward({p.north, p.east});
-            p = {u.easting, u.northing};
-          }
-        }
-      }
-    }
+    const PlotShape shape = OnGrid(*plot.shape, layer.epsg, zone);
     const PlaneBox box = BoxOf(shape);
     const int x0 = static_cast<int>(std::floor((box.west - grid.left) / grid.pixelM));
     const int x1 = static_cast<int>(std::ceil((box.east - grid.left) / grid.pixelM));
@@ -479,7 +459,7 @@ int Plots(const PlotsArgs& a, const CliStreams& io) {
         const PixelSamples s{static_cast<std::uint8_t>(p[0]), static_cast<std::uint8_t>(p[1]),
                              static_cast<std::uint8_t>(p[2]), static_cast<std::uint8_t>(p[3])};
         for (std::size_t i = 0; i < indices.size(); ++i) {
-          const std::optional<double> v = IndexValue(IndexCodeOf(*indices[i], band), kNeutralGain, s);
+          const std::optional<double> v = SamplesIndexValue(*indices[i], IndexCodeOf(*indices[i], band), nullptr, s);
           if (v) {
             r.values[i].push_back(*v);
           } else {

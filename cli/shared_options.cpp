@@ -199,4 +199,11 @@ bool SensorOption(const std::string& path, std::optional<SensorSize>& sensor, st
   return true;
 }
 
+bool SensorBeside(const std::string& capture, std::optional<SensorSize>& sensor, std::ostream& err) {
+  if (sensor) return true;
+  const std::filesystem::path beside = std::filesystem::path(capture).parent_path() / kCameraProfileName;
+  std::error_code error;
+  return !std::filesystem::exists(beside, error) || SensorOption(beside.string(), sensor, err);
+}
+
 }  // namespace taloran

@@ -74,5 +74,8 @@ std::optional<Calibration> CalibrationOption(const std::string& path, std::ostre
 // The sensor size of the camera profile --camera names; false (and why on `err`) when it is refused
 // or gives none.
 bool SensorOption(const std::string& path, std::optional<SensorSize>& sensor, std::ostream& err);
+// Where `sensor` is not set, the sensor size of the camera.json beside `capture` where there is one,
+// as the viewer takes it; false (and why on `err`) where that profile is refused.
+bool SensorBeside(const std::string& capture, std::optional<SensorSize>& sensor, std::ostream& err);
 
 }  // namespace taloran

@@ -180,8 +180,7 @@ void FlightMapPanel::ShowFieldMap(const std::optional<FieldMapPicture>& picture)
   if (!picture) reading_->clear();
 }
 
-void FlightMapPanel::ShowFieldMapStatus(const std::string& line) {
-  const bool making = line.starts_with("Field map: ");
+void FlightMapPanel::ShowFieldMapStatus(const std::string& line, bool making) {
   fieldStatus_->setText(QString::fromStdString(line));
   fieldStatus_->setAccessibleDescription(fieldStatus_->text());
   cancel_->setVisible(making || !progress_->text().isEmpty());

@@ -45,7 +45,7 @@ class FlightMapPanel : public QDialog, public FlightMapView {
   void ShowScanProgress(const std::string& line) override;
   void ShowCheck(const std::string& report, const std::string& verdict) override;
   void ShowFieldMap(const std::optional<FieldMapPicture>& picture) override;
-  void ShowFieldMapStatus(const std::string& line) override;
+  void ShowFieldMapStatus(const std::string& line, bool making) override;
   void Post(std::function<void()> task) override;
 
  protected:

@@ -29,15 +29,9 @@ std::uint16_t ReflectanceSample(const BandScales& k, std::size_t band, double le
   return static_cast<std::uint16_t>(std::clamp(std::lround(rho * kUint16ReflectanceOne), 0L, 65'535L));
 }
 
-// The index value of the resampled samples, of their reflectances under `scales` where calibrated;
-// NaN where undefined.
+// The index value of the resampled samples, NaN where undefined.
 float MapIndexValue(const MapContents& c, const BandScales* scales, PixelSamples samples) {
-  constexpr std::uint16_t kNeutralGain = 50;  // NIR as it is
-  if (scales != nullptr) {
-    double value = 0;
-    return c.index->reflectance(*scales, samples, c.code & 3u, value) ? static_cast<float>(value) : NAN;
-  }
-  const std::optional<double> v = IndexValue(c.code, kNeutralGain, samples);
+  const std::optional<double> v = SamplesIndexValue(*c.index, c.code, scales, samples);
   return v ? static_cast<float>(*v) : NAN;
 }
 
@@ -66,6 +60,14 @@ std::array<double, 4> BilinearLevels(const FrameStore& frame, float column, floa
 std::uint8_t Level(double value) { return static_cast<std::uint8_t>(std::lround(value)); }
 
 }  // namespace
+
+std::optional<double> SamplesIndexValue(const IndexDescriptor& index, std::uint16_t code, const BandScales* scales,
+                                        PixelSamples samples) {
+  constexpr std::uint16_t kNeutralGain = 50;  // NIR as it is
+  if (scales == nullptr) return IndexValue(code, kNeutralGain, samples);
+  double value = 0;
+  return index.reflectance(*scales, samples, code & 3u, value) ? std::optional(value) : std::nullopt;
+}
 
 ExportSamples MapContents::Samples() const {
   if (colour) return ExportSamples::Uint8;

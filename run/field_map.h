@@ -40,6 +40,11 @@ struct MapContents {
   std::vector<std::string> BandNames() const;  // the last "Alpha" where there is one
 };
 
+// The index value of a pixel's samples (`code` the index with its band; NIR as it is), of their
+// reflectances under `scales` where given; nothing where it is undefined.
+std::optional<double> SamplesIndexValue(const IndexDescriptor& index, std::uint16_t code, const BandScales* scales,
+                                        PixelSamples samples);
+
 struct FieldMapSettings {
   SensorSize sensor{};
   double gsdM = 0;  // the map's pixel; 0: the captures' median ground sample

@@ -42,6 +42,7 @@ class MosaicGeometry {
   MosaicGeometry(std::vector<MosaicCamera> cameras, const SensorSize& sensor, double pixelM);
 
   const MosaicGrid& grid() const { return grid_; }
+  const UtmZone& zone() const { return zone_; }
   std::size_t size() const { return placed_.size(); }
   // Whether capture `i` has a footprint, and so paints.
   bool Paints(std::size_t i) const { return placed_[i].paints; }

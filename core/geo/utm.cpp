@@ -102,4 +102,11 @@ GeoPoint UtmZone::Inverse(UtmPoint point) const {
   return {phi / kRadiansPerDegree, CentralMeridianDeg(zone_) + lambda / kRadiansPerDegree};
 }
 
+std::optional<UtmZone> UtmZone::OfEpsg(int epsg) {
+  constexpr int kNorth = 32600, kSouth = 32700, kZones = 60;
+  const bool south = epsg > kSouth && epsg <= kSouth + kZones;
+  if (!south && !(epsg > kNorth && epsg <= kNorth + kZones)) return std::nullopt;
+  return UtmZone(epsg - (south ? kSouth : kNorth), south);
+}
+
 }  // namespace taloran

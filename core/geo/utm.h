@@ -17,6 +17,8 @@ class UtmZone {
   // The standard zone (1-60) of `centre`, and its hemisphere.
   explicit UtmZone(GeoPoint centre);
   UtmZone(int zone, bool south) : zone_(zone), south_(south) {}
+  // The zone of EPSG:326zz or 327zz; nothing for another code.
+  static std::optional<UtmZone> OfEpsg(int epsg);
 
   UtmPoint Forward(GeoPoint point) const;
   GeoPoint Inverse(UtmPoint point) const;

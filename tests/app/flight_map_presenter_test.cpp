@@ -25,12 +25,13 @@ struct FakeMapView : FlightMapView {
   void ShowScanProgress(const std::string& line) override { progress = line; }
   void ShowCheck(const std::string& report, const std::string&) override { check = report; }
   void ShowFieldMap(const std::optional<FieldMapPicture>& picture) override { fieldMap = picture; }
-  void ShowFieldMapStatus(const std::string& line) override { fieldStatus = line; }
+  void ShowFieldMapStatus(const std::string& line, bool making) override { fieldStatus = line, fieldMaking = making; }
   std::optional<FieldMapPicture> fieldMap;
   std::string fieldStatus;
+  bool fieldMaking = false;
   // Runs what the worker posted until the field map's run is over (its status no longer progress).
   void PumpFieldMap() {
-    PumpUntil([this] { return !fieldStatus.empty() && !fieldStatus.starts_with("Field map: "); });
+    PumpUntil([this] { return !fieldMaking; });
   }
   void Post(std::function<void()> task) override {
     std::lock_guard lock(mutex);
