@@ -97,12 +97,8 @@ std::optional<std::string> FieldMapReader::Open(const std::string& path, std::un
   char* xmp = nullptr;
   std::uint32_t xmpSize = 0;
   if (TIFFGetField(tif, TIFFTAG_XMLPACKET, &xmpSize, &xmp) == 1 && xmp != nullptr) {
-    const std::string packet(xmp, xmpSize);
-    const std::size_t at = packet.find("Taloran:Map=\"");
-    if (at != std::string::npos) {
-      const std::size_t start = at + std::strlen("Taloran:Map=\"");
-      r->content_ = packet.substr(start, packet.find('"', start) - start);
-    }
+    r->xmp_.assign(xmp, xmpSize);
+    r->content_ = r->XmpField("Map");
   }
   r->open_->tile.resize(static_cast<std::size_t>(TIFFTileSize(tif)));
   reader = std::move(r);
@@ -110,6 +106,26 @@ std::optional<std::string> FieldMapReader::Open(const std::string& path, std::un
 }
 
 FieldMapReader::~FieldMapReader() = default;
+
+std::string FieldMapReader::XmpField(const std::string& name) const {
+  const std::string key = "Taloran:" + name + "=\"";
+  const std::size_t at = xmp_.find(key);
+  if (at == std::string::npos) return "";
+  const std::size_t start = at + key.size(), end = xmp_.find('"', start);
+  if (end == std::string::npos) return "";
+  std::string out;
+  for (std::size_t i = start; i < end; ++i) {
+    bool named = false;
+    for (const auto& [entity, c] : {std::pair{"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}}) {
+      if (xmp_.compare(i, std::strlen(entity), entity) == 0) {
+        out.push_back(c), i += std::strlen(entity) - 1, named = true;
+        break;
+      }
+    }
+    if (!named) out.push_back(xmp_[i]);
+  }
+  return out;
+}
 
 bool FieldMapReader::Read(int x, int y, int width, int height, std::vector<double>& out) {
   Open_& o = *open_;

@@ -28,6 +28,8 @@ class FieldMapReader {
   ExportSamples samples() const { return samples_; }
   // What the map is of, as its XMP says: "bands", or an index's key ("ndvi"); "" where it says nothing.
   const std::string& content() const { return content_; }
+  // A field of our namespace in the map's XMP (Taloran:NAME), unescaped; "" where it has none.
+  std::string XmpField(const std::string& name) const;
 
   // The samples of the rectangle (x, y, width, height) within the map, a pixel's bands together,
   // rows from the top; false where a tile cannot be read.
@@ -41,6 +43,7 @@ class FieldMapReader {
   int bands_ = 0;
   ExportSamples samples_ = ExportSamples::Uint8;
   std::string content_;
+  std::string xmp_;
 };
 
 }  // namespace taloran

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "core/capture/capture_reader.h"
@@ -119,6 +120,47 @@ FieldMapPlan PlanFieldMap(const std::vector<std::string>& paths, const FieldMapS
   }
   plan.geometry = std::make_unique<MosaicGeometry>(plan.cameras, settings.sensor, plan.gsdM);
   return plan;
+}
+
+std::string PlacingText(const FieldMapPlan& plan) {
+  if (!plan.refinement) return "";
+  std::string text;
+  for (std::size_t i = 0; i < plan.paths.size(); ++i) {
+    const PoseCorrection& c = plan.refinement->adjustment.corrections[i];
+    char numbers[96];
+    std::snprintf(numbers, sizeof numbers, "%.4f %.4f %.5f ", c.eastM, c.northM, c.turnDeg);
+    text.append(text.empty() ? "" : "; ").append(numbers).append(NameOf(plan.paths[i]));
+  }
+  return text;
+}
+
+std::size_t TakePlacing(FieldMapPlan& plan, const std::string& placing, const SensorSize& sensor) {
+  std::map<std::string, PoseCorrection> named;
+  std::size_t start = 0;
+  while (start < placing.size()) {
+    std::size_t end = placing.find("; ", start);
+    if (end == std::string::npos) end = placing.size();
+    const std::string entry = placing.substr(start, end - start);
+    PoseCorrection c;
+    int used = 0;
+    if (std::sscanf(entry.c_str(), "%lf %lf %lf %n", &c.eastM, &c.northM, &c.turnDeg, &used) == 3 && used > 0 &&
+        static_cast<std::size_t>(used) < entry.size() && std::isfinite(c.eastM) && std::isfinite(c.northM) &&
+        std::isfinite(c.turnDeg)) {
+      named[entry.substr(static_cast<std::size_t>(used))] = c;
+    }
+    start = end + 2;
+  }
+  std::size_t taken = 0;
+  for (std::size_t i = 0; i < plan.paths.size(); ++i) {
+    const auto found = named.find(NameOf(plan.paths[i]));
+    if (found == named.end()) continue;
+    MosaicCamera& camera = plan.cameras[i];
+    camera.shiftEastM = found->second.eastM, camera.shiftNorthM = found->second.northM;
+    camera.headingDeg -= found->second.turnDeg;
+    ++taken;
+  }
+  plan.geometry = std::make_unique<MosaicGeometry>(plan.cameras, sensor, plan.gsdM);
+  return taken;
 }
 
 FieldMapPainter::FieldMapPainter(FieldMapPlan& plan, const MapContents& contents, const FieldMapSettings& settings)

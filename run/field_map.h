@@ -69,6 +69,14 @@ struct FieldMapPlan {
 // where no capture can be placed.
 FieldMapPlan PlanFieldMap(const std::vector<std::string>& paths, const FieldMapSettings& settings, std::ostream& err);
 
+// The plan's refined placing as a map keeps it in its XMP: "east north turn name" a capture (the
+// correction in metres and degrees, the file's name), "; " between; "" where it was not refined.
+std::string PlacingText(const FieldMapPlan& plan);
+
+// Places the captures of the plan that `placing` names (by file name) as it says, and makes the
+// geometry again; how many it named.
+std::size_t TakePlacing(FieldMapPlan& plan, const std::string& placing, const SensorSize& sensor);
+
 // Paints the plan's map a row of tiles at a time, reading the frames a row needs (and keeping those
 // the next row needs too).
 class FieldMapPainter {

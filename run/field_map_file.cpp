@@ -91,7 +91,8 @@ FieldMapWritten WriteFieldMap(FieldMapPlan& plan, const MapContents& contents, c
                         {"GroundSampleM", pixelText},
                         {"Captures", names},
                         {"Calibration", file.calibrationName},
-                        {"Refinement", plan.refinement ? RefinementSummary(*plan.refinement, plan.paths) : "none"}});
+                        {"Refinement", plan.refinement ? RefinementSummary(*plan.refinement, plan.paths) : "none"},
+                        {"Placing", PlacingText(plan)}});
   RemoveLeftTemporaries({file.output});
   RunJournal journal;
   const std::filesystem::path journalPath = Beside(file.output, ".taloran-mosaic.journal");

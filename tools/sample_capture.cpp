@@ -217,7 +217,7 @@ Reflectance Scaled(Reflectance r, double k) { return {r.red * k, r.green * k, r.
 // rows running about north-east that curve and vary in vigour, bare patches, a farm track, a pond,
 // a hedge of trees and a barn, with texture at every scale from half a metre to a hundred, so that
 // no two places look alike.
-Reflectance GroundAt(double east, double north) {
+Reflectance GroundAt(double east, double north, const std::optional<TrialPlots>& trial) {
   const double bend = 4.0 * GroundNoise(east, north, 60, 1);                   // rows wander by metres over the field
   const double rows = std::sin((east * 0.707 + north * 0.707 + bend) / 0.12);  // a row every 75 cm
   const double vigour = 0.5 + 0.5 * GroundNoise(east, north, 25, 2);
@@ -232,6 +232,16 @@ Reflectance GroundAt(double east, double north) {
   const double crown = 1.5 + GroundNoise(slot, 0, 1, 5), centre = slot * 7 + 3.5 + 2 * GroundNoise(slot, 1, 1, 6);
   if (std::hypot(along - centre, north - 62) < crown) r = kTree;
   if (east > 40 && east < 58 && north > -60 && north < -48) r = kRoof;  // a barn
+  if (trial) {                                                          // a plot's crop, else its alleys' soil
+    const double u = east - trial->cornerEastM, v = north - trial->cornerNorthM;
+    const double pitchX = trial->widthM + trial->alleyXM, pitchY = trial->lengthM + trial->alleyYM;
+    const double column = std::floor(u / pitchX), row = std::floor(v / pitchY);
+    if (column >= 0 && column < trial->columns && row >= 0 && row < trial->rows) {
+      const bool inPlot = u - column * pitchX < trial->widthM && v - row * pitchY < trial->lengthM;
+      const std::array<double, 4> p = TrialPlotLevels(static_cast<int>(row), static_cast<int>(column));
+      r = inPlot ? Reflectance{p[0], p[1], p[2], p[3]} : kSoil;
+    }
+  }
   const double grain = 1.0 + 0.12 * GroundNoise(east, north, 0.6, 7) + 0.08 * GroundNoise(east, north, 3, 8);
   return Scaled(r, grain);
 }
@@ -265,8 +275,17 @@ CaptureImage PanelScene(const FlightDesign& design) {
   return image;
 }
 
-std::array<double, 4> FlightGroundLevels(double east, double north) {
-  const Reflectance r = GroundAt(east, north);
+std::array<double, 4> TrialPlotLevels(int row, int column) {
+  // From a thin stand to a dense one: red falls and NIR rises with the plot's vigour, 0..1 in 37 steps.
+  const double vigour = static_cast<double>((row * 7 + column * 11) % 37) / 36;
+  return {kSparseCrop.red + vigour * (kCrop.red - kSparseCrop.red) + 10 * (1 - vigour),
+          kSparseCrop.green + vigour * (kCrop.green - kSparseCrop.green),
+          kSparseCrop.blue + vigour * (kCrop.blue - kSparseCrop.blue),
+          kSparseCrop.nir + vigour * (kCrop.nir - kSparseCrop.nir)};
+}
+
+std::array<double, 4> FlightGroundLevels(double east, double north, const std::optional<TrialPlots>& trial) {
+  const Reflectance r = GroundAt(east, north, trial);
   return {r.red, r.green, r.blue, r.nir};
 }
 
@@ -295,13 +314,13 @@ CaptureImage FlightScene(const PlannedCapture& capture, const FlightDesign& desi
       Reflectance r = kWater;
       if (!trouble.noiseless) {
         if (const std::optional<PlanePoint> ground = toGround({x + 0.5, y + 0.5}))
-          r = GroundAt(ground->east, ground->north);
+          r = GroundAt(ground->east, ground->north, design.trial);
       } else {  // a pixel gathers the light of its whole area: the mean of 2 x 2 points
         r = {0, 0, 0, 0};
         for (const double sy : {0.25, 0.75}) {
           for (const double sx : {0.25, 0.75}) {
             const std::optional<PlanePoint> ground = toGround({x + sx, y + sy});
-            const Reflectance g = ground ? GroundAt(ground->east, ground->north) : kWater;
+            const Reflectance g = ground ? GroundAt(ground->east, ground->north, design.trial) : kWater;
             r = {r.red + g.red / 4, r.green + g.green / 4, r.blue + g.blue / 4, r.nir + g.nir / 4};
           }
         }

@@ -51,7 +51,7 @@ struct FlightTrouble {
 
 // The flight's field without noise or light: the levels of red, green, blue and NIR at metres east
 // and north of the design's centre, as every capture sees them (the tests' ground truth).
-std::array<double, 4> FlightGroundLevels(double east, double north);
+std::array<double, 4> FlightGroundLevels(double east, double north, const std::optional<TrialPlots>& trial = {});
 
 // One capture of a planned flight over a single field that every capture sees a part of, seen
 // straight down from `position` with the design's camera; `seed` varies the noise and settings.

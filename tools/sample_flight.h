@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <vector>
 
 #include "core/capture/frame_store.h"
@@ -14,6 +15,19 @@ namespace taloran {
 inline constexpr SensorSize kSampleSensor{6.72, 3.795};
 inline constexpr double kSampleFocalLengthMm = 8.5;
 
+// A field trial sown into the flight's ground: rows x columns plots, each of an even crop of its own
+// (the ground's grain aside), rows advancing north from the corner and plots across them eastwards,
+// as taloran-cli grid lays them out at angle 0.
+struct TrialPlots {
+  double cornerEastM = -21, cornerNorthM = -20;  // plot R01C01's outer corner, from the flight's centre
+  int rows = 20, columns = 30;
+  double widthM = 1.0, lengthM = 1.6, alleyXM = 0.4, alleyYM = 0.5;
+};
+
+// The levels of red, green, blue and NIR of trial plot (row, column), counted from 0: its crop's
+// reflectances x 255, before the ground's grain and the light.
+std::array<double, 4> TrialPlotLevels(int row, int column);
+
 struct FlightDesign {
   GeoPoint centre{52.1394, 5.5075};
   int lines = 3;
@@ -24,6 +38,7 @@ struct FlightDesign {
   double lineHeadingDeg = 90;    // the first line's direction; the next is flown back
   SensorSize sensor = kSampleSensor;
   double focalLengthMm = kSampleFocalLengthMm;
+  std::optional<TrialPlots> trial;  // sown into the ground where given
 };
 
 struct PlannedCapture {

@@ -100,6 +100,20 @@ bool PlotHolds(const PlotShape& shape, PlanePoint p, double inset) {
   return false;
 }
 
+PlotShape OnGrid(const PlotShape& shape, int epsg, const UtmZone& zone) {
+  PlotShape out = shape;
+  if (epsg != 4326) return out;
+  for (PlotPolygon& part : out) {
+    for (PlotRing& ring : part) {
+      for (PlanePoint& p : ring) {
+        const UtmPoint u = zone.Forward({p.north, p.east});
+        p = {u.easting, u.northing};
+      }
+    }
+  }
+  return out;
+}
+
 PlaneBox BoxOf(const PlotShape& shape) {
   PlaneBox box{INFINITY, -INFINITY, INFINITY, -INFINITY};
   for (const PlotPolygon& part : shape) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/geo/local_plane.h"
+#include "core/geo/utm.h"
 
 namespace taloran {
 
@@ -22,6 +23,10 @@ std::optional<std::string> InvalidPlot(const PlotShape& shape);
 // Whether `p` lies in the shape (in a part's outer ring and in none of its holes) and at least
 // `inset` from every edge of it.
 bool PlotHolds(const PlotShape& shape, PlanePoint p, double inset);
+
+// The shape on the UTM grid of `zone`: from longitude and latitude where `epsg` is 4326, else as it
+// is (already on that grid).
+PlotShape OnGrid(const PlotShape& shape, int epsg, const UtmZone& zone);
 
 struct PlaneBox {
   double west, east, south, north;
