@@ -15,7 +15,7 @@ ALLOWED = {
     "image_io": ({"core", "image_io"}, r"([a-z_]+|libdeflate\.h|sys/mman\.h|sys/stat\.h|fcntl\.h|unistd\.h|nlohmann/json\.hpp|tiffio\.h)$"),
     "res": ({"res"}, r"[a-z_]+$"),
     "match": ({"core", "match"}, r"[a-z_]+$|fftw3\.h$"),
-    "run": ({"core", "image_io", "match", "run"}, r"[a-z_]+$|pthread\.h$|unistd\.h$|fcntl\.h$|sys/(stat|file)\.h$"),
+    "run": ({"core", "image_io", "match", "run"}, r"[a-z_]+$|pthread\.h$|unistd\.h$|fcntl\.h$|sys/(stat|file)\.h$|nlohmann/json\.hpp$"),
     "app": ({"core", "image_io", "res", "match", "run", "app"}, r"[a-z_]+$"),  # no Qt
     "cli": ({"core", "image_io", "match", "run", "cli"}, r"[a-z_]+$|unistd\.h$|CLI/CLI\.hpp$|nlohmann/json\.hpp$"),
     "qt": ({"core", "image_io", "res", "match", "run", "app", "qt"}, r"[a-z_]+$|Q\w+$"),
