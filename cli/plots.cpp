@@ -45,20 +45,13 @@ std::optional<std::vector<const IndexDescriptor*>> IndicesOf(const std::string& 
   return indices;
 }
 
-// The layer's plots on the UTM grid `zone` (nothing for those that are no plot, named on `err`);
-// why not where the layer is on another grid.
-std::optional<std::string> ShapesOnGrid(const PlotLayer& layer, const std::string& path, const UtmZone& zone,
-                                        int gridEpsg, std::vector<std::optional<PlotShape>>& shapes) {
-  if (layer.epsg != 4326 && layer.epsg != gridEpsg) {
-    return path + ": plots on EPSG:" + std::to_string(layer.epsg) +
-           "; they are read in longitude and latitude (EPSG:4326) or on the grid measured in (EPSG:" +
-           std::to_string(gridEpsg) + ")";
-  }
-  shapes.assign(layer.plots.size(), std::nullopt);
+// The layer's plots on the UTM grid `zone`; nothing for those that are no plot.
+std::vector<std::optional<PlotShape>> ShapesOnGrid(const PlotLayer& layer, const UtmZone& zone) {
+  std::vector<std::optional<PlotShape>> shapes(layer.plots.size());
   for (std::size_t k = 0; k < layer.plots.size(); ++k) {
     if (layer.plots[k].shape) shapes[k] = OnGrid(*layer.plots[k].shape, layer.epsg, zone);
   }
-  return std::nullopt;
+  return shapes;
 }
 
 // The map of --from-mosaic, open, with the UTM zone of its grid.
@@ -138,11 +131,7 @@ int PlotsInCaptures(const PlotsArgs& a, const CliStreams& io, PlotRequest& reque
            << "'s refinement placed them" << (placed < plan.paths.size() ? ", the rest by their records" : "") << '\n';
   }
   const UtmZone& zone = plan.geometry->zone();
-  std::vector<std::optional<PlotShape>> shapes;
-  if (const auto failure = ShapesOnGrid(layer, a.plots, zone, plan.geometry->grid().epsg, shapes)) {
-    io.err << *failure << '\n';
-    return kExitNoInput;
-  }
+  const std::vector<std::optional<PlotShape>> shapes = ShapesOnGrid(layer, zone);
   CapturePlots plots(plan, shapes, request);
   RunParallel(plots.steps(), a.run.jobs, a.run.progress(io), io.err,
               [&](std::size_t step, CaptureWorkspace& work, RunState&) { plots.Measure(step, work); });
@@ -157,11 +146,7 @@ int PlotsInCaptures(const PlotsArgs& a, const CliStreams& io, PlotRequest& reque
       io.err << "Note: " << a.fromMosaic << " does not measure what the captures do here (a map of "
              << map->reader->content() << "), so plots no capture holds whole stay not covered\n";
     } else if (any) {
-      std::vector<std::optional<PlotShape>> onMap;
-      if (const auto failure = ShapesOnGrid(layer, a.plots, *map->zone, map->reader->grid().epsg, onMap)) {
-        io.err << *failure << '\n';
-        return kExitNoInput;
-      }
+      const std::vector<std::optional<PlotShape>> onMap = ShapesOnGrid(layer, *map->zone);
       if (const auto failure = MeasurePlotsInMap(*map->reader, onMap, uncovered, request, results)) {
         io.err << "Cannot read " << a.fromMosaic << ": " << *failure << '\n';
         return kExitNoInput;
@@ -169,7 +154,7 @@ int PlotsInCaptures(const PlotsArgs& a, const CliStreams& io, PlotRequest& reque
       mapName = NameOf(a.fromMosaic);
     }
   }
-  const PlotTable table{layer, results, request.indices, request.calibration.has_value(), mapName, zone};
+  const PlotTable table{layer, results, request.indices, request.calibration.has_value(), mapName};
   return Finish(a, io, table, skipped);
 }
 
@@ -220,18 +205,14 @@ int Plots(const PlotsArgs& a, const CliStreams& io) {
               "index itself (taloran-cli mosaic --index NAME --calibration)\n";
     request.indices.clear();
   }
-  std::vector<std::optional<PlotShape>> shapes;
-  if (const auto failure = ShapesOnGrid(layer, a.plots, *map.zone, map.reader->grid().epsg, shapes)) {
-    io.err << *failure << '\n';
-    return kExitNoInput;
-  }
+  const std::vector<std::optional<PlotShape>> shapes = ShapesOnGrid(layer, *map.zone);
   std::vector<PlotMeasure> results(layer.plots.size());
   if (const auto failure =
           MeasurePlotsInMap(*map.reader, shapes, std::vector<char>(shapes.size(), 1), request, results)) {
     io.err << "Cannot read " << a.fromMosaic << ": " << *failure << '\n';
     return kExitNoInput;
   }
-  const PlotTable table{layer, results, request.indices, reflectances, NameOf(a.fromMosaic), *map.zone};
+  const PlotTable table{layer, results, request.indices, reflectances, NameOf(a.fromMosaic)};
   return Finish(a, io, table, skipped);
 }
 
@@ -239,7 +220,9 @@ int Plots(const PlotsArgs& a, const CliStreams& io) {
 
 CommandParts AddPlotsCommand(CLI::App& command) {
   const auto a = std::make_shared<PlotsArgs>();
-  command.add_option("--plots", a->plots, "The plots: GeoJSON polygons, in longitude and latitude or the map's grid")
+  command
+      .add_option("--plots", a->plots,
+                  "The plots: polygons of GeoJSON, GeoPackage, shapefile or any vector file OGR reads")
       ->required();
   command.add_option("--id", a->idField, "The property naming a plot (default: the first string or integer one)");
   command.add_option("--from-mosaic", a->fromMosaic,

@@ -1,10 +1,16 @@
 #include "image_io/plot_layer.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <nlohmann/json.hpp>
 #include <sstream>
+
+#include "core/geo/utm.h"
+#include "image_io/ogr_translate.h"
 
 namespace taloran {
 
@@ -48,12 +54,12 @@ int EpsgOf(const nlohmann::ordered_json& collection) {
   return digits == std::string::npos ? 0 : std::atoi(name.c_str() + digits);
 }
 
-}  // namespace
+// Whether the layer's coordinates are ours to read: longitude and latitude, or a UTM zone's grid.
+bool Readable(int epsg) { return epsg == 4326 || UtmZone::OfEpsg(epsg).has_value(); }
 
-std::optional<std::string> ReadPlotLayer(const std::string& path, const std::string& idField, PlotLayer& layer) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return "Cannot read " + path + ": " + std::strerror(errno);
-  nlohmann::ordered_json collection = nlohmann::ordered_json::parse(file, nullptr, false);
+std::optional<std::string> ParsePlotLayer(const std::string& text, const std::string& path, const std::string& idField,
+                                          PlotLayer& layer) {
+  nlohmann::ordered_json collection = nlohmann::ordered_json::parse(text, nullptr, false);
   if (collection.is_discarded()) return path + ": not JSON";
   if (!collection.is_object() || collection.value("type", "") != "FeatureCollection" ||
       !collection.contains("features") || !collection["features"].is_array()) {
@@ -61,7 +67,6 @@ std::optional<std::string> ReadPlotLayer(const std::string& path, const std::str
   }
   layer = PlotLayer{};
   layer.epsg = EpsgOf(collection);
-  if (layer.epsg == 0) return path + ": a coordinate system other than an EPSG code";
   layer.idField = idField;
   const nlohmann::ordered_json& features = collection["features"];
   if (layer.idField.empty() && !features.empty() && features[0].contains("properties") &&
@@ -115,6 +120,29 @@ std::optional<std::string> ReadPlotLayer(const std::string& path, const std::str
     layer.plots.push_back(std::move(plot));
   }
   return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> ReadPlotLayer(const std::string& path, const std::string& idField, PlotLayer& layer) {
+  std::string extension = std::filesystem::path(path).extension().string();
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  std::string text;
+  if (extension == ".geojson" || extension == ".json") {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return "Cannot read " + path + ": " + std::strerror(errno);
+    text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    if (auto failure = ParsePlotLayer(text, path, idField, layer)) return failure;
+    if (Readable(layer.epsg)) return std::nullopt;
+  } else {
+    // Another format: through OGR in its own coordinates where they are a UTM zone's (as GDAL names
+    // them in the GeoJSON's crs member), else reprojected to longitude and latitude.
+    if (auto failure = TranslatedToGeoJson(path, false, text)) return failure;
+    if (auto failure = ParsePlotLayer(text, path, idField, layer)) return failure;
+    if (text.find("\"crs\"") != std::string::npos && UtmZone::OfEpsg(layer.epsg)) return std::nullopt;
+  }
+  if (auto failure = TranslatedToGeoJson(path, true, text)) return failure;
+  return ParsePlotLayer(text, path, idField, layer);
 }
 
 }  // namespace taloran

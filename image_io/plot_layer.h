@@ -1,6 +1,7 @@
-// Plots as a GIS writes them: a GeoJSON FeatureCollection of Polygons and MultiPolygons, in
-// longitude and latitude (RFC 7946) or in the coordinate system its "crs" member names
-// ("urn:ogc:def:crs:EPSG::32631", as GDAL writes a projected layer).
+// Plots as a GIS writes them: polygons and multipolygons of a GeoJSON FeatureCollection in
+// longitude and latitude (RFC 7946) or on a UTM zone's grid its "crs" member names
+// ("urn:ogc:def:crs:EPSG::32631", as GDAL writes a projected layer); any other coordinate system,
+// and GeoPackage, shapefile or any other vector file OGR reads, through OGR (ogr2ogr).
 #pragma once
 
 #include <optional>
@@ -18,7 +19,7 @@ struct PlotFeature {
 };
 
 struct PlotLayer {
-  int epsg = 4326;
+  int epsg = 4326;      // 4326, or a UTM zone's code
   std::string idField;  // the property that named the plots; "" where the feature number did
   std::vector<PlotFeature> plots;
 };

@@ -86,6 +86,7 @@ std::string PlotsCsv(const PlotTable& t) {
 
 std::string PlotsGeoJson(const PlotTable& t) {
   nlohmann::ordered_json features = nlohmann::ordered_json::array();
+  const std::optional<UtmZone> grid = UtmZone::OfEpsg(t.layer.epsg);  // nothing: in longitude and latitude
   EachPlot(t, [&](const PlotFeature& plot, const std::string&, const nlohmann::ordered_json& properties) {
     nlohmann::ordered_json parts = nlohmann::ordered_json::array();
     for (const PlotPolygon& part : *plot.shape) {
@@ -93,7 +94,7 @@ std::string PlotsGeoJson(const PlotTable& t) {
       for (const PlotRing& ring : part) {
         nlohmann::ordered_json positions = nlohmann::ordered_json::array();
         for (const PlanePoint& p : ring) {
-          const GeoPoint g = t.layer.epsg == 4326 ? GeoPoint{p.north, p.east} : t.zone.Inverse({p.east, p.north});
+          const GeoPoint g = grid ? grid->Inverse({p.east, p.north}) : GeoPoint{p.north, p.east};
           positions.push_back({g.longitudeDeg, g.latitudeDeg});
         }
         rings.push_back(positions);

@@ -18,7 +18,6 @@ struct PlotTable {
   const std::vector<const IndexDescriptor*>& indices;
   bool reflectances = false;  // each band's mean reflectance
   std::string mapName;        // the source of plots measured in a map
-  const UtmZone& zone;        // the grid of a layer not in longitude and latitude
 };
 
 // The figures of one plot's index values: mean, median, sd, p10 and p90, by the CSV's columns.

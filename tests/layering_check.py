@@ -12,7 +12,7 @@ import tempfile
 # The project's layers each layer may include, and which library headers (<...>) it may use.
 ALLOWED = {
     "core": ({"core"}, None),  # the standard library only: STANDARD_HEADERS
-    "image_io": ({"core", "image_io"}, r"([a-z_]+|libdeflate\.h|sys/mman\.h|sys/stat\.h|fcntl\.h|unistd\.h|nlohmann/json\.hpp|tiffio\.h)$"),
+    "image_io": ({"core", "image_io"}, r"([a-z_]+|libdeflate\.h|sys/mman\.h|sys/stat\.h|fcntl\.h|unistd\.h|nlohmann/json\.hpp|tiffio\.h|spawn\.h|sys/wait\.h)$"),
     "res": ({"res"}, r"[a-z_]+$"),
     "match": ({"core", "match"}, r"[a-z_]+$|fftw3\.h$"),
     "run": ({"core", "image_io", "match", "run"}, r"[a-z_]+$|pthread\.h$|unistd\.h$|fcntl\.h$|sys/(stat|file)\.h$|nlohmann/json\.hpp$"),

@@ -102,11 +102,13 @@ bool PlotHolds(const PlotShape& shape, PlanePoint p, double inset) {
 
 PlotShape OnGrid(const PlotShape& shape, int epsg, const UtmZone& zone) {
   PlotShape out = shape;
-  if (epsg != 4326) return out;
+  if (epsg == zone.Epsg()) return out;
+  const std::optional<UtmZone> from = UtmZone::OfEpsg(epsg);  // another zone: through longitude and latitude
   for (PlotPolygon& part : out) {
     for (PlotRing& ring : part) {
       for (PlanePoint& p : ring) {
-        const UtmPoint u = zone.Forward({p.north, p.east});
+        const GeoPoint g = from ? from->Inverse({p.east, p.north}) : GeoPoint{p.north, p.east};
+        const UtmPoint u = zone.Forward(g);
         p = {u.easting, u.northing};
       }
     }

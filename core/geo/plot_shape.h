@@ -24,8 +24,7 @@ std::optional<std::string> InvalidPlot(const PlotShape& shape);
 // `inset` from every edge of it.
 bool PlotHolds(const PlotShape& shape, PlanePoint p, double inset);
 
-// The shape on the UTM grid of `zone`: from longitude and latitude where `epsg` is 4326, else as it
-// is (already on that grid).
+// The shape, in longitude and latitude (`epsg` 4326) or on a UTM zone's grid, on the grid of `zone`.
 PlotShape OnGrid(const PlotShape& shape, int epsg, const UtmZone& zone);
 
 struct PlaneBox {

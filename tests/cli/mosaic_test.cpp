@@ -10,11 +10,13 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <random>
 #include <sstream>
+#include <tuple>
 
 #include "cli/cli.h"
 #include "core/capture/capture_reader.h"
@@ -502,6 +504,48 @@ TEST(Plots, MeasureWhatGdalRasterisesOnTheMap) {
         << id;
   }
   EXPECT_FALSE(std::getline(rows, line));  // the bow tie has no row
+  rows.close();
+
+  // The same plots from a GeoPackage on the UTM grid: the same table to the byte. From a shapefile
+  // on Europe's equal-area grid (EPSG:3035, read through OGR in longitude and latitude), whose round
+  // trip through PROJ moves a corner by a few tenths of a millimetre: a boundary pixel or two.
+  const auto tableOf = [](const std::string& file) {
+    std::ifstream in(file);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  };
+  const auto rowsOf = [&](const std::string& file) {
+    std::vector<std::pair<long, double>> read;
+    std::istringstream in(tableOf(file));
+    std::string row;
+    std::getline(in, row);
+    while (std::getline(in, row)) {
+      long count = 0;
+      double ndvi = 0;
+      EXPECT_EQ(std::sscanf(row.c_str(), "%*[^,],%*[^,],%ld,%*f,%*d,%lf", &count, &ndvi), 2) << row;
+      read.emplace_back(count, ndvi);
+    }
+    return read;
+  };
+  for (const auto& [name, format, crs] :
+       {std::tuple{"plots.gpkg", "GPKG", "EPSG:32631"}, {"plots.shp", "ESRI Shapefile", "EPSG:3035"}}) {
+    const std::string converted = (dir.path() / name).string(), table = converted + ".csv";
+    test::CommandOutput("ogr2ogr -f '" + std::string(format) + "' -t_srs " + crs + " '" + converted + "' '" + plots +
+                        "'");
+    std::vector<const char*> args{"taloran-cli",   "plots",     "--plots", converted.c_str(),
+                                  "--from-mosaic", map.c_str(), "-o",      table.c_str()};
+    std::ostringstream out3, err3;
+    EXPECT_EQ(RunCli(static_cast<int>(args.size()), args.data(), out3, err3), 4) << err3.str();
+    if (std::string(crs) == "EPSG:32631") {
+      EXPECT_EQ(tableOf(table), tableOf(csv)) << name;
+      continue;
+    }
+    const auto ours = rowsOf(csv), theirs = rowsOf(table);
+    ASSERT_EQ(theirs.size(), ours.size()) << name;
+    for (std::size_t n = 0; n < ours.size(); ++n) {
+      EXPECT_LE(std::abs(theirs[n].first - ours[n].first), 2) << name << " row " << n;
+      EXPECT_NEAR(theirs[n].second, ours[n].second, 1e-3) << name << " row " << n;
+    }
+  }
 
   // The same plots in the captures themselves: each in the frame that holds it whole, its own pixels.
   // The reference: every pixel of that frame, its centre through the camera model onto the grid, in
