@@ -1,16 +1,11 @@
 // taloran-cli grid: a field trial's layout as plots in GeoJSON, ids R01C01.. row by row: rows advance
 // along --angle (clockwise from north), columns to the right of it, from the corner at --origin.
-#include <cmath>
-#include <cstdio>
-#include <nlohmann/json.hpp>
-#include <numbers>
-
 #include "cli/command.h"
 #include "cli/exit_codes.h"
 #include "cli/shared_options.h"
-#include "core/geo/local_plane.h"
-#include "image_io/json_text.h"
+#include "core/geo/plot_grid.h"
 #include "image_io/output_file.h"
+#include "image_io/plot_layer.h"
 
 namespace taloran {
 
@@ -23,42 +18,15 @@ struct GridArgs {
   std::string output;
 };
 
-// Coordinates as GeoJSON keeps them: nine decimals of a degree, a tenth of a millimetre.
-double Degrees(double value) { return std::round(value * 1e9) / 1e9; }
-
 int Grid(const GridArgs& a, const CliStreams& io) {
-  const GeoPoint origin{a.origin[0], a.origin[1]};
-  const LocalPlane plane(origin);
-  const double turn = a.angleDeg * std::numbers::pi / 180;
-  // Rows advance along the angle, columns across it to the right.
-  const PlanePoint along{std::sin(turn), std::cos(turn)}, across{std::cos(turn), -std::sin(turn)};
-  const double width = a.plot[0], length = a.plot[1];
-  nlohmann::ordered_json features = nlohmann::ordered_json::array();
-  for (unsigned r = 0; r < a.rows; ++r) {
-    for (unsigned c = 0; c < a.columns; ++c) {
-      const double u0 = c * (width + a.alley[0]), v0 = r * (length + a.alley[1]);
-      nlohmann::ordered_json ring = nlohmann::ordered_json::array();
-      for (const auto& [u, v] : {std::pair{u0, v0},
-                                 {u0 + width, v0},
-                                 {u0 + width, v0 + length},
-                                 {u0, v0 + length},
-                                 {u0, v0}}) {  // counter-clockwise, as RFC 7946 asks
-        const GeoPoint p = plane.Inverse({u * across.east + v * along.east, u * across.north + v * along.north});
-        ring.push_back({Degrees(p.longitudeDeg), Degrees(p.latitudeDeg)});
-      }
-      char id[32];
-      std::snprintf(id, sizeof id, "R%02uC%02u", r + 1, c + 1);
-      features.push_back({{"type", "Feature"},
-                          {"properties", {{"id", id}, {"row", r + 1}, {"column", c + 1}}},
-                          {"geometry", {{"type", "Polygon"}, {"coordinates", {ring}}}}});
-    }
-  }
-  const nlohmann::ordered_json collection{{"type", "FeatureCollection"}, {"features", features}};
-  if (const auto failure = WriteWholeFileOrWhy(a.output, JsonText(collection) + "\n")) {
+  const PlotGridLayout layout{
+      {a.origin[0], a.origin[1]}, a.rows, a.columns, a.plot[0], a.plot[1], a.alley[0], a.alley[1], a.angleDeg};
+  if (const auto failure = WriteWholeFileOrWhy(a.output, GridGeoJson(GridPlots(layout)))) {
     io.err << *failure << '\n';
     return kExitCannotWrite;
   }
-  io.err << "Plots: " << a.output << ", " << a.rows * a.columns << " plots of " << width << " x " << length << " m\n";
+  io.err << "Plots: " << a.output << ", " << a.rows * a.columns << " plots of " << a.plot[0] << " x " << a.plot[1]
+         << " m\n";
   return kExitOk;
 }
 

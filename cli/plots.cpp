@@ -132,7 +132,7 @@ int PlotsInCaptures(const PlotsArgs& a, const CliStreams& io, PlotRequest& reque
   }
   const UtmZone& zone = plan.geometry->zone();
   const std::vector<std::optional<PlotShape>> shapes = ShapesOnGrid(layer, zone);
-  CapturePlots plots(plan, shapes, request);
+  CapturePlots plots({plan.paths, plan.leftOut, *plan.geometry}, shapes, request);
   RunParallel(plots.steps(), a.run.jobs, a.run.progress(io), io.err,
               [&](std::size_t step, CaptureWorkspace& work, RunState&) { plots.Measure(step, work); });
   for (const std::string& problem : plots.problems()) io.err << "Left out: " << problem << '\n';

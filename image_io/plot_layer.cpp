@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "core/geo/utm.h"
+#include "image_io/json_text.h"
 #include "image_io/ogr_translate.h"
 
 namespace taloran {
@@ -143,6 +144,30 @@ std::optional<std::string> ReadPlotLayer(const std::string& path, const std::str
   }
   if (auto failure = TranslatedToGeoJson(path, true, text)) return failure;
   return ParsePlotLayer(text, path, idField, layer);
+}
+
+std::string GridGeoJson(const std::vector<GridPlot>& plots) {
+  nlohmann::ordered_json features = nlohmann::ordered_json::array();
+  for (const GridPlot& plot : plots) {
+    nlohmann::ordered_json ring = nlohmann::ordered_json::array();
+    for (const GeoPoint& p : plot.ring) ring.push_back({p.longitudeDeg, p.latitudeDeg});
+    features.push_back({{"type", "Feature"},
+                        {"properties", {{"id", plot.id}, {"row", plot.row}, {"column", plot.column}}},
+                        {"geometry", {{"type", "Polygon"}, {"coordinates", {ring}}}}});
+  }
+  const nlohmann::ordered_json collection{{"type", "FeatureCollection"}, {"features", features}};
+  return JsonText(collection) + "\n";
+}
+
+PlotLayer GridLayer(const std::vector<GridPlot>& plots) {
+  PlotLayer layer;
+  layer.idField = "id";
+  for (const GridPlot& plot : plots) {
+    PlotRing ring;
+    for (const GeoPoint& p : plot.ring) ring.push_back({p.longitudeDeg, p.latitudeDeg});
+    layer.plots.push_back({plot.id, PlotShape{PlotPolygon{ring}}, ""});
+  }
+  return layer;
 }
 
 }  // namespace taloran

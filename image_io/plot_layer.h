@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/geo/plot_grid.h"
 #include "core/geo/plot_shape.h"
 
 namespace taloran {
@@ -27,5 +28,10 @@ struct PlotLayer {
 // Reads the layer at `path`, naming each plot by the property `idField` (by default the first
 // string or integer property, else the feature number from 1); why not where it cannot be read.
 std::optional<std::string> ReadPlotLayer(const std::string& path, const std::string& idField, PlotLayer& layer);
+
+// The grid's plots as a GeoJSON FeatureCollection (properties id, row, column), in longitude and
+// latitude; and as a layer read from that file.
+std::string GridGeoJson(const std::vector<GridPlot>& plots);
+PlotLayer GridLayer(const std::vector<GridPlot>& plots);
 
 }  // namespace taloran

@@ -29,11 +29,13 @@ double PlotMeasure::CoveredShare() const {
   return pixels > 0 ? static_cast<double>(painted) / static_cast<double>(pixels) : 0;
 }
 
-CapturePlots::CapturePlots(const FieldMapPlan& plan, const std::vector<std::optional<PlotShape>>& shapes,
+CapturePlots::CapturePlots(PlacedCaptures placed, const std::vector<std::optional<PlotShape>>& shapes,
                            const PlotRequest& request)
-    : plan_(plan), shapes_(shapes), request_(request), results_(shapes.size()) {
-  const MosaicGeometry& geometry = *plan.geometry;
-  std::vector<std::vector<std::size_t>> byCapture(plan.paths.size());
+    : placed_(placed), shapes_(shapes), request_(request), results_(shapes.size()) {
+  const MosaicGeometry& geometry = placed.geometry;
+  const std::vector<std::string>& paths = placed.paths;
+  const std::vector<char>& leftOut = placed.leftOut;
+  std::vector<std::vector<std::size_t>> byCapture(paths.size());
   for (std::size_t k = 0; k < shapes.size(); ++k) {
     Sized(results_[k], request.indices.size());
     if (!shapes[k]) continue;
@@ -43,8 +45,8 @@ CapturePlots::CapturePlots(const FieldMapPlan& plan, const std::vector<std::opti
     // The nearest nadir among the captures whose picture holds every corner of the plot.
     std::optional<std::size_t> best;
     double bestDistance = INFINITY;
-    for (std::size_t i = 0; i < plan.paths.size(); ++i) {
-      if (plan.leftOut[i] != 0 || !geometry.Paints(i)) continue;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+      if (leftOut[i] != 0 || !geometry.Paints(i)) continue;
       const PlanePoint nadir = geometry.Nadir(i);
       const double distance = std::hypot(nadir.east - middle.east, nadir.north - middle.north);
       if (distance >= bestDistance) continue;
@@ -56,7 +58,7 @@ CapturePlots::CapturePlots(const FieldMapPlan& plan, const std::vector<std::opti
     }
     if (best) {
       byCapture[*best].push_back(k);
-      results_[k].source = NameOf(plan.paths[*best]);
+      results_[k].source = NameOf(paths[*best]);
       continue;
     }
     std::size_t points = 0, seen = 0;
@@ -67,8 +69,8 @@ CapturePlots::CapturePlots(const FieldMapPlan& plan, const std::vector<std::opti
         if (!PlotHolds(shape, p, 0)) continue;
         ++points;
         bool any = false;
-        for (std::size_t i = 0; i < plan.paths.size() && !any; ++i) {
-          any = plan.leftOut[i] == 0 && geometry.Paints(i) && InPicture(geometry.PictureOf(i, p));
+        for (std::size_t i = 0; i < paths.size() && !any; ++i) {
+          any = leftOut[i] == 0 && geometry.Paints(i) && InPicture(geometry.PictureOf(i, p));
         }
         seen += any;
       }
@@ -87,16 +89,16 @@ CapturePlots::CapturePlots(const FieldMapPlan& plan, const std::vector<std::opti
 std::vector<std::string> CapturePlots::problems() const {
   std::vector<std::string> out;
   for (std::size_t s = 0; s < captures_.size(); ++s) {
-    if (!problems_[s].empty()) out.push_back(plan_.paths[captures_[s]] + ": " + problems_[s]);
+    if (!problems_[s].empty()) out.push_back(placed_.paths[captures_[s]] + ": " + problems_[s]);
   }
   return out;
 }
 
 void CapturePlots::Measure(std::size_t step, CaptureWorkspace& work) {
   const std::size_t i = captures_[step];
-  const MosaicGeometry& geometry = *plan_.geometry;
+  const MosaicGeometry& geometry = placed_.geometry;
   FrameStore& frame = work.store();
-  const CaptureRead read = ReadWhole(plan_.paths[i], frame, request_.fourLayer);
+  const CaptureRead read = ReadWhole(placed_.paths[i], frame, request_.fourLayer);
   std::optional<BandScales> scales;
   std::string problem = read.whole() ? "" : read.status();
   if (problem.empty() && request_.calibration) {

@@ -46,11 +46,18 @@ struct PlotRequest {
   bool fourLayer = false;
 };
 
-// The plots of `shapes` (on the plan's grid; nothing for a plot not measured) shared out to the
-// captures of `plan` that hold them: a step a capture.
+// Captures placed on a UTM grid, as a field map's plan places them.
+struct PlacedCaptures {
+  const std::vector<std::string>& paths;
+  const std::vector<char>& leftOut;  // by capture: it did not read whole
+  const MosaicGeometry& geometry;
+};
+
+// The plots of `shapes` (on the geometry's grid; nothing for a plot not measured) shared out to the
+// captures that hold them: a step a capture.
 class CapturePlots {
  public:
-  CapturePlots(const FieldMapPlan& plan, const std::vector<std::optional<PlotShape>>& shapes,
+  CapturePlots(PlacedCaptures captures, const std::vector<std::optional<PlotShape>>& shapes,
                const PlotRequest& request);
   std::size_t steps() const { return captures_.size(); }
   // Reads step `step`'s capture once and measures its plots.
@@ -61,7 +68,7 @@ class CapturePlots {
   std::vector<std::string> problems() const;
 
  private:
-  const FieldMapPlan& plan_;
+  PlacedCaptures placed_;
   const std::vector<std::optional<PlotShape>>& shapes_;
   const PlotRequest& request_;
   std::vector<PlotMeasure> results_;
