@@ -343,11 +343,17 @@ void DesktopPresenter::EnableFlightMap(FlightMapView& view) {
   FollowOnMap();
 }
 
+void DesktopPresenter::EnablePlots(PlotsView& view) {
+  plots_ = std::make_unique<PlotsPresenter>(view, *flightMap_);
+  flightMap_->OnFlightChanged([this] { plots_->FlightChanged(); });
+}
+
 void DesktopPresenter::SetFlightMapOpen(bool open) {
   settings_.flightMapOpen = open;
   Changed();
   FollowOnMap(true);  // read again on opening: the card may have changed meanwhile
   if (!open && flightMap_) flightMap_->Cancel();
+  if (!open && plots_) plots_->Cancel();
 }
 
 std::optional<ScanRequest> DesktopPresenter::MapColourRequest() const {

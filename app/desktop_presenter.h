@@ -16,6 +16,7 @@
 #include "app/flight_map_presenter.h"
 #include "app/key_commands.h"
 #include "app/picture_readings.h"
+#include "app/plots_presenter.h"
 #include "app/taloran_dlg.h"
 
 namespace taloran {
@@ -89,6 +90,9 @@ class DesktopPresenter {
   // camera.json, where there is one); the refusal of a profile that cannot give them.
   std::optional<std::string> SetCameraProfile(const std::string& path);
   FlightMapPresenter* flightMap() { return flightMap_.get(); }
+  // The plots on the flight map and their table (asked through `view`); after EnableFlightMap.
+  void EnablePlots(PlotsView& view);
+  PlotsPresenter* plots() { return plots_.get(); }
   const DesktopSettings& settings() const { return settings_; }
   std::vector<RecentCapture> RecentCaptures() const;
   std::string Title() const { return title_; }
@@ -122,6 +126,7 @@ class DesktopPresenter {
   void FollowOnMap(bool reload = false);
   std::optional<ScanRequest> MapColourRequest() const;
   std::unique_ptr<FlightMapPresenter> flightMap_;
+  std::unique_ptr<PlotsPresenter> plots_;  // after the flight map it reads, so that it goes first
   bool mapColoured_ = false;
   std::string mapProfilePath_;  // the camera profile the map's footprints were read from
   bool exporting_ = false;

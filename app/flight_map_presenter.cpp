@@ -74,6 +74,7 @@ void FlightMapPresenter::Load(const std::string& folder) {
     }
   }
   Recheck();
+  Changed();
   ShowColours();
   if (colours_) Scan(*colours_, true);
 }
@@ -143,6 +144,7 @@ void FlightMapPresenter::SetSensor(std::optional<SensorSize> sensor, std::string
   if (sensor == sensor_ && refusal == refusal_) return;
   sensor_ = sensor, refusal_ = std::move(refusal);
   if (!map_.folder.empty() || !records_.empty()) Recheck();
+  Changed();
 }
 
 void FlightMapPresenter::ShowColours() {
@@ -183,6 +185,7 @@ void FlightMapPresenter::ColourBy(std::optional<ScanRequest> request) {
     Cancel();
   }
   ShowColours();
+  Changed();
 }
 
 void FlightMapPresenter::CheckFrames() {
@@ -289,10 +292,9 @@ void FlightMapPresenter::StartFieldMap(const std::string& exportPath) {
     return;
   }
   FieldMapOrder order;
-  for (const CheckedCapture& r : records_) order.paths.push_back(map_.folder + r.name);
+  order.paths = CapturePaths();
   order.sensor = *sensor_;
-  order.request = colours_.value_or(ScanRequest{kIndexNdvi, std::nullopt, false});
-  order.request.fourLayer = fourLayer_;
+  order.request = IndexRequest();
   order.exportPath = exportPath;
   if (exportPath.empty()) {
     fieldStamps_.clear();
@@ -323,6 +325,19 @@ void FlightMapPresenter::FieldMapEnded(const FieldMapOutcome& outcome, unsigned 
   if (!outcome.preview) return;
   fieldMap_ = outcome.preview, fieldFolder_ = map_.folder;
   ShowFieldMapPicture();
+  Changed();
+}
+
+std::vector<std::string> FlightMapPresenter::CapturePaths() const {
+  std::vector<std::string> paths;
+  for (const CheckedCapture& r : records_) paths.push_back(map_.folder + r.name);
+  return paths;
+}
+
+ScanRequest FlightMapPresenter::IndexRequest() const {
+  ScanRequest request = colours_.value_or(ScanRequest{kIndexNdvi, std::nullopt, false});
+  request.fourLayer = fourLayer_;
+  return request;
 }
 
 void FlightMapPresenter::ShowFieldMapPicture() {

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -52,6 +53,15 @@ class FlightMapPresenter {
   std::string FieldMapReading(PlanePoint p) const;
 
   const FlightMap& map() const { return map_; }
+  // What the plots are measured in: the folder's captures, the sensor, the map plane's centre, the
+  // colours' index (NDVI without colours) and the field map (its refined placing), where made.
+  std::vector<std::string> CapturePaths() const;
+  const std::optional<SensorSize>& sensor() const { return sensor_; }
+  std::optional<GeoPoint> centre() const { return check_.centre; }
+  ScanRequest IndexRequest() const;
+  std::shared_ptr<const FieldMapPreview> fieldMap() const { return fieldMap_; }
+  // Called on the owner's thread when any of those may have changed.
+  void OnFlightChanged(std::function<void()> changed) { changed_ = std::move(changed); }
   std::optional<std::size_t> highlighted() const { return highlighted_; }
   // "field_07.tif, 7 of 24, 121.5 m"
   std::string HoverText(std::size_t capture) const;
@@ -84,7 +94,12 @@ class FlightMapPresenter {
   void ShowFieldMapPicture();
   bool FieldMapCurrent() const;
 
+  void Changed() const {
+    if (changed_) changed_();
+  }
+
   FlightMapView& view_;
+  std::function<void()> changed_;
   std::optional<SensorSize> sensor_;
   std::string refusal_;  // why the camera profile gives no sensor size, where it was refused
   bool fourLayer_ = false;

@@ -15,6 +15,7 @@
 
 #include "app/desktop_presenter.h"
 #include "qt/flight_map_widget.h"
+#include "qt/plots_tab.h"
 
 namespace taloran {
 
@@ -87,9 +88,14 @@ FlightMapPanel::FlightMapPanel(QWidget* parent)
   fieldControls->addWidget(makeFieldMap_);
   fieldControls->addWidget(exportFieldMap_);
   fieldControls->addWidget(reading_, 1);
+  plotReading_ = new QLabel(mapTab);
+  plotReading_->setObjectName("plotReading");
+  plotReading_->setAccessibleName("Plot reading");
+  plotReading_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   mapColumn->addWidget(map_, 1);
   mapColumn->addLayout(controls);
   mapColumn->addLayout(fieldControls);
+  mapColumn->addWidget(plotReading_);
   mapColumn->addWidget(fieldStatus_);
   mapColumn->addWidget(unplacedArea_);
   tabs_->addTab(mapTab, "Map");
@@ -111,6 +117,8 @@ FlightMapPanel::FlightMapPanel(QWidget* parent)
   checkColumn->addWidget(report_, 1);
   checkColumn->addWidget(checkFrames_, 0, Qt::AlignRight);
   tabs_->addTab(checkTab, "Field check");
+  plots_ = new PlotsTab(tabs_, *map_);
+  tabs_->addTab(plots_, "Plots");
   resize(kPanelWidth, kPanelHeight);
 }
 
@@ -131,10 +139,15 @@ void FlightMapPanel::Attach(DesktopPresenter& desktop) {
     if (!path.isEmpty()) presenter->ExportFieldMap(path.toStdString());
   });
   connect(fieldMap_, &QCheckBox::toggled, this, [this](bool on) { map_->ShowFieldMapLayer(on); });
-  map_->OnPointer([this, presenter](std::optional<PlanePoint> at) {
+  PlotsPresenter* plots = desktop.plots();
+  if (plots != nullptr) plots_->Attach(*plots);
+  map_->OnPointer([this, presenter, plots](std::optional<PlanePoint> at) {
     const QString text = at ? QString::fromStdString(presenter->FieldMapReading(*at)) : QString();
     reading_->setText(text);
     reading_->setAccessibleDescription(text);
+    const QString plot = at && plots != nullptr ? QString::fromStdString(plots->Reading(*at)) : QString();
+    plotReading_->setText(plot);
+    plotReading_->setAccessibleDescription(plot);
   });
   connect(checkFrames_, &QPushButton::clicked, this, [presenter] { presenter->CheckFrames(); });
   connect(profile_, &QPushButton::clicked, this, [this, &desktop] {

@@ -1,6 +1,6 @@
 // The flight map panel (Ctrl+M): a "Map" tab with the map, its colouring, the progress of a pass
-// over the frames with Cancel and the captures that could not be drawn, and a "Field check" tab
-// with the check's report and verdict. Passive: the FlightMapPresenter fills it.
+// over the frames with Cancel and the captures that could not be drawn, a "Field check" tab with
+// the check's report and verdict, and a "Plots" tab. Passive: the FlightMapPresenter fills it.
 #pragma once
 
 #include <QDialog>
@@ -19,6 +19,7 @@ namespace taloran {
 
 class DesktopPresenter;
 class FlightMapWidget;
+class PlotsTab;
 
 class FlightMapPanel : public QDialog, public FlightMapView {
  public:
@@ -37,6 +38,8 @@ class FlightMapPanel : public QDialog, public FlightMapView {
   QLabel* Verdict() const { return verdict_; }
   QPlainTextEdit* Report() const { return report_; }
   QTabWidget* Tabs() const { return tabs_; }
+  // The plots' tab: the view of the plots presenter.
+  PlotsTab* Plots() const { return plots_; }
 
   // FlightMapView
   void ShowFlight(const FlightMap& map) override;
@@ -68,7 +71,9 @@ class FlightMapPanel : public QDialog, public FlightMapView {
   QPushButton* makeFieldMap_ = nullptr;
   QPushButton* exportFieldMap_ = nullptr;
   QLabel* fieldStatus_ = nullptr;
-  QLabel* reading_ = nullptr;  // the field map's value under the pointer
+  QLabel* reading_ = nullptr;      // the field map's value under the pointer
+  QLabel* plotReading_ = nullptr;  // the plot under the pointer and its figures
+  PlotsTab* plots_ = nullptr;
   std::function<void()> closed_;
   std::function<bool(QKeyEvent*)> windowKey_;
 };

@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPainterPath>
 #include <QToolTip>
 #include <QTransform>
 #include <QWheelEvent>
@@ -31,6 +32,10 @@ constexpr double kScaleBarShare = 0.2;  // of the widget's width, at most
 constexpr double kLegendWidth = 160, kLegendBarHeight = 10;
 constexpr int kLegendSteps = 32;
 constexpr double kMinScale = 1e-4, kMaxScale = 200;  // pixels per metre
+constexpr int kPlotFillAlpha = 190;
+constexpr double kPlotSelectedRing = 3, kHandleSide = 9, kHandleHit = 10;
+constexpr int kMoveHandle = 0, kTurnHandle = 3;  // of the grid's corners
+const QColor kPlotOutline(30, 30, 30, 200), kPlotSelected(0, 120, 255), kHandleColour(255, 255, 255);
 const QColor kPointColour(40, 90, 200), kFlaggedColour(230, 120, 0), kTrackColour(120, 120, 120),
     kFootprintColour(40, 90, 200, 40), kGapColour(220, 30, 30, 110), kHighlightColour(200, 0, 0);
 
@@ -244,6 +249,7 @@ void FlightMapWidget::PaintLayer() {
   layer_ = base_.copy();
   QPainter painter(&layer_);
   painter.setRenderHint(QPainter::Antialiasing);
+  PaintPlots(painter);
   for (std::size_t i = 0; i < map_.captures.size(); ++i) {
     const auto p = PointOf(i);
     if (!p) continue;
@@ -257,6 +263,43 @@ void FlightMapWidget::PaintLayer() {
     painter.drawEllipse(*p, kPointRadius, kPointRadius);
   }
   layerStale_ = false;
+}
+
+void FlightMapWidget::PaintPlots(QPainter& painter) const {
+  if (!plots_) return;
+  painter.setPen(QPen(kPlotOutline, 1));
+  for (const PlotOnMap& plot : plots_->plots) {
+    QPainterPath path;
+    path.setFillRule(Qt::OddEvenFill);  // holes stay open
+    for (const std::vector<PlanePoint>& ring : plot.rings) {
+      QPolygonF polygon;
+      for (const PlanePoint& p : ring) polygon << ToWidget(p);
+      path.addPolygon(polygon);
+    }
+    painter.setBrush(plot.fill ? QBrush(QColor((*plot.fill)[0], (*plot.fill)[1], (*plot.fill)[2], kPlotFillAlpha))
+                               : QBrush(Qt::NoBrush));
+    painter.drawPath(path);
+  }
+}
+
+void FlightMapWidget::SetPlots(const std::optional<PlotsOnMap>& plots) {
+  plots_ = plots;
+  if (plotSelected_ && (!plots_ || *plotSelected_ >= plots_->plots.size())) plotSelected_.reset();
+  Restale(true);
+}
+
+void FlightMapWidget::SetPlotSelection(std::optional<std::size_t> plot) {
+  plotSelected_ = plot;
+  update();
+}
+
+std::optional<int> FlightMapWidget::HandleAt(QPointF p) const {
+  if (!plots_ || !plots_->handles) return std::nullopt;
+  for (const int h : {kMoveHandle, kTurnHandle}) {
+    const QPointF d = ToWidget((*plots_->handles)[static_cast<std::size_t>(h)]) - p;
+    if (std::hypot(d.x(), d.y()) <= kHandleHit) return h;
+  }
+  return std::nullopt;
 }
 
 void FlightMapWidget::PaintBase() {
@@ -312,6 +355,31 @@ void FlightMapWidget::paintEvent(QPaintEvent*) {
     painter.setPen(QPen(palette().highlight().color(), 1.5, Qt::DotLine));
     painter.drawEllipse(*p, kKeyboardRadius, kKeyboardRadius);
   }
+  if (plots_ && plotSelected_ && *plotSelected_ < plots_->plots.size()) {
+    painter.setPen(QPen(kPlotSelected, kPlotSelectedRing));
+    for (const std::vector<PlanePoint>& ring : plots_->plots[*plotSelected_].rings) {
+      QPolygonF polygon;
+      for (const PlanePoint& p : ring) polygon << ToWidget(p);
+      painter.drawPolygon(polygon);
+    }
+  }
+  if (plots_ && plots_->handles) {  // the grid's corners, the dragged one where it is dragged
+    const std::array<PlanePoint, 4>& corners = *plots_->handles;
+    QPolygonF outline;
+    for (const PlanePoint& p : corners) outline << ToWidget(p);
+    painter.setPen(QPen(kPlotSelected, 1, Qt::DashLine));
+    painter.drawPolygon(outline);
+    painter.setPen(QPen(kPlotSelected, 1.5));
+    painter.setBrush(kHandleColour);
+    for (const int h : {kMoveHandle, kTurnHandle}) {
+      const QPointF at = handle_ == h && handleAt_ ? *handleAt_ : outline[h];
+      if (h == kMoveHandle) {
+        painter.drawRect(QRectF(at - QPointF(kHandleSide / 2, kHandleSide / 2), QSizeF(kHandleSide, kHandleSide)));
+      } else {
+        painter.drawEllipse(at, kHandleSide / 2, kHandleSide / 2);
+      }
+    }
+  }
   PaintScaleBar(painter);
   PaintLegend(painter);
 }
@@ -361,9 +429,16 @@ void FlightMapWidget::resizeEvent(QResizeEvent*) {
 void FlightMapWidget::mousePressEvent(QMouseEvent* event) {
   pressedAt_ = event->position();
   dragged_ = false;
+  handle_ = event->button() == Qt::LeftButton ? HandleAt(event->position()) : std::nullopt;
+  handleAt_.reset();
 }
 
 void FlightMapWidget::mouseMoveEvent(QMouseEvent* event) {
+  if (handle_ && (event->buttons() & Qt::LeftButton)) {  // a grid handle follows the pointer
+    handleAt_ = event->position();
+    update();
+    return;
+  }
   if (pressedAt_ && (event->buttons() & Qt::LeftButton)) {
     const QPointF d = event->position() - *pressedAt_;
     if (dragged_ || std::hypot(d.x(), d.y()) >= kDragThreshold) {
@@ -390,12 +465,22 @@ void FlightMapWidget::leaveEvent(QEvent* event) {
 }
 
 void FlightMapWidget::mouseReleaseEvent(QMouseEvent* event) {
+  if (handle_) {
+    const int handle = *handle_;
+    const std::optional<QPointF> to = handleAt_;
+    handle_.reset(), handleAt_.reset(), pressedAt_.reset();
+    update();
+    if (to && handleDrop_) handleDrop_(handle, ToPlane(*to));
+    return;
+  }
   const bool click = pressedAt_ && !dragged_ && event->button() == Qt::LeftButton;
   pressedAt_.reset();
   if (!click) return;
   if (const auto at = CaptureAt(event->position())) {
     MoveKeyboard(*at);
     if (open_) open_(*at);
+  } else if (planeClick_) {
+    planeClick_(ToPlane(event->position()));
   }
 }
 

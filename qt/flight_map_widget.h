@@ -1,7 +1,8 @@
 // The flight map drawn: north up, metres on the flight's local plane, footprints, gaps, the track,
 // the captures as points (coloured by value where asked), the shown one ringed, a scale bar and
 // the legend. The wheel zooms about the cursor, a drag pans, a double-click fits; arrows move the
-// keyboard's capture to the nearest in their direction and Enter opens it. For a screen reader the
+// keyboard's capture to the nearest in their direction and Enter opens it. Plots lie over it in
+// their colours, a click chooses one, and a laid-out grid's handles drag. For a screen reader the
 // map is "Flight map" and each drawn capture a child named after its file.
 #pragma once
 
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "app/flight_map_presenter.h"
+#include "app/plots_view.h"
 
 namespace taloran {
 
@@ -29,6 +31,14 @@ class FlightMapWidget : public QWidget {
   // The field map under the footprints, shown where `ShowFieldMapLayer` leaves it on.
   void SetFieldMap(const std::optional<FieldMapPicture>& picture);
   void ShowFieldMapLayer(bool on);
+  // The plots over the map in their colours, the selected one outlined, the grid's handles.
+  void SetPlots(const std::optional<PlotsOnMap>& plots);
+  void SetPlotSelection(std::optional<std::size_t> plot);
+  // Called with the plane point of a click on no capture (a plot there is chosen).
+  void OnPlaneClick(std::function<void(PlanePoint)> click) { planeClick_ = std::move(click); }
+  // Called when a grid handle is dropped: handle 0 (the first corner) moved, handle 3 (the last
+  // row's first corner) turned, to the plane point.
+  void OnHandleDrop(std::function<void(int handle, PlanePoint to)> drop) { handleDrop_ = std::move(drop); }
   // Called with the plane point under the pointer as it moves; nothing when it leaves the map.
   void OnPointer(std::function<void(std::optional<PlanePoint>)> pointer) { pointer_ = std::move(pointer); }
   // Called with a capture the person clicked or chose with Enter.
@@ -88,6 +98,14 @@ class FlightMapWidget : public QWidget {
   bool baseStale_ = true, layerStale_ = true;
   std::optional<QPointF> pressedAt_;
   bool dragged_ = false;
+  std::optional<PlotsOnMap> plots_;
+  std::optional<std::size_t> plotSelected_;
+  std::function<void(PlanePoint)> planeClick_;
+  std::function<void(int, PlanePoint)> handleDrop_;
+  std::optional<int> handle_;        // the grid handle being dragged
+  std::optional<QPointF> handleAt_;  // where it is dragged to
+  std::optional<int> HandleAt(QPointF p) const;
+  void PaintPlots(class QPainter& painter) const;
 };
 
 }  // namespace taloran

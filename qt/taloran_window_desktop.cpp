@@ -21,6 +21,7 @@
 #include "app/taloran_dlg.h"
 #include "qt/flight_map_panel.h"
 #include "qt/picture_ctrl.h"
+#include "qt/plots_tab.h"
 #include "qt/statistics_window.h"
 #include "qt/status_strip.h"
 #include "qt/taloran_window.h"
@@ -67,6 +68,7 @@ void TaloranWindow::Attach(CTaloranDlg* dialog) {
   presenter_->EnableCalibration(*prompts_);
   presenter_->EnableExport(*prompts_);
   presenter_->EnableFlightMap(*flightMap_);
+  presenter_->EnablePlots(*flightMap_->Plots());
   flightMap_->Attach(*presenter_);
   if (presenter_->settings().flightMapOpen) flightMap_->show();
 }

@@ -4,7 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <string>
+#include <vector>
+
+#include "core/geo/plot_grid.h"
 
 namespace taloran {
 namespace {
@@ -70,6 +75,36 @@ TEST(PlotShape, FiguresOfValues) {
   EXPECT_DOUBLE_EQ(f->p10, 1.9);
   EXPECT_DOUBLE_EQ(f->p90, 9.1);
   EXPECT_FALSE(FiguresOf({}).has_value());
+}
+
+// The grid's handles sit on its plots' outer corners, at any angle and size: R01C01's first
+// corner, the first row's last plot's second, the last plot's third, the last row's first plot's
+// fourth; and the plots are the size asked (their sides' lengths on the ground).
+TEST(PlotGrid, CornersAreThePlotsOuterCorners) {
+  struct Row {
+    unsigned rows, columns;
+    double width, length, alleyX, alleyY, angle;
+  };
+  for (const Row& r : {Row{1, 1, 3, 6, 0, 0, 0}, Row{4, 6, 3, 6, 0.5, 1, 15}, Row{20, 30, 1, 1.6, 0.4, 0.5, -120},
+                       Row{3, 2, 10, 2, 0, 3, 271}}) {
+    const PlotGridLayout layout{{52.1394, 5.5075}, r.rows, r.columns, r.width, r.length, r.alleyX, r.alleyY, r.angle};
+    const LocalPlane plane(layout.origin);
+    const std::vector<GridPlot> plots = GridPlots(layout);
+    ASSERT_EQ(plots.size(), std::size_t{r.rows} * r.columns);
+    const std::array<PlanePoint, 4> corners = GridCorners(layout, plane);
+    const GridPlot* ends[] = {&plots.front(), &plots[r.columns - 1], &plots.back(), &plots[plots.size() - r.columns]};
+    for (std::size_t k = 0; k < corners.size(); ++k) {
+      const PlanePoint p = plane.Forward(ends[k]->ring[k]);
+      EXPECT_NEAR(p.east, corners[k].east, 1e-3) << r.angle << " corner " << k;
+      EXPECT_NEAR(p.north, corners[k].north, 1e-3) << r.angle << " corner " << k;
+    }
+    const PlanePoint a = plane.Forward(plots.back().ring[0]), b = plane.Forward(plots.back().ring[1]);
+    const PlanePoint c = plane.Forward(plots.back().ring[2]);
+    EXPECT_NEAR(std::hypot(b.east - a.east, b.north - a.north), r.width, 1e-3) << r.angle;
+    EXPECT_NEAR(std::hypot(c.east - b.east, c.north - b.north), r.length, 1e-3) << r.angle;
+    EXPECT_EQ(plots.back().id, (r.rows < 10 ? "R0" : "R") + std::to_string(r.rows) + (r.columns < 10 ? "C0" : "C") +
+                                   std::to_string(r.columns));
+  }
 }
 
 }  // namespace

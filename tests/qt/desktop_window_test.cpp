@@ -28,10 +28,12 @@
 
 #include "app/desktop_presenter.h"
 #include "app/taloran_dlg.h"
+#include "core/geo/plot_grid.h"
 #include "core/stats/index_statistics.h"
 #include "qt/flight_map_panel.h"
 #include "qt/flight_map_widget.h"
 #include "qt/picture_ctrl.h"
+#include "qt/plots_tab.h"
 #include "qt/statistics_window.h"
 #include "qt/status_strip.h"
 #include "qt/taloran_window.h"
@@ -414,6 +416,47 @@ TEST_F(DesktopWindowTest, TheFlightMapFollowsStepsOpensWhatIsClickedAndReadsAlou
   panel->resize(720, 560);
   QApplication::processEvents();
   EXPECT_TRUE(panel->grab().toImage().save(QString::fromStdString(Screenshot("flight-map.png").string())));
+  // Plots: a grid laid out in the flight's middle and measured in the captures, as taloran-cli plots
+  // measures it from the grid's file; chosen in the table, shown on the map, read under the pointer.
+  panel->Tabs()->setCurrentIndex(2);
+  panel->findChild<QPushButton*>("layOutGrid")->click();
+  auto* plotsStatus = panel->findChild<QLabel*>("plotsStatus");
+  auto* table = panel->findChild<QTableWidget*>("plotsTable");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return plotsStatus->text().startsWith("Plots: 24 measured"); }, kSlowWork))
+      << plotsStatus->text().toStdString();
+  ASSERT_EQ(table->rowCount(), 24);
+  PlotsPresenter* plots = window->Presenter().plots();
+  const std::string grid = (dir.path() / "grid.geojson").string(), saved = (dir.path() / "viewer.csv").string();
+  const std::string command = (dir.path() / "command.csv").string();
+  ASSERT_FALSE(plots->SaveGrid(grid).has_value());
+  ASSERT_FALSE(plots->SaveTable(saved).has_value());
+  const test::ProgramRun cli = test::RunProgram(
+      {TALORAN_CLI_PATH, "plots", "--no-progress", "--plots", grid, "-o", command, dir.path().string()});
+  EXPECT_EQ(cli.code, 0) << cli.err;
+  EXPECT_EQ(test::FileText(saved), test::FileText(command));
+  table->selectRow(4);
+  EXPECT_EQ(plots->selected(), 4u);
+  table->sortByColumn(4, Qt::DescendingOrder);  // by NDVI mean: the selection stays with its plot
+  EXPECT_EQ(table->item(table->currentRow(), 0)->text(), "R01C05");
+  EXPECT_GE(table->item(0, 4)->text().toDouble(), table->item(23, 4)->text().toDouble());
+  table->clearSelection();
+  table->selectRow(0), table->selectRow(1);
+  table->setRangeSelected(QTableWidgetSelectionRange(0, 0, 1, table->columnCount() - 1), true);
+  QTest::keyClick(table, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QApplication::clipboard()->text().count('\n'), 3);  // the header and the two rows
+  EXPECT_TRUE(QApplication::clipboard()->text().startsWith("Plot\tSource\tPixels\tCovered\tNDVI mean"));
+  EXPECT_TRUE(panel->grab().toImage().save(QString::fromStdString(Screenshot("plots-table.png").string())));
+  panel->Tabs()->setCurrentIndex(0);
+  QApplication::processEvents();
+  const PlotGridLayout layout = *plots->grid();
+  const GeoPoint middle = GridPlots(layout)[7].ring[0];  // R02C02's first corner, then into it a little
+  const PlanePoint inside = LocalPlane(*window->Presenter().flightMap()->centre()).Forward(middle);
+  const PlanePoint into = {inside.east + 0.5, inside.north + 0.5};
+  EXPECT_EQ(plots->PlotAt(into), 7u);
+  EXPECT_TRUE(plots->Reading(into).starts_with("R02C02: NDVI mean ")) << plots->Reading(into);
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(panel->findChild<QLabel*>("plotReading"))->text(QAccessible::Name),
+            "Plot reading");
+  EXPECT_TRUE(panel->grab().toImage().save(QString::fromStdString(Screenshot("plots.png").string())));
   // The field map, made on the worker, under the footprints; the pointer reads it aloud.
   auto* status = panel->findChild<QLabel*>("fieldMapStatus");
   auto* shown = panel->findChild<QCheckBox*>("fieldMapShown");
@@ -423,6 +466,9 @@ TEST_F(DesktopWindowTest, TheFlightMapFollowsStepsOpensWhatIsClickedAndReadsAlou
   EXPECT_TRUE(QTest::qWaitFor([&] { return status->text().startsWith("Field map of NDVI: 6 captures"); }, kSlowWork))
       << status->text().toStdString();
   EXPECT_TRUE(shown->isEnabled() && shown->isChecked());
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return plotsStatus->text().contains("placed as the field map's refinement placed them"); }, kSlowWork))
+      << plotsStatus->text().toStdString();
   const QPointF over = *map->PointOf(2);
   QMouseEvent move(QEvent::MouseMove, over, map->mapToGlobal(over), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
   QApplication::sendEvent(map, &move);

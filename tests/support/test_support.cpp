@@ -70,6 +70,11 @@ std::string CommandOutput(const std::string& command) {
   return text;
 }
 
+std::string FileText(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 ProgramRun RunProgram(const std::vector<std::string>& args) {
   static std::atomic<int> runs{0};
   const std::filesystem::path err = std::filesystem::temp_directory_path() /

@@ -52,4 +52,7 @@ ProgramRun RunProgram(const std::vector<std::string>& args);
 // What a shell command prints on its standard output (a tool the tests read a file with).
 std::string CommandOutput(const std::string& command);
 
+// The whole of a file's bytes; "" where it cannot be read.
+std::string FileText(const std::filesystem::path& file);
+
 }  // namespace taloran::test

@@ -29,6 +29,8 @@ EXPECTED_NAMES = {  # accessible name: role, as the edits and sliders are labell
 MAP_NAMES = {"Flight map": "list", "cut.tif": "list item", "whole.tif": "list item"}  # each capture drawn
 FIELD_MAP_NAMES = {"Make field map": "push button", "Export field map...": "push button", "Field map": "check box",
                    "Field map status": "label", "Field map reading": "label"}  # the field map's controls and lines
+PLOTS_NAMES = {"Open plots...": "push button", "Lay out grid": "push button", "Save table...": "push button",
+               "Plots status": "label", "Plots table": "table", "Plot reading": "label"}  # the plots' tab and line
 RADIOS = ["Raw red", "Raw green", "Color Image ", "VI out", "NDVI", "R-NIR", "Irradience sensor"]
 
 
@@ -102,7 +104,7 @@ def main():
             missing.append(f"Figures as a table: found {readings.get('Figures')}")
         if WITHHELD not in readings:  # the cut capture's figures would count its black rest
             missing.append(f"the figures withheld as {WITHHELD!r} in the Figures table")
-        for name, role in {**MAP_NAMES, **FIELD_MAP_NAMES}.items():
+        for name, role in {**MAP_NAMES, **FIELD_MAP_NAMES, **PLOTS_NAMES}.items():
             if (name, role) not in names:
                 missing.append(f"{name} ({role}) on the flight map")
         for name, value in boxes.items():
