@@ -5,9 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <deque>
 #include <mutex>
+#include <numbers>
 
+#include "app/plots_presenter.h"
 #include "core/capture/capture_reader.h"
 #include "tests/support/test_support.h"
 
@@ -57,6 +60,20 @@ struct FakeMapView : FlightMapView {
   }
   std::mutex mutex;
   std::deque<std::function<void()>> tasks;
+};
+
+struct FakePlotsView : PlotsView {
+  std::optional<PlotsOnMap> plots;
+  PlotRows table;
+  std::string status;
+  bool measuring = false;
+  void ShowPlots(const std::optional<PlotsOnMap>& p) override { plots = p; }
+  void ShowPlotTable(const PlotRows& t) override { table = t; }
+  void ShowPlotSelection(std::optional<std::size_t>) override {}
+  void ShowPlotsStatus(const std::string& line, bool m) override { status = line, measuring = m; }
+  void ShowGrid(const PlotGridLayout&) override {}
+  void Post(std::function<void()> task) override { map->Post(std::move(task)); }
+  FakeMapView* map = nullptr;  // one queue of posted tasks for both
 };
 
 // NDVI's mean by plain division over the pixels where NIR + red is not 0.
@@ -201,6 +218,55 @@ TEST_F(FlightMapPresenterTest, FieldMapIsMadeOnTheWorkerReadAtThePointerAndDropp
   presenter.Follow(paths[0], false, true);
   EXPECT_FALSE(view.fieldMap.has_value());
   EXPECT_EQ(presenter.FieldMapReading(*view.map.captures[0].at), "");
+}
+
+// A grid laid out over the flight is measured on the worker; laid out again before that ends, only
+// the last grid's figures show. Each plot's NDVI mean is the ground's over the plot (the generator's
+// truth on a 10 cm grid), and the grid's handles follow a drag and a turn.
+TEST_F(FlightMapPresenterTest, PlotsOfAGridAreMeasuredOnTheWorkerAndItsHandlesDrag) {
+  FakePlotsView plotsView;
+  plotsView.map = &view;
+  PlotsPresenter plots(plotsView, presenter);
+  presenter.OnFlightChanged([&] { plots.FlightChanged(); });
+  presenter.Follow(paths[0], false);
+  presenter.SetSensor(design.sensor);
+  PlotGridLayout layout = plots.SuggestedGrid();
+  plots.LayOutGrid(layout);
+  layout.rows = 2, layout.columns = 3;
+  plots.LayOutGrid(layout);  // the first run is cancelled, its figures dropped
+  view.PumpUntil([&] { return !plotsView.measuring; });
+  ASSERT_TRUE(plotsView.status.starts_with("Plots: 6 measured in ")) << plotsView.status;
+  ASSERT_EQ(plotsView.table.rows.size(), 6u);
+  const LocalPlane ground(design.centre), plane(*presenter.centre());
+  const std::vector<GridPlot> grid = GridPlots(layout);
+  for (std::size_t k = 0; k < grid.size(); ++k) {
+    const std::optional<double> mean = plotsView.table.rows[k][4].number;
+    ASSERT_TRUE(mean.has_value()) << grid[k].id;
+    double truth = 0;
+    std::size_t points = 0;
+    const PlotShape shape{PlotPolygon{PlotRing(grid[k].ring.size())}};
+    PlotShape onGround = shape;
+    for (std::size_t c = 0; c < grid[k].ring.size(); ++c) onGround[0][0][c] = ground.Forward(grid[k].ring[c]);
+    const PlaneBox box = BoxOf(onGround);
+    for (double e = box.west; e < box.east; e += 0.1) {
+      for (double n = box.south; n < box.north; n += 0.1) {
+        if (!PlotHolds(onGround, {e, n}, 0)) continue;
+        const std::array<double, 4> t = FlightGroundLevels(e, n);
+        truth += (t[3] - t[0]) / (t[3] + t[0]), ++points;
+      }
+    }
+    EXPECT_NEAR(*mean, truth / static_cast<double>(points), 0.02) << grid[k].id;
+  }
+  // Dragged: the first corner lands where it was dropped; turned: the rows advance towards the pointer.
+  plots.MoveGrid({10, -5});
+  const std::array<PlanePoint, 4> moved = *plotsView.plots->handles;
+  EXPECT_NEAR(moved[0].east, 10, 0.01);
+  EXPECT_NEAR(moved[0].north, -5, 0.01);
+  plots.TurnGrid({10 + 30, -5 + 30});  // north-east
+  const std::array<PlanePoint, 4> turned = *plotsView.plots->handles;
+  EXPECT_NEAR(std::atan2(turned[3].east - 10, turned[3].north + 5) * 180 / std::numbers::pi, 45, 0.05);
+  plots.Cancel();
+  view.PumpUntil([&] { return !plotsView.measuring; });
 }
 
 }  // namespace
