@@ -94,10 +94,14 @@ OverlapFigures MeasureOverlap(const std::vector<std::optional<PlanePoint>>& plac
 std::optional<double> Quantile(std::vector<double> values, double q) {
   if (values.empty()) return std::nullopt;
   std::sort(values.begin(), values.end());
-  const double at = q * static_cast<double>(values.size() - 1);
+  return SortedQuantile(values, q);
+}
+
+double SortedQuantile(const std::vector<double>& sorted, double q) {
+  const double at = q * static_cast<double>(sorted.size() - 1);
   const auto below = static_cast<std::size_t>(std::floor(at));
-  const std::size_t above = std::min(below + 1, values.size() - 1);
-  return values[below] + (at - static_cast<double>(below)) * (values[above] - values[below]);
+  const std::size_t above = std::min(below + 1, sorted.size() - 1);
+  return sorted[below] + (at - static_cast<double>(below)) * (sorted[above] - sorted[below]);
 }
 
 }  // namespace taloran

@@ -36,5 +36,7 @@ OverlapFigures MeasureOverlap(const std::vector<std::optional<PlanePoint>>& plac
 
 // The q-quantile (0..1) by linear interpolation between the sorted values; nothing for none.
 std::optional<double> Quantile(std::vector<double> values, double q);
+// The same of values already sorted (not empty), without a copy.
+double SortedQuantile(const std::vector<double>& sorted, double q);
 
 }  // namespace taloran
