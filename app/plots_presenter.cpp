@@ -1,5 +1,6 @@
 #include "app/plots_presenter.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <numbers>
@@ -20,6 +21,7 @@ namespace {
 // A first grid: 4 rows of 6 plots of 3 x 6 m with 0.5 m alleys across and 1 m between rows.
 constexpr PlotGridLayout kFirstGrid{{}, 4, 6, 3, 6, 0.5, 1, 0};
 constexpr double kDegreesPerRadian = 180 / std::numbers::pi;
+constexpr double kSmallestPlotM = 0.1;  // a grid sized smaller keeps plots of this side
 
 // A figure as the table shows it: three decimals.
 PlotCell Figure(std::optional<double> value) {
@@ -84,6 +86,19 @@ void PlotsPresenter::MoveGrid(PlanePoint to) {
   if (!grid_ || !centre) return;
   PlotGridLayout layout = *grid_;
   layout.origin = LocalPlane(*centre).Inverse(to);
+  LayOutGrid(layout);
+}
+
+void PlotsPresenter::SizeGrid(PlanePoint to) {
+  const std::optional<GeoPoint> centre = Centre();
+  if (!grid_ || !centre) return;
+  // The pointer across and along the rows from the grid's first corner.
+  const PlanePoint o = LocalPlane(*centre).Forward(grid_->origin);
+  const double turn = grid_->angleDeg / kDegreesPerRadian, de = to.east - o.east, dn = to.north - o.north;
+  const double across = de * std::cos(turn) - dn * std::sin(turn), along = de * std::sin(turn) + dn * std::cos(turn);
+  PlotGridLayout layout = *grid_;
+  layout.widthM = std::max(kSmallestPlotM, (across - (layout.columns - 1) * layout.alleyXM) / layout.columns);
+  layout.lengthM = std::max(kSmallestPlotM, (along - (layout.rows - 1) * layout.alleyYM) / layout.rows);
   LayOutGrid(layout);
 }
 

@@ -27,9 +27,11 @@ class PlotsPresenter {
   void LayOutGrid(const PlotGridLayout& layout);
   PlotGridLayout SuggestedGrid() const;
   const std::optional<PlotGridLayout>& grid() const { return grid_; }
-  // Dragging the grid's handles: its first corner moves the grid there; its last row's first
+  // Dragging the grid's handles: its first corner moves the grid there; its far corner sizes its
+  // plots so that the grid reaches the pointer (rows, columns and alleys kept); its last row's first
   // corner turns it so that the rows advance towards the pointer.
   void MoveGrid(PlanePoint to);
+  void SizeGrid(PlanePoint to);
   void TurnGrid(PlanePoint towards);
   // Writes the grid as taloran-cli grid does, the table as taloran-cli plots does; why not.
   std::optional<std::string> SaveGrid(const std::string& path) const;

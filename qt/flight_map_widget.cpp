@@ -34,7 +34,7 @@ constexpr int kLegendSteps = 32;
 constexpr double kMinScale = 1e-4, kMaxScale = 200;  // pixels per metre
 constexpr int kPlotFillAlpha = 190;
 constexpr double kPlotSelectedRing = 3, kHandleSide = 9, kHandleHit = 10;
-constexpr int kMoveHandle = 0, kTurnHandle = 3;  // of the grid's corners
+constexpr int kMoveHandle = 0, kSizeHandle = 2, kTurnHandle = 3;  // of the grid's corners
 const QColor kPlotOutline(30, 30, 30, 200), kPlotSelected(0, 120, 255), kHandleColour(255, 255, 255);
 const QColor kPointColour(40, 90, 200), kFlaggedColour(230, 120, 0), kTrackColour(120, 120, 120),
     kFootprintColour(40, 90, 200, 40), kGapColour(220, 30, 30, 110), kHighlightColour(200, 0, 0);
@@ -295,7 +295,7 @@ void FlightMapWidget::SetPlotSelection(std::optional<std::size_t> plot) {
 
 std::optional<int> FlightMapWidget::HandleAt(QPointF p) const {
   if (!plots_ || !plots_->handles) return std::nullopt;
-  for (const int h : {kMoveHandle, kTurnHandle}) {
+  for (const int h : {kMoveHandle, kSizeHandle, kTurnHandle}) {
     const QPointF d = ToWidget((*plots_->handles)[static_cast<std::size_t>(h)]) - p;
     if (std::hypot(d.x(), d.y()) <= kHandleHit) return h;
   }
@@ -371,12 +371,15 @@ void FlightMapWidget::paintEvent(QPaintEvent*) {
     painter.drawPolygon(outline);
     painter.setPen(QPen(kPlotSelected, 1.5));
     painter.setBrush(kHandleColour);
-    for (const int h : {kMoveHandle, kTurnHandle}) {
+    for (const int h : {kMoveHandle, kSizeHandle, kTurnHandle}) {
       const QPointF at = handle_ == h && handleAt_ ? *handleAt_ : outline[h];
-      if (h == kMoveHandle) {
-        painter.drawRect(QRectF(at - QPointF(kHandleSide / 2, kHandleSide / 2), QSizeF(kHandleSide, kHandleSide)));
-      } else {
+      if (h == kTurnHandle) {
         painter.drawEllipse(at, kHandleSide / 2, kHandleSide / 2);
+      } else {  // a square moves, a diamond sizes
+        QTransform t;
+        t.translate(at.x(), at.y());
+        if (h == kSizeHandle) t.rotate(45);
+        painter.drawPolygon(t.map(QPolygonF(QRectF(-kHandleSide / 2, -kHandleSide / 2, kHandleSide, kHandleSide))));
       }
     }
   }

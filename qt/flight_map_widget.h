@@ -36,8 +36,8 @@ class FlightMapWidget : public QWidget {
   void SetPlotSelection(std::optional<std::size_t> plot);
   // Called with the plane point of a click on no capture (a plot there is chosen).
   void OnPlaneClick(std::function<void(PlanePoint)> click) { planeClick_ = std::move(click); }
-  // Called when a grid handle is dropped: handle 0 (the first corner) moved, handle 3 (the last
-  // row's first corner) turned, to the plane point.
+  // Called when a grid handle is dropped at a plane point: handle 0 (the first corner, a square)
+  // moves, 2 (the far corner, a diamond) sizes, 3 (the last row's first corner, a circle) turns.
   void OnHandleDrop(std::function<void(int handle, PlanePoint to)> drop) { handleDrop_ = std::move(drop); }
   // Called with the plane point under the pointer as it moves; nothing when it leaves the map.
   void OnPointer(std::function<void(std::optional<PlanePoint>)> pointer) { pointer_ = std::move(pointer); }

@@ -165,6 +165,8 @@ void PlotsTab::Attach(PlotsPresenter& presenter) {
   map_.OnHandleDrop([this](int handle, PlanePoint to) {
     if (handle == 0) {
       presenter_->MoveGrid(to);
+    } else if (handle == 2) {
+      presenter_->SizeGrid(to);
     } else {
       presenter_->TurnGrid(to);
     }

@@ -262,6 +262,10 @@ TEST_F(FlightMapPresenterTest, PlotsOfAGridAreMeasuredOnTheWorkerAndItsHandlesDr
   const std::array<PlanePoint, 4> moved = *plotsView.plots->handles;
   EXPECT_NEAR(moved[0].east, 10, 0.01);
   EXPECT_NEAR(moved[0].north, -5, 0.01);
+  plots.SizeGrid({moved[0].east + 40, moved[0].north + 20});  // 3 plots and 2 alleys across, 2 rows along
+  EXPECT_NEAR(plots.grid()->widthM, (40 - 2 * layout.alleyXM) / 3, 0.01);
+  EXPECT_NEAR(plots.grid()->lengthM, (20 - layout.alleyYM) / 2, 0.01);
+  EXPECT_NEAR(plotsView.plots->handles->at(2).east, moved[0].east + 40, 0.01);
   plots.TurnGrid({10 + 30, -5 + 30});  // north-east
   const std::array<PlanePoint, 4> turned = *plotsView.plots->handles;
   EXPECT_NEAR(std::atan2(turned[3].east - 10, turned[3].north + 5) * 180 / std::numbers::pi, 45, 0.05);
