@@ -29,43 +29,21 @@ std::string SizeText(int width, int height, double pixelM) {
 
 }  // namespace
 
-FieldMapJob::FieldMapJob(Progress progress, Finished finished)
-    : progress_(std::move(progress)), finished_(std::move(finished)) {}
-
-FieldMapJob::~FieldMapJob() { Cancel(); }
-
-void FieldMapJob::Cancel() {
-  cancel_ = true;
-  worker_.Cancel();
-}
-
 bool FieldMapJob::Start(FieldMapOrder order) {
-  if (worker_.busy()) return false;
-  cancel_ = false;
-  auto outcome = std::make_shared<FieldMapOutcome>();
-  BackgroundRun run;
-  run.total = 1;  // one step: the map, which hands its rows to no other worker
-  run.step = [this, order = std::move(order), outcome](std::size_t, CaptureWorkspace&, RunState&) {
-    *outcome = Run(order);
-  };
-  run.finished = [this, outcome](const RunEnd& end) {
-    if (end.cancelled && outcome->line.empty()) outcome->cancelled = true, outcome->failed = true;
-    finished_(*outcome);
-  };
-  return worker_.Start(std::move(run));
+  return job_.Start([this, order = std::move(order)](CaptureWorkspace&) { return Run(order); });
 }
 
 FieldMapOutcome FieldMapJob::Run(const FieldMapOrder& order) {
   FieldMapOutcome out;
   std::ostringstream said;  // the captures left out, and why
-  const FieldMapSettings settings{order.sensor, 0, true, order.request.fourLayer, 1, false, &cancel_};
-  progress_("Field map: placing the captures and matching their overlaps");
+  const FieldMapSettings settings{order.sensor, 0, true, order.request.fourLayer, 1, false, &job_.cancelFlag()};
+  job_.Say("Field map: placing the captures and matching their overlaps");
   FieldMapPlan plan = PlanFieldMap(order.paths, settings, said);
   const auto cancelled = [&] {
     out.cancelled = out.failed = true, out.line = "Field map cancelled";
     return out;
   };
-  if (cancel_) return cancelled();
+  if (job_.cancelled()) return cancelled();
   if (!plan.geometry) {
     out.failed = true, out.line = "Field map: no capture can be placed on the ground";
     return out;
@@ -74,10 +52,10 @@ FieldMapOutcome FieldMapJob::Run(const FieldMapOrder& order) {
   MapContents contents;
   contents.calibration = order.request.calibration;
   if (!order.exportPath.empty()) {  // the command's default file: the bands and alpha
-    progress_("Field map: writing " + order.exportPath);
+    job_.Say("Field map: writing " + order.exportPath);
     const FieldMapFile file{order.exportPath, Shard{}, false, "", "viewer"};
     const FieldMapWritten written = WriteFieldMap(plan, contents, settings, file, said);
-    if (cancel_) return cancelled();
+    if (job_.cancelled()) return cancelled();
     if (written.failure) {
       out.failed = true, out.line = *written.failure;
       return out;
@@ -101,8 +79,8 @@ FieldMapOutcome FieldMapJob::Run(const FieldMapOrder& order) {
   std::vector<std::vector<std::uint8_t>> tiles;
   const int rows = (grid.height + kMapTile - 1) / kMapTile;
   for (int ty = 0; ty < rows; ++ty) {
-    if (cancel_) return cancelled();
-    progress_("Field map: row " + std::to_string(ty + 1) + " of " + std::to_string(rows));
+    if (job_.cancelled()) return cancelled();
+    job_.Say("Field map: row " + std::to_string(ty + 1) + " of " + std::to_string(rows));
     painter.PaintRow(ty, tiles, said);
     for (std::size_t tx = 0; tx < tiles.size(); ++tx) {
       for (int y = 0; y < kMapTile && ty * kMapTile + y < grid.height; ++y) {

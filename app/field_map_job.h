@@ -4,10 +4,8 @@
 // ground sample where that is coarser), and coloured on the index's fixed scale; or written as the
 // command's file ("Export field map...").
 //
-// Threading contract: run/runner.h's for a BackgroundWorker, in the idle scheduling class so that
-// it never takes a core the window wants. Start() takes its own copy of the order; `progress` and
-// `finished` are called on the worker, and the owner hands them to its own thread. Cancel() stops
-// the run before its next row of tiles (or pair of captures). The destructor cancels and waits.
+// Threading contract: app/idle_job.h's. Start() takes its own copy of the order; Cancel() stops the
+// run before its next row of tiles (or pair of captures).
 #pragma once
 
 #include <atomic>
@@ -19,6 +17,7 @@
 #include <vector>
 
 #include "app/flight_scan_job.h"
+#include "app/idle_job.h"
 #include "core/geo/mosaic_geometry.h"
 #include "run/runner.h"
 
@@ -53,27 +52,21 @@ struct FieldMapOutcome {
 
 class FieldMapJob {
  public:
-  using Progress = std::function<void(const std::string& line)>;
-  using Finished = std::function<void(const FieldMapOutcome& outcome)>;
-  FieldMapJob(Progress progress, Finished finished);
-  ~FieldMapJob();
-  FieldMapJob(const FieldMapJob&) = delete;
-  FieldMapJob& operator=(const FieldMapJob&) = delete;
+  using Progress = IdleJob<FieldMapOutcome>::Progress;
+  using Finished = IdleJob<FieldMapOutcome>::Finished;
+  FieldMapJob(Progress progress, Finished finished) : job_(std::move(progress), std::move(finished)) {}
 
   // False (and nothing started) while a run is under way.
   bool Start(FieldMapOrder order);
-  void Cancel();
+  void Cancel() { job_.Cancel(); }
   // Returns once no run is under way (and `finished` has returned).
-  void Wait() { worker_.Wait(); }
-  bool running() const { return worker_.busy(); }
+  void Wait() { job_.Wait(); }
+  bool running() const { return job_.running(); }
 
  private:
   FieldMapOutcome Run(const FieldMapOrder& order);
 
-  Progress progress_;
-  Finished finished_;
-  std::atomic<bool> cancel_{false};
-  BackgroundWorker worker_{BackgroundWorker::Priority::Idle};  // last: it stops before the rest goes
+  IdleJob<FieldMapOutcome> job_;
 };
 
 }  // namespace taloran

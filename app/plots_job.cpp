@@ -7,30 +7,8 @@
 
 namespace taloran {
 
-PlotsJob::PlotsJob(Progress progress, Finished finished)
-    : progress_(std::move(progress)), finished_(std::move(finished)) {}
-
-PlotsJob::~PlotsJob() { Cancel(); }
-
-void PlotsJob::Cancel() {
-  cancel_ = true;
-  worker_.Cancel();
-}
-
 bool PlotsJob::Start(PlotsOrder order) {
-  if (worker_.busy()) return false;
-  cancel_ = false;
-  auto outcome = std::make_shared<PlotsOutcome>();
-  BackgroundRun run;
-  run.total = 1;  // one step: the plots, capture after capture
-  run.step = [this, order = std::move(order), outcome](std::size_t, CaptureWorkspace& work, RunState&) {
-    *outcome = Run(order, work);
-  };
-  run.finished = [this, outcome](const RunEnd& end) {
-    if (end.cancelled && outcome->line.empty()) outcome->cancelled = outcome->failed = true;
-    finished_(*outcome);
-  };
-  return worker_.Start(std::move(run));
+  return job_.Start([this, order = std::move(order)](CaptureWorkspace& work) { return Run(order, work); });
 }
 
 PlotsOutcome PlotsJob::Run(const PlotsOrder& order, CaptureWorkspace& work) {
@@ -59,11 +37,11 @@ PlotsOutcome PlotsJob::Run(const PlotsOrder& order, CaptureWorkspace& work) {
   }
   CapturePlots plots({paths, leftOut, *geometry}, shapes, order.request);
   for (std::size_t step = 0; step < plots.steps(); ++step) {
-    if (cancel_) {
+    if (job_.cancelled()) {
       out.cancelled = out.failed = true, out.line = "Plots: cancelled";
       return out;
     }
-    progress_("Plots: measuring in " + std::to_string(step + 1) + " of " + std::to_string(plots.steps()) + " captures");
+    job_.Say("Plots: measuring in " + std::to_string(step + 1) + " of " + std::to_string(plots.steps()) + " captures");
     plots.Measure(step, work);
   }
   out.results = std::move(plots.results());

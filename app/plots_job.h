@@ -3,19 +3,17 @@
 // captures) or as their records say, and each plot measured in the capture that holds it whole,
 // as taloran-cli plots measures it.
 //
-// Threading contract: run/runner.h's for a BackgroundWorker, in the idle scheduling class. Start()
-// takes its own copy of the order; `progress` and `finished` are called on the worker, and the
-// owner hands them to its own thread. Cancel() stops the run before its next capture. The
-// destructor cancels and waits.
+// Threading contract: app/idle_job.h's. Start() takes its own copy of the order; Cancel() stops the
+// run before its next capture.
 #pragma once
 
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/field_map_job.h"
+#include "app/idle_job.h"
 #include "image_io/plot_layer.h"
 #include "run/plot_measure.h"
 #include "run/runner.h"
@@ -38,26 +36,20 @@ struct PlotsOutcome {
 
 class PlotsJob {
  public:
-  using Progress = std::function<void(const std::string& line)>;
-  using Finished = std::function<void(const PlotsOutcome& outcome)>;
-  PlotsJob(Progress progress, Finished finished);
-  ~PlotsJob();
-  PlotsJob(const PlotsJob&) = delete;
-  PlotsJob& operator=(const PlotsJob&) = delete;
+  using Progress = IdleJob<PlotsOutcome>::Progress;
+  using Finished = IdleJob<PlotsOutcome>::Finished;
+  PlotsJob(Progress progress, Finished finished) : job_(std::move(progress), std::move(finished)) {}
 
   // False (and nothing started) while a run is under way.
   bool Start(PlotsOrder order);
-  void Cancel();
-  void Wait() { worker_.Wait(); }
-  bool running() const { return worker_.busy(); }
+  void Cancel() { job_.Cancel(); }
+  void Wait() { job_.Wait(); }
+  bool running() const { return job_.running(); }
 
  private:
   PlotsOutcome Run(const PlotsOrder& order, CaptureWorkspace& work);
 
-  Progress progress_;
-  Finished finished_;
-  std::atomic<bool> cancel_{false};
-  BackgroundWorker worker_{BackgroundWorker::Priority::Idle};  // last: it stops before the rest goes
+  IdleJob<PlotsOutcome> job_;
 };
 
 }  // namespace taloran
