@@ -400,17 +400,24 @@ std::string FlightMapPresenter::HoverText(std::size_t i) const {
 }
 
 std::optional<std::size_t> FlightMapPresenter::Neighbour(std::size_t from, MapDirection direction) const {
-  if (from >= map_.captures.size() || !map_.captures[from].at) return std::nullopt;
-  const PlanePoint o = *map_.captures[from].at;
+  std::vector<std::optional<PlanePoint>> points;
+  for (const MapCapture& c : map_.captures) points.push_back(c.at);
+  return NeighbourInDirection(points, from, direction);
+}
+
+std::optional<std::size_t> NeighbourInDirection(const std::vector<std::optional<PlanePoint>>& points, std::size_t from,
+                                                MapDirection direction) {
+  if (from >= points.size() || !points[from]) return std::nullopt;
+  const PlanePoint o = *points[from];
   const double wanted = direction == MapDirection::East    ? 0
                         : direction == MapDirection::North ? 90
                         : direction == MapDirection::West  ? 180
                                                            : 270;
   std::optional<std::size_t> best;
   double bestDistance = INFINITY;
-  for (std::size_t i = 0; i < map_.captures.size(); ++i) {
-    if (i == from || !map_.captures[i].at) continue;
-    const double de = map_.captures[i].at->east - o.east, dn = map_.captures[i].at->north - o.north;
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    if (i == from || !points[i]) continue;
+    const double de = points[i]->east - o.east, dn = points[i]->north - o.north;
     const double distance = std::hypot(de, dn);
     if (distance == 0) continue;
     const double angle = std::atan2(dn, de) * 180.0 / std::numbers::pi;

@@ -22,6 +22,10 @@ namespace taloran {
 
 enum class MapDirection { East, North, West, South };
 
+// The nearest of `points` to point `from` within 45 degrees of `direction`; nothing where none is.
+std::optional<std::size_t> NeighbourInDirection(const std::vector<std::optional<PlanePoint>>& points, std::size_t from,
+                                                MapDirection direction);
+
 class FlightMapPresenter {
  public:
   explicit FlightMapPresenter(FlightMapView& view);

@@ -150,23 +150,31 @@ std::optional<std::size_t> PlotsPresenter::PlotAt(PlanePoint p) const {
 
 std::string PlotsPresenter::Reading(PlanePoint p) const {
   const std::optional<std::size_t> k = PlotAt(p);
-  if (!k) return "";
-  const std::string& id = layer_->plots[*k].id;
-  if (results_.size() != layer_->plots.size()) return id + ": being measured";
-  const PlotMeasure& r = results_[*k];
+  return k ? layer_->plots[*k].id + ": " + PlotReading(*k) : "";
+}
+
+std::string PlotsPresenter::PlotReading(std::size_t k) const {
+  if (!layer_ || k >= layer_->plots.size()) return "";
+  if (!layer_->plots[k].shape) return "skipped: " + layer_->plots[k].problem;
+  if (results_.size() != layer_->plots.size()) return "being measured";
+  const PlotMeasure& r = results_[k];
   if (r.source == kNotCovered) {
     char share[32];
     std::snprintf(share, sizeof share, "%.0f %%", 100 * r.CoveredShare());
-    return id + ": not held whole by any capture (" + share + " seen)";
+    return std::string("not held whole by any capture (") + share + " seen)";
   }
-  if (r.pixels == 0 || r.values.empty()) return id + ": " + (r.source.empty() ? "no pixels" : r.source);
+  if (r.pixels == 0 || r.values.empty()) return r.source.empty() ? "no pixels" : r.source;
   const std::optional<PlotFigures> f = FiguresOf(r.values[0]);
   const std::string name = indices_[0]->name;
-  if (!f) return id + ": " + name + " undefined, " + WithThousands(r.pixels) + " pixels in " + r.source;
+  if (!f) return name + " undefined, " + WithThousands(r.pixels) + " pixels in " + r.source;
   char text[200];
   std::snprintf(text, sizeof text, "%s mean %.3f (median %.3f, sd %.3f, p10 %.3f, p90 %.3f), ", name.c_str(), f->mean,
                 f->median, f->sd, f->p10, f->p90);
-  return id + ": " + text + WithThousands(r.pixels) + " pixels in " + r.source;
+  return text + WithThousands(r.pixels) + " pixels in " + r.source;
+}
+
+std::optional<std::size_t> PlotsPresenter::NeighbourPlot(std::size_t from, MapDirection direction) const {
+  return NeighbourInDirection(centres_, from, direction);
 }
 
 void PlotsPresenter::Cancel() {
@@ -253,8 +261,10 @@ void PlotsPresenter::ShowPlots() {
   const std::optional<UtmZone> grid = UtmZone::OfEpsg(layer_->epsg);
   const bool measured = results_.size() == layer_->plots.size();
   PlotsOnMap out;
+  centres_.assign(layer_->plots.size(), std::nullopt);
   for (std::size_t k = 0; k < layer_->plots.size(); ++k) {
     PlotOnMap plot;
+    plot.name = layer_->plots[k].id, plot.reading = PlotReading(k);
     if (const std::optional<PlotShape>& shape = layer_->plots[k].shape) {
       for (const PlotPolygon& part : *shape) {
         for (const PlotRing& ring : part) {
@@ -263,6 +273,13 @@ void PlotsPresenter::ShowPlots() {
           plot.rings.push_back(std::move(onMap));
         }
       }
+    }
+    if (!plot.rings.empty() && plot.rings[0].size() > 1) {  // the mean of the first ring's corners
+      PlanePoint sum{0, 0};
+      const std::vector<PlanePoint>& ring = plot.rings[0];
+      for (std::size_t c = 0; c + 1 < ring.size(); ++c) sum.east += ring[c].east, sum.north += ring[c].north;
+      const auto n = static_cast<double>(ring.size() - 1);
+      centres_[k] = PlanePoint{sum.east / n, sum.north / n};
     }
     if (measured && !results_[k].values.empty()) {
       if (const std::optional<PlotFigures> f = FiguresOf(results_[k].values[0])) {

@@ -44,6 +44,10 @@ class PlotsPresenter {
   // What the map says of the plot under the pointer: "R01C02: NDVI mean 0.712 (median 0.715, sd
   // 0.031, p10 0.66, p90 0.75), 3,571 pixels in field_07.tif"; "" over no plot.
   std::string Reading(PlanePoint p) const;
+  // The same of plot `k`, without its id: "NDVI mean 0.712 (...), 3,571 pixels in field_07.tif".
+  std::string PlotReading(std::size_t k) const;
+  // The plot nearest plot `from` within 45 degrees of `direction` on the map (the keyboard's step).
+  std::optional<std::size_t> NeighbourPlot(std::size_t from, MapDirection direction) const;
   void Cancel();
   // The flight, its index or its placing changed: measured again where that changes the figures.
   void FlightChanged();
@@ -66,6 +70,7 @@ class PlotsPresenter {
   std::vector<const IndexDescriptor*> indices_;
   bool calibrated_ = false;
   std::optional<std::size_t> selected_;
+  std::vector<std::optional<PlanePoint>> centres_;  // by plot: the middle of its first ring on the map
   std::unique_ptr<PlotsJob> job_;
   unsigned pass_ = 0;
   std::string measuredKey_;  // what the results were measured of

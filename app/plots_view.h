@@ -16,6 +16,8 @@
 namespace taloran {
 
 struct PlotOnMap {
+  std::string name;                                 // its id, as a screen reader names it
+  std::string reading;                              // its figures, as the plot reading says them
   std::vector<std::vector<PlanePoint>> rings;       // on the flight map's plane: outer rings and holes
   std::optional<std::array<std::uint8_t, 3>> fill;  // red, green, blue of its mean; nothing: unmeasured
 };

@@ -87,20 +87,62 @@ class MapCaptureAccessible : public QAccessibleInterface {
   std::size_t capture_;
 };
 
+// Each plot as a child of the map after the captures: named by its id, its figures its description.
+class MapPlotAccessible : public QAccessibleInterface {
+ public:
+  MapPlotAccessible(FlightMapWidget* map, std::size_t plot) : map_(map), plot_(plot) {}
+  bool isValid() const override { return map_ != nullptr && map_->plots() && plot_ < map_->plots()->plots.size(); }
+  QObject* object() const override { return nullptr; }
+  QWindow* window() const override { return map_->window()->windowHandle(); }
+  QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(map_); }
+  QAccessibleInterface* child(int) const override { return nullptr; }
+  int childCount() const override { return 0; }
+  int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+  QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+  QString text(QAccessible::Text t) const override {
+    if (!isValid()) return {};
+    const PlotOnMap& p = map_->plots()->plots[plot_];
+    if (t == QAccessible::Name) return QString::fromStdString(p.name);
+    if (t == QAccessible::Description) return QString::fromStdString(p.reading);
+    return {};
+  }
+  void setText(QAccessible::Text, const QString&) override {}
+  QRect rect() const override { return isValid() ? map_->PlotScreenRect(plot_) : QRect(); }
+  QAccessible::Role role() const override { return QAccessible::ListItem; }
+  std::size_t plot() const { return plot_; }
+  QAccessible::State state() const override {
+    QAccessible::State s;
+    s.focusable = s.selectable = true;
+    s.selected = map_->selectedPlot() == plot_;
+    s.focused = s.selected && map_->hasFocus();
+    return s;
+  }
+
+ private:
+  FlightMapWidget* map_;
+  std::size_t plot_;
+};
+
 class FlightMapAccessible : public QAccessibleWidget {
  public:
   explicit FlightMapAccessible(FlightMapWidget* map) : QAccessibleWidget(map, QAccessible::List) {}
-  int childCount() const override { return static_cast<int>(Map()->drawn().size()); }
+  int childCount() const override { return static_cast<int>(Map()->drawn().size() + Plots()); }
   QAccessibleInterface* child(int index) const override {
     const std::vector<std::size_t>& drawn = Map()->drawn();
-    if (index < 0 || static_cast<std::size_t>(index) >= drawn.size()) return nullptr;
-    return Child(drawn[static_cast<std::size_t>(index)]);
+    if (index < 0) return nullptr;
+    const auto at = static_cast<std::size_t>(index);
+    if (at < drawn.size()) return Child(drawn[at]);
+    return at - drawn.size() < Plots() ? PlotChild(at - drawn.size()) : nullptr;
   }
   int indexOfChild(const QAccessibleInterface* child) const override {
+    if (const auto* plot = dynamic_cast<const MapPlotAccessible*>(child)) {
+      return static_cast<int>(Map()->drawn().size() + plot->plot());
+    }
     const auto* capture = dynamic_cast<const MapCaptureAccessible*>(child);
     return capture != nullptr ? Map()->DrawnIndex(capture->capture()).value_or(-1) : -1;
   }
   QAccessibleInterface* focusChild() const override {
+    if (const auto p = Map()->selectedPlot(); p && *p < Plots()) return PlotChild(*p);
     const auto k = Map()->keyboardCapture();
     return k ? Child(*k) : nullptr;
   }
@@ -121,8 +163,25 @@ class FlightMapAccessible : public QAccessibleWidget {
     }
     return QAccessible::accessibleInterface(children_[capture]);
   }
+  std::size_t Plots() const { return Map()->plots() ? Map()->plots()->plots.size() : 0; }
+  // The same for the plots, made again whenever the plots are set again.
+  QAccessibleInterface* PlotChild(std::size_t plot) const {
+    if (plotChildren_.size() != Plots() || generation_ != Map()->plotsGeneration()) {
+      for (QAccessible::Id id : plotChildren_) {
+        if (id != 0) QAccessible::deleteAccessibleInterface(id);
+      }
+      plotChildren_.assign(Plots(), 0);
+      generation_ = Map()->plotsGeneration();
+    }
+    if (plotChildren_[plot] == 0) {
+      plotChildren_[plot] = QAccessible::registerAccessibleInterface(new MapPlotAccessible(Map(), plot));
+    }
+    return QAccessible::accessibleInterface(plotChildren_[plot]);
+  }
   mutable std::vector<QAccessible::Id> children_;
   mutable std::string folder_;
+  mutable std::vector<QAccessible::Id> plotChildren_;
+  mutable unsigned generation_ = 0;
 };
 
 QAccessibleInterface* MapFactory(const QString&, QObject* object) {
@@ -284,6 +343,7 @@ void FlightMapWidget::PaintPlots(QPainter& painter) const {
 
 void FlightMapWidget::SetPlots(const std::optional<PlotsOnMap>& plots) {
   plots_ = plots;
+  ++plotsGeneration_;
   if (plotSelected_ && (!plots_ || *plotSelected_ >= plots_->plots.size())) plotSelected_.reset();
   Restale(true);
 }
@@ -291,6 +351,21 @@ void FlightMapWidget::SetPlots(const std::optional<PlotsOnMap>& plots) {
 void FlightMapWidget::SetPlotSelection(std::optional<std::size_t> plot) {
   plotSelected_ = plot;
   update();
+  if (plot && plots_ && QAccessible::isActive()) {  // a screen reader follows the chosen plot
+    QAccessibleEvent focus(this, hasFocus() ? QAccessible::Focus : QAccessible::Selection);
+    focus.setChild(static_cast<int>(drawn_.size() + *plot));
+    QAccessible::updateAccessibility(&focus);
+  }
+}
+
+QRect FlightMapWidget::PlotScreenRect(std::size_t k) const {
+  if (!plots_ || k >= plots_->plots.size()) return {};
+  QPolygonF all;
+  for (const std::vector<PlanePoint>& ring : plots_->plots[k].rings) {
+    for (const PlanePoint& p : ring) all << ToWidget(p);
+  }
+  const QRect local = all.boundingRect().toAlignedRect();
+  return QRect(mapToGlobal(local.topLeft()), local.size());
 }
 
 std::optional<int> FlightMapWidget::HandleAt(QPointF p) const {
@@ -536,6 +611,14 @@ void FlightMapWidget::keyPressEvent(QKeyEvent* event) {
         return std::nullopt;
     }
   }();
+  if (direction && (event->modifiers() & Qt::AltModifier) && plots_ && !plots_->plots.empty()) {
+    // Alt+arrows step among the plots as arrows among the captures; the first step chooses the first.
+    const std::optional<std::size_t> next =
+        plotSelected_ ? (plotNeighbour_ ? plotNeighbour_(*plotSelected_, *direction) : std::nullopt)
+                      : std::optional<std::size_t>(0);
+    if (next && plotChosen_) plotChosen_(*next);
+    return;
+  }
   if (direction && keyboard_) {
     if (const auto next = neighbour_ ? neighbour_(*keyboard_, *direction) : std::nullopt) MoveKeyboard(*next);
     return;

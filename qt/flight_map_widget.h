@@ -2,8 +2,9 @@
 // the captures as points (coloured by value where asked), the shown one ringed, a scale bar and
 // the legend. The wheel zooms about the cursor, a drag pans, a double-click fits; arrows move the
 // keyboard's capture to the nearest in their direction and Enter opens it. Plots lie over it in
-// their colours, a click chooses one, and a laid-out grid's handles drag. For a screen reader the
-// map is "Flight map" and each drawn capture a child named after its file.
+// their colours, a click or Alt+arrows choose one, and a laid-out grid's handles drag. For a screen
+// reader the map is "Flight map", each drawn capture a child named after its file and each plot one
+// named after its id, its figures its description.
 #pragma once
 
 #include <QImage>
@@ -34,6 +35,18 @@ class FlightMapWidget : public QWidget {
   // The plots over the map in their colours, the selected one outlined, the grid's handles.
   void SetPlots(const std::optional<PlotsOnMap>& plots);
   void SetPlotSelection(std::optional<std::size_t> plot);
+  // What the map asks of the plots' presenter: a plot's neighbour in a direction (Alt+arrows), and
+  // whom to tell of the plot the keyboard chose.
+  void AskPlots(std::function<std::optional<std::size_t>(std::size_t, MapDirection)> neighbour,
+                std::function<void(std::size_t)> chosen) {
+    plotNeighbour_ = std::move(neighbour), plotChosen_ = std::move(chosen);
+  }
+  const std::optional<PlotsOnMap>& plots() const { return plots_; }
+  std::optional<std::size_t> selectedPlot() const { return plotSelected_; }
+  // Plot `k`'s outline on the screen (its rings' bounds); empty where it has none.
+  QRect PlotScreenRect(std::size_t k) const;
+  // Bumped whenever the plots are set again, so that their accessible children are made anew.
+  unsigned plotsGeneration() const { return plotsGeneration_; }
   // Called with the plane point of a click on no capture (a plot there is chosen).
   void OnPlaneClick(std::function<void(PlanePoint)> click) { planeClick_ = std::move(click); }
   // Called when a grid handle is dropped at a plane point: handle 0 (the first corner, a square)
@@ -102,6 +115,9 @@ class FlightMapWidget : public QWidget {
   std::optional<std::size_t> plotSelected_;
   std::function<void(PlanePoint)> planeClick_;
   std::function<void(int, PlanePoint)> handleDrop_;
+  std::function<std::optional<std::size_t>(std::size_t, MapDirection)> plotNeighbour_;
+  std::function<void(std::size_t)> plotChosen_;
+  unsigned plotsGeneration_ = 0;
   std::optional<int> handle_;        // the grid handle being dragged
   std::optional<QPointF> handleAt_;  // where it is dragged to
   std::optional<int> HandleAt(QPointF p) const;

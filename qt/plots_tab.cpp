@@ -159,6 +159,8 @@ void PlotsTab::Attach(PlotsPresenter& presenter) {
     const QTableWidgetItem* first = table_->item(current->row(), 0);
     if (first != nullptr) presenter_->Select(static_cast<std::size_t>(first->data(kPlotRole).toULongLong()));
   });
+  map_.AskPlots([this](std::size_t from, MapDirection d) { return presenter_->NeighbourPlot(from, d); },
+                [this](std::size_t plot) { presenter_->Select(plot); });
   map_.OnPlaneClick([this](PlanePoint p) {
     if (const std::optional<std::size_t> plot = presenter_->PlotAt(p)) presenter_->Select(plot);
   });

@@ -445,6 +445,22 @@ TEST_F(DesktopWindowTest, TheFlightMapFollowsStepsOpensWhatIsClickedAndReadsAlou
   QTest::keyClick(table, Qt::Key_C, Qt::ControlModifier);
   EXPECT_EQ(QApplication::clipboard()->text().count('\n'), 3);  // the header and the two rows
   EXPECT_TRUE(QApplication::clipboard()->text().startsWith("Plot\tSource\tPixels\tCovered\tNDVI mean"));
+  // On the map a screen reader finds each plot after the captures, named by its id and described by
+  // its figures; Alt+arrows step among the plots as arrows among the captures.
+  plots->Select(4);
+  QAccessibleInterface* mapAccess = QAccessible::queryAccessibleInterface(map);
+  const int drawnCaptures = static_cast<int>(map->drawn().size());
+  ASSERT_EQ(mapAccess->childCount(), drawnCaptures + 24);
+  QAccessibleInterface* fifth = mapAccess->child(drawnCaptures + 4);
+  EXPECT_EQ(fifth->text(QAccessible::Name), "R01C05");
+  EXPECT_TRUE(fifth->text(QAccessible::Description).startsWith("NDVI mean "))
+      << fifth->text(QAccessible::Description).toStdString();
+  EXPECT_TRUE(fifth->state().selected);
+  QTest::keyClick(map, Qt::Key_Right, Qt::AltModifier);  // the next plot east: R01C06
+  EXPECT_EQ(plots->selected(), 5u);
+  QTest::keyClick(map, Qt::Key_Up, Qt::AltModifier);  // the next row north: R02C06
+  EXPECT_EQ(plots->selected(), 11u);
+  EXPECT_EQ(table->item(table->currentRow(), 0)->text(), "R02C06");  // the table follows
   EXPECT_TRUE(panel->grab().toImage().save(QString::fromStdString(Screenshot("plots-table.png").string())));
   panel->Tabs()->setCurrentIndex(0);
   QApplication::processEvents();
