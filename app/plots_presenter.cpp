@@ -89,7 +89,7 @@ void PlotsPresenter::MoveGrid(PlanePoint to) {
   LayOutGrid(layout);
 }
 
-void PlotsPresenter::SizeGrid(PlanePoint to) {
+void PlotsPresenter::SizeGrid(PlanePoint to, GridSize size) {
   const std::optional<GeoPoint> centre = Centre();
   if (!grid_ || !centre) return;
   // The pointer across and along the rows from the grid's first corner.
@@ -97,8 +97,12 @@ void PlotsPresenter::SizeGrid(PlanePoint to) {
   const double turn = grid_->angleDeg / kDegreesPerRadian, de = to.east - o.east, dn = to.north - o.north;
   const double across = de * std::cos(turn) - dn * std::sin(turn), along = de * std::sin(turn) + dn * std::cos(turn);
   PlotGridLayout layout = *grid_;
-  layout.widthM = std::max(kSmallestPlotM, (across - (layout.columns - 1) * layout.alleyXM) / layout.columns);
-  layout.lengthM = std::max(kSmallestPlotM, (along - (layout.rows - 1) * layout.alleyYM) / layout.rows);
+  if (size != GridSize::Length) {
+    layout.widthM = std::max(kSmallestPlotM, (across - (layout.columns - 1) * layout.alleyXM) / layout.columns);
+  }
+  if (size != GridSize::Width) {
+    layout.lengthM = std::max(kSmallestPlotM, (along - (layout.rows - 1) * layout.alleyYM) / layout.rows);
+  }
   LayOutGrid(layout);
 }
 

@@ -28,10 +28,12 @@ class PlotsPresenter {
   PlotGridLayout SuggestedGrid() const;
   const std::optional<PlotGridLayout>& grid() const { return grid_; }
   // Dragging the grid's handles: its first corner moves the grid there; its far corner sizes its
-  // plots so that the grid reaches the pointer (rows, columns and alleys kept); its last row's first
-  // corner turns it so that the rows advance towards the pointer.
+  // plots so that the grid reaches the pointer (rows, columns and alleys kept), the middle of its far
+  // side across the rows their width alone, of its far side along the rows their length alone; its
+  // last row's first corner turns it so that the rows advance towards the pointer.
+  enum class GridSize { Both, Width, Length };
   void MoveGrid(PlanePoint to);
-  void SizeGrid(PlanePoint to);
+  void SizeGrid(PlanePoint to, GridSize size = GridSize::Both);
   void TurnGrid(PlanePoint towards);
   // Writes the grid as taloran-cli grid does, the table as taloran-cli plots does; why not.
   std::optional<std::string> SaveGrid(const std::string& path) const;

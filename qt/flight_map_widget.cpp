@@ -34,7 +34,17 @@ constexpr int kLegendSteps = 32;
 constexpr double kMinScale = 1e-4, kMaxScale = 200;  // pixels per metre
 constexpr int kPlotFillAlpha = 190;
 constexpr double kPlotSelectedRing = 3, kHandleSide = 9, kHandleHit = 10;
-constexpr int kMoveHandle = 0, kSizeHandle = 2, kTurnHandle = 3;  // of the grid's corners
+// The grid's handles: three of its corners, and the middles of its far sides (1-2 across the rows,
+// 2-3 along them).
+constexpr int kMoveHandle = 0, kSizeHandle = 2, kTurnHandle = 3, kWidthHandle = 4, kLengthHandle = 5;
+constexpr int kHandles[] = {kMoveHandle, kSizeHandle, kTurnHandle, kWidthHandle, kLengthHandle};
+
+// Where handle `h` lies on the grid's outline (its corners on the widget).
+QPointF HandlePoint(int h, const QPolygonF& outline) {
+  if (h == kWidthHandle) return (outline[1] + outline[2]) / 2;
+  if (h == kLengthHandle) return (outline[2] + outline[3]) / 2;
+  return outline[h];
+}
 const QColor kPlotOutline(30, 30, 30, 200), kPlotSelected(0, 120, 255), kHandleColour(255, 255, 255);
 const QColor kPointColour(40, 90, 200), kFlaggedColour(230, 120, 0), kTrackColour(120, 120, 120),
     kFootprintColour(40, 90, 200, 40), kGapColour(220, 30, 30, 110), kHighlightColour(200, 0, 0);
@@ -370,8 +380,10 @@ QRect FlightMapWidget::PlotScreenRect(std::size_t k) const {
 
 std::optional<int> FlightMapWidget::HandleAt(QPointF p) const {
   if (!plots_ || !plots_->handles) return std::nullopt;
-  for (const int h : {kMoveHandle, kSizeHandle, kTurnHandle}) {
-    const QPointF d = ToWidget((*plots_->handles)[static_cast<std::size_t>(h)]) - p;
+  QPolygonF outline;
+  for (const PlanePoint& c : *plots_->handles) outline << ToWidget(c);
+  for (const int h : kHandles) {
+    const QPointF d = HandlePoint(h, outline) - p;
     if (std::hypot(d.x(), d.y()) <= kHandleHit) return h;
   }
   return std::nullopt;
@@ -446,15 +458,16 @@ void FlightMapWidget::paintEvent(QPaintEvent*) {
     painter.drawPolygon(outline);
     painter.setPen(QPen(kPlotSelected, 1.5));
     painter.setBrush(kHandleColour);
-    for (const int h : {kMoveHandle, kSizeHandle, kTurnHandle}) {
-      const QPointF at = handle_ == h && handleAt_ ? *handleAt_ : outline[h];
+    for (const int h : kHandles) {
+      const QPointF at = handle_ == h && handleAt_ ? *handleAt_ : HandlePoint(h, outline);
       if (h == kTurnHandle) {
         painter.drawEllipse(at, kHandleSide / 2, kHandleSide / 2);
-      } else {  // a square moves, a diamond sizes
+      } else {  // a square moves, diamonds size
         QTransform t;
         t.translate(at.x(), at.y());
-        if (h == kSizeHandle) t.rotate(45);
-        painter.drawPolygon(t.map(QPolygonF(QRectF(-kHandleSide / 2, -kHandleSide / 2, kHandleSide, kHandleSide))));
+        if (h != kMoveHandle) t.rotate(45);
+        const double side = h == kMoveHandle || h == kSizeHandle ? kHandleSide : kHandleSide * 0.75;
+        painter.drawPolygon(t.map(QPolygonF(QRectF(-side / 2, -side / 2, side, side))));
       }
     }
   }

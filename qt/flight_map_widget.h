@@ -50,7 +50,9 @@ class FlightMapWidget : public QWidget {
   // Called with the plane point of a click on no capture (a plot there is chosen).
   void OnPlaneClick(std::function<void(PlanePoint)> click) { planeClick_ = std::move(click); }
   // Called when a grid handle is dropped at a plane point: handle 0 (the first corner, a square)
-  // moves, 2 (the far corner, a diamond) sizes, 3 (the last row's first corner, a circle) turns.
+  // moves, 2 (the far corner, a diamond) sizes, 3 (the last row's first corner, a circle) turns,
+  // 4 and 5 (the middles of the far sides across and along the rows, small diamonds) size the
+  // plots' width and length.
   void OnHandleDrop(std::function<void(int handle, PlanePoint to)> drop) { handleDrop_ = std::move(drop); }
   // Called with the plane point under the pointer as it moves; nothing when it leaves the map.
   void OnPointer(std::function<void(std::optional<PlanePoint>)> pointer) { pointer_ = std::move(pointer); }

@@ -169,6 +169,8 @@ void PlotsTab::Attach(PlotsPresenter& presenter) {
       presenter_->MoveGrid(to);
     } else if (handle == 2) {
       presenter_->SizeGrid(to);
+    } else if (handle == 4 || handle == 5) {
+      presenter_->SizeGrid(to, handle == 4 ? PlotsPresenter::GridSize::Width : PlotsPresenter::GridSize::Length);
     } else {
       presenter_->TurnGrid(to);
     }

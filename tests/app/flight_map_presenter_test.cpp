@@ -266,6 +266,10 @@ TEST_F(FlightMapPresenterTest, PlotsOfAGridAreMeasuredOnTheWorkerAndItsHandlesDr
   EXPECT_NEAR(plots.grid()->widthM, (40 - 2 * layout.alleyXM) / 3, 0.01);
   EXPECT_NEAR(plots.grid()->lengthM, (20 - layout.alleyYM) / 2, 0.01);
   EXPECT_NEAR(plotsView.plots->handles->at(2).east, moved[0].east + 40, 0.01);
+  const double length = plots.grid()->lengthM;
+  plots.SizeGrid({moved[0].east + 31, moved[0].north + 99}, PlotsPresenter::GridSize::Width);  // the side alone
+  EXPECT_NEAR(plots.grid()->widthM, (31 - 2 * layout.alleyXM) / 3, 0.01);
+  EXPECT_DOUBLE_EQ(plots.grid()->lengthM, length);
   plots.TurnGrid({10 + 30, -5 + 30});  // north-east
   const std::array<PlanePoint, 4> turned = *plotsView.plots->handles;
   EXPECT_NEAR(std::atan2(turned[3].east - 10, turned[3].north + 5) * 180 / std::numbers::pi, 45, 0.05);
