@@ -33,11 +33,6 @@ PlotCell Figure(std::optional<double> value) {
 
 PlotCell Count(std::size_t n) { return {WithThousands(n), static_cast<double>(n)}; }
 
-// The plot's point in longitude and latitude, from the layer's coordinates.
-GeoPoint GeoOf(PlanePoint p, const std::optional<UtmZone>& grid) {
-  return grid ? grid->Inverse({p.east, p.north}) : GeoPoint{p.north, p.east};
-}
-
 }  // namespace
 
 PlotsPresenter::PlotsPresenter(PlotsView& view, FlightMapPresenter& flight) : view_(view), flight_(flight) {}
@@ -53,7 +48,6 @@ std::optional<std::string> PlotsPresenter::Open(const std::string& path) {
     return failure;
   }
   layer_ = std::move(layer), source_ = NameOf(path), grid_.reset(), selected_.reset();
-  results_.clear(), measuredKey_.clear();
   view_.ShowPlotSelection(std::nullopt);
   Measure();
   return std::nullopt;
@@ -76,7 +70,6 @@ void PlotsPresenter::LayOutGrid(const PlotGridLayout& layout) {
   layer_ = std::make_shared<const PlotLayer>(GridLayer(GridPlots(layout)));
   source_ = "the grid";
   if (selected_ && *selected_ >= layer_->plots.size()) selected_.reset(), view_.ShowPlotSelection(std::nullopt);
-  results_.clear(), measuredKey_.clear();
   view_.ShowGrid(layout);
   Measure();
 }
@@ -124,7 +117,7 @@ std::optional<std::string> PlotsPresenter::SaveGrid(const std::string& path) con
 }
 
 std::optional<std::string> PlotsPresenter::SaveTable(const std::string& path) const {
-  if (!layer_ || results_.size() != layer_->plots.size()) return "The plots are not measured yet";
+  if (!measured()) return "The plots are not measured yet";
   return WriteWholeFileOrWhy(path, PlotsCsv({*layer_, results_, indices_, calibrated_, ""}));
 }
 
@@ -139,13 +132,7 @@ std::optional<std::size_t> PlotsPresenter::PlotAt(PlanePoint p) const {
   const std::optional<GeoPoint> centre = Centre();
   if (!layer_ || !centre) return std::nullopt;
   // The point in the layer's coordinates, then the plots' own test.
-  const GeoPoint g = LocalPlane(*centre).Inverse(p);
-  const std::optional<UtmZone> grid = UtmZone::OfEpsg(layer_->epsg);
-  PlanePoint at{g.longitudeDeg, g.latitudeDeg};
-  if (grid) {
-    const UtmPoint u = grid->Forward(g);
-    at = {u.easting, u.northing};
-  }
+  const PlanePoint at = LayerCoordinates(layer_->epsg).Of(LocalPlane(*centre).Inverse(p));
   for (std::size_t k = layer_->plots.size(); k-- > 0;) {
     if (layer_->plots[k].shape && PlotHolds(*layer_->plots[k].shape, at, 0)) return k;
   }
@@ -160,7 +147,7 @@ std::string PlotsPresenter::Reading(PlanePoint p) const {
 std::string PlotsPresenter::PlotReading(std::size_t k) const {
   if (!layer_ || k >= layer_->plots.size()) return "";
   if (!layer_->plots[k].shape) return "skipped: " + layer_->plots[k].problem;
-  if (results_.size() != layer_->plots.size()) return "being measured";
+  if (!measured()) return "being measured";
   const PlotMeasure& r = results_[k];
   if (r.source == kNotCovered) {
     char share[32];
@@ -168,7 +155,7 @@ std::string PlotsPresenter::PlotReading(std::size_t k) const {
     return std::string("not held whole by any capture (") + share + " seen)";
   }
   if (r.pixels == 0 || r.values.empty()) return r.source.empty() ? "no pixels" : r.source;
-  const std::optional<PlotFigures> f = FiguresOf(r.values[0]);
+  const std::optional<PlotFigures>& f = figures_[k];
   const std::string name = indices_[0]->name;
   if (!f) return name + " undefined, " + WithThousands(r.pixels) + " pixels in " + r.source;
   char text[200];
@@ -212,7 +199,7 @@ void PlotsPresenter::Measure() {
   const ScanRequest request = flight_.IndexRequest();
   const IndexDescriptor& index = SelectedIndex(request.indexCode);
   indices_ = {&index}, calibrated_ = request.calibration.has_value();
-  results_.clear();
+  results_.clear(), figures_.clear(), measuredKey_.clear();
   ShowPlots();
   ShowTable();
   const std::vector<std::string> paths = flight_.CapturePaths();
@@ -245,7 +232,11 @@ void PlotsPresenter::Measure() {
 
 void PlotsPresenter::Measured(const PlotsOutcome& outcome, unsigned pass) {
   if (pass != pass_) return;
-  if (!outcome.failed) results_ = outcome.results;
+  if (!outcome.failed) {
+    results_ = outcome.results;
+    figures_.clear();
+    for (const PlotMeasure& r : results_) figures_.push_back(r.values.empty() ? std::nullopt : FiguresOf(r.values[0]));
+  }
   std::size_t skipped = 0;
   for (const PlotFeature& plot : layer_->plots) skipped += !plot.shape;
   std::string line = outcome.line;
@@ -262,8 +253,7 @@ void PlotsPresenter::ShowPlots() {
     return;
   }
   const LocalPlane plane(*centre);
-  const std::optional<UtmZone> grid = UtmZone::OfEpsg(layer_->epsg);
-  const bool measured = results_.size() == layer_->plots.size();
+  const LayerCoordinates layer(layer_->epsg);
   PlotsOnMap out;
   centres_.assign(layer_->plots.size(), std::nullopt);
   for (std::size_t k = 0; k < layer_->plots.size(); ++k) {
@@ -273,7 +263,7 @@ void PlotsPresenter::ShowPlots() {
       for (const PlotPolygon& part : *shape) {
         for (const PlotRing& ring : part) {
           std::vector<PlanePoint> onMap;
-          for (const PlanePoint& p : ring) onMap.push_back(plane.Forward(GeoOf(p, grid)));
+          for (const PlanePoint& p : ring) onMap.push_back(plane.Forward(layer.GeoOf(p)));
           plot.rings.push_back(std::move(onMap));
         }
       }
@@ -285,12 +275,10 @@ void PlotsPresenter::ShowPlots() {
       const auto n = static_cast<double>(ring.size() - 1);
       centres_[k] = PlanePoint{sum.east / n, sum.north / n};
     }
-    if (measured && !results_[k].values.empty()) {
-      if (const std::optional<PlotFigures> f = FiguresOf(results_[k].values[0])) {
-        const FixedScale& scale = indices_[0]->fixedScale;
-        const Bgr c = RampColour(scale.ramp, FixedScaleStep(scale, f->mean));
-        plot.fill = std::array<std::uint8_t, 3>{c.red, c.green, c.blue};
-      }
+    if (measured() && figures_[k]) {
+      const FixedScale& scale = indices_[0]->fixedScale;
+      const Bgr c = RampColour(scale.ramp, FixedScaleStep(scale, figures_[k]->mean));
+      plot.fill = std::array<std::uint8_t, 3>{c.red, c.green, c.blue};
     }
     out.plots.push_back(std::move(plot));
   }
@@ -303,17 +291,16 @@ void PlotsPresenter::ShowTable() {
   const std::string name = indices_.empty() ? "" : indices_[0]->name;
   table.header = {"Plot",           "Source",     "Pixels",      "Covered",     name + " mean",
                   name + " median", name + " sd", name + " p10", name + " p90", "Undefined"};
-  const bool measured = layer_ && results_.size() == layer_->plots.size();
   for (std::size_t k = 0; layer_ && k < layer_->plots.size(); ++k) {
     const PlotFeature& plot = layer_->plots[k];
     std::vector<PlotCell> row{{plot.id, std::nullopt}};
     if (!plot.shape) {
       row.push_back({"skipped: " + plot.problem, std::nullopt});
-    } else if (!measured) {
+    } else if (!measured()) {
       row.push_back({"measuring", std::nullopt});
     } else {
       const PlotMeasure& r = results_[k];
-      const std::optional<PlotFigures> f = r.values.empty() ? std::nullopt : FiguresOf(r.values[0]);
+      const std::optional<PlotFigures>& f = figures_[k];
       row.push_back({r.source, std::nullopt});
       row.push_back(Count(r.pixels));
       row.push_back(Figure(r.CoveredShare()));

@@ -68,7 +68,10 @@ class PlotsPresenter {
   std::shared_ptr<const PlotLayer> layer_;
   std::string source_;  // the plots file's name, or "the grid"
   std::optional<PlotGridLayout> grid_;
-  std::vector<PlotMeasure> results_;  // by plot; empty until measured
+  bool measured() const { return layer_ && results_.size() == layer_->plots.size(); }
+
+  std::vector<PlotMeasure> results_;                 // by plot; empty until measured
+  std::vector<std::optional<PlotFigures>> figures_;  // of results_' first index, made once they come
   std::vector<const IndexDescriptor*> indices_;
   bool calibrated_ = false;
   std::optional<std::size_t> selected_;

@@ -86,12 +86,13 @@ bool MeasuresAsCaptures(const OpenMap& map, const PlotRequest& request) {
 }
 
 int Finish(const PlotsArgs& a, const CliStreams& io, const PlotTable& table, std::size_t skipped) {
-  if (const auto failure = WriteWholeFileOrWhy(a.output, PlotsCsv(table))) {
+  std::string geojson;
+  if (const auto failure = WriteWholeFileOrWhy(a.output, PlotsCsv(table, a.geojson.empty() ? nullptr : &geojson))) {
     io.err << *failure << '\n';
     return kExitCannotWrite;
   }
   if (!a.geojson.empty()) {
-    if (const auto failure = WriteWholeFileOrWhy(a.geojson, PlotsGeoJson(table))) {
+    if (const auto failure = WriteWholeFileOrWhy(a.geojson, geojson)) {
       io.err << *failure << '\n';
       return kExitCannotWrite;
     }

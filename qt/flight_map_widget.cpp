@@ -39,15 +39,16 @@ constexpr double kPlotSelectedRing = 3, kHandleSide = 9, kHandleHit = 10;
 constexpr int kMoveHandle = 0, kSizeHandle = 2, kTurnHandle = 3, kWidthHandle = 4, kLengthHandle = 5;
 constexpr int kHandles[] = {kMoveHandle, kSizeHandle, kTurnHandle, kWidthHandle, kLengthHandle};
 
+const QColor kPlotOutline(30, 30, 30, 200), kPlotSelected(0, 120, 255), kHandleColour(255, 255, 255);
+const QColor kPointColour(40, 90, 200), kFlaggedColour(230, 120, 0), kTrackColour(120, 120, 120),
+    kFootprintColour(40, 90, 200, 40), kGapColour(220, 30, 30, 110), kHighlightColour(200, 0, 0);
+
 // Where handle `h` lies on the grid's outline (its corners on the widget).
 QPointF HandlePoint(int h, const QPolygonF& outline) {
   if (h == kWidthHandle) return (outline[1] + outline[2]) / 2;
   if (h == kLengthHandle) return (outline[2] + outline[3]) / 2;
   return outline[h];
 }
-const QColor kPlotOutline(30, 30, 30, 200), kPlotSelected(0, 120, 255), kHandleColour(255, 255, 255);
-const QColor kPointColour(40, 90, 200), kFlaggedColour(230, 120, 0), kTrackColour(120, 120, 120),
-    kFootprintColour(40, 90, 200, 40), kGapColour(220, 30, 30, 110), kHighlightColour(200, 0, 0);
 
 QColor RampQColor(Ramp ramp, double share) {
   const int step = std::clamp(static_cast<int>(share * (kRampSteps - 1) + 0.5), 0, kRampSteps - 1);
@@ -55,11 +56,10 @@ QColor RampQColor(Ramp ramp, double share) {
   return QColor(c.red, c.green, c.blue);
 }
 
-// Each drawn capture as a child of the map: named after its file, where it is drawn.
-class MapCaptureAccessible : public QAccessibleInterface {
+// What is drawn on the map as a child of its accessible, without children of its own: a list item.
+class MapItemAccessible : public QAccessibleInterface {
  public:
-  MapCaptureAccessible(FlightMapWidget* map, std::size_t capture) : map_(map), capture_(capture) {}
-  bool isValid() const override { return map_ != nullptr && capture_ < map_->flight().captures.size(); }
+  explicit MapItemAccessible(FlightMapWidget* map) : map_(map) {}
   QObject* object() const override { return nullptr; }
   QWindow* window() const override { return map_->window()->windowHandle(); }
   QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(map_); }
@@ -67,13 +67,24 @@ class MapCaptureAccessible : public QAccessibleInterface {
   int childCount() const override { return 0; }
   int indexOfChild(const QAccessibleInterface*) const override { return -1; }
   QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+  void setText(QAccessible::Text, const QString&) override {}
+  QAccessible::Role role() const override { return QAccessible::ListItem; }
+
+ protected:
+  FlightMapWidget* map_;
+};
+
+// Each drawn capture as a child of the map: named after its file, where it is drawn.
+class MapCaptureAccessible : public MapItemAccessible {
+ public:
+  MapCaptureAccessible(FlightMapWidget* map, std::size_t capture) : MapItemAccessible(map), capture_(capture) {}
+  bool isValid() const override { return map_ != nullptr && capture_ < map_->flight().captures.size(); }
   QString text(QAccessible::Text t) const override {
     if (!isValid()) return {};
     if (t == QAccessible::Name) return QString::fromStdString(map_->flight().captures[capture_].name);
     if (t == QAccessible::Description && map_->shownCapture() == capture_) return "shown";
     return {};
   }
-  void setText(QAccessible::Text, const QString&) override {}
   QRect rect() const override {
     const auto p = map_->PointOf(capture_);
     if (!p) return {};
@@ -81,7 +92,6 @@ class MapCaptureAccessible : public QAccessibleInterface {
     const int r = static_cast<int>(kHitRadius);
     return QRect(global.x() - r, global.y() - r, 2 * r, 2 * r);
   }
-  QAccessible::Role role() const override { return QAccessible::ListItem; }
   std::size_t capture() const { return capture_; }
   QAccessible::State state() const override {
     QAccessible::State s;
@@ -93,22 +103,14 @@ class MapCaptureAccessible : public QAccessibleInterface {
   }
 
  private:
-  FlightMapWidget* map_;
   std::size_t capture_;
 };
 
 // Each plot as a child of the map after the captures: named by its id, its figures its description.
-class MapPlotAccessible : public QAccessibleInterface {
+class MapPlotAccessible : public MapItemAccessible {
  public:
-  MapPlotAccessible(FlightMapWidget* map, std::size_t plot) : map_(map), plot_(plot) {}
+  MapPlotAccessible(FlightMapWidget* map, std::size_t plot) : MapItemAccessible(map), plot_(plot) {}
   bool isValid() const override { return map_ != nullptr && map_->plots() && plot_ < map_->plots()->plots.size(); }
-  QObject* object() const override { return nullptr; }
-  QWindow* window() const override { return map_->window()->windowHandle(); }
-  QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(map_); }
-  QAccessibleInterface* child(int) const override { return nullptr; }
-  int childCount() const override { return 0; }
-  int indexOfChild(const QAccessibleInterface*) const override { return -1; }
-  QAccessibleInterface* childAt(int, int) const override { return nullptr; }
   QString text(QAccessible::Text t) const override {
     if (!isValid()) return {};
     const PlotOnMap& p = map_->plots()->plots[plot_];
@@ -116,9 +118,7 @@ class MapPlotAccessible : public QAccessibleInterface {
     if (t == QAccessible::Description) return QString::fromStdString(p.reading);
     return {};
   }
-  void setText(QAccessible::Text, const QString&) override {}
   QRect rect() const override { return isValid() ? map_->PlotScreenRect(plot_) : QRect(); }
-  QAccessible::Role role() const override { return QAccessible::ListItem; }
   std::size_t plot() const { return plot_; }
   QAccessible::State state() const override {
     QAccessible::State s;
@@ -129,7 +129,6 @@ class MapPlotAccessible : public QAccessibleInterface {
   }
 
  private:
-  FlightMapWidget* map_;
   std::size_t plot_;
 };
 
@@ -159,39 +158,40 @@ class FlightMapAccessible : public QAccessibleWidget {
 
  private:
   FlightMapWidget* Map() const { return static_cast<FlightMapWidget*>(widget()); }
-  // One interface per capture, registered with Qt's cache, which owns it; made again for a new flight.
+  // One interface per capture, made again for a new flight; one per plot, made again whenever the
+  // plots are set again.
   QAccessibleInterface* Child(std::size_t capture) const {
-    if (children_.size() != Map()->flight().captures.size() || folder_ != Map()->flight().folder) {
-      for (QAccessible::Id id : children_) {
-        if (id != 0) QAccessible::deleteAccessibleInterface(id);
-      }
-      children_.assign(Map()->flight().captures.size(), 0);
-      folder_ = Map()->flight().folder;
-    }
-    if (children_[capture] == 0) {
-      children_[capture] = QAccessible::registerAccessibleInterface(new MapCaptureAccessible(Map(), capture));
-    }
-    return QAccessible::accessibleInterface(children_[capture]);
+    const FlightMap& flight = Map()->flight();
+    return captures_.Get(capture, flight.captures.size(), flight.folder,
+                         [&] { return new MapCaptureAccessible(Map(), capture); });
   }
   std::size_t Plots() const { return Map()->plots() ? Map()->plots()->plots.size() : 0; }
-  // The same for the plots, made again whenever the plots are set again.
   QAccessibleInterface* PlotChild(std::size_t plot) const {
-    if (plotChildren_.size() != Plots() || generation_ != Map()->plotsGeneration()) {
-      for (QAccessible::Id id : plotChildren_) {
-        if (id != 0) QAccessible::deleteAccessibleInterface(id);
-      }
-      plotChildren_.assign(Plots(), 0);
-      generation_ = Map()->plotsGeneration();
-    }
-    if (plotChildren_[plot] == 0) {
-      plotChildren_[plot] = QAccessible::registerAccessibleInterface(new MapPlotAccessible(Map(), plot));
-    }
-    return QAccessible::accessibleInterface(plotChildren_[plot]);
+    return plots_.Get(plot, Plots(), std::to_string(Map()->plotsGeneration()),
+                      [&] { return new MapPlotAccessible(Map(), plot); });
   }
-  mutable std::vector<QAccessible::Id> children_;
-  mutable std::string folder_;
-  mutable std::vector<QAccessible::Id> plotChildren_;
-  mutable unsigned generation_ = 0;
+  // Interfaces registered with Qt's cache (which owns them), one per item, made on first use and
+  // dropped together when the items' count or `key` changes.
+  class Items {
+   public:
+    template <class Make>
+    QAccessibleInterface* Get(std::size_t i, std::size_t count, const std::string& key, const Make& make) const {
+      if (ids_.size() != count || key_ != key) {
+        for (QAccessible::Id id : ids_) {
+          if (id != 0) QAccessible::deleteAccessibleInterface(id);
+        }
+        ids_.assign(count, 0);
+        key_ = key;
+      }
+      if (ids_[i] == 0) ids_[i] = QAccessible::registerAccessibleInterface(make());
+      return QAccessible::accessibleInterface(ids_[i]);
+    }
+
+   private:
+    mutable std::vector<QAccessible::Id> ids_;
+    mutable std::string key_;
+  };
+  Items captures_, plots_;
 };
 
 QAccessibleInterface* MapFactory(const QString&, QObject* object) {

@@ -68,7 +68,7 @@ std::string CsvField(const std::string& text) {
   return quoted + "\"";
 }
 
-std::string PlotsCsv(const PlotTable& t) {
+std::string PlotsCsv(const PlotTable& t, std::string* geojson) {
   std::string csv = "id,source,pixels,covered_share,saturated";
   for (const IndexDescriptor* index : t.indices) {
     for (const char* figure : kPlotFigureNames) csv.append(",").append(index->key).append("_").append(figure);
@@ -78,23 +78,18 @@ std::string PlotsCsv(const PlotTable& t) {
     for (const char* b : kBandKeys) csv.append(",rho_").append(b).append("_mean");
   }
   csv += '\n';
-  EachPlot(t, [&](const PlotFeature&, const std::string& line, const nlohmann::ordered_json&) {
-    csv.append(line).append("\n");
-  });
-  return csv;
-}
-
-std::string PlotsGeoJson(const PlotTable& t) {
   nlohmann::ordered_json features = nlohmann::ordered_json::array();
-  const std::optional<UtmZone> grid = UtmZone::OfEpsg(t.layer.epsg);  // nothing: in longitude and latitude
-  EachPlot(t, [&](const PlotFeature& plot, const std::string&, const nlohmann::ordered_json& properties) {
+  const LayerCoordinates layer(t.layer.epsg);
+  EachPlot(t, [&](const PlotFeature& plot, const std::string& line, const nlohmann::ordered_json& properties) {
+    csv.append(line).append("\n");
+    if (geojson == nullptr) return;
     nlohmann::ordered_json parts = nlohmann::ordered_json::array();
     for (const PlotPolygon& part : *plot.shape) {
       nlohmann::ordered_json rings = nlohmann::ordered_json::array();
       for (const PlotRing& ring : part) {
         nlohmann::ordered_json positions = nlohmann::ordered_json::array();
         for (const PlanePoint& p : ring) {
-          const GeoPoint g = grid ? grid->Inverse({p.east, p.north}) : GeoPoint{p.north, p.east};
+          const GeoPoint g = layer.GeoOf(p);
           positions.push_back({g.longitudeDeg, g.latitudeDeg});
         }
         rings.push_back(positions);
@@ -105,8 +100,11 @@ std::string PlotsGeoJson(const PlotTable& t) {
                         {"properties", properties},
                         {"geometry", {{"type", "MultiPolygon"}, {"coordinates", parts}}}});
   });
-  const nlohmann::ordered_json collection{{"type", "FeatureCollection"}, {"features", features}};
-  return JsonText(collection) + "\n";
+  if (geojson != nullptr) {
+    const nlohmann::ordered_json collection{{"type", "FeatureCollection"}, {"features", features}};
+    *geojson = JsonText(collection) + "\n";
+  }
+  return csv;
 }
 
 }  // namespace taloran

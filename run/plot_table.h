@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "core/geo/utm.h"
 #include "image_io/plot_layer.h"
 #include "run/plot_measure.h"
 
@@ -23,8 +22,8 @@ struct PlotTable {
 // The figures of one plot's index values: mean, median, sd, p10 and p90, by the CSV's columns.
 inline constexpr const char* kPlotFigureNames[] = {"mean", "median", "sd", "p10", "p90"};
 
-std::string PlotsCsv(const PlotTable& table);
-std::string PlotsGeoJson(const PlotTable& table);
+// The CSV; where `geojson` is given, the plots with the same figures into it, from the same pass.
+std::string PlotsCsv(const PlotTable& table, std::string* geojson = nullptr);
 
 // A plot's id as a CSV field: quoted where it holds a comma, a quote or a line break.
 std::string CsvField(const std::string& text);

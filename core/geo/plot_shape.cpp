@@ -100,15 +100,20 @@ bool PlotHolds(const PlotShape& shape, PlanePoint p, double inset) {
   return false;
 }
 
+PlanePoint LayerCoordinates::Of(GeoPoint g) const {
+  if (!zone_) return {g.longitudeDeg, g.latitudeDeg};
+  const UtmPoint u = zone_->Forward(g);
+  return {u.easting, u.northing};
+}
+
 PlotShape OnGrid(const PlotShape& shape, int epsg, const UtmZone& zone) {
   PlotShape out = shape;
   if (epsg == zone.Epsg()) return out;
-  const std::optional<UtmZone> from = UtmZone::OfEpsg(epsg);  // another zone: through longitude and latitude
+  const LayerCoordinates from(epsg);  // another zone, or degrees: through longitude and latitude
   for (PlotPolygon& part : out) {
     for (PlotRing& ring : part) {
       for (PlanePoint& p : ring) {
-        const GeoPoint g = from ? from->Inverse({p.east, p.north}) : GeoPoint{p.north, p.east};
-        const UtmPoint u = zone.Forward(g);
+        const UtmPoint u = zone.Forward(from.GeoOf(p));
         p = {u.easting, u.northing};
       }
     }

@@ -24,6 +24,18 @@ std::optional<std::string> InvalidPlot(const PlotShape& shape);
 // `inset` from every edge of it.
 bool PlotHolds(const PlotShape& shape, PlanePoint p, double inset);
 
+// A plots layer's coordinates: longitude and latitude (EPSG:4326, the longitude as `east`), or a
+// UTM zone's grid (EPSG:326zz, 327zz).
+class LayerCoordinates {
+ public:
+  explicit LayerCoordinates(int epsg) : zone_(UtmZone::OfEpsg(epsg)) {}
+  GeoPoint GeoOf(PlanePoint p) const { return zone_ ? zone_->Inverse({p.east, p.north}) : GeoPoint{p.north, p.east}; }
+  PlanePoint Of(GeoPoint g) const;
+
+ private:
+  std::optional<UtmZone> zone_;  // nothing: longitude and latitude
+};
+
 // The shape, in longitude and latitude (`epsg` 4326) or on a UTM zone's grid, on the grid of `zone`.
 PlotShape OnGrid(const PlotShape& shape, int epsg, const UtmZone& zone);
 
